@@ -1,0 +1,31 @@
+# Vantorel: `make run` starts the program, `make test` builds and runs every
+# test (a normal build and a sanitizer build), `make bench` runs the
+# benchmarks. Each first installs any missing Debian package.
+
+JOBS ?= $(shell nproc)
+CMAKE_GEN := -G Ninja
+
+.PHONY: all deps build run test test-normal test-asan bench clean
+
+all: build
+
+deps:
+	@bash scripts/deps.sh
+
+build: deps
+	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build -j $(JOBS)
+
+run: build
+	./build/vantorel-fit 10:52 20:0 30:0 40:12 50:28 55:44
+
+test: deps
+	@bash scripts/test.sh
+
+bench: deps
+	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOREL_TESTS=OFF -DVANTOREL_BENCH=ON >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf build build-asan build-bench

@@ -1,0 +1,59 @@
+// The two-pass grid search that fits the five model parameters to the ticked
+// data points. It knows nothing of windows: it reports every candidate (the
+// window turns its event loop there) and every strict improvement (the window
+// redraws its graph there) through an observer.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "model/state.h"
+
+namespace vantorel {
+
+class FitObserver {
+ public:
+  virtual ~FitObserver() = default;
+  // Called once for every candidate visited, before it is evaluated.
+  virtual void Candidate() {}
+  // Called after a strictly better candidate has been copied into the
+  // model parameters of the state.
+  virtual void Improved(const State& /*s*/, double /*fitError*/) {}
+};
+
+// The zero range the coarse pass is centred on, and that pass's zero-range loop.
+struct ZeroRangeGrid {
+  double trialZR = 0;
+  double low = 0;
+  double high = 0;
+};
+ZeroRangeGrid FirstPassZeroRanges(const State& s);
+
+struct FitReport {
+  std::array<long, 2> candidates{0, 0};  // candidates visited in pass 1 and pass 2
+  double bestError = 100000000.0;        // smallest fit error found
+  bool improved = false;                 // some candidate beat the starting error
+  bool stoppedEarly = false;             // a fit error below 0.5 ended the search
+  std::optional<std::string> problem;    // the search grid could not be formed
+};
+
+// Runs the zero-range guess and both passes on the ticked points. Every strict
+// improvement is copied into ModelMV, ModelBC, ModelSH, ModelZR and ModelCPM
+// at once. Candidates with a zero range, muzzle velocity or ballistic
+// coefficient of exactly 0 cannot be evaluated: they count as visited and are
+// skipped. A fit error that is not a finite number never counts as better.
+FitReport RunSearch(State& s, FitObserver* observer = nullptr);
+
+// Before the search: MaxDataRange becomes the largest ticked range (0 with none).
+void BeginFit(State& s);
+
+// After the search: rebuilds the click table and returns the six ErrorInd
+// captions from the fitted model, or a problem when it cannot be evaluated.
+struct FitFinish {
+  std::optional<std::string> problem;
+  std::array<std::string, kRows> labels;
+};
+FitFinish FinishFit(State& s);
+
+}  // namespace vantorel

@@ -1,0 +1,122 @@
+#include "model/numtext.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+
+namespace vantorel {
+
+double RoundHalfAway(double x) { return std::round(x); }
+
+namespace {
+
+// Exact decimal digits of a non-negative whole double.
+std::string WholeDigits(double whole) {
+  std::array<char, 400> buf{};
+  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), whole, std::chars_format::fixed, 0);
+  return std::string(buf.data(), res.ptr);
+}
+
+locale_t CLocale() {
+  static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return c;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string FormatNumber(double x, std::string_view pattern) {
+  const size_t first = pattern.find('0');
+  std::string_view prefix = pattern.substr(0, first == std::string_view::npos ? pattern.size() : first);
+  size_t zeros = 0;
+  size_t pos = prefix.size();
+  while (pos < pattern.size() && pattern[pos] == '0') {
+    ++zeros;
+    ++pos;
+  }
+  std::string_view suffix = pattern.substr(pos);
+
+  const double r = RoundHalfAway(x);
+  std::string body;
+  bool negative = false;
+  if (std::isnan(r)) {
+    body = "NaN";
+  } else if (std::isinf(r)) {
+    body = "Infinity";
+    negative = r < 0;
+  } else {
+    negative = r < 0;  // -0.0 is not below zero, so a value rounding to zero has no sign
+    body = WholeDigits(std::fabs(r));
+    if (body.size() < zeros) body.insert(0, zeros - body.size(), '0');
+  }
+  std::string out;
+  out.reserve(prefix.size() + body.size() + suffix.size() + 1);
+  if (negative) out += '-';
+  out += prefix;
+  out += body;
+  out += suffix;
+  return out;
+}
+
+double LeadingNumber(std::string_view text) {
+  // Drop the characters the rule skips, then find the longest numeric prefix.
+  std::string s;
+  s.reserve(text.size());
+  for (char c : text)
+    if (c != ' ' && c != '\t' && c != '\n') s += c;
+
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  size_t mantDigits = 0;
+  while (i < s.size() && IsDigit(s[i])) ++i, ++mantDigits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++mantDigits;
+  }
+  if (mantDigits == 0) return 0.0;
+  size_t end = i;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    size_t expDigits = 0;
+    while (j < s.size() && IsDigit(s[j])) ++j, ++expDigits;
+    if (expDigits > 0) end = j;
+  }
+  const std::string prefix = s.substr(0, end);
+  // strtod_l in the C locale: the decimal point is '.' whatever the user's
+  // locale, overflow gives +/- infinity and underflow gives zero.
+  return strtod_l(prefix.c_str(), nullptr, CLocale());
+}
+
+std::optional<int16_t> ToInt16HalfEven(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  const double r = std::nearbyint(x);  // default rounding mode: halves to even
+  if (r < -32768.0 || r > 32767.0) return std::nullopt;
+  return static_cast<int16_t>(r);
+}
+
+std::string GeneralText(double x, char decimalSeparator) {
+  if (std::isnan(x)) return "NaN";
+  if (std::isinf(x)) return x < 0 ? "-Infinity" : "Infinity";
+  if (x == 0) return "0";
+  std::array<char, 64> buf{};
+  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::general, 15);
+  std::string out(buf.data(), res.ptr);
+  for (char& c : out) {
+    if (c == '.') c = decimalSeparator;
+    if (c == 'e') c = 'E';
+  }
+  return out;
+}
+
+std::string ShortestText(double x) {
+  if (!std::isfinite(x)) return std::isnan(x) ? "NaN" : (x < 0 ? "-Infinity" : "Infinity");
+  std::array<char, 64> buf{};
+  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x);
+  return std::string(buf.data(), res.ptr);
+}
+
+}  // namespace vantorel

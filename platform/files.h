@@ -1,0 +1,34 @@
+// The file system as the program uses it: whether a name is taken, and
+// writing a new file whole or not at all, never over an existing one.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantorel::platform {
+
+// True when anything at all stands at path: a file, a folder, or a link
+// (a link is not followed, so a dangling link counts as taken).
+bool NameTaken(const std::string& path);
+
+enum class WriteStatus { Ok, Exists, Failed };
+
+struct WriteResult {
+  WriteStatus status = WriteStatus::Failed;
+  std::string message;  // what went wrong, for the user
+};
+
+// Creates a new file at path holding exactly bytes. The data is first written
+// to a hidden temporary file in the same folder and synced; the finished file
+// is then given its name only if no file of that name exists at that moment
+// (an atomic no-replace rename), so an existing file or link is never
+// overwritten or followed, and a failed write leaves no partial file behind.
+WriteResult WriteNewFile(const std::string& path, std::string_view bytes);
+
+// The folder of the running executable, without a trailing slash.
+std::string ExecutableFolder();
+
+// The executable's file name without folder and extension.
+std::string ExecutableName();
+
+}  // namespace vantorel::platform

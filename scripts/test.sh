@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs the whole suite twice: a normal build, then a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer that fails on any report.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+run_suite() {
+  local dir=$1; shift
+  echo "== $dir"
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON
