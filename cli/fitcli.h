@@ -1,0 +1,18 @@
+// The command-line front end: fits the model to six rows given as arguments
+// and prints the click list (or a JSON report), exactly as the window would
+// show it.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vantorel {
+
+inline constexpr int kExitRefused = 2;   // the data points were refused
+inline constexpr int kExitFailure = 1;   // the model cannot be evaluated, or a file cannot be written
+inline constexpr int kExitUsage = 64;    // the command line is wrong
+
+int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace vantorel
