@@ -1,0 +1,17 @@
+// The program's font faces on Linux. Tahoma, MS Sans Serif, Trebuchet MS and
+// Courier New are seldom installed there: each is mapped to an installed face
+// of the same kind (Courier New to a monospace face, so that the columns of
+// the click list line up).
+#pragma once
+
+#include <QFont>
+
+#include "platform/surface.h"
+
+namespace vantorel::platform {
+
+// A QFont for the face name, size in points and style.
+QFont MakeFont(const FontSpec& spec);
+QFont MakeFont(const std::string& face, double points, bool bold = false);
+
+}  // namespace vantorel::platform

@@ -1,0 +1,64 @@
+#include "platform/window.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QCursor>
+#include <QPainter>
+#include <QWidget>
+#include <QWindow>
+
+#include <cmath>
+
+#include "platform/twips.h"
+
+namespace vantorel::platform {
+
+void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
+  w->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+}
+
+namespace {
+
+// A crosshair with a small ring: the shooter's aiming mark, white with a
+// black edge so that it shows on dark and light backgrounds alike.
+bool OnMark(double x, double y, double halfWidth) {
+  const double cx = 15.5, cy = 15.5;
+  const double r = std::hypot(x - cx, y - cy);
+  const bool ring = std::fabs(r - 7.5) <= halfWidth;
+  const bool vertical = std::fabs(x - cx) <= halfWidth && std::fabs(y - cy) >= 4 - halfWidth && std::fabs(y - cy) <= 15;
+  const bool horizontal = std::fabs(y - cy) <= halfWidth && std::fabs(x - cx) >= 4 - halfWidth && std::fabs(x - cx) <= 15;
+  const bool centre = r <= halfWidth + 0.3;
+  return ring || vertical || horizontal || centre;
+}
+
+QCursor MakeProgramCursor() {
+  // In a cursor bitmap a set bit (black) inside the mask draws black, a clear
+  // bit inside the mask draws white, and outside the mask is transparent.
+  QImage bits(32, 32, QImage::Format_RGB32), mask(32, 32, QImage::Format_RGB32);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      const double px = x + 0.5, py = y + 0.5;
+      const bool edge = OnMark(px, py, 1.6);
+      const bool line = OnMark(px, py, 0.6);
+      mask.setPixel(x, y, edge ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+      bits.setPixel(x, y, edge && !line ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    }
+  return QCursor(QBitmap::fromImage(bits, Qt::ThresholdDither), QBitmap::fromImage(mask, Qt::ThresholdDither), 15, 15);
+}
+
+}  // namespace
+
+const QCursor& ProgramCursor() {
+  static const QCursor cursor = MakeProgramCursor();
+  return cursor;
+}
+
+bool StartSystemMove(QWidget* w) {
+  QWidget* top = w ? w->window() : nullptr;
+  if (!top || !top->windowHandle()) return false;
+  return top->windowHandle()->startSystemMove();
+}
+
+void Beep() { QApplication::beep(); }
+
+}  // namespace vantorel::platform

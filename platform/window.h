@@ -1,0 +1,21 @@
+// Window-system services: the program's own mouse pointer, moving a
+// frameless window by a handle, the beep.
+#pragma once
+
+class QCursor;
+class QWidget;
+
+namespace vantorel::platform {
+
+// The program's own 32 by 32 two-colour pointer, drawn by the program.
+const QCursor& ProgramCursor();
+
+// Hands a move of the window that holds w to the window system, as a drag of
+// a title bar would (the mouse button must be down). False when the window
+// system cannot move windows this way.
+bool StartSystemMove(QWidget* w);
+
+// The system's default beep.
+void Beep();
+
+}  // namespace vantorel::platform
