@@ -3,12 +3,16 @@
 #pragma once
 
 class QCursor;
+class QIcon;
 class QWidget;
 
 namespace vantorel::platform {
 
 // The program's own 32 by 32 two-colour pointer, drawn by the program.
 const QCursor& ProgramCursor();
+
+// The program's own 32 by 32 icon.
+QIcon ProgramIcon();
 
 // Hands a move of the window that holds w to the window system, as a drag of
 // a title bar would (the mouse button must be down). False when the window

@@ -1,0 +1,103 @@
+#include "shell/errorwindow.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+
+#include "platform/fonts.h"
+#include "platform/modal.h"
+#include "platform/qtcolour.h"
+#include "platform/twips.h"
+#include "platform/window.h"
+#include "shell/look.h"
+
+namespace vantorel {
+
+namespace {
+constexpr platform::Colour kBackColour = 0x00404000;
+constexpr double kClientWidth = 4290;
+QPointer<QWidget> errorOwner;
+QPointer<frmError> errorWindow;
+}  // namespace
+
+frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
+  setObjectName("frmError");
+  setModal(true);
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, platform::ToQColor(kBackColour));
+  setPalette(pal);
+
+  auto makeLabel = [this](const char* name, double l, double t, double w, double h) {
+    auto* label = new QLabel(this);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setFont(platform::MakeFont("Tahoma", 12));
+    label->setStyleSheet("color: white; background: transparent;");
+    label->setFocusPolicy(Qt::NoFocus);
+    platform::PlaceTwips(label, l, t, w, h);
+    return label;
+  };
+  title_ = makeLabel("Title", 225, 195, 3870, 390);
+  body_ = makeLabel("Body", 375, 690, 3630, 1095);
+  body_->setWordWrap(true);
+
+  cbClose_ = new QPushButton("Close", this);
+  cbClose_->setObjectName("cbClose");
+  cbClose_->setFont(platform::MakeFont("Tahoma", 9.75));
+  cbClose_->setStyleSheet("QPushButton { background: white; color: black; border: 1px solid #808080; }"
+                          "QPushButton:focus { border: 2px solid black; }");
+  cbClose_->setCursor(platform::ProgramCursor());
+  platform::PlaceTwips(cbClose_, 1620, 2010, 1260, 540);
+  connect(cbClose_, &QPushButton::clicked, this, &frmError::cbClose_Click);
+}
+
+void frmError::Form_Load(const std::string& title, const std::string& body) {
+  platform::Beep();
+  title_->setText(QString::fromStdString(title));
+  QString text = QString::fromStdString(body);
+  text.replace("\r\n", "\n");
+  body_->setText(text);
+  // The window's height follows its button: button top + height + 120 twips.
+  const double h = 2010 + 540 + 120;
+  setFixedSize(platform::TwipsToPixels(kClientWidth), platform::TwipsToPixels(h));
+  if (QWidget* owner = parentWidget()) {
+    const QRect o = owner->frameGeometry();
+    move(o.x() + (o.width() - width()) / 2, o.y() + (o.height() - height()) / 2);
+  }
+  cbClose_->setFocus();
+  update();
+}
+
+void frmError::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape) {
+    cbClose_Click();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void frmError::paintEvent(QPaintEvent* e) {
+  QDialog::paintEvent(e);
+  // The outline: 1 pixel, 15 twips inside the edge, in the complement of the background.
+  QPainter p(this);
+  p.setPen(QPen(platform::ToQColor(ComplementColour(kBackColour)), 1));
+  p.setBrush(Qt::NoBrush);
+  const double px = platform::TwipsToPixelsF(15);
+  p.drawRect(QRectF(px, px, width() - 2 * px, height() - 2 * px));
+}
+
+void frmError::cbClose_Click() { reject(); }
+
+void SetErrorOwner(QWidget* owner) { errorOwner = owner; }
+
+void ShowError(const std::string& title, const std::string& body) {
+  if (!errorWindow) errorWindow = new frmError(errorOwner);
+  errorWindow->Form_Load(title, body);
+  platform::ExecModal(*errorWindow);
+  errorWindow->hide();
+}
+
+}  // namespace vantorel

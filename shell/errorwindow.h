@@ -1,0 +1,42 @@
+// The error window: every refusal of user input is shown here, modally,
+// with a title, a body and a "Close" button, in the program's own look.
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+namespace vantorel {
+
+class frmError : public QDialog {
+  Q_OBJECT
+ public:
+  explicit frmError(QWidget* owner);
+
+  // Loads the window afresh for a message: beep, texts, size, outline.
+  void Form_Load(const std::string& title, const std::string& body);
+
+  QLabel* Title() const { return title_; }
+  QLabel* Body() const { return body_; }
+  QPushButton* cbClose() const { return cbClose_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  void cbClose_Click();
+  QLabel* title_;
+  QLabel* body_;
+  QPushButton* cbClose_;
+};
+
+// Shows the error window over the main window and returns when it is closed.
+void ShowError(const std::string& title, const std::string& body);
+
+// The window the error window centres on (the main window sets itself).
+void SetErrorOwner(QWidget* owner);
+
+}  // namespace vantorel

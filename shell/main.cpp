@@ -1,0 +1,23 @@
+// Vantorel's start-up: the settings path from the executable's own name (a
+// copy under another name keeps separate settings), then the main window.
+#include <QApplication>
+
+#include "model/state.h"
+#include "platform/files.h"
+#include "platform/window.h"
+#include "shell/mainwindow.h"
+#include "shell/settings.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const std::string exeName = vantorel::platform::ExecutableName();
+  QApplication::setApplicationName(QString::fromStdString(exeName));
+  QApplication::setWindowIcon(vantorel::platform::ProgramIcon());
+
+  static vantorel::State state;
+  state.SettingsPath = vantorel::BuildSettingsPath(exeName);
+  vantorel::frmMain window(state, exeName);
+  window.SetQuitOnEnd(true);
+  window.Form_Load();
+  return QApplication::exec();
+}

@@ -1,0 +1,539 @@
+#include "shell/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <cmath>
+
+#include "entry/commands.h"
+#include "entry/rows.h"
+#include "entry/validation.h"
+#include "model/clicktable.h"
+#include "model/fit.h"
+#include "output/clicklistbox.h"
+#include "output/csvexport.h"
+#include "platform/files.h"
+#include "platform/fonts.h"
+#include "platform/modal.h"
+#include "platform/picturebox.h"
+#include "platform/printing.h"
+#include "platform/qtcolour.h"
+#include "platform/twips.h"
+#include "platform/window.h"
+#include "shell/errorwindow.h"
+#include "shell/look.h"
+#include "shell/settings.h"
+
+namespace vantorel {
+
+namespace {
+
+// The window's final size, and the design size the default placement is
+// computed from (the load narrows the window to its final width after
+// placing it, so it opens a little left of the exact centre).
+constexpr double kWidth = 8610;
+constexpr double kHeight = 6585;
+constexpr double kDesignWidth = 8820;
+constexpr double kDesignHeight = 6585;
+
+const char* kCopyrightNotice = "\xC2\xA9 2026 Morvale Services";
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, double l, double t, double w, double h) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(name);
+  label->setAttribute(Qt::WA_TranslucentBackground);
+  platform::PlaceTwips(label, l, t, w, h);
+  return label;
+}
+
+// Key codes and shift state as the handlers use them: Esc 27, P 80; Shift 1,
+// Ctrl 2, Alt 4.
+int ShiftState(Qt::KeyboardModifiers m) {
+  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+// A window position read from the settings, in twips, brought into the range
+// a window can be placed at (the value itself may be anything).
+int SafePixels(double twips) {
+  const double px = platform::TwipsToPixelsF(twips);
+  if (!std::isfinite(px)) return 0;
+  return static_cast<int>(std::lround(std::clamp(px, -100000.0, 100000.0)));
+}
+
+}  // namespace
+
+CloseBox::CloseBox(QWidget* parent) : QWidget(parent) {
+  setObjectName("btnControl");
+  setToolTip("Exit ");
+  setCursor(platform::ProgramCursor());
+  setMouseTracking(true);
+  platform::PlaceTwips(this, 8175, 90, 315, 315);
+}
+
+void CloseBox::SetBackColor(platform::Colour c) {
+  if (back_ == c) return;
+  back_ = c;
+  update();
+}
+
+void CloseBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), platform::ToQColor(back_));
+  // The 21 by 21 image: a white cross.
+  const QRectF image((width() - 21) / 2.0, (height() - 21) / 2.0, 21, 21);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(isEnabled() ? Qt::white : QColor(0xa0, 0xa0, 0xa0), 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(image.topLeft() + QPointF(6, 6), image.bottomRight() - QPointF(6, 6));
+  p.drawLine(image.topRight() + QPointF(-6, 6), image.bottomLeft() + QPointF(6, -6));
+}
+
+frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), s_(s), exeName_(std::move(exeName)) {
+  setObjectName("frmMain");
+  setWindowTitle("Ardenko");
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, platform::ToQColor(kBackColour));
+  setPalette(pal);
+  resize(platform::TwipsToPixels(kDesignWidth), platform::TwipsToPixels(kDesignHeight));
+
+  // The window's own surface holds its outline; every control sits on it.
+  Surface = new platform::PictureBox(this);
+  Surface->setObjectName("frmMainSurface");
+  Surface->SetBackColor(kBackColour);
+  Surface->SetDrawWidth(2);
+  Surface->PlaceTwips(0, 0, kWidth, kHeight);
+
+  for (int i = 0; i < 2; ++i) {
+    QLabel* t = MakeLabel(this, "AppTitle(" + QString::number(i) + ")", 135, 75, 10110, 495);
+    t->setFont(platform::MakeFont("Tahoma", 14.25));
+    t->setStyleSheet(i == 0 ? "color: #400000; background: transparent;" : "color: white; background: transparent;");
+    t->setToolTip("Click here and drag to move the application");
+    t->setCursor(platform::ProgramCursor());
+    t->setMouseTracking(true);
+    AppTitle[static_cast<size_t>(i)] = t;
+  }
+  AppTitle[0]->raise();  // the dark copy lies over the white one: an embossed title
+
+  Copyright = MakeLabel(this, "Copyright", 2835, 645, 3870, 165);
+  Copyright->setFont(platform::MakeFont("Tahoma", 6.75));
+  Copyright->setStyleSheet("color: white; background: transparent;");
+  Copyright->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  Copyright->setToolTip("Copyright Notice ");
+
+  btnControl = new CloseBox(this);
+
+  P0 = new platform::PictureBox(this);
+  P0->setObjectName("P0");
+  P0->SetBackColor(platform::FromQColor(QApplication::palette().color(QPalette::Base)));
+  P0->SetForeColor(platform::FromQColor(QApplication::palette().color(QPalette::Text)));
+  P0->SetFont(platform::FontSpec{"Tahoma", 8.25});
+  P0->PlaceTwips(60, 480, 6750, 3540);
+  P5 = new platform::PictureBox(P0);
+  P5->setObjectName("P5");
+  P5->SetBorder(true);
+  P5->SetBackColor(P0->BackColor());
+  P5->SetForeColor(P0->ForeColor());
+  P5->PlaceTwips(690, 450, 5460, 2595);
+
+  ClickList = new ClickListBox(this);
+  Rows = new DataRows(s_, exeName_, this);
+  Commands = new CommandButtons(this);
+  connect(Commands, &CommandButtons::clicked, this, &frmMain::cbButton_Click);
+
+  Frame3 = new platform::PictureBox(this);
+  Frame3->setObjectName("Frame3");
+  Frame3->SetBackColor(kBackColour);
+  Frame3->SetDrawWidth(2);
+  Frame3->PlaceTwips(9720, 4500, 3165, 1755);
+  Frame3->hide();
+  Working = MakeLabel(Frame3, "Working", 120, 630, 2970, 465);
+  Working->setText("Working");
+  Working->setFont(platform::MakeFont("Tahoma", 18));
+  Working->setStyleSheet("color: white; background: transparent;");
+  Working->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Working->setToolTip("Current Status ");
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(250);
+  connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+
+  btnControl->raise();
+
+  // Tab order: Exit, Print List, Calculate, Metric, Imperial, the range and
+  // clicks fields row by row, the tick boxes from the last row back, the
+  // list, and Save as CSV last.
+  std::vector<QWidget*> order = {Commands->cbButton[kExit], Commands->cbButton[kPrintList],
+                                 Commands->cbButton[kCalculate], Commands->cbButton[kMetric],
+                                 Commands->cbButton[kImperial]};
+  for (size_t k = 0; k < kRows; ++k) {
+    order.push_back(Rows->RTxt[k]);
+    order.push_back(Rows->CTxt[k]);
+  }
+  for (size_t k = kRows; k-- > 0;) order.push_back(Rows->Ticked[k]);
+  order.push_back(ClickList);
+  order.push_back(Commands->cbButton[kSaveCsv]);
+  for (size_t k = 0; k + 1 < order.size(); ++k) QWidget::setTabOrder(order[k], order[k + 1]);
+
+  qApp->installEventFilter(this);
+  SetErrorOwner(this);
+}
+
+frmMain::~frmMain() {
+  if (qApp) qApp->removeEventFilter(this);
+}
+
+void frmMain::Form_Load() {
+  s_.FormReady = false;
+  const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
+  const double screenW = platform::PixelsToTwips(screen.width());
+  const double screenH = platform::PixelsToTwips(screen.height());
+  const double designW = platform::PixelsToTwips(width());
+  const double designH = platform::PixelsToTwips(height());
+  auto position = [&](const char* name, double fallback) {
+    const std::string text = GetRegSetting(s_.SettingsPath, name, LocaleNumberText(fallback));
+    const auto v = LocaleToDouble(text);
+    return static_cast<double>(static_cast<float>(v && std::isfinite(*v) && std::fabs(*v) < 1e30 ? *v : fallback));
+  };
+  const double top = position("ADKTop", (screenH - designH) / 2);
+  const double left = position("ADKLeft", (screenW - designW) / 2);
+  move(SafePixels(left), SafePixels(top));
+
+  Setup_Fonts();
+  LoadData(s_);
+  Rows->LoadTicks();
+
+  const QString caption = QString::fromStdString(exeName_) + " V" + QString::number(VANTOREL_VERSION_MAJOR) + "." +
+                          QString::number(VANTOREL_VERSION_MINOR) + "." + QString::number(VANTOREL_VERSION_PATCH);
+  setWindowTitle(caption);
+  for (QLabel* t : AppTitle) t->setText(caption);
+  AppTitle[1]->move(AppTitle[0]->x() - platform::TwipsToPixels(30), AppTitle[0]->y() - platform::TwipsToPixels(30));
+  Copyright->setText(caption + " " + QString::fromUtf8(kCopyrightNotice));
+
+  Rows->Update_Boxes();
+  setFixedSize(platform::TwipsToPixels(kWidth), platform::TwipsToPixels(kHeight));
+
+  Commands->cbButton[kImperial]->setEnabled(s_.MetricUnits);
+  Commands->cbButton[kMetric]->setEnabled(!s_.MetricUnits);
+  if (platform::InstalledPrinterCount() == 0) {
+    Commands->cbButton[kSaveCsv]->setEnabled(false);
+    Commands->cbButton[kPrintList]->setEnabled(false);
+  }
+
+  Frame3->Box(15, 15, Frame3->ScaleWidth() - 15, Frame3->ScaleHeight() - 15, ComplementColour(kBackColour));
+  DrawOutline();
+  show();
+  Commands->cbButton[kExit]->setFocus(Qt::OtherFocusReason);
+  s_.FormReady = true;
+  PseudoCalc();
+}
+
+void frmMain::Setup_Fonts() {
+  // Captions of labels, check boxes and buttons in Tahoma, keeping size and style.
+  for (QWidget* w : findChildren<QWidget*>()) {
+    if (!qobject_cast<QLabel*>(w) && !qobject_cast<QCheckBox*>(w) && !qobject_cast<QPushButton*>(w) &&
+        !qobject_cast<QComboBox*>(w))
+      continue;
+    const QFont f = w->font();
+    platform::FontSpec spec{"Tahoma", f.pointSizeF(), f.bold(), f.italic(), f.underline(), f.strikeOut()};
+    w->setFont(platform::MakeFont(spec));
+  }
+}
+
+void frmMain::DrawOutline() {
+  Surface->Box(15, 15, Surface->ScaleWidth() - 15, Surface->ScaleHeight() - 15, ComplementColour(kBackColour));
+}
+
+void frmMain::ApplyLabels(const std::array<std::string, kRows>& labels) {
+  for (size_t k = 0; k < kRows; ++k) Rows->ErrorInd[k]->setText(QString::fromStdString(labels[k]));
+}
+
+void frmMain::PseudoCalc() {
+  const Estimate e = vantorel::PseudoCalc(s_);
+  modelUsable_ = !e.problem;
+  for (size_t k = 0; k < kRows; ++k)
+    if (e.labels[k]) Rows->ErrorInd[k]->setText(QString::fromStdString(*e.labels[k]));
+  Setup_P5();
+  if (modelUsable_) Update_P5(255);
+  Update_ClickList();
+  if (e.problem) ShowError(kModelErrorTitle, *e.problem + "\r\nThe data points are kept; press Calculate to fit a new model.");
+}
+
+void frmMain::Setup_P5() { vantorel::Setup_P5(s_, *P0, *P5, P5->OuterTwips(), P0->OuterTwips().height, graph_); }
+
+void frmMain::Update_P5(platform::Colour colour) { vantorel::Update_P5(s_, *P5, graph_, colour); }
+
+void frmMain::Update_ClickList() { ClickList->Update_ClickList(s_, !modelUsable_); }
+
+void frmMain::Control_Buttons(bool enable) {
+  for (QPushButton* b : Commands->cbButton) b->setEnabled(enable);
+  btnControl->setEnabled(enable);
+  if (enable) Commands->cbButton[s_.MetricUnits ? kMetric : kImperial]->setEnabled(false);
+}
+
+void frmMain::Do_Units_Stuff() {
+  Commands->cbButton[kImperial]->setEnabled(s_.MetricUnits);
+  Commands->cbButton[kMetric]->setEnabled(!s_.MetricUnits);
+  Rows->Update_Boxes();
+}
+
+namespace {
+
+// Runs the window's event loop once per candidate and shows every better
+// model on the graph at once.
+class WindowFit : public FitObserver {
+ public:
+  explicit WindowFit(frmMain& w) : w_(w) {}
+  void Candidate() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+  void Improved(const State&, double) override {
+    w_.Setup_P5();
+    w_.Update_P5(255);
+  }
+
+ private:
+  frmMain& w_;
+};
+
+}  // namespace
+
+void frmMain::Calculate() {
+  if (!s_.FormReady || busy_) return;
+  Timer1->stop();
+
+  std::array<std::string, kRows> ranges = Rows->RangeTexts(), clicks = Rows->ClickTexts();
+  if (auto refusal = CollectData(s_, ranges, clicks)) {
+    ShowError(refusal->title, refusal->body);
+    return;
+  }
+  Rows->SetTexts(ranges, clicks);
+  Rows->Update_Boxes();
+  if (auto refusal = Sanity_Check(s_)) {
+    ShowError(refusal->title, refusal->body);
+    return;
+  }
+
+  busy_ = true;
+  Control_Buttons(false);
+  BeginFit(s_);
+  for (size_t k = 0; k < kRows; ++k) {
+    Rows->RFrm[k]->setEnabled(false);
+    Rows->ErrorInd[k]->setText("(?)");
+    Rows->ErrorInd[k]->setVisible(s_.IsTicked(static_cast<int>(k)));
+  }
+  Working->setText("Working");
+  Frame3->move((width() - Frame3->width()) / 2, (height() - Frame3->height()) / 2);
+  Working->setVisible(true);
+  Frame3->setVisible(true);
+  Frame3->raise();
+  Timer1->start();
+  Setup_P5();
+
+  WindowFit observer(*this);
+  const FitReport report = RunSearch(s_, &observer);
+
+  const FitFinish finish = FinishFit(s_);
+  modelUsable_ = !finish.problem;
+  Timer1->stop();
+  Working->setText("Complete");
+  Working->setVisible(true);
+  Working->repaint();
+  if (completePauseMs_ > 0) QThread::msleep(static_cast<unsigned long>(completePauseMs_));
+  Frame3->hide();
+  repaint();
+  for (size_t k = 0; k < kRows; ++k) Rows->RFrm[k]->setEnabled(true);
+  if (!finish.problem) ApplyLabels(finish.labels);
+  Setup_P5();
+  if (modelUsable_) Update_P5(255);
+  Update_ClickList();
+  Control_Buttons(true);
+  busy_ = false;
+  if (report.problem)
+    ShowError(kModelErrorTitle, *report.problem);
+  else if (finish.problem)
+    ShowError(kModelErrorTitle, *finish.problem);
+}
+
+void frmMain::cbButton_Click(int index) {
+  switch (index) {
+    case kExit: close(); break;
+    case kCalculate:
+      Calculate();
+      DrawOutline();
+      break;
+    case kSaveCsv: Save_CSV(); break;
+    case kImperial:
+    case kMetric:
+      s_.MetricUnits = index == kMetric;
+      Do_Units_Stuff();
+      repaint();
+      cbButton_Click(kCalculate);
+      break;
+    case kPrintList: Print_List(); break;
+    default: break;
+  }
+}
+
+void frmMain::btnControl_Click() { close(); }
+
+void frmMain::btnControl_MouseMove() { btnControl->SetBackColor(kCloseBoxHover); }
+
+void frmMain::Form_MouseUp() { btnControl->SetBackColor(kCloseBoxRest); }
+
+bool frmMain::Form_KeyDown(int keyCode, int shift) {
+  bool handled = false;
+  if (keyCode == 27) {
+    close();
+    handled = true;
+  }
+  if (keyCode == 80 && (shift & 2)) {
+    if (!busy_) Print_Window();
+    handled = true;
+  }
+  return handled;
+}
+
+void frmMain::Timer1_Timer() {
+  blink_ = blink_ >= 32767 ? 0 : blink_ + 1;
+  Working->setVisible(blink_ % 2 == 0);
+}
+
+void frmMain::Copyright_MouseDown(int button, int shift) {
+  if (button != 2 || shift != 1 || busy_) return;
+  ended_ = true;  // the window ends without its closing save
+  hide();
+  try {
+    ResetSettings(s_.SettingsPath);
+  } catch (const std::exception& e) {
+    ShowStoreError(e);
+    End(1);
+    return;
+  }
+  End(0);
+}
+
+void frmMain::AppTitle_MouseDown(int button) {
+  if (button != 1) return;
+  AppTitle[0]->setCursor(Qt::SizeAllCursor);
+  platform::StartSystemMove(this);
+  AppTitle[0]->setCursor(platform::ProgramCursor());
+}
+
+void frmMain::AppTitle_MouseMove() {
+  if (btnControl->BackColor() != kCloseBoxRest) btnControl->SetBackColor(kCloseBoxRest);
+  AppTitle[1]->setCursor(platform::ProgramCursor());
+}
+
+void frmMain::AppTitle_MouseUp(int button) {
+  if (button == 1) AppTitle[0]->setCursor(platform::ProgramCursor());
+}
+
+void frmMain::Save_CSV() {
+  const CsvSave saved = SaveCsvInFolder(s_, platform::ExecutableFolder());
+  if (!saved.ok) {
+    ShowError("File Not Saved", saved.message);
+    return;
+  }
+  QMessageBox box(QMessageBox::Information, "File Saved",
+                  "File saved as\n" + QString::fromStdString(saved.path), QMessageBox::Ok, this);
+  platform::ExecModal(box);
+}
+
+void frmMain::Print_List() {}
+
+void frmMain::Print_Window() {}
+
+void frmMain::closeEvent(QCloseEvent* e) {
+  if (busy_) {  // nothing closes the window while a fit runs
+    e->ignore();
+    return;
+  }
+  e->accept();
+  if (ended_) return;
+  Form_QueryUnload();
+}
+
+void frmMain::Form_QueryUnload() {
+  ended_ = true;
+  hide();
+  try {
+    SaveData(s_);
+  } catch (const std::exception& e) {
+    ShowStoreError(e);
+    End(1);
+    return;
+  }
+  End(0);
+}
+
+void frmMain::ShowStoreError(const std::exception& e) {
+  QString text;
+  if (auto* r = dynamic_cast<const RegistryError*>(&e)) {
+    text = "Run-time error '" + QString::number(r->number()) + "':\n\n" + QString::fromStdString(r->description()) +
+           "\n\nSource: " + QString::fromStdString(r->source());
+  } else {
+    text = QString::fromStdString(e.what());
+  }
+  QMessageBox box(QMessageBox::Critical, QString::fromStdString(exeName_), text, QMessageBox::Ok);
+  platform::ExecModal(box);
+}
+
+void frmMain::End(int status) {
+  ended_ = true;
+  exitStatus_ = status;
+  emit ended(status);
+  if (quitOnEnd_) QCoreApplication::exit(status);
+}
+
+bool frmMain::InThisWindow(QObject* o) const {
+  auto* w = qobject_cast<QWidget*>(o);
+  return w && w->window() == this;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+      // Key preview: the window sees every key pressed in it first.
+      if (InThisWindow(watched)) {
+        auto* ke = static_cast<QKeyEvent*>(event);
+        const int code = ke->key() == Qt::Key_Escape ? 27 : ke->key() == Qt::Key_P ? 80 : 0;
+        if (code && Form_KeyDown(code, ShiftState(ke->modifiers()))) return true;
+      }
+      break;
+    case QEvent::MouseButtonPress: {
+      auto* me = static_cast<QMouseEvent*>(event);
+      const int button = me->button() == Qt::LeftButton ? 1 : me->button() == Qt::RightButton ? 2 : 4;
+      if (watched == AppTitle[0] || watched == AppTitle[1]) AppTitle_MouseDown(button);
+      if (watched == Copyright) Copyright_MouseDown(button, ShiftState(me->modifiers()));
+      break;
+    }
+    case QEvent::MouseMove:
+      if (watched == AppTitle[0] || watched == AppTitle[1]) AppTitle_MouseMove();
+      if (watched == btnControl) btnControl_MouseMove();
+      break;
+    case QEvent::MouseButtonRelease: {
+      auto* me = static_cast<QMouseEvent*>(event);
+      if (watched == AppTitle[0] || watched == AppTitle[1]) AppTitle_MouseUp(me->button() == Qt::LeftButton ? 1 : 2);
+      if (watched == Surface) Form_MouseUp();
+      if (watched == btnControl && me->button() == Qt::LeftButton && btnControl->rect().contains(me->position().toPoint()) &&
+          btnControl->isEnabled())
+        btnControl_Click();
+      break;
+    }
+    default: break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace vantorel

@@ -1,0 +1,136 @@
+// The main window: title and close box, the graph, the click list, the six
+// data-point rows, the command buttons and the status panel, with the
+// program's load sequence, its commands and its closing.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <string>
+
+#include "model/state.h"
+#include "output/graph.h"
+#include "platform/surface.h"
+
+class QLabel;
+class QTimer;
+
+namespace vantorel {
+
+namespace platform {
+class PictureBox;
+}
+class ClickListBox;
+class CommandButtons;
+class DataRows;
+
+// The close box in the title area: a small picture with a resting and a
+// hover colour.
+class CloseBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit CloseBox(QWidget* parent);
+  platform::Colour BackColor() const { return back_; }
+  void SetBackColor(platform::Colour c);
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  platform::Colour back_ = 0x00000080;
+};
+
+class frmMain : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr platform::Colour kBackColour = 0x00404000;
+  static constexpr platform::Colour kCloseBoxRest = 0x00000080;
+  static constexpr platform::Colour kCloseBoxHover = 0x000000FF;
+
+  frmMain(State& s, std::string exeName, QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // The load sequence: placement, fonts, saved settings, captions, rows,
+  // size, buttons, outlines, showing, then the start-up estimate.
+  void Form_Load();
+
+  // Controls, by their documented names.
+  std::array<QLabel*, 2> AppTitle{};
+  QLabel* Copyright = nullptr;
+  CloseBox* btnControl = nullptr;
+  platform::PictureBox* P0 = nullptr;
+  platform::PictureBox* P5 = nullptr;
+  ClickListBox* ClickList = nullptr;
+  DataRows* Rows = nullptr;
+  CommandButtons* Commands = nullptr;
+  platform::PictureBox* Frame3 = nullptr;
+  QLabel* Working = nullptr;
+  QTimer* Timer1 = nullptr;
+  platform::PictureBox* Surface = nullptr;  // the window's own drawing surface, behind every control
+
+  // Procedures.
+  void PseudoCalc();
+  void Calculate();
+  void Setup_P5();
+  void Update_P5(platform::Colour colour);
+  void Update_ClickList();
+  void Control_Buttons(bool enable);
+  void Do_Units_Stuff();
+  void Setup_Fonts();
+  void DrawOutline();
+  void Save_CSV();
+  void Print_List();
+  void Print_Window();
+
+  // Handlers.
+  void cbButton_Click(int index);
+  void btnControl_Click();
+  void btnControl_MouseMove();
+  bool Form_KeyDown(int keyCode, int shift);
+  void Form_MouseUp();
+  void Timer1_Timer();
+  void Copyright_MouseDown(int button, int shift);
+  void AppTitle_MouseDown(int button);
+  void AppTitle_MouseMove();
+  void AppTitle_MouseUp(int button);
+
+  // True while a fit runs.
+  bool Busy() const { return busy_; }
+  // How long "Complete" stays before the window returns to idle.
+  void SetCompletePause(int ms) { completePauseMs_ = ms; }
+  // When set (the program's start-up does), the end of the window also ends
+  // the application's event loop with the exit status.
+  void SetQuitOnEnd(bool on) { quitOnEnd_ = on; }
+  bool Ended() const { return ended_; }
+  int ExitStatus() const { return exitStatus_; }
+  const GraphScale& Graph() const { return graph_; }
+  State& state() { return s_; }
+
+ signals:
+  // The window has ended: the settings are saved (or could not be), the
+  // program is to end with this status.
+  void ended(int status);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Form_QueryUnload();
+  void End(int status);
+  void ShowStoreError(const std::exception& e);
+  void ApplyLabels(const std::array<std::string, kRows>& labels);
+  bool InThisWindow(QObject* o) const;
+
+  State& s_;
+  std::string exeName_;
+  GraphScale graph_{};
+  bool busy_ = false;
+  bool ended_ = false;
+  bool quitOnEnd_ = false;
+  int exitStatus_ = 0;
+  int completePauseMs_ = 500;
+  int blink_ = 0;  // the status label's blink counter
+  bool modelUsable_ = true;
+};
+
+}  // namespace vantorel
