@@ -1,0 +1,58 @@
+// The saved settings: the six data points, their tick states, the model
+// parameters and the unit choice, kept as text values in one key of the
+// settings store (local-machine root, path "Software\Morvale Services\" +
+// executable name + "\"). Reads fall back to their defaults; a store that
+// refuses a save or a reset raises RegistryError, which nothing handles.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "model/state.h"
+#include "shell/registry.h"
+
+namespace vantorel {
+
+// "Software\\Morvale Services\\" + exeName + "\\"
+std::string BuildSettingsPath(const std::string& exeName);
+
+// Writes one text value into the settings key, creating the key (and its
+// parents) when needed. Throws RegistryError.
+void SaveRegSetting(const std::string& settingsPath, const std::string& name, const std::string& text);
+// Reads one value as text; a missing key or value, or an empty text, gives
+// defaultText. A number stored by something else reads as its decimal text.
+std::string GetRegSetting(const std::string& settingsPath, const std::string& name, const std::string& defaultText);
+// Deletes the settings key with all its values. Throws RegistryError (also
+// when the key does not exist).
+void DeleteRegSettings(const std::string& settingsPath);
+
+// Fills DataRange, DataClicks, Ticked, ModelMV/BC/SH/ZR (as the texts read),
+// ModelCPM and MetricUnits from the key at s.SettingsPath.
+void LoadData(State& s);
+// Writes every value, in order: R(i), C(i), Tick(i) for i = 0 to 5, oMV,
+// oBC, oSH, oZR, oCPM, Metric. Throws RegistryError; the values written
+// before a failure stay written.
+void SaveData(const State& s);
+// Forgets all settings: "Dummy" = "99" (so that the key exists), then the
+// key is deleted. Throws RegistryError.
+void ResetSettings(const std::string& settingsPath);
+
+// Number texts in the user's locale (QLocale's default, which is the system
+// locale unless the program chose another):
+// the general form (up to 15 significant digits, trailing zeros dropped,
+// the locale's decimal separator, no group separators, "1E-05" style
+// exponents), and the reverse conversion, which allows blanks around the
+// number and gives nullopt for anything that is not a finite number.
+std::string LocaleNumberText(double v);
+std::optional<double> LocaleToDouble(const std::string& text);
+// A text read into a 16-bit integer: the locale's number rounded half to
+// even; nullopt when it is not a number or does not fit.
+std::optional<int16_t> LocaleToInt16(const std::string& text);
+
+// The load rules applied to any source of setting texts: get(name, default)
+// returns the stored text or the default. LoadData uses the store.
+using SettingReader = std::function<std::string(const std::string& name, const std::string& defaultText)>;
+void LoadDataFrom(State& s, const SettingReader& get);
+
+}  // namespace vantorel
