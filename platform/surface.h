@@ -38,6 +38,15 @@ struct FontSpec {
   bool strikethru = false;
 };
 
+// Outer position and size of a drawing box in its container's units,
+// border included.
+struct BoxGeometry {
+  double left = 0;
+  double top = 0;
+  double width = 0;
+  double height = 0;
+};
+
 class Surface {
  public:
   virtual ~Surface() = default;

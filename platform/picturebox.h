@@ -1,0 +1,104 @@
+// A widget that keeps what is drawn on it: the program's picture box. Every
+// drawing operation goes at once into a kept image of the box's inner area
+// and the widget only shows that image, so the drawing survives the window
+// being covered, hidden or repainted without being drawn again.
+//
+// Positions and sizes are in twips (15 to a device-independent pixel). The
+// kept image has one pixel per device pixel, so drawing stays sharp on
+// high-density screens; line widths are in device-independent pixels. Lines,
+// points, rectangles and circles are drawn without smoothing, so that each
+// lands on whole pixels in exactly its colour; text is smoothed.
+//
+// The box serves as a graph panel, as the status panel, and as the
+// background surface of a whole window (placed behind the window's controls
+// to hold its outline). Mouse events it does not use pass on to its parent.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QWidget>
+
+#include "platform/qtcolour.h"
+#include "platform/surface.h"
+
+namespace vantorel::platform {
+
+class PictureBox : public QWidget, public Surface {
+  Q_OBJECT
+
+ public:
+  // Starts with the system's window colours, a one-pixel pen, Tahoma 8.25 pt
+  // and no border.
+  explicit PictureBox(QWidget* parent = nullptr);
+
+  // Background colour. Changing it erases everything drawn, as on any
+  // picture box, and the position goes back to the top left.
+  void SetBackColor(Colour c);
+  Colour BackColor() const { return back_; }
+
+  // A thin single-line border, one pixel wide on each side. The inner
+  // (drawing) area is then the box less that pixel on every side.
+  void SetBorder(bool on);
+  bool HasBorder() const { return border_; }
+
+  // Outer position and size in twips within the parent, border included.
+  void PlaceTwips(double left, double top, double width, double height);
+  BoxGeometry OuterTwips() const;
+
+  // The kept image of the inner area, one pixel per device pixel, and how
+  // many device pixels make one device-independent pixel.
+  const QImage& Image();
+  double ImageScale() const { return scale_; }
+
+  // Surface.
+  double ScaleWidth() const override;
+  double ScaleHeight() const override;
+  void Cls() override;
+  void SetDrawWidth(int pixels) override;
+  int DrawWidth() const override { return drawWidth_; }
+  void Line(double x1, double y1, double x2, double y2, Colour c) override;
+  void Box(double x1, double y1, double x2, double y2, Colour c) override;
+  void PSet(double x, double y, Colour c) override;
+  void Circle(double x, double y, double radius, Colour c) override;
+  double CurrentX() const override { return curX_; }
+  double CurrentY() const override { return curY_; }
+  void SetCurrentX(double x) override { curX_ = x; }
+  void SetCurrentY(double y) override { curY_ = y; }
+  const FontSpec& Font() const override { return fontSpec_; }
+  void SetFont(const FontSpec& f) override;
+  Colour ForeColor() const override { return fore_; }
+  void SetForeColor(Colour c) override { fore_ = c; }
+  double TextWidth(std::string_view text) const override;
+  double TextHeight(std::string_view text) const override;
+  void Print(std::string_view text, bool endLine = true) override;
+  void PrintRotated(std::string_view text, const FontSpec& font, double pixelHeight, int angleTenths) override;
+  int DpiY() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  int BorderPixels() const { return border_ ? 1 : 0; }
+  // Brings the kept image to the current inner size and pixel density,
+  // keeping what is drawn (top left anchored; new area in the background).
+  void SyncImage();
+  // Pen width in device pixels.
+  int PenPixels() const;
+  // A length in twips as device pixels of the kept image.
+  double ToDevice(double twips) const;
+  void DrawTextAt(double x, double y, const QString& text, const QFont& font, double angleDegrees);
+
+  QImage image_;  // device pixels, RGB32
+  double scale_ = 1.0;
+  Colour back_ = 0xFFFFFF;
+  Colour fore_ = 0;
+  FontSpec fontSpec_;
+  QFont font_;
+  bool border_ = false;
+  int drawWidth_ = 1;
+  double curX_ = 0;
+  double curY_ = 0;
+};
+
+}  // namespace vantorel::platform
