@@ -1,0 +1,65 @@
+// The two print commands as the main window runs them: the printed list
+// ("Print List") and the picture of the window (Ctrl+P). Both print only
+// once the user has confirmed a printer in this run: with no printer
+// installed they do nothing, and before the first confirmation they show the
+// printer chooser, printing nothing when it is cancelled.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "model/state.h"
+#include "platform/printing.h"
+#include "platform/surface.h"
+
+class QImage;
+class QWidget;
+
+namespace vantorel {
+
+class frmSelectPrinter;
+
+// The main window's background colour, dark teal.
+inline constexpr platform::Colour kMainBackground = 0x00404000;
+
+// The run's printer chooser: made on first use as a hidden child of
+// mainWindow (which must not be null) and kept there; later calls return the
+// same window, bound to the service and state of the first call.
+frmSelectPrinter& SelectPrinterWindow(QWidget* mainWindow, platform::PrintService& service, State& state,
+                                      platform::Colour background = kMainBackground);
+
+// True when printing may go ahead: a printer is installed, and one has been
+// confirmed in this run (if not, the chooser is shown modally over the main
+// window first, and the main window is repainted after it).
+bool PrinterReady(State& state, platform::PrintService& service, QWidget* mainWindow,
+                  platform::Colour background = kMainBackground);
+
+// "Print List": PrinterReady, then the list page on the current printer.
+// programName is the executable's name without extension: the page's title
+// and the job's name. Returns a message for the user when the printer or the
+// print system failed; nullopt when the page went out or nothing was to be
+// printed.
+std::optional<std::string> PrintListOnCurrentPrinter(State& state, platform::PrintService& service,
+                                                     QWidget* mainWindow, const std::string& programName,
+                                                     platform::Colour background = kMainBackground);
+
+// Where the window picture goes on the page, in twips: at the window's own
+// size, or scaled down to the page width with its proportions kept when the
+// window is wider than the page; centred both ways. Sizes are whole twips.
+struct PicturePlace {
+  double x = 0, y = 0, w = 0, h = 0;
+};
+// nullopt when a size is not a positive finite number.
+std::optional<PicturePlace> PlaceWindowPicture(double pageWidth, double pageHeight, double windowWidth,
+                                               double windowHeight);
+
+// The window picture on the current printer: opens the job with an empty
+// line, places the picture by PlaceWindowPicture (the window's size being
+// the picture's size in device-independent pixels, 15 twips each) and sends
+// the page. The caller has already checked PrinterReady and taken the
+// picture. Returns a message for the user on failure (no picture, a printer
+// or print-system failure).
+std::optional<std::string> PrintWindowPicture(platform::PrintService& service, const QImage& picture,
+                                              const std::string& programName);
+
+}  // namespace vantorel
