@@ -64,7 +64,7 @@ class PictureBox : public QWidget, public Surface {
   double CurrentY() const override { return curY_; }
   void SetCurrentX(double x) override { curX_ = x; }
   void SetCurrentY(double y) override { curY_ = y; }
-  const FontSpec& Font() const override { return fontSpec_; }
+  const FontSpec& Font() const override { return ownFont_; }
   void SetFont(const FontSpec& f) override;
   Colour ForeColor() const override { return fore_; }
   void SetForeColor(Colour c) override { fore_ = c; }
@@ -93,7 +93,7 @@ class PictureBox : public QWidget, public Surface {
   double scale_ = 1.0;
   Colour back_ = 0xFFFFFF;
   Colour fore_ = 0;
-  FontSpec fontSpec_;
+  FontSpec ownFont_;
   QFont font_;
   bool border_ = false;
   int drawWidth_ = 1;
