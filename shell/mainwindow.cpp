@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCheckBox>
@@ -27,6 +28,7 @@
 #include "platform/fonts.h"
 #include "platform/modal.h"
 #include "platform/picturebox.h"
+#include "output/printcommands.h"
 #include "platform/printing.h"
 #include "platform/qtcolour.h"
 #include "platform/twips.h"
@@ -99,7 +101,10 @@ void CloseBox::paintEvent(QPaintEvent*) {
 }
 
 frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), s_(s), exeName_(std::move(exeName)) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      s_(s),
+      exeName_(std::move(exeName)),
+      printService_(std::make_unique<platform::SystemPrintService>()) {
   setObjectName("frmMain");
   setWindowTitle("Ardenko");
   setAutoFillBackground(true);
@@ -227,7 +232,7 @@ void frmMain::Form_Load() {
 
   Commands->cbButton[kImperial]->setEnabled(s_.MetricUnits);
   Commands->cbButton[kMetric]->setEnabled(!s_.MetricUnits);
-  if (platform::InstalledPrinterCount() == 0) {
+  if (printService_->Count() == 0) {
     Commands->cbButton[kSaveCsv]->setEnabled(false);
     Commands->cbButton[kPrintList]->setEnabled(false);
   }
@@ -450,9 +455,25 @@ void frmMain::Save_CSV() {
   platform::ExecModal(box);
 }
 
-void frmMain::Print_List() {}
+void frmMain::SetPrintService(std::unique_ptr<platform::PrintService> service) { printService_ = std::move(service); }
 
-void frmMain::Print_Window() {}
+void frmMain::Print_List() {
+  if (auto problem = PrintListOnCurrentPrinter(s_, *printService_, this, exeName_))
+    ShowError("Printing Failed", *problem);
+}
+
+void frmMain::Print_Window() {
+  if (printService_->Count() == 0) return;
+  if (!PrinterReady(s_, *printService_, this)) return;
+  // The picture of the window as it looks now, outline included, also
+  // handed to the clipboard.
+  const QImage picture = grab().toImage();
+  if (QClipboard* clip = QGuiApplication::clipboard()) {
+    clip->clear();
+    clip->setImage(picture);
+  }
+  if (auto problem = PrintWindowPicture(*printService_, picture, exeName_)) ShowError("Printing Failed", *problem);
+}
 
 void frmMain::closeEvent(QCloseEvent* e) {
   if (busy_) {  // nothing closes the window while a fit runs

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <string>
 
 #include "model/state.h"
@@ -18,6 +19,7 @@ namespace vantorel {
 
 namespace platform {
 class PictureBox;
+class PrintService;
 }
 class ClickListBox;
 class CommandButtons;
@@ -103,6 +105,9 @@ class frmMain : public QWidget {
   bool Ended() const { return ended_; }
   int ExitStatus() const { return exitStatus_; }
   const GraphScale& Graph() const { return graph_; }
+  // The printers the window prints on (the system's by default); set before Form_Load.
+  void SetPrintService(std::unique_ptr<platform::PrintService> service);
+  platform::PrintService& Printers() { return *printService_; }
   State& state() { return s_; }
 
  signals:
@@ -123,6 +128,7 @@ class frmMain : public QWidget {
 
   State& s_;
   std::string exeName_;
+  std::unique_ptr<platform::PrintService> printService_;
   GraphScale graph_{};
   bool busy_ = false;
   bool ended_ = false;

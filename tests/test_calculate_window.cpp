@@ -62,13 +62,13 @@ TEST_F(WindowTest, RangeFieldNormalisesOnEnterAndOnLeaving) {
   Type(w->Rows->RTxt[3], "99999999999999999999");
   QTest::keyClick(w->Rows->RTxt[3], Qt::Key_Return);
   EXPECT_EQ(w->Rows->RTxt[3]->text(), "99999999999999999999");  // too large: left as typed
-  Type(w->Rows->RTxt[4], "\xd9\xa3");                            // non-ASCII digit
+  w->Rows->RTxt[4]->setText(QString::fromUtf8("\xd9\xa3"));  // a non-ASCII digit, as pasted
   QTest::keyClick(w->Rows->RTxt[4], Qt::Key_Return);
   EXPECT_EQ(w->Rows->RTxt[4]->text(), "0");
 
   Type(w->Rows->CTxt[0], "7");
   QTest::keyClick(w->Rows->CTxt[0], Qt::Key_Return);  // swallowed, nothing else
-  EXPECT_EQ(w->Rows->CTxt[0]->text(), "527");
+  EXPECT_EQ(w->Rows->CTxt[0]->text(), "7");
   EXPECT_EQ(platform::UnansweredModals(), 0);
 }
 
@@ -173,9 +173,12 @@ TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   EXPECT_NEAR(p.cpm, 9.1, 1e-12);
   EXPECT_TRUE(w->ClickList->toPlainText().startsWith("  R C  \n  m Clk\n"));
 
-  // Back to imperial with no zero click: the third worked fit.
+  // Edits that no calculation has collected are replaced by the data
+  // points when the units switch; collected ones stay.
   w->Rows->CTxt[1]->setText("1");
   w->Rows->CTxt[2]->setText("1");
+  QTest::mouseClick(w->Commands->cbButton[kCalculate], Qt::LeftButton);
+  w->Rows->CTxt[3]->setText("99");
   QTest::mouseClick(w->Commands->cbButton[kImperial], Qt::LeftButton);
   const ModelParams q = w->state().Params();
   EXPECT_NEAR(q.mv, 820, 1e-12);
@@ -184,6 +187,7 @@ TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   EXPECT_NEAR(q.zr, 21, 1e-12);
   EXPECT_NEAR(q.cpm, 8.1, 1e-12);
   EXPECT_FALSE(w->Commands->cbButton[kImperial]->isEnabled());
+  EXPECT_EQ(w->Rows->CTxt[3]->text(), "12");
 }
 
 TEST_F(WindowTest, NothingCanBeStartedOrClosedWhileTheSearchRuns) {
