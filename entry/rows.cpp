@@ -87,7 +87,6 @@ DataRows::DataRows(State& s, std::string exeName, QWidget* parent)
     tick->setToolTip("Include Range #" + n + " if ticked ");
     tick->setCursor(platform::ProgramCursor());
     tick->setCheckState(Qt::Checked);
-    tick->setStyleSheet("QCheckBox { background: transparent; }");
     platform::PlaceTwips(tick, 840, 165, 210, 255);
     Ticked[k] = tick;
 

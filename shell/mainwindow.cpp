@@ -75,6 +75,20 @@ int SafePixels(double twips) {
 
 }  // namespace
 
+HaloLabel::HaloLabel(QWidget* parent) : QLabel(parent) { setAttribute(Qt::WA_TranslucentBackground); }
+
+void HaloLabel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setFont(font());
+  const QRect r = contentsRect();
+  p.setPen(platform::ToQColor(frmMain::kBackColour));
+  for (int dx = -1; dx <= 1; ++dx)
+    for (int dy = -1; dy <= 1; ++dy)
+      if (dx || dy) p.drawText(r.translated(dx, dy), static_cast<int>(alignment()), text());
+  p.setPen(Qt::white);
+  p.drawText(r, static_cast<int>(alignment()), text());
+}
+
 CloseBox::CloseBox(QWidget* parent) : QWidget(parent) {
   setObjectName("btnControl");
   setToolTip("Exit ");
@@ -131,9 +145,12 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
   }
   AppTitle[0]->raise();  // the dark copy lies over the white one: an embossed title
 
-  Copyright = MakeLabel(this, "Copyright", 2835, 645, 3870, 165);
+  // The notice lies over the top of the graph panel, so it is drawn white
+  // with a thin teal edge that keeps it readable on the panel's white too.
+  Copyright = new HaloLabel(this);
+  Copyright->setObjectName("Copyright");
+  platform::PlaceTwips(Copyright, 2835, 645, 3870, 165);
   Copyright->setFont(platform::MakeFont("Tahoma", 6.75));
-  Copyright->setStyleSheet("color: white; background: transparent;");
   Copyright->setAlignment(Qt::AlignRight | Qt::AlignTop);
   Copyright->setToolTip("Copyright Notice ");
 
@@ -176,6 +193,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
   connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
 
   btnControl->raise();
+  Copyright->raise();
 
   // Tab order: Exit, Print List, Calculate, Metric, Imperial, the range and
   // clicks fields row by row, the tick boxes from the last row back, the
@@ -225,7 +243,7 @@ void frmMain::Form_Load() {
   setWindowTitle(caption);
   for (QLabel* t : AppTitle) t->setText(caption);
   AppTitle[1]->move(AppTitle[0]->x() - platform::TwipsToPixels(30), AppTitle[0]->y() - platform::TwipsToPixels(30));
-  Copyright->setText(caption + " " + QString::fromUtf8(kCopyrightNotice));
+  Copyright->setText(QString::fromUtf8(kCopyrightNotice));
 
   Rows->Update_Boxes();
   setFixedSize(platform::TwipsToPixels(kWidth), platform::TwipsToPixels(kHeight));

@@ -3,6 +3,7 @@
 // program's load sequence, its commands and its closing.
 #pragma once
 
+#include <QLabel>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -12,7 +13,6 @@
 #include "output/graph.h"
 #include "platform/surface.h"
 
-class QLabel;
 class QTimer;
 
 namespace vantorel {
@@ -24,6 +24,17 @@ class PrintService;
 class ClickListBox;
 class CommandButtons;
 class DataRows;
+
+// A caption drawn white with a thin edge in the window's colour, readable on
+// the window and on the graph panel alike.
+class HaloLabel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit HaloLabel(QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+};
 
 // The close box in the title area: a small picture with a resting and a
 // hover colour.

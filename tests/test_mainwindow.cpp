@@ -45,7 +45,7 @@ TEST_F(WindowTest, EveryControlStandsAtItsPlaceWithItsTexts) {
   EXPECT_EQ(w->AppTitle[1]->geometry(), TwipsRect(105, 45, 10110, 495));
   EXPECT_EQ(w->Copyright->geometry(), TwipsRect(2835, 645, 3870, 165));
   EXPECT_EQ(w->Copyright->toolTip(), "Copyright Notice ");
-  EXPECT_TRUE(w->Copyright->text().startsWith("Vantorel V1.0.0"));
+  EXPECT_EQ(w->Copyright->text(), QString::fromUtf8("\xC2\xA9 2026 Morvale Services"));
   EXPECT_EQ(w->btnControl->geometry(), TwipsRect(8175, 90, 315, 315));
   EXPECT_EQ(w->btnControl->toolTip(), "Exit ");
   EXPECT_EQ(w->P0->geometry(), TwipsRect(60, 480, 6750, 3540));
