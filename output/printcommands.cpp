@@ -21,6 +21,7 @@ frmSelectPrinter& SelectPrinterWindow(QWidget* mainWindow, platform::PrintServic
 
 bool PrinterReady(State& state, platform::PrintService& service, QWidget* mainWindow, platform::Colour background) {
   if (service.Count() == 0) return false;
+  if (!mainWindow && !state.PrinterChosen) return false;  // no window to show the chooser over
   if (!state.PrinterChosen) {
     frmSelectPrinter& chooser = SelectPrinterWindow(mainWindow, service, state, background);
     chooser.ShowModal();

@@ -5,7 +5,7 @@
 // outside it, and the data-point ranges print dark red and bold.
 //
 // Drawn through the printer surface only, so the page can be checked without
-// a print system. Choosing the printer first is the window side's part
+// a print system. Choosing the printer first is done on the window side
 // (output/printcommands.h).
 #pragma once
 

@@ -17,7 +17,7 @@ namespace vantorel::platform {
 
 namespace {
 
-constexpr double kTwipsPerInch = 1440.0;
+constexpr int kTwipsPerInch = 1440;
 constexpr double kTwipsPerPoint = 20.0;
 
 QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
@@ -36,7 +36,7 @@ QString Quoted(const std::string& s) { return "\"" + QString::fromStdString(s) +
 void SetUpPage(QPrinter& p, const std::string& documentName) {
   p.setDocName(QString::fromStdString(documentName));
   p.setPageOrientation(QPageLayout::Portrait);
-  p.setResolution(static_cast<int>(kTwipsPerInch));
+  p.setResolution(kTwipsPerInch);
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ void SetUpPage(QPrinter& p, const std::string& documentName) {
 PrintJob::PrintJob(std::unique_ptr<QPrinter> printer, std::string target, bool toPdf)
     : printer_(std::move(printer)), target_(std::move(target)), toPdf_(toPdf) {
   const int dpi = printer_->resolution();
-  devicePerTwip_ = dpi > 0 ? dpi / kTwipsPerInch : 1.0;
+  devicePerTwip_ = dpi > 0 ? static_cast<double>(dpi) / kTwipsPerInch : 1.0;
   font_.name = "Courier New";
   font_.size = 10;
 }

@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-liberation2 fontconfig
   xvfb xauth x11-utils xdotool imagemagick
+  cups cups-client printer-driver-cups-pdf poppler-utils
 )
 
 missing=()
