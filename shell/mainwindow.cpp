@@ -118,7 +118,8 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       s_(s),
       exeName_(std::move(exeName)),
-      printService_(std::make_unique<platform::SystemPrintService>()) {
+      printService_(std::make_unique<platform::SystemPrintService>()),
+      exportFolder_(platform::ExecutableFolder()) {
   setObjectName("frmMain");
   setWindowTitle("Ardenko");
   setAutoFillBackground(true);
@@ -303,7 +304,13 @@ void frmMain::Update_ClickList() { ClickList->Update_ClickList(s_, !modelUsable_
 void frmMain::Control_Buttons(bool enable) {
   for (QPushButton* b : Commands->cbButton) b->setEnabled(enable);
   btnControl->setEnabled(enable);
-  if (enable) Commands->cbButton[s_.MetricUnits ? kMetric : kImperial]->setEnabled(false);
+  if (!enable) return;
+  Commands->cbButton[s_.MetricUnits ? kMetric : kImperial]->setEnabled(false);
+  // With no printer installed the two output commands stay as the load left them.
+  if (printService_->Count() == 0) {
+    Commands->cbButton[kSaveCsv]->setEnabled(false);
+    Commands->cbButton[kPrintList]->setEnabled(false);
+  }
 }
 
 void frmMain::Do_Units_Stuff() {
@@ -463,7 +470,7 @@ void frmMain::AppTitle_MouseUp(int button) {
 }
 
 void frmMain::Save_CSV() {
-  const CsvSave saved = SaveCsvInFolder(s_, platform::ExecutableFolder());
+  const CsvSave saved = SaveCsvInFolder(s_, exportFolder_);
   if (!saved.ok) {
     ShowError("File Not Saved", saved.message);
     return;

@@ -119,6 +119,8 @@ class frmMain : public QWidget {
   // The printers the window prints on (the system's by default); set before Form_Load.
   void SetPrintService(std::unique_ptr<platform::PrintService> service);
   platform::PrintService& Printers() { return *printService_; }
+  // The folder "Save as CSV" writes to (the executable's folder by default).
+  void SetExportFolder(std::string folder) { exportFolder_ = std::move(folder); }
   State& state() { return s_; }
 
  signals:
@@ -140,6 +142,7 @@ class frmMain : public QWidget {
   State& s_;
   std::string exeName_;
   std::unique_ptr<platform::PrintService> printService_;
+  std::string exportFolder_;
   GraphScale graph_{};
   bool busy_ = false;
   bool ended_ = false;
