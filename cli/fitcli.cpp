@@ -12,6 +12,8 @@
 #include "output/clicklist.h"
 #include "output/csvexport.h"
 #include "platform/files.h"
+#include "platform/store.h"
+#include "shell/settings.h"
 
 namespace vantorel {
 
@@ -23,12 +25,16 @@ constexpr const char* kProgramName = "Vantorel";
 constexpr const char* kUsage =
     "usage: vantorel-fit [--metric] [--model MV,BC,SH,ZR,CPM] [--estimate] [--json] [--csv FILE]\n"
     "                    ROW ROW ROW ROW ROW ROW\n"
-    "       ROW is RANGE:CLICKS, or RANGE:CLICKS:off for a row that is not ticked\n";
+    "       vantorel-fit --saved [--estimate] [--json] [--csv FILE]\n"
+    "       ROW is RANGE:CLICKS, or RANGE:CLICKS:off for a row that is not ticked\n"
+    "       --saved starts from the rows, ticks, model and units Vantorel saved\n";
 
 struct Options {
   bool metric = false;
   bool estimateOnly = false;
   bool json = false;
+  bool saved = false;
+  bool modelGiven = false;
   std::optional<std::string> csvFile;
   ModelParams model{790, 0.033, 2, 30, 8};
   RowTexts ranges, clicks;
@@ -65,6 +71,8 @@ Options Parse(const std::vector<std::string>& args) {
       o.estimateOnly = true;
     } else if (a == "--json") {
       o.json = true;
+    } else if (a == "--saved") {
+      o.saved = true;
     } else if (a == "--csv") {
       o.csvFile = value();
     } else if (a == "--model") {
@@ -81,11 +89,16 @@ Options Parse(const std::vector<std::string>& args) {
         start = comma + 1;
       }
       o.model = {v[0], v[1], v[2], v[3], v[4]};
+      o.modelGiven = true;
     } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
       throw UsageError{"unknown option " + a};
     } else {
       rows.push_back(a);
     }
+  }
+  if (o.saved) {
+    if (!rows.empty() || o.modelGiven || o.metric) throw UsageError{"--saved takes no rows, --model or --metric"};
+    return o;
   }
   if (rows.size() != kRows) throw UsageError{"exactly six rows are needed, " + std::to_string(rows.size()) + " given"};
   for (size_t i = 0; i < kRows; ++i) {
@@ -172,8 +185,23 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
 
   State s;
-  s.MetricUnits = o.metric;
-  s.SetParams(o.model);
+  if (o.saved) {
+    // The window's load, on a store that is only read: nothing is created,
+    // written or set aside.
+    s.SettingsPath = BuildSettingsPath(kProgramName);
+    {
+      platform::store::AccessScope readOnly(platform::store::Access::ReadOnly);
+      LoadData(s);
+    }
+    for (size_t i = 0; i < kRows; ++i) {
+      o.ranges[i] = std::to_string(s.DataRange[i]);
+      o.clicks[i] = std::to_string(s.DataClicks[i]);
+    }
+    o.ticks = s.Ticked;
+  } else {
+    s.MetricUnits = o.metric;
+    s.SetParams(o.model);
+  }
   s.Ticked = o.ticks;
   Outcome r;
 

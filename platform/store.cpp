@@ -241,7 +241,8 @@ bool KeepAside(const std::string& path, dev_t dev, ino_t ino) {
   if (std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0) return false;
   for (int n = 1; n <= 100; ++n) {
     if (!SameFile(path, dev, ino)) return false;
-    const std::string target = path + ".corrupt-" + stamp + (n > 1 ? "-" + std::to_string(n) : "");
+    std::string target = path + ".corrupt-" + stamp;
+    if (n > 1) target.append("-").append(std::to_string(n));
     if (RenameNoReplace(path, target) == 0) {
       for (const char* suffix : {"-journal", "-wal", "-shm"}) {
         const std::string extra = path + suffix;
@@ -264,17 +265,46 @@ struct Connection {
   std::string path;
   dev_t dev = 0;
   ino_t ino = 0;
-  bool readOnlyHandle = false;
+  bool readOnlyHandle = false;  // this connection cannot write
+  bool requestedReadOnly = false;  // opened while the test hook asked for read-only
+  bool immutable = false;
   bool hasTables = false;
+  // Whether closing may fold the log into the file (see Close), and the
+  // log file this connection uses, once there is one.
+  bool foldLogOnClose = true;
+  bool hasLog = false;
+  dev_t logDev = 0;
+  ino_t logIno = 0;
   std::unordered_map<const char*, sqlite3_stmt*> statements;
 
   ~Connection() { Close(); }
+  // Notes which log file sits beside the database now.
+  void NoteLog() {
+    struct stat st {};
+    hasLog = lstat((path + "-wal").c_str(), &st) == 0;
+    logDev = st.st_dev;
+    logIno = st.st_ino;
+  }
+  // The last connection to close normally folds the log into the file and
+  // then removes the log by its name. Not for a damaged file (it goes aside
+  // with its log), nor for a read-only use that found a log it did not make.
+  // SQLite itself never does it for a file that no longer stands at its path
+  // (moved, replaced or removed), which would leave this connection's log
+  // beside whatever file now has the name, to be replayed into it: so the
+  // log is first folded into the file this connection holds and emptied.
   void Close() {
     for (auto& [sql, stmt] : statements) sqlite3_finalize(stmt);
     statements.clear();
-    if (db) sqlite3_close_v2(db);
+    if (db) {
+      const bool inPlace = SameFile(path, dev, ino);
+      if (foldLogOnClose && !inPlace && hasLog && SameFile(path + "-wal", logDev, logIno))
+        sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+      if (!foldLogOnClose || !inPlace) sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+      sqlite3_close_v2(db);
+    }
     db = nullptr;
     hasTables = false;
+    hasLog = false;
   }
 };
 
@@ -379,49 +409,108 @@ Contents Inspect(bool fullCheck) {
   return any.Step() && any.ColumnInt(0) == 0 ? Contents::Empty : Contents::Damaged;
 }
 
-// Closes the connection and moves the damaged file aside (not in ReadOnly).
+// Closes the connection and moves the damaged file aside (not in ReadOnly,
+// and never on the strength of a read that bypassed locking).
 void SetAsideDamaged() {
   const std::string path = gConn.path;
   const dev_t dev = gConn.dev;
   const ino_t ino = gConn.ino;
+  const bool trusted = !gConn.immutable;
+  gConn.foldLogOnClose = false;
   gConn.Close();
   gConn.path.clear();
-  if (gAccess == Access::ReadWrite) KeepAside(path, dev, ino);
+  if (gAccess == Access::ReadWrite && trusted) KeepAside(path, dev, ino);
 }
 
-Found Open(const std::string& path, const struct stat& st) {
-  const int flags = (gReadOnlyHandle ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOFOLLOW;
+// Write-ahead logging: a commit appends to the log, so a write costs no
+// file creation and, with synchronous=NORMAL, no flush to disk; every
+// transaction is still whole after a kill at any moment (a power cut may
+// lose the last ones, never corrupt the store). The log is checkpointed into
+// the database, flushed, and removed when the last connection closes.
+void UseWriteAheadLog() {
+  if (gAccess != Access::ReadWrite || gConn.readOnlyHandle) return;
+  {
+    Statement mode("PRAGMA journal_mode");
+    if (mode.Step() && mode.ColumnBytes(0) == "wal") return;
+  }
+  // Staying with the rollback journal when another connection holds the
+  // file is safe too, only slower.
+  sqlite3_exec(gConn.db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+}
+
+// The path as a read-only, immutable URI: no locks and no WAL index.
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  static const char* hex = "0123456789ABCDEF";
+  for (unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#' || c <= 0x20 || c >= 0x7f) {
+      uri += '%';
+      uri += hex[c >> 4];
+      uri += hex[c & 15];
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+bool OpenHandle(const std::string& name, int flags, const std::string& path, const struct stat& st, bool immutable) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(name.c_str(), &db, flags | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
     sqlite3_close_v2(db);
-    return Found::Unavailable;
+    return false;
   }
   gConn.db = db;
   gConn.path = path;
   gConn.dev = st.st_dev;
   gConn.ino = st.st_ino;
-  gConn.readOnlyHandle = gReadOnlyHandle;
+  gConn.readOnlyHandle = gReadOnlyHandle || immutable;
+  gConn.requestedReadOnly = gReadOnlyHandle;
+  gConn.immutable = immutable;
+  gConn.foldLogOnClose = gAccess == Access::ReadWrite || access((path + "-wal").c_str(), F_OK) != 0;
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-  try {
-    // FULL: a commit is on disk before the write returns; the rollback
-    // journal keeps every transaction whole across a kill or a crash.
-    Exec("PRAGMA synchronous = FULL; PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON;");
-    switch (Inspect(true)) {
-      case Contents::Store: gConn.hasTables = true; return Found::Ready;
-      case Contents::Empty: return Found::Ready;
-      case Contents::Newer: gConn.Close(); return Found::Unavailable;
-      case Contents::Damaged: SetAsideDamaged(); return gAccess == Access::ReadWrite ? Found::Missing : Found::Unavailable;
+  return true;
+}
+
+Found Open(const std::string& path, const struct stat& st) {
+  if (!OpenHandle(path, gReadOnlyHandle ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, path, st, false))
+    return Found::Unavailable;
+  for (;;) {
+    try {
+      Exec("PRAGMA synchronous = NORMAL; PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON;");
+      switch (Inspect(true)) {
+        case Contents::Store:
+          gConn.hasTables = true;
+          UseWriteAheadLog();
+          gConn.NoteLog();
+          return Found::Ready;
+        case Contents::Empty: gConn.NoteLog(); return Found::Ready;
+        case Contents::Newer: gConn.Close(); return Found::Unavailable;
+        case Contents::Damaged:
+          SetAsideDamaged();
+          return gAccess == Access::ReadWrite ? Found::Missing : Found::Unavailable;
+      }
+    } catch (const SqlError& e) {
+      if (IsCorruption(e.code)) {
+        SetAsideDamaged();
+        return gAccess == Access::ReadWrite ? Found::Missing : Found::Unavailable;
+      }
+      // A store on a read-only file system: the log's index cannot be made,
+      // but nothing can change the file either, so it is read as immutable.
+      const int primary = e.code & 0xff;
+      if (!gConn.immutable && sqlite3_db_readonly(gConn.db, "main") == 1 &&
+          (primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY)) {
+        gConn.Close();
+        if (!OpenHandle(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path, st, true))
+          return Found::Unavailable;
+        continue;
+      }
     }
-  } catch (const SqlError& e) {
-    if (IsCorruption(e.code)) {
-      SetAsideDamaged();
-      return gAccess == Access::ReadWrite ? Found::Missing : Found::Unavailable;
-    }
+    gConn.Close();
+    return Found::Unavailable;
   }
-  gConn.Close();
-  return Found::Unavailable;
 }
 
 // Makes gConn a connection to the current store file. A missing file is
@@ -443,7 +532,7 @@ Found Acquire(bool forWrite) {
       return Found::Unavailable;
     }
     if (gConn.db && gConn.path == path && gConn.dev == st.st_dev && gConn.ino == st.st_ino &&
-        gConn.readOnlyHandle == gReadOnlyHandle) {
+        gConn.requestedReadOnly == gReadOnlyHandle) {
       if (gConn.hasTables) return Found::Ready;
       // Another copy of the program may have laid out the tables since.
       try {
@@ -485,6 +574,8 @@ void EnsureTables() {
   }
   Exec("COMMIT");
   gConn.hasTables = true;
+  UseWriteAheadLog();
+  gConn.NoteLog();
 }
 
 std::optional<int64_t> Child(int64_t parent, const std::string& name) {
@@ -709,15 +800,18 @@ WriteResult DeleteValue(int32_t root, std::string_view path, std::string_view na
   });
 }
 
+// A connection serves one kind of access: it is closed when the access changes.
 AccessScope::AccessScope(Access a) {
   std::lock_guard<std::mutex> lock(gMutex);
   previous_ = gAccess;
   gAccess = a;
+  gConn.Close();
 }
 
 AccessScope::~AccessScope() {
   std::lock_guard<std::mutex> lock(gMutex);
   gAccess = previous_;
+  gConn.Close();
 }
 
 namespace testing {

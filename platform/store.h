@@ -10,10 +10,13 @@
 // an empty path names the root itself, and a path with an empty name in it
 // (a leading "\" or "\\" inside) names no key.
 //
-// Every write is one SQLite transaction (rollback journal, synchronous=FULL),
+// Every write is one SQLite transaction (write-ahead log, synchronous=NORMAL),
 // so a process killed at any moment leaves each value either as it was or
 // as written. Writers take the write lock first (BEGIN IMMEDIATE) and wait
-// for other copies of the program instead of failing. A file that is not a
+// for other copies of the program instead of failing; readers never wait.
+// While a connection is open the log and its index sit beside the file
+// (registry.sqlite3-wal, -shm); the last connection to close folds the log
+// into the file and removes both. A file that is not a
 // store of this program, or that fails SQLite's integrity check, is renamed
 // aside with a ".corrupt-YYYYMMDD-HHMMSS" suffix and a fresh store takes its
 // place; nothing is deleted.

@@ -60,6 +60,16 @@ inline std::vector<fs::path> FilesStartingWith(const fs::path& folder, const std
   return found;
 }
 
+// The damaged store files kept aside, without the logs that went with them.
+inline std::vector<fs::path> KeptAside(const fs::path& folder) {
+  std::vector<fs::path> found = FilesStartingWith(folder, "registry.sqlite3.corrupt-");
+  std::erase_if(found, [](const fs::path& p) {
+    const std::string n = p.string();
+    return n.ends_with("-wal") || n.ends_with("-shm") || n.ends_with("-journal");
+  });
+  return found;
+}
+
 class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -61,7 +61,12 @@ TEST_F(Store, LivesUnderTheConfigFolderAndIsCreatedByTheFirstWriteOnly) {
   ASSERT_EQ(st::WriteValue(HKLM, "Software\\A", "v", 1, "t"), st::WriteResult::Ok);
   EXPECT_EQ(Mode(Folder()), 0700u);
   EXPECT_EQ(Mode(StoreFile()), 0600u);
-  EXPECT_EQ(FilesStartingWith(Folder(), "").size(), 1u) << "no journal is left behind";
+  // While open, the write-ahead log and its index sit beside the file, as private as it.
+  EXPECT_EQ(Mode(StoreFile().string() + "-wal"), 0600u);
+  EXPECT_EQ(Mode(StoreFile().string() + "-shm"), 0600u);
+  EXPECT_EQ(Sql(StoreFile(), "PRAGMA journal_mode"), "wal");
+  st::testing::CloseConnection();
+  EXPECT_EQ(FilesStartingWith(Folder(), "").size(), 1u) << "closing folds the log into the file";
 
   // Without XDG_CONFIG_HOME, or with a relative one, the store is under $HOME/.config.
   unsetenv("XDG_CONFIG_HOME");
@@ -207,7 +212,7 @@ TEST_F(Store, ReadOnlyAccessCreatesNothingAndChangesNothing) {
     EXPECT_FALSE(st::ReadValue(HKLM, "A", "v"));
   }
   EXPECT_EQ(ReadAll(StoreFile()), "this is not a database, but it is somebody's file");
-  EXPECT_TRUE(FilesStartingWith(Folder(), "registry.sqlite3.corrupt-").empty());
+  EXPECT_TRUE(KeptAside(Folder()).empty());
 }
 
 // Damaged files: every read finds nothing, the file is kept aside untouched
@@ -240,7 +245,8 @@ TEST_F(Store, DamagedFilesAreKeptAsideAndAFreshStoreTakesTheirPlace) {
     const std::string bad = d.apply(validStore());
     WriteAll(StoreFile(), bad);
     EXPECT_FALSE(st::ReadValue(HKLM, "K1", "v1"));
-    const auto aside = FilesStartingWith(Folder(), "registry.sqlite3.corrupt-");
+    // The file goes aside (with any log SQLite had made beside it).
+    const auto aside = KeptAside(Folder());
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(ReadAll(aside[0]), bad);
     EXPECT_EQ(aside[0].filename().string().size(), std::string("registry.sqlite3.corrupt-20261205-193000").size());
@@ -250,9 +256,10 @@ TEST_F(Store, DamagedFilesAreKeptAsideAndAFreshStoreTakesTheirPlace) {
   }
 }
 
-TEST_F(Store, DamageFoundByAWriteOrWhileOpenIsHandledTheSameWay) {
+TEST_F(Store, DamageFoundByAWriteIsHandledTheSameWay) {
   ASSERT_EQ(st::WriteValue(HKLM, "K", "v", 1, "old"), st::WriteResult::Ok);
-  // Overwritten in place while this process holds it open.
+  st::testing::CloseConnection();
+  // Overwritten in place; the first thing the next run does is a write.
   std::string bytes = ReadAll(StoreFile());
   bytes.replace(0, 100, 100, 'Z');
   {
@@ -261,7 +268,7 @@ TEST_F(Store, DamageFoundByAWriteOrWhileOpenIsHandledTheSameWay) {
   }
   EXPECT_EQ(st::WriteValue(HKLM, "K", "v", 1, "new"), st::WriteResult::Ok);
   EXPECT_EQ(Text(st::ReadValue(HKLM, "K", "v")), "new");
-  EXPECT_EQ(FilesStartingWith(Folder(), "registry.sqlite3.corrupt-").size(), 1u);
+  EXPECT_EQ(KeptAside(Folder()).size(), 1u);
 
   // Two damaged files in the same second get distinct names.
   st::testing::CloseConnection();
@@ -269,7 +276,7 @@ TEST_F(Store, DamageFoundByAWriteOrWhileOpenIsHandledTheSameWay) {
   EXPECT_FALSE(st::KeyExists(HKLM, "K"));
   WriteAll(StoreFile(), "garbage two");
   EXPECT_FALSE(st::KeyExists(HKLM, "K"));
-  EXPECT_EQ(FilesStartingWith(Folder(), "registry.sqlite3.corrupt-").size(), 3u);
+  EXPECT_EQ(KeptAside(Folder()).size(), 3u);
 }
 
 TEST_F(Store, ForeignEmptyAndNewerDatabases) {
@@ -277,20 +284,20 @@ TEST_F(Store, ForeignEmptyAndNewerDatabases) {
   // A valid SQLite database that is not a store of this program.
   Sql(StoreFile(), "CREATE TABLE mine(x)");
   EXPECT_FALSE(st::KeyExists(HKLM, ""));
-  EXPECT_EQ(FilesStartingWith(Folder(), "registry.sqlite3.corrupt-").size(), 1u);
+  EXPECT_EQ(KeptAside(Folder()).size(), 1u);
 
   // An empty file is an empty store: nothing to keep aside.
   WriteAll(StoreFile(), "");
   EXPECT_FALSE(st::KeyExists(HKLM, ""));
   EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "x"), st::WriteResult::Ok);
-  EXPECT_EQ(FilesStartingWith(Folder(), "registry.sqlite3.corrupt-").size(), 1u);
+  EXPECT_EQ(KeptAside(Folder()).size(), 1u);
 
   // A store of a later layout is left alone: nothing read, nothing written.
   st::testing::CloseConnection();
   Sql(StoreFile(), "PRAGMA user_version = 2");
   EXPECT_FALSE(st::ReadValue(HKLM, "A", "v"));
   EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "y"), st::WriteResult::KeyFailed);
-  EXPECT_EQ(FilesStartingWith(Folder(), "registry.sqlite3.corrupt-").size(), 1u);
+  EXPECT_EQ(KeptAside(Folder()).size(), 1u);
   EXPECT_EQ(Sql(StoreFile(), "SELECT value FROM registry_view"), "x");
 }
 
@@ -301,12 +308,21 @@ TEST_F(Store, AFileReplacedOrRemovedByOthersIsNoticed) {
   EXPECT_FALSE(st::KeyExists(HKLM, "A"));
   ASSERT_EQ(st::WriteValue(HKLM, "B", "v", 1, "second"), st::WriteResult::Ok);
   EXPECT_FALSE(st::KeyExists(HKLM, "A"));
-  // Replaced by another store file (a restored backup).
+  // Replaced by another store file (a restored backup, taken while no
+  // connection was open, so that the file holds every write).
+  st::testing::CloseConnection();
   const fs::path backup = TempRoot() / "backup.sqlite3";
   fs::copy_file(StoreFile(), backup);
   ASSERT_EQ(st::WriteValue(HKLM, "B", "v", 1, "third"), st::WriteResult::Ok);
   fs::rename(backup, StoreFile());
-  EXPECT_EQ(Text(st::ReadValue(HKLM, "B", "v")), "second");
+  EXPECT_EQ(Text(st::ReadValue(HKLM, "B", "v")), "second") << "the old file's log is not replayed into the new one";
+
+  // Moved away while open: the moved file keeps every write made through it.
+  ASSERT_EQ(st::WriteValue(HKLM, "B", "v", 1, "fourth"), st::WriteResult::Ok);
+  const fs::path moved = TempRoot() / "moved.sqlite3";
+  fs::rename(StoreFile(), moved);
+  EXPECT_FALSE(st::KeyExists(HKLM, "B"));
+  EXPECT_EQ(Sql(moved, "SELECT value FROM registry_view WHERE name = 'v'"), "fourth");
 }
 
 TEST_F(Store, LinksAndBlockedFoldersAreNeverFollowedOrWrittenThrough) {
@@ -346,5 +362,5 @@ TEST_F(Store, AnUnwritableFileRefusesWritesAndStillReads) {
     GTEST_SKIP() << "the immutable attribute is not available here";
   EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "refused"), st::WriteResult::KeyFailed);
   EXPECT_EQ(Text(st::ReadValue(HKLM, "A", "v")), "kept");
-  EXPECT_TRUE(FilesStartingWith(Folder(), "registry.sqlite3.corrupt-").empty());
+  EXPECT_TRUE(KeptAside(Folder()).empty());
 }
