@@ -7,6 +7,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "entry/rows.h"
 #include "output/clicklistbox.h"
 #include "platform/modal.h"
+#include "platform/store.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
 #include "shell/mainwindow.h"
@@ -246,4 +248,44 @@ TEST_F(WindowTest, ResetGestureDeletesTheSettingsWithoutSaving) {
   EXPECT_EQ(GetRegSetting(w->state().SettingsPath, "R(0)", "none"), "none");
   Restart();
   EXPECT_EQ(w->Rows->RTxt[0]->text(), "10");
+}
+
+TEST_F(WindowTest, AStoreThatRefusesTheSaveEndsWithItsMessage) {
+  Start();
+  QString shown;
+  platform::QueueModalAnswer([&](QDialog& d) {
+    shown = static_cast<QMessageBox&>(d).text();
+    d.accept();
+  });
+  platform::store::testing::OpenReadOnlyAfterWrites(3);  // R(0), C(0), Tick(0) go through
+  w->close();
+  platform::store::testing::OpenReadOnlyAfterWrites(-1);
+  EXPECT_TRUE(w->Ended());
+  EXPECT_EQ(w->ExitStatus(), 1);
+  EXPECT_TRUE(shown.startsWith("Run-time error '26001':")) << shown.toStdString();  // the key cannot be opened for writing
+  EXPECT_TRUE(shown.contains("Failed to set registry value Key: '-2147483646',Section: "
+                             "'Software\\Morvale Services\\Vantorel\\',Key: 'R(1)' to value: '20'"))
+      << shown.toStdString();
+  EXPECT_TRUE(shown.contains(".cRegistry"));
+  platform::store::testing::CloseConnection();
+  EXPECT_EQ(GetRegSetting(state.SettingsPath, "Tick(0)", "none"), "1");  // written before the failure
+  EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(1)", "none"), "none");
+}
+
+TEST_F(WindowTest, AStoreThatRefusesTheResetEndsWithItsMessage) {
+  Start();
+  w->close();
+  Restart();
+  QString shown;
+  platform::QueueModalAnswer([&](QDialog& d) {
+    shown = static_cast<QMessageBox&>(d).text();
+    d.accept();
+  });
+  platform::store::testing::OpenReadOnlyAfterWrites(0);
+  QTest::mouseClick(w->Copyright, Qt::RightButton, Qt::ShiftModifier);
+  platform::store::testing::OpenReadOnlyAfterWrites(-1);
+  EXPECT_EQ(w->ExitStatus(), 1);
+  EXPECT_TRUE(shown.startsWith("Run-time error ")) << shown.toStdString();
+  platform::store::testing::CloseConnection();
+  EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "10");  // nothing was deleted
 }
