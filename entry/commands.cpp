@@ -10,12 +10,12 @@ CommandButtons::CommandButtons(QWidget* parent) : QFrame(parent) {
   setObjectName("Frame5");
   setStyleSheet("QFrame#Frame5 { background: transparent; }");
   platform::PlaceTwips(this, 60, 5715, 6765, 810);
-  struct Spec {
+  struct Layout {
     const char* caption;
     const char* tip;
     double l, t, w, h;
   };
-  static const Spec specs[6] = {
+  static const Layout layouts[6] = {
       {"Exit", "Exit ", 5760, 30, 1005, 555},
       {"Calculate", "Calculate", 1395, 30, 1005, 555},
       {"Save as CSV", "Save Range/Click List as CSV file", 4305, 30, 1005, 555},
@@ -24,7 +24,7 @@ CommandButtons::CommandButtons(QWidget* parent) : QFrame(parent) {
       {"Print List", "Print Range/Click List ", 2850, 30, 1005, 555},
   };
   for (int i = 0; i < 6; ++i) {
-    const Spec& sp = specs[i];
+    const Layout& sp = layouts[i];
     auto* b = new QPushButton(sp.caption, this);
     b->setObjectName("cbButton(" + QString::number(i) + ")");
     b->setToolTip(sp.tip);

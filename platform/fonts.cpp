@@ -4,23 +4,23 @@
 
 namespace vantorel::platform {
 
-QFont MakeFont(const FontSpec& spec) {
+QFont MakeFont(const FontSpec& face) {
   QFont f;
-  const QString face = QString::fromStdString(spec.name).toLower();
-  if (face == "courier new" || face == "courier") {
+  const QString family = QString::fromStdString(face.name).toLower();
+  if (family == "courier new" || family == "courier") {
     f.setFamilies({"Courier New", "Liberation Mono", "DejaVu Sans Mono", "Monospace"});
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
   } else {
     // Tahoma, MS Sans Serif, Trebuchet MS: sans-serif faces.
-    f.setFamilies({QString::fromStdString(spec.name), "Liberation Sans", "DejaVu Sans", "Sans Serif"});
+    f.setFamilies({QString::fromStdString(face.name), "Liberation Sans", "DejaVu Sans", "Sans Serif"});
     f.setStyleHint(QFont::SansSerif);
   }
-  f.setPointSizeF(spec.size > 0 ? spec.size : 8.25);
-  f.setBold(spec.bold);
-  f.setItalic(spec.italic);
-  f.setUnderline(spec.underline);
-  f.setStrikeOut(spec.strikethru);
+  f.setPointSizeF(face.size > 0 ? face.size : 8.25);
+  f.setBold(face.bold);
+  f.setItalic(face.italic);
+  f.setUnderline(face.underline);
+  f.setStrikeOut(face.strikethru);
   return f;
 }
 

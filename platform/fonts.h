@@ -11,7 +11,7 @@
 namespace vantorel::platform {
 
 // A QFont for the face name, size in points and style.
-QFont MakeFont(const FontSpec& spec);
+QFont MakeFont(const FontSpec& face);
 QFont MakeFont(const std::string& face, double points, bool bold = false);
 
 }  // namespace vantorel::platform

@@ -271,8 +271,8 @@ void frmMain::Setup_Fonts() {
         !qobject_cast<QComboBox*>(w))
       continue;
     const QFont f = w->font();
-    platform::FontSpec spec{"Tahoma", f.pointSizeF(), f.bold(), f.italic(), f.underline(), f.strikeOut()};
-    w->setFont(platform::MakeFont(spec));
+    platform::FontSpec face{"Tahoma", f.pointSizeF(), f.bold(), f.italic(), f.underline(), f.strikeOut()};
+    w->setFont(platform::MakeFont(face));
   }
 }
 
