@@ -66,7 +66,8 @@ CREATE VIEW registry_view AS
               THEN CAST(CASE WHEN substr(v.data, -1) = X'00' THEN substr(v.data, 1, length(v.data) - 1)
                              ELSE v.data END AS TEXT)
               ELSE hex(v.data) END AS value
-  FROM registry_values AS v JOIN paths ON v.key = paths.id;
+  FROM registry_values AS v JOIN paths ON v.key = paths.id
+  ORDER BY paths.path, v.rowid;
 PRAGMA application_id = 1448365138;
 PRAGMA user_version = 1;
 )sql";

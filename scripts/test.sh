@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole suite twice: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer that fails on any report.
+# AddressSanitizer and UndefinedBehaviorSanitizer that fails on any report;
+# then runs each fuzz target for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -18,3 +19,5 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON
+
+bash scripts/fuzz.sh 30
