@@ -14,7 +14,13 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/artifacts
 for target in fuzz_numbers fuzz_stored_values fuzz_store_file; do
   echo "== $target (${seconds}s)"
-  build-fuzz/"$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/"$target"- 2>&1 | tail -n 12
-  test "${PIPESTATUS[0]}" -eq 0
+  log=build-fuzz/artifacts/"$target".log
+  if build-fuzz/"$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/"$target"- >"$log" 2>&1; then
+    grep -E "^Done|average_exec_per_sec" "$log"
+  else
+    tail -n 80 "$log"
+    echo "$target failed: the input that failed is in build-fuzz/artifacts/, the log in $log" >&2
+    exit 1
+  fi
 done
