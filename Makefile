@@ -1,11 +1,12 @@
 # Vantorel: `make run` starts the program, `make test` builds and runs every
-# test (a normal build and a sanitizer build), `make bench` runs the
-# benchmarks. Each first installs any missing Debian package.
+# test (a normal build and a sanitizer build, then each fuzz target for 30
+# seconds), `make bench` runs the benchmarks, `make fuzz` runs each fuzz
+# target for a minute. Each first installs any missing Debian package.
 
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build run test test-normal test-asan bench clean
+.PHONY: all deps build run test test-normal test-asan bench fuzz clean
 
 all: build
 
@@ -27,5 +28,8 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 
+fuzz: deps
+	@bash scripts/fuzz.sh 60
+
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-bench build-fuzz

@@ -66,7 +66,8 @@ CREATE VIEW registry_view AS
               THEN CAST(CASE WHEN substr(v.data, -1) = X'00' THEN substr(v.data, 1, length(v.data) - 1)
                              ELSE v.data END AS TEXT)
               ELSE hex(v.data) END AS value
-  FROM registry_values AS v JOIN paths ON v.key = paths.id;
+  FROM registry_values AS v JOIN paths ON v.key = paths.id
+  ORDER BY paths.path, v.rowid;
 PRAGMA application_id = 1448365138;
 PRAGMA user_version = 1;
 )sql";
@@ -202,7 +203,7 @@ void SyncFolder(const std::string& folder) {
 
 // Creates an empty store file (an empty file is an empty SQLite database)
 // with mode 0600, so that SQLite never creates it with wider permissions; its
-// journal then gets the same mode. An existing file is left alone.
+// log and its index then get the same mode. An existing file is left alone.
 bool CreateStoreFile(const std::string& path) {
   const std::string folder = ParentFolder(path);
   if (!MakeFolders(folder)) return false;
@@ -230,7 +231,7 @@ bool SameFile(const std::string& path, dev_t dev, ino_t ino) {
   return lstat(path.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino;
 }
 
-// Moves a damaged store file (and any journal of it) aside under a name with
+// Moves a damaged store file (and its log or journal, if any) aside under a name with
 // the time, e.g. registry.sqlite3.corrupt-20261205-193000. Nothing is deleted.
 // Does nothing when the file at path is no longer the one examined.
 bool KeepAside(const std::string& path, dev_t dev, ino_t ino) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole suite twice: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer that fails on any report.
+# AddressSanitizer and UndefinedBehaviorSanitizer that fails on any report;
+# then runs each fuzz target for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -23,3 +24,5 @@ bash scripts/cups-setup.sh || echo "cups-setup failed: the print-system tests wi
 
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON
+
+bash scripts/fuzz.sh 30

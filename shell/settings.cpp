@@ -48,10 +48,14 @@ void SaveRegSetting(const std::string& settingsPath, const std::string& name, co
   r.Value(RegValue::Text(text));
 }
 
+std::string SettingText(const RegValue& stored, const std::string& defaultText) {
+  std::string text = stored.ToText();
+  return text.empty() ? defaultText : text;
+}
+
 std::string GetRegSetting(const std::string& settingsPath, const std::string& name, const std::string& defaultText) {
   cRegistry r = SettingsValue(settingsPath, name);
-  std::string text = r.Value().ToText();
-  return text.empty() ? defaultText : text;
+  return SettingText(r.Value(), defaultText);
 }
 
 void DeleteRegSettings(const std::string& settingsPath) {

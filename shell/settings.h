@@ -50,6 +50,11 @@ std::optional<double> LocaleToDouble(const std::string& text);
 // even; nullopt when it is not a number or does not fit.
 std::optional<int16_t> LocaleToInt16(const std::string& text);
 
+// The text a read of the settings gives for the value the store returned:
+// its text form, or defaultText when that is empty (a missing value reads
+// as empty).
+std::string SettingText(const RegValue& stored, const std::string& defaultText);
+
 // The load rules applied to any source of setting texts: get(name, default)
 // returns the stored text or the default. LoadData uses the store.
 using SettingReader = std::function<std::string(const std::string& name, const std::string& defaultText)>;

@@ -1,9 +1,11 @@
 // A second copy of the program for the store tests. Modes:
-//   save-loop            saves two different sets of settings in turn, for
-//                        ever (the test kills it at a random moment)
+//   save-loop MARKER     saves two different sets of settings in turn, for
+//                        ever (the test kills it at a random moment); makes
+//                        the file MARKER once the first save is done
 //   write-many TAG N     writes N values of its own and a shared one, reading
 //                        each back; exit 1 on a wrong read, 2 on an error
 //   save-default         saves the default settings once
+#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -15,11 +17,13 @@ using namespace vantorel;
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   try {
-    if (mode == "save-loop") {
+    if (mode == "save-loop" && argc == 3) {
       const State a = storetest::StateA(), b = storetest::StateB();
+      SaveData(b);
+      std::ofstream(argv[2]) << "saving\n";
       for (;;) {
-        SaveData(b);
         SaveData(a);
+        SaveData(b);
       }
     }
     if (mode == "write-many" && argc == 4) {
@@ -46,6 +50,6 @@ int main(int argc, char** argv) {
     std::cerr << e.number() << " " << e.source() << " " << e.description() << "\n";
     return 2;
   }
-  std::cerr << "usage: store_helper save-loop | write-many TAG N | save-default\n";
+  std::cerr << "usage: store_helper save-loop MARKER | write-many TAG N | save-default\n";
   return 64;
 }

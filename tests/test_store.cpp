@@ -156,27 +156,24 @@ TEST_F(Store, EnumerationOrders) {
 }
 
 TEST_F(Store, BytesAndNamesRoundTripUnchanged) {
+  // Texts with quotes, "%" and so on are covered where the settings use
+  // them; here the bytes no text holds.
   const std::string binary("\0\x01\xff\0zero\0", 9);
-  const std::vector<std::string> texts = {"", "it's \"quoted\"", "C:\\dir\\file", "100% sure", "%%", "%NAME%",
-                                          "Zürich – 東京 ✓", std::string(100000, 'x'), binary, "\xff\xfe not UTF-8"};
-  int i = 0;
-  for (const std::string& t : texts) {
-    std::string name = t.substr(0, 50) + std::to_string(i++);
-    std::erase(name, '\0');  // a name ends at a zero character (see below)
-    ASSERT_EQ(st::WriteValue(HKLM, "Round\\Trip", name, 3, t), st::WriteResult::Ok);
-    const auto back = st::ReadValue(HKLM, "Round\\Trip", name);
+  const std::vector<std::string> data = {"", binary, std::string(100000, 'x'), "\xff\xfe not UTF-8"};
+  for (size_t i = 0; i < data.size(); ++i) {
+    const std::string name = "\xff\xfe name " + std::to_string(i);
+    ASSERT_EQ(st::WriteValue(HKLM, "Round\\Trip", name, 3, data[i]), st::WriteResult::Ok);
+  }
+  st::testing::CloseConnection();  // opened again, as by the next run of the program
+  for (size_t i = 0; i < data.size(); ++i) {
+    const auto back = st::ReadValue(HKLM, "Round\\Trip", "\xff\xfe NAME " + std::to_string(i));
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->data, t);
+    EXPECT_EQ(back->data, data[i]);
     EXPECT_EQ(back->type, 3);
   }
-  EXPECT_EQ(Names(st::ValueNames(HKLM, "Round\\Trip")).size(), texts.size());
+  // A name ends at a zero character, so the store takes none inside one.
   EXPECT_EQ(st::WriteValue(HKLM, "Round", std::string("a\0b", 3), 1, "x"), st::WriteResult::ValueFailed);
   EXPECT_FALSE(st::CreateKey(HKLM, std::string("a\0b", 3)));
-  // The folder and file names of the tables' rows are kept as written.
-  EXPECT_EQ(Names(st::SubkeyNames(HKLM, "round")), std::vector<std::string>{"Trip"});
-  // Closed and opened again, as by another run of the program.
-  st::testing::CloseConnection();
-  EXPECT_EQ(Text(st::ReadValue(HKLM, "Round\\Trip", "Zürich – 東京 ✓6")), "Zürich – 東京 ✓");
 }
 
 TEST_F(Store, TheReadableViewShowsKeyPathsAndTexts) {
@@ -342,25 +339,4 @@ TEST_F(Store, LinksAndBlockedFoldersAreNeverFollowedOrWrittenThrough) {
   EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "x"), st::WriteResult::KeyFailed);
   EXPECT_FALSE(st::KeyExists(HKLM, ""));
   EXPECT_EQ(ReadAll(Folder()), "a file where the folder should be");
-}
-
-TEST_F(Store, AnUnwritableFileRefusesWritesAndStillReads) {
-  ASSERT_EQ(st::WriteValue(HKLM, "A", "v", 1, "kept"), st::WriteResult::Ok);
-  // Simulated: the connection is reopened read-only after one more write,
-  // so SQLite itself refuses the next one.
-  st::testing::OpenReadOnlyAfterWrites(1);
-  EXPECT_EQ(st::WriteValue(HKLM, "A", "w", 1, "one more"), st::WriteResult::Ok);
-  EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "refused"), st::WriteResult::KeyFailed);
-  EXPECT_FALSE(st::CreateKey(HKLM, "B"));
-  EXPECT_EQ(Text(st::ReadValue(HKLM, "A", "v")), "kept");
-  EXPECT_EQ(Text(st::ReadValue(HKLM, "A", "w")), "one more");
-  st::testing::OpenReadOnlyAfterWrites(-1);
-
-  // Real: the file and its folder made immutable (root cannot write them either).
-  st::testing::CloseConnection();
-  if (!MakeImmutable(StoreFile()) || !MakeImmutable(Folder()))
-    GTEST_SKIP() << "the immutable attribute is not available here";
-  EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "refused"), st::WriteResult::KeyFailed);
-  EXPECT_EQ(Text(st::ReadValue(HKLM, "A", "v")), "kept");
-  EXPECT_TRUE(KeptAside(Folder()).empty());
 }

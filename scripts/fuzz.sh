@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer,
+# UndefinedBehaviorSanitizer) and runs each for the given number of seconds
+# (default 60). Any crash or sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+
+cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz -j "$(nproc)"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+mkdir -p build-fuzz/artifacts
+for target in fuzz_numbers fuzz_stored_values fuzz_store_file; do
+  echo "== $target (${seconds}s)"
+  log=build-fuzz/artifacts/"$target".log
+  if build-fuzz/"$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/"$target"- >"$log" 2>&1; then
+    grep -E "^Done|average_exec_per_sec" "$log"
+  else
+    tail -n 80 "$log"
+    echo "$target failed: the input that failed is in build-fuzz/artifacts/, the log in $log" >&2
+    exit 1
+  fi
+done
