@@ -16,6 +16,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "model/utf8.h"
+
 namespace vantorel::platform::store {
 
 namespace {
@@ -84,47 +86,6 @@ bool IsCorruption(int code) {
 }
 
 // --- Names and paths -------------------------------------------------------
-
-// One UTF-8 sequence starting at s[i]; false for an invalid one (overlong
-// forms, surrogates and values above U+10FFFF included).
-bool DecodeUtf8(std::string_view s, size_t i, char32_t& cp, size_t& len) {
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
-  const unsigned char c = b(0);
-  char32_t min = 0;
-  if (c >= 0xC2 && c <= 0xDF) {
-    len = 2, cp = c & 0x1Fu, min = 0x80;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3, cp = c & 0x0Fu, min = 0x800;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4, cp = c & 0x07u, min = 0x10000;
-  } else {
-    return false;
-  }
-  if (i + len > s.size()) return false;
-  for (size_t k = 1; k < len; ++k) {
-    if ((b(k) & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (b(k) & 0x3Fu);
-  }
-  return cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-}
-
-void EncodeUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // The names of a key path, or nullopt when the path names no key.
 std::optional<std::vector<std::string>> SplitPath(std::string_view path) {
@@ -688,8 +649,8 @@ std::string FoldName(std::string_view name) {
     }
     char32_t cp = 0;
     size_t len = 0;
-    if (DecodeUtf8(name, i, cp, len)) {
-      EncodeUtf8(QChar::toCaseFolded(cp), out);
+    if (DecodeUtf8At(name, i, cp, len)) {
+      AppendUtf8(out, QChar::toCaseFolded(cp));
       i += len;
     } else {
       out += static_cast<char>(c);  // not UTF-8: the byte matches only itself

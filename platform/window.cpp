@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/twips.h"
@@ -16,7 +17,12 @@
 namespace vantorel::platform {
 
 void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
-  w->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+  // Every placement in the program is a fixed design value; anything outside
+  // what a screen can show is held to it rather than converted blindly.
+  auto px = [](double twips) {
+    return std::isfinite(twips) ? TwipsToPixels(std::clamp(twips, -1.0e6, 1.0e6)) : 0;
+  };
+  w->setGeometry(px(left), px(top), px(width), px(height));
 }
 
 namespace {
