@@ -100,21 +100,6 @@ TEST(Fit, DefaultDataImperial) {
   EXPECT_EQ(s.MaxDataRange, 55);
 }
 
-TEST(Fit, CoarsePassAloneEndsWhereTheFinePassStarts) {
-  // The improvements recorded at the end of the coarse pass: the last one
-  // whose parameters lie on the coarse grid.
-  State s = DefaultState();
-  Recorder rec;
-  RunSearch(s, &rec);
-  ModelParams coarse{};
-  for (const ModelParams& p : rec.improvements)
-    if (std::fmod(p.mv, 50) == 0 && std::fmod(p.sh, 0.5) == 0 && std::fmod(p.cpm, 0.5) == 0 && p.zr == 30) coarse = p;
-  EXPECT_EQ(coarse.mv, 800);
-  EXPECT_NEAR(coarse.bc, 0.03, 1e-12);
-  EXPECT_EQ(coarse.sh, 2);
-  EXPECT_EQ(coarse.cpm, 8);
-}
-
 TEST(Fit, DefaultDataMetric) {
   State s = WithData({10, 20, 30, 40, 50, 55}, {52, 0, 0, 12, 28, 44}, true);
   const FitReport r = RunSearch(s);

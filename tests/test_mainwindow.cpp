@@ -39,65 +39,56 @@ TEST_F(WindowTest, EveryControlStandsAtItsPlaceWithItsTexts) {
   EXPECT_EQ(w->size(), QSize(574, 439));
   EXPECT_EQ(w->windowTitle(), "Vantorel V1.0.0");
   EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
-  for (QLabel* t : w->AppTitle) {
-    EXPECT_EQ(t->text(), "Vantorel V1.0.0");
-    EXPECT_EQ(t->toolTip(), "Click here and drag to move the application");
-  }
-  EXPECT_EQ(w->AppTitle[0]->geometry(), TwipsRect(135, 75, 10110, 495));
-  EXPECT_EQ(w->AppTitle[1]->geometry(), TwipsRect(105, 45, 10110, 495));
-  EXPECT_EQ(w->Copyright->geometry(), TwipsRect(2835, 645, 3870, 165));
-  EXPECT_EQ(w->Copyright->toolTip(), "Copyright Notice ");
   EXPECT_EQ(w->Copyright->text(), QString::fromUtf8("\xC2\xA9 2026 Morvale Services"));
-  EXPECT_EQ(w->btnControl->geometry(), TwipsRect(8175, 90, 315, 315));
-  EXPECT_EQ(w->btnControl->toolTip(), "Exit ");
-  EXPECT_EQ(w->P0->geometry(), TwipsRect(60, 480, 6750, 3540));
-  EXPECT_EQ(w->P5->geometry(), TwipsRect(690, 450, 5460, 2595));
-  EXPECT_EQ(w->ClickList->geometry(), TwipsRect(6885, 480, 1635, 6000));
-  EXPECT_EQ(w->Rows->geometry(), TwipsRect(60, 4020, 6765, 1665));
-  EXPECT_EQ(w->Commands->geometry(), TwipsRect(60, 5715, 6765, 810));
-  EXPECT_EQ(w->Frame3->geometry(), TwipsRect(9720, 4500, 3165, 1755));
   EXPECT_FALSE(w->Frame3->isVisible());
-  EXPECT_EQ(w->Working->geometry(), TwipsRect(120, 630, 2970, 465));
-  EXPECT_EQ(w->Working->toolTip(), "Current Status ");
   EXPECT_EQ(w->Timer1->interval(), 250);
   EXPECT_FALSE(w->Timer1->isActive());
 
-  for (int i = 0; i < kRows; ++i) {
-    SCOPED_TRACE(i);
-    const auto k = static_cast<size_t>(i);
-    const QString n = QString::number(i + 1);
-    EXPECT_EQ(w->Rows->RFrm[k]->geometry(), TwipsRect(1131.0 * i, 0, 1110, 1620));
-    EXPECT_EQ(w->Rows->Range[k]->geometry(), TwipsRect(120, 180, 525, 255));
-    EXPECT_EQ(w->Rows->Range[k]->text(), "Range");
-    EXPECT_EQ(w->Rows->RTxt[k]->geometry(), TwipsRect(120, 405, 525, 315));
-    EXPECT_EQ(w->Rows->RTxt[k]->toolTip(), "Range #" + n);
-    EXPECT_EQ(w->Rows->Clicks[k]->geometry(), TwipsRect(120, 885, 525, 255));
-    EXPECT_EQ(w->Rows->CTxt[k]->geometry(), TwipsRect(120, i == 2 ? 1140 : 1125, 525, 315));
-    EXPECT_EQ(w->Rows->CTxt[k]->toolTip(), "Clicks @ Range #" + n);
-    EXPECT_EQ(w->Rows->Ticked[k]->geometry(), TwipsRect(840, 165, 210, 255));
-    EXPECT_EQ(w->Rows->Ticked[k]->toolTip(), "Include Range #" + n + " if ticked ");
-    EXPECT_EQ(w->Rows->ErrorInd[k]->geometry(), TwipsRect(675, 1200, 420, 240));
-    EXPECT_EQ(w->Rows->ErrorInd[k]->toolTip(), "Calculated Clicks Error for Range #" + n);
-    // Every control is found by its documented name.
-    EXPECT_EQ(w->findChild<QLineEdit*>("RTxt(" + QString::number(i) + ")"), w->Rows->RTxt[k]);
-    EXPECT_EQ(w->findChild<QLabel*>("ErrorInd(" + QString::number(i) + ")"), w->Rows->ErrorInd[k]);
-  }
-
-  struct Button { int index; const char* caption; const char* tip; QRect where; };
-  const Button buttons[] = {
-      {3, "Imperial", "Use Imperial Units (Yards, Inches) ", TwipsRect(105, 30, 840, 330)},
-      {4, "Metric", "Use Metric Units (Metre, Centimetre)", TwipsRect(105, 390, 840, 330)},
-      {1, "Calculate", "Calculate", TwipsRect(1395, 30, 1005, 555)},
-      {5, "Print List", "Print Range/Click List ", TwipsRect(2850, 30, 1005, 555)},
-      {2, "Save as CSV", "Save Range/Click List as CSV file", TwipsRect(4305, 30, 1005, 555)},
-      {0, "Exit", "Exit ", TwipsRect(5760, 30, 1005, 555)},
+  // Every control by its documented name: place in twips, caption, tooltip.
+  struct Control {
+    QString name;
+    QRect where;
+    QString text, tip;
   };
-  for (const Button& b : buttons) {
-    QPushButton* pb = w->findChild<QPushButton*>("cbButton(" + QString::number(b.index) + ")");
-    ASSERT_NE(pb, nullptr);
-    EXPECT_EQ(pb->text(), b.caption);
-    EXPECT_EQ(pb->toolTip(), b.tip);
-    EXPECT_EQ(pb->geometry(), b.where);
+  const QString title = "Vantorel V1.0.0", drag = "Click here and drag to move the application";
+  std::vector<Control> controls = {
+      {"AppTitle(0)", TwipsRect(135, 75, 10110, 495), title, drag},
+      {"AppTitle(1)", TwipsRect(105, 45, 10110, 495), title, drag},
+      {"Copyright", TwipsRect(2835, 645, 3870, 165), {}, "Copyright Notice "},
+      {"btnControl", TwipsRect(8175, 90, 315, 315), {}, "Exit "},
+      {"P0", TwipsRect(60, 480, 6750, 3540), {}, {}},
+      {"P5", TwipsRect(690, 450, 5460, 2595), {}, {}},
+      {"ClickList", TwipsRect(6885, 480, 1635, 6000), {}, "Range/Click List (1 - 100 Yard)"},
+      {"Mode0", TwipsRect(60, 4020, 6765, 1665), {}, {}},
+      {"Frame5", TwipsRect(60, 5715, 6765, 810), {}, {}},
+      {"Frame3", TwipsRect(9720, 4500, 3165, 1755), {}, {}},
+      {"Working", TwipsRect(120, 630, 2970, 465), "Working", "Current Status "},
+      {"cbButton(3)", TwipsRect(105, 30, 840, 330), "Imperial", "Use Imperial Units (Yards, Inches) "},
+      {"cbButton(4)", TwipsRect(105, 390, 840, 330), "Metric", "Use Metric Units (Metre, Centimetre)"},
+      {"cbButton(1)", TwipsRect(1395, 30, 1005, 555), "Calculate", "Calculate"},
+      {"cbButton(5)", TwipsRect(2850, 30, 1005, 555), "Print List", "Print Range/Click List "},
+      {"cbButton(2)", TwipsRect(4305, 30, 1005, 555), "Save as CSV", "Save Range/Click List as CSV file"},
+      {"cbButton(0)", TwipsRect(5760, 30, 1005, 555), "Exit", "Exit "},
+  };
+  for (int i = 0; i < kRows; ++i) {
+    const QString k = "(" + QString::number(i) + ")", n = QString::number(i + 1);
+    controls.push_back({"RFrm" + k, TwipsRect(1131.0 * i, 0, 1110, 1620), {}, {}});
+    controls.push_back({"Range" + k, TwipsRect(120, 180, 525, 255), "Range", {}});
+    controls.push_back({"RTxt" + k, TwipsRect(120, 405, 525, 315), {}, "Range #" + n});
+    controls.push_back({"Clicks" + k, TwipsRect(120, 885, 525, 255), "Clicks", {}});
+    controls.push_back({"CTxt" + k, TwipsRect(120, i == 2 ? 1140 : 1125, 525, 315), {}, "Clicks @ Range #" + n});
+    controls.push_back({"Ticked" + k, TwipsRect(840, 165, 210, 255), {}, "Include Range #" + n + " if ticked "});
+    controls.push_back({"ErrorInd" + k, TwipsRect(675, 1200, 420, 240), {}, "Calculated Clicks Error for Range #" + n});
+  }
+  for (const Control& c : controls) {
+    SCOPED_TRACE(c.name.toStdString());
+    QWidget* found = w->findChild<QWidget*>(c.name);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->geometry(), c.where);
+    EXPECT_EQ(found->toolTip(), c.tip);
+    if (c.text.isEmpty()) continue;
+    if (auto* label = qobject_cast<QLabel*>(found)) EXPECT_EQ(label->text(), c.text);
+    if (auto* button = qobject_cast<QPushButton*>(found)) EXPECT_EQ(button->text(), c.text);
   }
 }
 
