@@ -18,7 +18,7 @@ build: deps
 	@cmake --build build -j $(JOBS)
 
 run: build
-	./build/vantorel-fit 10:52 20:0 30:0 40:12 50:28 55:44
+	./build/Vantorel
 
 test: deps
 	@bash scripts/test.sh
