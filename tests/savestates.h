@@ -1,5 +1,5 @@
-// Two complete sets of settings that differ in every saved value, shared by
-// the settings tests and the helper program they start.
+// Two complete sets of settings that differ in every saved value but Tick(2),
+// shared by the settings tests and the helper program they start.
 #pragma once
 
 #include "model/state.h"
@@ -14,8 +14,7 @@ inline vantorel::State StateA() {
 }
 
 inline vantorel::State StateB() {
-  vantorel::State s;
-  s.SettingsPath = vantorel::BuildSettingsPath("Vantorel");
+  vantorel::State s = StateA();
   s.DataRange = {12, 24, 36, 48, 60, 72};
   s.DataClicks = {-3, 5, 17, 29, -41, 53};
   s.Ticked = {0, 2, 1, 0, 2, 0};
@@ -31,17 +30,12 @@ inline vantorel::State StateB() {
 // The saved texts of a state, by value name, in the order they are written.
 inline std::vector<std::pair<std::string, std::string>> SavedTexts(const vantorel::State& s) {
   std::vector<std::pair<std::string, std::string>> v;
-  for (size_t i = 0; i < 6; ++i) {
-    const std::string n = std::to_string(i);
-    v.emplace_back("R(" + n + ")", std::to_string(s.DataRange[i]));
-    v.emplace_back("C(" + n + ")", std::to_string(s.DataClicks[i]));
-    v.emplace_back("Tick(" + n + ")", std::to_string(s.Ticked[i]));
-  }
+  for (size_t i = 0; i < 6; ++i)
+    for (const auto& [name, row] : {std::pair{"R(", &s.DataRange}, {"C(", &s.DataClicks}, {"Tick(", &s.Ticked}})
+      v.emplace_back(name + std::to_string(i) + ")", std::to_string((*row)[i]));
   auto text = [](const vantorel::Variant& p) { return p.isText() ? p.text() : vantorel::LocaleNumberText(p.number()); };
-  v.emplace_back("oMV", text(s.ModelMV));
-  v.emplace_back("oBC", text(s.ModelBC));
-  v.emplace_back("oSH", text(s.ModelSH));
-  v.emplace_back("oZR", text(s.ModelZR));
+  for (auto [name, p] : {std::pair{"oMV", &s.ModelMV}, {"oBC", &s.ModelBC}, {"oSH", &s.ModelSH}, {"oZR", &s.ModelZR}})
+    v.emplace_back(name, text(*p));
   v.emplace_back("oCPM", vantorel::LocaleNumberText(s.ModelCPM));
   v.emplace_back("Metric", s.MetricUnits ? "1" : "0");
   return v;
