@@ -36,6 +36,13 @@ void AnswerError(std::vector<Shown>& log) {
   });
 }
 
+// The fitted model, as the search's loops accumulate it (within 1e-12).
+void ExpectModel(const State& s, ModelParams want) {
+  const ModelParams p = s.Params();
+  for (auto [got, expected] : {std::pair{p.mv, want.mv}, {p.bc, want.bc}, {p.sh, want.sh}, {p.zr, want.zr}, {p.cpm, want.cpm}})
+    EXPECT_NEAR(got, expected, 1e-12);
+}
+
 void Type(QLineEdit* field, const QString& text) {
   field->setFocus();
   field->selectAll();
@@ -145,12 +152,7 @@ TEST_F(WindowTest, RefusedDataPointsShowTheirMessageAndChangeNothing) {
 TEST_F(WindowTest, CalculateReproducesTheDefaultFit) {
   Start();
   QTest::mouseClick(w->Commands->cbButton[kCalculate], Qt::LeftButton);
-  const ModelParams p = w->state().Params();
-  EXPECT_NEAR(p.mv, 775, 1e-12);
-  EXPECT_NEAR(p.bc, 0.034, 1e-12);
-  EXPECT_NEAR(p.sh, 2.05, 1e-12);
-  EXPECT_NEAR(p.zr, 31, 1e-12);
-  EXPECT_NEAR(p.cpm, 8, 1e-12);
+  ExpectModel(w->state(), {775, 0.034, 2.05, 31, 8});
   const char* labels[] = {"(52)", "(0)", "(-1)", "(12)", "(32)", "(43)"};
   for (size_t k = 0; k < kRows; ++k) EXPECT_EQ(w->Rows->ErrorInd[k]->text(), labels[k]);
   EXPECT_TRUE(w->ClickList->toPlainText().startsWith("  R C  \n Yd Clk\n\n 10:52  (52)\n"));
@@ -166,11 +168,7 @@ TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   EXPECT_EQ(w->Rows->RTxt[2]->text(), "30");
   EXPECT_FALSE(w->Commands->cbButton[kMetric]->isEnabled());
   EXPECT_TRUE(w->Commands->cbButton[kImperial]->isEnabled());
-  const ModelParams p = w->state().Params();
-  EXPECT_NEAR(p.mv, 390, 1e-12);
-  EXPECT_NEAR(p.bc, 0.009, 1e-12);
-  EXPECT_NEAR(p.sh, 3.25, 1e-12);
-  EXPECT_NEAR(p.cpm, 9.1, 1e-12);
+  ExpectModel(w->state(), {390, 0.009, 3.25, 30, 9.1});
   EXPECT_TRUE(w->ClickList->toPlainText().startsWith("  R C  \n  m Clk\n"));
 
   // Edits that no calculation has collected are replaced by the data
@@ -180,12 +178,7 @@ TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   QTest::mouseClick(w->Commands->cbButton[kCalculate], Qt::LeftButton);
   w->Rows->CTxt[3]->setText("99");
   QTest::mouseClick(w->Commands->cbButton[kImperial], Qt::LeftButton);
-  const ModelParams q = w->state().Params();
-  EXPECT_NEAR(q.mv, 820, 1e-12);
-  EXPECT_NEAR(q.bc, 0.026, 1e-12);
-  EXPECT_NEAR(q.sh, 1.95, 1e-12);
-  EXPECT_NEAR(q.zr, 21, 1e-12);
-  EXPECT_NEAR(q.cpm, 8.1, 1e-12);
+  ExpectModel(w->state(), {820, 0.026, 1.95, 21, 8.1});
   EXPECT_FALSE(w->Commands->cbButton[kImperial]->isEnabled());
   EXPECT_EQ(w->Rows->CTxt[3]->text(), "12");
 }
@@ -218,7 +211,7 @@ TEST_F(WindowTest, NothingCanBeStartedOrClosedWhileTheSearchRuns) {
   EXPECT_FALSE(w->Commands->cbButton[kImperial]->isEnabled());
   EXPECT_TRUE(w->btnControl->isEnabled());
   for (QFrame* f : w->Rows->RFrm) EXPECT_TRUE(f->isEnabled());
-  EXPECT_NEAR(w->state().Params().mv, 775, 1e-12);
+  ExpectModel(w->state(), {775, 0.034, 2.05, 31, 8});
 }
 
 TEST_F(WindowTest, AnUnusableSavedModelIsReportedAndTheDataKept) {
