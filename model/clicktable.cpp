@@ -27,7 +27,11 @@ std::optional<std::string> Fill_Array(State& s) {
   return std::nullopt;
 }
 
-std::string ErrorIndCaption(double clicks) { return "(" + FormatNumber(clicks, "0)"); }
+std::string ErrorIndCaption(double clicks) {
+  std::string caption = "(";
+  caption += FormatNumber(clicks, "0)");
+  return caption;
+}
 
 std::optional<int> TableEntry(const State& s, int range) {
   if (range < 1 || range > kTableSize) return std::nullopt;

@@ -88,7 +88,11 @@ std::optional<std::string> Print_List(const State& s, platform::PrinterSurface& 
         SetBold(p, true);
       }
       const double clicks = ClicksToDial(params, r, s.MetricUnits);
-      p.Print((k == 0 ? " " : "") + Fancy(FormatNumber(r, "0"), 0) + " : " + Fancy(FormatNumber(clicks, "0"), 1), false);
+      std::string cell = k == 0 ? " " : "";
+      cell += Fancy(FormatNumber(r, "0"), 0);
+      cell += " : ";
+      cell += Fancy(FormatNumber(clicks, "0"), 1);
+      p.Print(cell, false);
       const bool lastCell = k == kCells - 1;
       if (point >= 0)
         p.Print(Fancy(FormatNumber(s.DataClicks[static_cast<size_t>(point)], "(0)"), 1) + Fancy(" ", 1), lastCell);
