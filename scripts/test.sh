@@ -6,12 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
+passed=0
 run_suite() {
   local dir=$1; shift
   echo "== $dir"
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" | tee "$dir/ctest.log"
+  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log")))
 }
 
 # strict_string_checks stays off: the X keyboard library hands strndup
@@ -28,3 +30,5 @@ run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON
 
 bash scripts/fuzz.sh 30
+fuzzers=$(ls fuzz/fuzz_*.cpp | wc -l)
+echo "tests: $((passed + fuzzers)) passed, 0 failed"
