@@ -105,7 +105,7 @@ Colour FromQColor(const QColor& c) {
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
   back_ = FromQColor(palette().color(QPalette::Base));
   fore_ = FromQColor(palette().color(QPalette::Text));
-  font_ = MakeFont(ownFont_);
+  font_ = MakeFont(surfaceFont_);
   // The kept image covers every pixel of the box, so nothing needs erasing
   // before a paint.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -325,7 +325,7 @@ void PictureBox::Circle(double x, double y, double radius, Colour c) {
 }
 
 void PictureBox::SetFont(const FontSpec& f) {
-  ownFont_ = f;
+  surfaceFont_ = f;
   font_ = MakeFont(f);
 }
 

@@ -55,19 +55,11 @@ class PictureBox : public QWidget, public Surface {
   double ScaleHeight() const override;
   void Cls() override;
   void SetDrawWidth(int pixels) override;
-  int DrawWidth() const override { return drawWidth_; }
   void Line(double x1, double y1, double x2, double y2, Colour c) override;
   void Box(double x1, double y1, double x2, double y2, Colour c) override;
   void PSet(double x, double y, Colour c) override;
   void Circle(double x, double y, double radius, Colour c) override;
-  double CurrentX() const override { return curX_; }
-  double CurrentY() const override { return curY_; }
-  void SetCurrentX(double x) override { curX_ = x; }
-  void SetCurrentY(double y) override { curY_ = y; }
-  const FontSpec& Font() const override { return ownFont_; }
   void SetFont(const FontSpec& f) override;
-  Colour ForeColor() const override { return fore_; }
-  void SetForeColor(Colour c) override { fore_ = c; }
   double TextWidth(std::string_view text) const override;
   double TextHeight(std::string_view text) const override;
   void Print(std::string_view text, bool endLine = true) override;
@@ -92,13 +84,8 @@ class PictureBox : public QWidget, public Surface {
   QImage image_;  // device pixels, RGB32
   double scale_ = 1.0;
   Colour back_ = 0xFFFFFF;
-  Colour fore_ = 0;
-  FontSpec ownFont_;
   QFont font_;
   bool border_ = false;
-  int drawWidth_ = 1;
-  double curX_ = 0;
-  double curY_ = 0;
 };
 
 }  // namespace vantorel::platform

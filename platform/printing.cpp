@@ -45,8 +45,8 @@ PrintJob::PrintJob(std::unique_ptr<QPrinter> printer, std::string target, bool t
     : printer_(std::move(printer)), target_(std::move(target)), toPdf_(toPdf) {
   const int dpi = printer_->resolution();
   devicePerTwip_ = dpi > 0 ? static_cast<double>(dpi) / kTwipsPerInch : 1.0;
-  font_.name = "Courier New";
-  font_.size = 10;
+  surfaceFont_.name = "Courier New";
+  surfaceFont_.size = 10;
 }
 
 std::unique_ptr<PrintJob> PrintJob::ForPrinter(const std::string& deviceName, const std::string& documentName) {
@@ -117,8 +117,8 @@ double PrintJob::ScaleHeight() const {
 }
 
 void PrintJob::Cls() {
-  x_ = 0;
-  y_ = 0;
+  curX_ = 0;
+  curY_ = 0;
 }
 
 void PrintJob::SetDrawWidth(int pixels) { drawWidth_ = pixels < 1 ? 1 : pixels; }
@@ -130,8 +130,8 @@ void PrintJob::Line(double x1, double y1, double x2, double y2, Colour c) {
     painter_->setPen(pen);
     painter_->drawLine(QPointF(x1 * f, y1 * f), QPointF(x2 * f, y2 * f));
   }
-  x_ = x2;
-  y_ = y2;
+  curX_ = x2;
+  curY_ = y2;
 }
 
 void PrintJob::Box(double x1, double y1, double x2, double y2, Colour c) {
@@ -142,8 +142,8 @@ void PrintJob::Box(double x1, double y1, double x2, double y2, Colour c) {
     painter_->setBrush(Qt::NoBrush);
     painter_->drawRect(QRectF(QPointF(x1 * f, y1 * f), QPointF(x2 * f, y2 * f)).normalized());
   }
-  x_ = x2;
-  y_ = y2;
+  curX_ = x2;
+  curY_ = y2;
 }
 
 void PrintJob::PSet(double x, double y, Colour c) {
@@ -152,8 +152,8 @@ void PrintJob::PSet(double x, double y, Colour c) {
     const double d = drawWidth_ * kTwipsPerPixel * f;
     painter_->fillRect(QRectF(x * f - d / 2, y * f - d / 2, d, d), ToQColor(c));
   }
-  x_ = x;
-  y_ = y;
+  curX_ = x;
+  curY_ = y;
 }
 
 void PrintJob::Circle(double x, double y, double radius, Colour c) {
@@ -163,36 +163,36 @@ void PrintJob::Circle(double x, double y, double radius, Colour c) {
     painter_->setBrush(Qt::NoBrush);
     painter_->drawEllipse(QPointF(x * f, y * f), radius * f, radius * f);
   }
-  x_ = x;
-  y_ = y;
+  curX_ = x;
+  curY_ = y;
 }
 
 double PrintJob::TextWidth(std::string_view text) const {
-  const QFontMetricsF fm(MakeFont(font_), printer_.get());
+  const QFontMetricsF fm(MakeFont(surfaceFont_), printer_.get());
   return fm.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))) / DevicePerTwip();
 }
 
 double PrintJob::TextHeight(std::string_view) const {
-  const QFontMetricsF fm(MakeFont(font_), printer_.get());
+  const QFontMetricsF fm(MakeFont(surfaceFont_), printer_.get());
   return fm.lineSpacing() / DevicePerTwip();
 }
 
 void PrintJob::Print(std::string_view text, bool endLine) {
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  const QFont font = MakeFont(font_);
+  const QFont font = MakeFont(surfaceFont_);
   const QFontMetricsF fm(font, printer_.get());
   const double f = DevicePerTwip();
   // Printing anything, even an empty line, opens the document.
-  if (Begin() && !s.isEmpty() && Finite({x_, y_})) {
+  if (Begin() && !s.isEmpty() && Finite({curX_, curY_})) {
     painter_->setFont(font);
     painter_->setPen(ToQColor(fore_));
-    painter_->drawText(QPointF(x_ * f, y_ * f + fm.ascent()), s);
+    painter_->drawText(QPointF(curX_ * f, curY_ * f + fm.ascent()), s);
   }
   if (endLine) {
-    x_ = 0;
-    y_ += fm.lineSpacing() / f;
+    curX_ = 0;
+    curY_ += fm.lineSpacing() / f;
   } else {
-    x_ += fm.horizontalAdvance(s) / f;
+    curX_ += fm.horizontalAdvance(s) / f;
   }
 }
 
@@ -205,17 +205,17 @@ void PrintJob::PrintRotated(std::string_view text, const FontSpec& font, double 
   // the font's point size.
   if (std::isfinite(pixels) && pixels >= 1 && pixels <= 10000) qf.setPixelSize(static_cast<int>(std::lround(pixels)));
   const QFontMetricsF fm(qf, printer_.get());
-  if (Begin() && !s.isEmpty() && Finite({x_, y_})) {
+  if (Begin() && !s.isEmpty() && Finite({curX_, curY_})) {
     painter_->save();
     painter_->setFont(qf);
     painter_->setPen(ToQColor(fore_));
-    painter_->translate(x_ * f, y_ * f);
+    painter_->translate(curX_ * f, curY_ * f);
     painter_->rotate(-angleTenths / 10.0);
     painter_->drawText(QPointF(0, fm.ascent()), s);
     painter_->restore();
   }
-  x_ = 0;
-  y_ += fm.lineSpacing() / f;
+  curX_ = 0;
+  curY_ += fm.lineSpacing() / f;
 }
 
 int PrintJob::DpiY() const { return printer_->resolution(); }
@@ -228,8 +228,8 @@ void PrintJob::DrawPicture(const QImage& picture, double x, double y, double w, 
 }
 
 std::optional<std::string> PrintJob::EndDoc() {
-  x_ = 0;
-  y_ = 0;
+  curX_ = 0;
+  curY_ = 0;
   if (error_) {
     std::optional<std::string> e = std::move(error_);
     error_.reset();

@@ -49,22 +49,13 @@ class PrintJob : public PrinterSurface {
   // Pen width in screen pixels (15 twips each), so lines keep their on-screen
   // weight on paper.
   void SetDrawWidth(int pixels) override;
-  int DrawWidth() const override { return drawWidth_; }
 
   void Line(double x1, double y1, double x2, double y2, Colour c) override;
   void Box(double x1, double y1, double x2, double y2, Colour c) override;
   void PSet(double x, double y, Colour c) override;
   void Circle(double x, double y, double radius, Colour c) override;
 
-  double CurrentX() const override { return x_; }
-  double CurrentY() const override { return y_; }
-  void SetCurrentX(double x) override { x_ = x; }
-  void SetCurrentY(double y) override { y_ = y; }
 
-  const FontSpec& Font() const override { return font_; }
-  void SetFont(const FontSpec& f) override { font_ = f; }
-  Colour ForeColor() const override { return fore_; }
-  void SetForeColor(Colour c) override { fore_ = c; }
 
   double TextWidth(std::string_view text) const override;
   // The height of one printed line in the current font.
@@ -98,10 +89,6 @@ class PrintJob : public PrinterSurface {
   std::string target_;
   bool toPdf_ = false;
   double devicePerTwip_ = 1.0;
-  double x_ = 0.0, y_ = 0.0;
-  int drawWidth_ = 1;
-  FontSpec font_;
-  Colour fore_ = 0;
   std::optional<std::string> error_;
 };
 

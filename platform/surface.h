@@ -60,8 +60,8 @@ class Surface {
   virtual void Cls() = 0;
 
   // Pen width in pixels for lines, rectangles and circles.
-  virtual void SetDrawWidth(int pixels) = 0;
-  virtual int DrawWidth() const = 0;
+  virtual void SetDrawWidth(int pixels) { drawWidth_ = pixels; }
+  virtual int DrawWidth() const { return drawWidth_; }
 
   // A straight line; the current position moves to its end.
   virtual void Line(double x1, double y1, double x2, double y2, Colour c) = 0;
@@ -72,15 +72,17 @@ class Surface {
   // An unfilled circle in the given colour.
   virtual void Circle(double x, double y, double radius, Colour c) = 0;
 
-  virtual double CurrentX() const = 0;
-  virtual double CurrentY() const = 0;
-  virtual void SetCurrentX(double x) = 0;
-  virtual void SetCurrentY(double y) = 0;
+  // The current position, the font and the fore colour are kept here for
+  // every surface; a surface overrides these only to do more than keep them.
+  virtual double CurrentX() const { return curX_; }
+  virtual double CurrentY() const { return curY_; }
+  virtual void SetCurrentX(double x) { curX_ = x; }
+  virtual void SetCurrentY(double y) { curY_ = y; }
 
-  virtual const FontSpec& Font() const = 0;
-  virtual void SetFont(const FontSpec& f) = 0;
-  virtual Colour ForeColor() const = 0;
-  virtual void SetForeColor(Colour c) = 0;
+  virtual const FontSpec& Font() const { return surfaceFont_; }
+  virtual void SetFont(const FontSpec& f) { surfaceFont_ = f; }
+  virtual Colour ForeColor() const { return fore_; }
+  virtual void SetForeColor(Colour c) { fore_ = c; }
 
   // Size of a text in the surface's font.
   virtual double TextWidth(std::string_view text) const = 0;
@@ -98,6 +100,13 @@ class Surface {
 
   // Vertical dots per inch of the device behind the surface.
   virtual int DpiY() const = 0;
+
+ protected:
+  double curX_ = 0;
+  double curY_ = 0;
+  FontSpec surfaceFont_;
+  Colour fore_ = 0;
+  int drawWidth_ = 1;
 };
 
 }  // namespace vantorel::platform

@@ -29,9 +29,8 @@ struct Call {
 // Text 45 twips a character and 195 a line; points and lines move the position, text does not.
 class Recorder : public platform::Surface {
  public:
-  Recorder(double w, double h) : w_(w), h_(h) {}
+  Recorder(double w, double h) : w_(w), h_(h) { fore_ = 0x123456; }  // an unusual colour, to be seen passed on
   std::vector<Call> calls;
-  Colour fore = 0x123456;  // an unusual colour, to be seen passed on
   std::vector<Call> Of(Call::Kind k) const {
     std::vector<Call> out;
     std::ranges::copy_if(calls, std::back_inserter(out), [k](const Call& c) { return c.kind == k; });
@@ -40,38 +39,26 @@ class Recorder : public platform::Surface {
   double ScaleWidth() const override { return w_; }
   double ScaleHeight() const override { return h_; }
   void Cls() override { Add({Call::Cls}, 0, 0); }
-  void SetDrawWidth(int p) override { width_ = p; }
-  int DrawWidth() const override { return width_; }
   void Line(double a, double b, double x, double y, Colour c) override { Add({Call::Line, a, b, x, y, c}, x, y); }
   void Box(double, double, double, double, Colour) override { ADD_FAILURE() << "the graph draws no rectangle"; }
   void PSet(double x, double y, Colour c) override { Add({Call::PSet, x, y, 0, 0, c}, x, y); }
-  void Circle(double x, double y, double r, Colour c) override { Add({Call::Circle, x, y, r, 0, c}, x_, y_); }
-  double CurrentX() const override { return x_; }
-  double CurrentY() const override { return y_; }
-  void SetCurrentX(double x) override { x_ = x; }
-  void SetCurrentY(double y) override { y_ = y; }
-  const FontSpec& Font() const override { return font_; }
-  void SetFont(const FontSpec& f) override { font_ = f; }
-  Colour ForeColor() const override { return fore; }
-  void SetForeColor(Colour c) override { fore = c; }
+  void Circle(double x, double y, double r, Colour c) override { Add({Call::Circle, x, y, r, 0, c}, curX_, curY_); }
   double TextWidth(std::string_view t) const override { return 45.0 * static_cast<double>(t.size()); }
   double TextHeight(std::string_view) const override { return 195; }
-  void Print(std::string_view t, bool) override { Add({Call::Print, x_, y_, 0, 0, fore, std::string(t)}, x_, y_); }
+  void Print(std::string_view t, bool) override { Add({Call::Print, curX_, curY_, 0, 0, fore_, std::string(t)}, curX_, curY_); }
   void PrintRotated(std::string_view t, const FontSpec& f, double px, int angle) override {
-    Add({Call::Rotated, x_, y_, px, static_cast<double>(angle), fore, std::string(t), f}, x_, y_);
+    Add({Call::Rotated, curX_, curY_, px, static_cast<double>(angle), fore_, std::string(t), f}, curX_, curY_);
   }
   int DpiY() const override { return 96; }
 
  private:
   void Add(Call c, double x, double y) {
-    c.width = width_;
+    c.width = drawWidth_;
     calls.push_back(c);
-    x_ = x;
-    y_ = y;
+    curX_ = x;
+    curY_ = y;
   }
-  double w_, h_, x_ = 0, y_ = 0;
-  int width_ = 1;
-  FontSpec font_;
+  double w_, h_;
 };
 
 constexpr Colour kGrey = 0x808080, kRed = 0x0000FF;

@@ -87,8 +87,12 @@ TEST_F(WindowTest, EveryControlStandsAtItsPlaceWithItsTexts) {
     EXPECT_EQ(found->geometry(), c.where);
     EXPECT_EQ(found->toolTip(), c.tip);
     if (c.text.isEmpty()) continue;
-    if (auto* label = qobject_cast<QLabel*>(found)) EXPECT_EQ(label->text(), c.text);
-    if (auto* button = qobject_cast<QPushButton*>(found)) EXPECT_EQ(button->text(), c.text);
+    if (auto* label = qobject_cast<QLabel*>(found)) {
+      EXPECT_EQ(label->text(), c.text);
+    }
+    if (auto* button = qobject_cast<QPushButton*>(found)) {
+      EXPECT_EQ(button->text(), c.text);
+    }
   }
 }
 

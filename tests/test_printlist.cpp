@@ -27,34 +27,20 @@ struct Printed {
 class RecordingPrinter : public platform::PrinterSurface {
  public:
   std::vector<Printed> texts;
-  void Print(std::string_view t, bool) override { texts.push_back({std::string(t), fore_, font_}); }
-  const FontSpec& Font() const override { return font_; }
-  void SetFont(const FontSpec& f) override { font_ = f; }
-  Colour ForeColor() const override { return fore_; }
-  void SetForeColor(Colour c) override { fore_ = c; }
+  void Print(std::string_view t, bool) override { texts.push_back({std::string(t), fore_, surfaceFont_}); }
   std::optional<std::string> EndDoc() override { return std::nullopt; }
-  // Positions, measures and drawing are left to the PDF page.
+  // Measures and drawing are left to the PDF page.
   double ScaleWidth() const override { return 11000; }
   double ScaleHeight() const override { return 15500; }
   double TextWidth(std::string_view) const override { return 0; }
   double TextHeight(std::string_view) const override { return 0; }
-  double CurrentX() const override { return 0; }
-  double CurrentY() const override { return 0; }
-  int DrawWidth() const override { return 1; }
   int DpiY() const override { return 1440; }
-  void SetCurrentX(double) override {}
-  void SetCurrentY(double) override {}
-  void SetDrawWidth(int) override {}
   void Cls() override {}
   void PSet(double, double, Colour) override {}
   void Line(double, double, double, double, Colour) override {}
   void Box(double, double, double, double, Colour) override {}
   void Circle(double, double, double, Colour) override {}
   void PrintRotated(std::string_view, const FontSpec&, double, int) override {}
-
- private:
-  FontSpec font_;
-  Colour fore_ = kBlack;
 };
 
 }  // namespace
