@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/store.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 using namespace vantorel;
 

@@ -11,7 +11,7 @@
 #include "model/fit.h"
 #include "platform/modal.h"
 #include "shell/mainwindow.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 using namespace vantorel;
 

@@ -13,7 +13,7 @@
 #include "output/csvexport.h"
 #include "platform/files.h"
 #include "platform/store.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 namespace vantorel {
 

@@ -10,7 +10,6 @@
 #include "platform/fonts.h"
 #include "platform/twips.h"
 #include "platform/window.h"
-#include "shell/errorwindow.h"
 
 namespace vantorel {
 
@@ -156,7 +155,7 @@ void DataRows::Ticked_Click(int index) {
   const auto k = static_cast<size_t>(index);
   if (count < 3 && Ticked[k]->Value() == 0) {
     const Refusal r = MoreRangesNeeded(exeName_);
-    ShowError(r.title, r.body);
+    emit refused(r.title, r.body);
     Ticked[k]->SetValue(1);  // runs this handler again for the same row
     RTxt[k]->setEnabled(true);
     CTxt[k]->setEnabled(true);

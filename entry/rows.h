@@ -32,8 +32,7 @@ class TickBox : public QCheckBox {
 class DataRows : public QFrame {
   Q_OBJECT
  public:
-  // showError is the program's error window; exeName goes into the
-  // tick-minimum message.
+  // exeName goes into the tick-minimum message.
   DataRows(State& s, std::string exeName, QWidget* parent);
 
   std::array<QFrame*, kRows> RFrm{};
@@ -62,6 +61,11 @@ class DataRows : public QFrame {
   std::array<std::string, kRows> RangeTexts() const;
   std::array<std::string, kRows> ClickTexts() const;
   void SetTexts(const std::array<std::string, kRows>& ranges, const std::array<std::string, kRows>& clicks);
+
+ signals:
+  // A change the rows do not accept: the receiver shows it to the user and
+  // returns once it has been seen (the rows then undo the change).
+  void refused(const std::string& title, const std::string& body);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -10,7 +10,7 @@
 
 #include "fuzzcheck.h"
 #include "model/numtext.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 using fuzzcheck::Require;
 using namespace vantorel;

@@ -12,7 +12,7 @@
 
 #include "fuzzcheck.h"
 #include "platform/store.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 using namespace vantorel;
 namespace fs = std::filesystem;

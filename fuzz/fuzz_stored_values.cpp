@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fuzzcheck.h"
-#include "shell/registry.h"
-#include "shell/settings.h"
+#include "settings/registry.h"
+#include "settings/settings.h"
 
 using namespace vantorel;
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
-#include <locale.h>
 
 namespace vantorel {
 
@@ -17,11 +17,6 @@ std::string WholeDigits(double whole) {
   std::array<char, 400> buf{};
   auto res = std::to_chars(buf.data(), buf.data() + buf.size(), whole, std::chars_format::fixed, 0);
   return std::string(buf.data(), res.ptr);
-}
-
-locale_t CLocale() {
-  static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return c;
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -85,10 +80,38 @@ double LeadingNumber(std::string_view text) {
     while (j < s.size() && IsDigit(s[j])) ++j, ++expDigits;
     if (expDigits > 0) end = j;
   }
-  const std::string prefix = s.substr(0, end);
-  // strtod_l in the C locale: the decimal point is '.' whatever the user's
-  // locale, overflow gives +/- infinity and underflow gives zero.
-  return strtod_l(prefix.c_str(), nullptr, CLocale());
+  // from_chars reads a '.' decimal point whatever the user's locale. A value
+  // too large for a double becomes +/- infinity, one too small zero.
+  const bool negative = s[0] == '-';
+  const size_t start = s[0] == '+' ? 1 : 0;
+  double v = 0;
+  const auto res = std::from_chars(s.data() + start, s.data() + end, v);
+  if (res.ec != std::errc::result_out_of_range) return v;
+  // Out of range: the decimal exponent of the first significant digit tells
+  // which way (saturated, so a thousand-digit exponent cannot overflow).
+  long e10 = 0;
+  bool seenPoint = false, seenDigit = false;
+  size_t k = start + (negative ? 1 : 0);
+  for (; k < i; ++k) {
+    if (s[k] == '.') {
+      seenPoint = true;
+    } else if (!seenDigit && s[k] == '0') {
+      if (seenPoint) --e10;
+    } else if (!seenDigit) {
+      seenDigit = true;
+    } else if (!seenPoint) {
+      ++e10;
+    }
+  }
+  if (end > i) {
+    const bool expNegative = s[i + 1] == '-';
+    long exp = 0;
+    for (size_t j = i + 1; j < end; ++j)
+      if (IsDigit(s[j])) exp = std::min(exp * 10 + (s[j] - '0'), 100000L);
+    e10 += expNegative ? -exp : exp;
+  }
+  const double magnitude = e10 > 0 ? HUGE_VAL : 0.0;
+  return negative ? -magnitude : magnitude;
 }
 
 std::optional<int16_t> ToInt16HalfEven(double x) {

@@ -12,7 +12,7 @@
 #include "platform/modal.h"
 #include "platform/twips.h"
 #include "platform/window.h"
-#include "shell/look.h"
+#include "platform/look.h"
 
 namespace vantorel {
 

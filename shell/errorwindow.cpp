@@ -11,7 +11,7 @@
 #include "platform/qtcolour.h"
 #include "platform/twips.h"
 #include "platform/window.h"
-#include "shell/look.h"
+#include "platform/look.h"
 
 namespace vantorel {
 

@@ -6,7 +6,7 @@
 #include "platform/files.h"
 #include "platform/window.h"
 #include "shell/mainwindow.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -34,8 +34,8 @@
 #include "platform/twips.h"
 #include "platform/window.h"
 #include "shell/errorwindow.h"
-#include "shell/look.h"
-#include "shell/settings.h"
+#include "platform/look.h"
+#include "settings/settings.h"
 
 namespace vantorel {
 
@@ -172,6 +172,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
 
   ClickList = new ClickListBox(this);
   Rows = new DataRows(s_, exeName_, this);
+  connect(Rows, &DataRows::refused, this, [](const std::string& title, const std::string& body) { ShowError(title, body); });
   Commands = new CommandButtons(this);
   connect(Commands, &CommandButtons::clicked, this, &frmMain::cbButton_Click);
 

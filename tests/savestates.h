@@ -3,7 +3,7 @@
 #pragma once
 
 #include "model/state.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 namespace storetest {
 

@@ -10,7 +10,7 @@
 
 #include "platform/files.h"
 #include "platform/store.h"
-#include "shell/registry.h"
+#include "settings/registry.h"
 
 namespace storetest {
 

@@ -16,7 +16,7 @@
 #include "output/clicklistbox.h"
 #include "platform/picturebox.h"
 #include "shell/errorwindow.h"
-#include "tests/window_fixture.h"
+#include "window_fixture.h"
 
 using namespace vantorel;
 

@@ -21,8 +21,8 @@
 #include "platform/picturebox.h"
 #include "platform/twips.h"
 #include "shell/mainwindow.h"
-#include "shell/settings.h"
-#include "tests/window_fixture.h"
+#include "settings/settings.h"
+#include "window_fixture.h"
 
 using namespace vantorel;
 

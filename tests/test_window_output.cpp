@@ -20,7 +20,7 @@
 #include "output/csvexport.h"
 #include "platform/printing.h"
 #include "shell/errorwindow.h"
-#include "tests/window_fixture.h"
+#include "window_fixture.h"
 
 using namespace vantorel;
 namespace fs = std::filesystem;

@@ -11,7 +11,7 @@
 #include "model/state.h"
 #include "platform/modal.h"
 #include "shell/mainwindow.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 class WindowTest : public ::testing::Test {
  protected:

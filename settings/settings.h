@@ -10,7 +10,7 @@
 #include <string>
 
 #include "model/state.h"
-#include "shell/registry.h"
+#include "settings/registry.h"
 
 namespace vantorel {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "model/numtext.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 namespace vantorel {
 

@@ -1,4 +1,4 @@
-#include "shell/look.h"
+#include "platform/look.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "shell/registry.h"
+#include "settings/registry.h"
 
 #include <cstdlib>
 

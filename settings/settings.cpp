@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 #include <cmath>
 #include <limits>
