@@ -36,7 +36,7 @@ struct Options {
   bool saved = false;
   bool modelGiven = false;
   std::optional<std::string> csvFile;
-  ModelParams model{790, 0.033, 2, 30, 8};
+  ModelParams model = kDefaultModel;
   RowTexts ranges, clicks;
   std::array<int16_t, kRows> ticks{};
 };

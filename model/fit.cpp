@@ -135,14 +135,10 @@ class Search {
               continue;
             }
             // Everything but the clicks per MOA: the angle of each point.
-            const double tz = w_.zeroTerm[static_cast<size_t>(b)] / mvf;
-            const double slope = (kHalfG * tz * tz + shi) / zy;
+            const double slope = SightSlope(w_.zeroTerm[static_cast<size_t>(b)], mvf, shi, zy);
             const auto& terms = w_.rangeTerm[static_cast<size_t>(b)];
             for (int i = 0; i < n; ++i) {
-              const double tr = terms[static_cast<size_t>(i)] / mvf;
-              const double h =
-                  metric_ ? (w_.rangeY[static_cast<size_t>(i)] * slope - kHalfG * tr * tr - shi) * kCmPerInch
-                          : slope * w_.range[static_cast<size_t>(i)] - kHalfG * tr * tr - sh;
+              const double h = HeightAt(slope, w_.rangeY[static_cast<size_t>(i)], terms[static_cast<size_t>(i)], mvf, shi, metric_);
               angle[static_cast<size_t>(i)] = AngleMOA(w_.range[static_cast<size_t>(i)], h, metric_);
             }
             for (int ci = 0; ci < g.cpm.n; ++ci) {

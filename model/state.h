@@ -54,6 +54,13 @@ struct ModelParams {
   double cpm = 0;  // turret clicks per minute of angle
 };
 
+// The values of a first start: six rows, all ticked, and the model in
+// imperial units.
+inline constexpr std::array<int16_t, kRows> kDefaultRanges = {10, 20, 30, 40, 50, 55};
+inline constexpr std::array<int16_t, kRows> kDefaultClicks = {52, 0, 0, 12, 28, 44};
+inline constexpr int16_t kDefaultTick = 1;
+inline constexpr ModelParams kDefaultModel{790, 0.033, 2, 30, 8};
+
 struct State {
   std::array<int16_t, kRows> DataRange{};
   std::array<int16_t, kRows> DataClicks{};

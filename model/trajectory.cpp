@@ -7,20 +7,11 @@
 namespace vantorel {
 
 double PathHeight(double mv, double zr, double range, double bc, double sh, bool metric) {
-  if (!metric) {
-    const double tz = FlightTerm(zr, bc) / mv;
-    const double slope = (kHalfG * tz * tz + sh) / zr;
-    const double tr = FlightTerm(range, bc) / mv;
-    return slope * range - kHalfG * tr * tr - sh;
-  }
-  const double zy = zr * kYardsPerMetre;
-  const double ry = range * kYardsPerMetre;
-  const double mvf = mv * kFeetPerMetre;
-  const double shi = sh * kInchesPerCm;
-  const double tz = FlightTerm(zy, bc) / mvf;
-  const double slope = (kHalfG * tz * tz + shi) / zy;
-  const double tr = FlightTerm(ry, bc) / mvf;
-  return (ry * slope - kHalfG * tr * tr - shi) * kCmPerInch;
+  const double zy = metric ? zr * kYardsPerMetre : zr;
+  const double ry = metric ? range * kYardsPerMetre : range;
+  const double mvf = metric ? mv * kFeetPerMetre : mv;
+  const double shi = metric ? sh * kInchesPerCm : sh;
+  return HeightAt(SightSlope(FlightTerm(zy, bc), mvf, shi, zy), ry, FlightTerm(ry, bc), mvf, shi, metric);
 }
 
 double AngleMOA(double range, double height, bool metric) {

@@ -30,6 +30,24 @@ inline double FlightTerm(double x, double bc) {
   return (std::exp(x / (bc * kDecayYards)) - 1.0) * (bc * kDecayFeet);
 }
 
+// The height formula in its two parts, in yards, inches and ft/s whatever
+// the units (metric callers convert first and turn the inches into cm with
+// the last step). PathHeight is built from them, and the fitting search calls
+// them with flight terms it computed once per pass, so both give the same
+// bits for the same inputs.
+// Slope of the line of sight against the bore, from the flight term to the
+// zero range zy.
+inline double SightSlope(double zeroTerm, double mvf, double shi, double zy) {
+  const double tz = zeroTerm / mvf;
+  return (kHalfG * tz * tz + shi) / zy;
+}
+// Height at range ry from the slope and the flight term to ry.
+inline double HeightAt(double slope, double ry, double rangeTerm, double mvf, double shi, bool metric) {
+  const double tr = rangeTerm / mvf;
+  const double inches = slope * ry - kHalfG * tr * tr - shi;
+  return metric ? inches * kCmPerInch : inches;
+}
+
 // Height of the pellet path above the line of sight at a range (negative
 // below it): inches and yards in imperial units, cm and metres in metric.
 double PathHeight(double mv, double zr, double range, double bc, double sh, bool metric);

@@ -7,11 +7,6 @@ namespace vantorel {
 
 namespace {
 
-// The default rows of a first start.
-constexpr std::array<int16_t, kRows> kDefaultRanges = {10, 20, 30, 40, 50, 55};
-constexpr std::array<int16_t, kRows> kDefaultClicks = {52, 0, 0, 12, 28, 44};
-constexpr int16_t kDefaultTick = 1;
-
 std::string Indexed(const char* stem, int i) { return std::string(stem) + "(" + std::to_string(i) + ")"; }
 
 // One store object per access, pointed at a value of the settings key.
@@ -76,11 +71,11 @@ void LoadDataFrom(State& s, const SettingReader& get) {
     const int16_t t = Int16Setting(get, Indexed("Tick", i), kDefaultTick);
     s.Ticked[static_cast<size_t>(i)] = t >= 0 && t <= 2 ? t : kDefaultTick;
   }
-  s.ModelMV = ParameterSetting(get, "oMV", 790);
-  s.ModelBC = ParameterSetting(get, "oBC", 0.033);
-  s.ModelSH = ParameterSetting(get, "oSH", 2.0);
-  s.ModelZR = ParameterSetting(get, "oZR", 30);
-  s.ModelCPM = LocaleToDouble(get("oCPM", LocaleNumberText(8))).value_or(8.0);
+  s.ModelMV = ParameterSetting(get, "oMV", kDefaultModel.mv);
+  s.ModelBC = ParameterSetting(get, "oBC", kDefaultModel.bc);
+  s.ModelSH = ParameterSetting(get, "oSH", kDefaultModel.sh);
+  s.ModelZR = ParameterSetting(get, "oZR", kDefaultModel.zr);
+  s.ModelCPM = LocaleToDouble(get("oCPM", LocaleNumberText(kDefaultModel.cpm))).value_or(kDefaultModel.cpm);
   s.MetricUnits = Int16Setting(get, "Metric", 0) == 1;
 }
 
