@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs the whole suite twice: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer that fails on any report;
+# AddressSanitizer, UndefinedBehaviorSanitizer and the standard library's checks that fails on any report;
 # then runs each fuzz target for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
