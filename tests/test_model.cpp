@@ -54,7 +54,7 @@ TEST(Trajectory, ParameterSetsThatCannotBeEvaluatedAreNamed) {
   EXPECT_NE(ModelProblem(bad[2], false)->find("ballistic coefficient"), std::string::npos);
 }
 
-TEST(ClickTable, DefaultParametersGiveTheDocumentedTable) {
+TEST(ClickTable, DefaultParametersGiveTheKnownTable) {
   State s = DefaultState();
   ASSERT_FALSE(Fill_Array(s));
   const std::pair<int, int> expected[] = {{1, 940}, {10, 52}, {20, 1},   {30, 0},  {40, 13},
