@@ -300,9 +300,11 @@ std::unique_ptr<PrintJob> PdfPrintService::StartJob(const std::string& documentN
 std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName,
                                        const std::function<std::optional<std::string>(PrinterSurface&)>& draw) {
   if (NameTaken(path)) return "The file " + path + " already exists.";
+  // Fonts and the PDF engine need a GUI application. A program without one
+  // (the command line) gets one on the offscreen platform, which needs no
+  // display, for the length of this call.
+  std::unique_ptr<QGuiApplication> ownApp;
   if (!QGuiApplication::instance()) {
-    // Fonts and the PDF engine need a GUI application; the offscreen
-    // platform needs no display. Kept for the rest of the process.
     static int argc = 3;
     static char arg0[] = "vantorel", arg1[] = "-platform", arg2[] = "offscreen";
     static char* argv[] = {arg0, arg1, arg2, nullptr};
@@ -311,7 +313,7 @@ std::optional<std::string> WriteNewPdf(const std::string& path, const std::strin
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
       if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
     });
-    new QGuiApplication(argc, argv);
+    ownApp = std::make_unique<QGuiApplication>(argc, argv);
   }
   // Qt writes the PDF under a private temporary name; the finished bytes are
   // then saved under path without replacing anything.

@@ -36,8 +36,9 @@ grep -q "^vantorel-fit: .*card.pdf already exists" err.txt || fail "no message: 
 
 # Ranges above 100 print 200 ranges, in metres for metric units.
 run --metric --estimate --pdf wide.pdf 10:52 20:0 30:0 40:12 150:28 55:44 >/dev/null
-pdftotext -layout wide.pdf - | grep -q '200 : ' || fail "no range 200"
-pdftotext -layout wide.pdf - | grep -q '(m)   (Clk)' || fail "no metric header"
+pdftotext -layout wide.pdf wide.txt
+grep -q '200 : ' wide.txt || fail "no range 200"
+grep -q '(m)   (Clk)' wide.txt || fail "no metric header"
 
 if run "${rows[@]}" >/dev/full 2>err.txt; then fail "writing to a full disk succeeded"; fi
 grep -qx "vantorel-fit: cannot write to standard output" err.txt || fail "no message for /dev/full"

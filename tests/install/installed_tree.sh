@@ -33,6 +33,6 @@ grep -qx "Icon=$id" "$u/share/applications/$id.desktop" || fail "the desktop ent
 for page in vantorel vantorel-fit; do
   text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$u/share/man/man1/$page.1" 2>"$dest/man.err") || fail "man $page"
   [ ! -s "$dest/man.err" ] || fail "man $page: $(cat "$dest/man.err")"
-  echo "$text" | grep -q "^NAME" && echo "$text" | grep -q "^SYNOPSIS" || fail "man $page has no NAME or SYNOPSIS"
+  grep -q "^NAME" <<<"$text" && grep -q "^SYNOPSIS" <<<"$text" || fail "man $page has no NAME or SYNOPSIS"
 done
 echo "installed tree: ok"

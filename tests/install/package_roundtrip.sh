@@ -63,7 +63,7 @@ db="$XDG_CONFIG_HOME/Morvale Services/registry.sqlite3"
 sqlite3 "$db" "UPDATE registry_values SET data = CAST('33' || char(0) AS BLOB)
                WHERE name = 'R(0)' AND key = (SELECT id FROM registry_keys WHERE name = 'Vantorel')" ||
   fail "the window saved no settings under its name"
-/usr/bin/vantorel-fit --saved --estimate | grep -q '^ 33:' || fail "vantorel-fit --saved does not read the window's settings"
+list=$(/usr/bin/vantorel-fit --saved --estimate) && grep -q '^ 33:' <<<"$list" || fail "vantorel-fit --saved does not read the window's settings"
 
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq vantorel >"$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"
 installed=""
