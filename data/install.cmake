@@ -17,8 +17,15 @@ add_custom_target(icons ALL DEPENDS ${VANTOREL_ICONS}/hicolor/scalable/apps/${VA
 
 set(VANTOREL_DATA ${CMAKE_BINARY_DIR}/data)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/${VANTOREL_ID}.metainfo.xml.in ${VANTOREL_DATA}/${VANTOREL_ID}.metainfo.xml @ONLY)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/vantorel.1.in ${VANTOREL_DATA}/vantorel.1 @ONLY)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/vantorel-fit.1.in ${VANTOREL_DATA}/vantorel-fit.1 @ONLY)
+# Manual pages, compressed as Debian installs them.
+foreach(page vantorel vantorel-fit)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/${page}.1.in ${VANTOREL_DATA}/${page}.1 @ONLY)
+  add_custom_command(OUTPUT ${VANTOREL_DATA}/${page}.1.gz
+    COMMAND gzip -9nf -k ${VANTOREL_DATA}/${page}.1
+    DEPENDS ${VANTOREL_DATA}/${page}.1)
+  list(APPEND VANTOREL_MAN_PAGES ${VANTOREL_DATA}/${page}.1.gz)
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${VANTOREL_MAN_PAGES})
 
 # The window keeps the name Vantorel: its caption and its settings key come
 # from the executable's name.
@@ -26,7 +33,7 @@ install(TARGETS Vantorel vantorel-fit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${VANTOREL_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VANTOREL_DATA}/${VANTOREL_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${VANTOREL_ICONS}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
-install(FILES ${VANTOREL_DATA}/vantorel.1 ${VANTOREL_DATA}/vantorel-fit.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${VANTOREL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/docs/vantorel.png
         DESTINATION ${VANTOREL_DOCDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${VANTOREL_DOCDIR} RENAME copyright)

@@ -221,8 +221,7 @@ TEST_F(TempDir, AnOrdinaryUserOfAnInstalledProgramSavesIntoDocuments) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
   // A program folder of root's that others may read but not write, as /usr/bin.
   fs::create_directory(dir / "bin");
-  fs::permissions(dir / "bin", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                   fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(dir / "bin", fs::perms(0755));
   fs::create_directory(dir / "home");
   ASSERT_EQ(chown((dir / "home").c_str(), 65534, 65534), 0);
   fs::permissions(dir, fs::perms::others_exec, fs::perm_options::add);
@@ -251,9 +250,7 @@ TEST_F(TempDir, DocumentsFolderFollowsTheUserDirsFile) {
       {"XDG_DOCUMENTS_DIR=\"/srv/docs/\"", "/srv/docs"},
       {"XDG_DOCUMENTS_DIR=\"relative\"\n# XDG_DOCUMENTS_DIR=\"/no\"", "~/Documents"},
   };
-  const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
-  const char* oldConfig = getenv("XDG_CONFIG_HOME");
-  const std::string savedConfig = oldConfig ? oldConfig : "";
+  // No other test here reads these.
   setenv("HOME", (dir / "h").c_str(), 1);
   setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
   for (const auto& c : cases) {
@@ -261,6 +258,4 @@ TEST_F(TempDir, DocumentsFolderFollowsTheUserDirsFile) {
     EXPECT_EQ(platform::DocumentsFolder(), c.expected[0] == '~' ? (dir / "h").string() + c.expected.substr(1) : c.expected)
         << c.line;
   }
-  setenv("HOME", oldHome.c_str(), 1);
-  if (oldConfig) setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
 }

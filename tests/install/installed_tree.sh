@@ -13,7 +13,7 @@ id=com.morvaleservices.Vantorel
 DESTDIR="$dest" cmake --install "$build" --prefix /usr >/dev/null
 u="$dest/usr"
 for f in bin/Vantorel bin/vantorel-fit share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
-         share/icons/hicolor/scalable/apps/$id.svg share/man/man1/vantorel.1 share/man/man1/vantorel-fit.1 \
+         share/icons/hicolor/scalable/apps/$id.svg share/man/man1/vantorel.1.gz share/man/man1/vantorel-fit.1.gz \
          share/doc/vantorel/README.md share/doc/vantorel/LICENSE share/doc/vantorel/copyright; do
   [ -s "$u/$f" ] || fail "$f is missing"
 done
@@ -31,7 +31,7 @@ version=$("$u/bin/vantorel-fit" --version)
 grep -qx "Icon=$id" "$u/share/applications/$id.desktop" || fail "the desktop entry names another icon"
 
 for page in vantorel vantorel-fit; do
-  text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$u/share/man/man1/$page.1" 2>"$dest/man.err") || fail "man $page"
+  text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$u/share/man/man1/$page.1.gz" 2>"$dest/man.err") || fail "man $page"
   [ ! -s "$dest/man.err" ] || fail "man $page: $(cat "$dest/man.err")"
   grep -q "^NAME" <<<"$text" && grep -q "^SYNOPSIS" <<<"$text" || fail "man $page has no NAME or SYNOPSIS"
 done
