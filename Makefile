@@ -1,34 +1,43 @@
-# Vantorel: `make run` starts the program, `make test` builds and runs every
-# test (a normal build and a sanitizer build, then each fuzz target for 30
+# Vantorel on Debian 12: `make run` builds and starts the program, `make
+# package` builds the Debian package, `make test` builds and runs every test
+# (a normal build and a sanitizer build, then each fuzz target for 30
 # seconds), `make bench` runs the benchmarks, `make fuzz` runs each fuzz
-# target for a minute. Each first installs any missing Debian package.
+# target for a minute. Each first installs the Debian packages it needs
+# (scripts/deps.sh): run only what building and running need, the others the
+# test tools as well.
 
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build run test test-normal test-asan bench fuzz clean
+.PHONY: all build run package test test-normal test-asan bench fuzz clean
 
 all: build
 
-deps:
-	@bash scripts/deps.sh
-
-build: deps
+build:
+	@bash scripts/deps.sh run
 	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build -j $(JOBS)
 
 run: build
 	./build/Vantorel
 
-test: deps
+package:
+	@bash scripts/deps.sh package
+	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build -j $(JOBS) --target package
+
+test:
+	@bash scripts/deps.sh test
 	@bash scripts/test.sh
 
-bench: deps
+bench:
+	@bash scripts/deps.sh test
 	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOREL_TESTS=OFF -DVANTOREL_BENCH=ON >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 
-fuzz: deps
+fuzz:
+	@bash scripts/deps.sh test
 	@bash scripts/fuzz.sh 60
 
 clean:

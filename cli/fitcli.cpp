@@ -1,5 +1,7 @@
 #include "cli/fitcli.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -11,7 +13,9 @@
 #include "model/numtext.h"
 #include "output/clicklist.h"
 #include "output/csvexport.h"
+#include "output/printlist.h"
 #include "platform/files.h"
+#include "platform/printing.h"
 #include "platform/store.h"
 #include "settings/settings.h"
 
@@ -23,19 +27,38 @@ namespace {
 constexpr const char* kProgramName = "Vantorel";
 
 constexpr const char* kUsage =
-    "usage: vantorel-fit [--metric] [--model MV,BC,SH,ZR,CPM] [--estimate] [--json] [--csv FILE]\n"
-    "                    ROW ROW ROW ROW ROW ROW\n"
-    "       vantorel-fit --saved [--estimate] [--json] [--csv FILE]\n"
-    "       ROW is RANGE:CLICKS, or RANGE:CLICKS:off for a row that is not ticked\n"
-    "       --saved starts from the rows, ticks, model and units Vantorel saved\n";
+    "usage: vantorel-fit [--metric] [--model MV,BC,SH,ZR,CPM] [--estimate] [--json]\n"
+    "                    [--csv FILE] [--pdf FILE] [--] ROW ROW ROW ROW ROW ROW\n"
+    "       vantorel-fit --saved [--estimate] [--json] [--csv FILE] [--pdf FILE]\n"
+    "       vantorel-fit --help | --version\n"
+    "  ROW is RANGE:CLICKS, or RANGE:CLICKS:off for a row that is not ticked\n"
+    "  --metric     the numbers are metres, centimetres and m/s\n"
+    "  --model      the model to start from (default 790,0.033,2,30,8)\n"
+    "  --estimate   only the estimate from the starting model, no fit\n"
+    "  --saved      start from the rows, ticks, model and units Vantorel saved\n"
+    "  --json       a JSON report instead of the click list\n"
+    "  --csv FILE   also write the CSV export to FILE (never over a file)\n"
+    "  --pdf FILE   also write the printed list to FILE as PDF (never over a file)\n"
+    "  --           everything after it is a row\n"
+    "exit status: 0 done, 1 failed, 2 data points refused, 64 usage error\n";
+
+constexpr const char* kUsageHint = "Try 'vantorel-fit --help' for more information.\n";
+
+std::string VersionText() {
+  return std::to_string(VANTOREL_VERSION_MAJOR) + "." + std::to_string(VANTOREL_VERSION_MINOR) + "." +
+         std::to_string(VANTOREL_VERSION_PATCH);
+}
+
+enum class Action { Fit, Help, Version };
 
 struct Options {
+  Action action = Action::Fit;
   bool metric = false;
   bool estimateOnly = false;
   bool json = false;
   bool saved = false;
   bool modelGiven = false;
-  std::optional<std::string> csvFile;
+  std::optional<std::string> csvFile, pdfFile;
   ModelParams model = kDefaultModel;
   RowTexts ranges, clicks;
   std::array<int16_t, kRows> ticks{};
@@ -56,62 +79,99 @@ std::optional<double> StrictNumber(const std::string& text) {
   return v;
 }
 
+ModelParams ParseModel(const std::string& m) {
+  std::array<double, 5> v{};
+  size_t start = 0;
+  for (size_t k = 0; k < 5; ++k) {
+    const size_t comma = m.find(',', start);
+    const bool last = k == 4;
+    if (last != (comma == std::string::npos)) throw UsageError{"--model takes five numbers: MV,BC,SH,ZR,CPM"};
+    const auto n = StrictNumber(m.substr(start, last ? std::string::npos : comma - start));
+    if (!n) throw UsageError{"--model takes five numbers: MV,BC,SH,ZR,CPM"};
+    v[k] = *n;
+    start = comma + 1;
+  }
+  return {v[0], v[1], v[2], v[3], v[4]};
+}
+
+bool IsOffSuffix(const std::string& s) {
+  return s.size() == 3 && std::tolower(static_cast<unsigned char>(s[0])) == 'o' &&
+         std::tolower(static_cast<unsigned char>(s[1])) == 'f' && std::tolower(static_cast<unsigned char>(s[2])) == 'f';
+}
+
+// An argument that names an option: "--word" or "-letter...". A dash before
+// a digit or a point is a row with a negative range.
+bool LooksLikeOption(const std::string& a) {
+  return a.size() > 1 && a[0] == '-' && (a[1] == '-' || std::isalpha(static_cast<unsigned char>(a[1])));
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   std::vector<std::string> rows;
+  bool onlyRows = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+    if (onlyRows || !LooksLikeOption(a)) {
+      rows.push_back(a);
+      continue;
+    }
+    // --name=value or --name value.
+    const size_t eq = a.find('=');
+    const std::string name = a.rfind("--", 0) == 0 && eq != std::string::npos ? a.substr(0, eq) : a;
+    const bool inlineValue = name.size() != a.size();
+    auto value = [&]() -> std::string {
+      if (inlineValue) return a.substr(eq + 1);
+      if (i + 1 >= args.size()) throw UsageError{name + " needs a value"};
       return args[++i];
     };
-    if (a == "--metric") {
+    const bool takesValue = name == "--csv" || name == "--pdf" || name == "--model";
+    if (inlineValue && !takesValue) throw UsageError{"option " + name + " takes no value"};
+    if (name == "--") {
+      onlyRows = true;
+    } else if (name == "--help" || name == "-h") {
+      o.action = Action::Help;
+      return o;
+    } else if (name == "--version" || name == "-V") {
+      o.action = Action::Version;
+      return o;
+    } else if (name == "--metric") {
       o.metric = true;
-    } else if (a == "--estimate") {
+    } else if (name == "--estimate") {
       o.estimateOnly = true;
-    } else if (a == "--json") {
+    } else if (name == "--json") {
       o.json = true;
-    } else if (a == "--saved") {
+    } else if (name == "--saved") {
       o.saved = true;
-    } else if (a == "--csv") {
+    } else if (name == "--csv") {
       o.csvFile = value();
-    } else if (a == "--model") {
-      const std::string& m = value();
-      std::array<double, 5> v{};
-      size_t start = 0;
-      for (size_t k = 0; k < 5; ++k) {
-        const size_t comma = m.find(',', start);
-        const bool last = k == 4;
-        if (last != (comma == std::string::npos)) throw UsageError{"--model takes five numbers: MV,BC,SH,ZR,CPM"};
-        const auto n = StrictNumber(m.substr(start, last ? std::string::npos : comma - start));
-        if (!n) throw UsageError{"--model takes five numbers: MV,BC,SH,ZR,CPM"};
-        v[k] = *n;
-        start = comma + 1;
-      }
-      o.model = {v[0], v[1], v[2], v[3], v[4]};
+    } else if (name == "--pdf") {
+      o.pdfFile = value();
+    } else if (name == "--model") {
+      o.model = ParseModel(value());
       o.modelGiven = true;
-    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-      throw UsageError{"unknown option " + a};
     } else {
-      rows.push_back(a);
+      throw UsageError{"unknown option " + a};
     }
   }
+  if ((o.csvFile && o.csvFile->empty()) || (o.pdfFile && o.pdfFile->empty())) throw UsageError{"a file name is empty"};
   if (o.saved) {
     if (!rows.empty() || o.modelGiven || o.metric) throw UsageError{"--saved takes no rows, --model or --metric"};
     return o;
   }
   if (rows.size() != kRows) throw UsageError{"exactly six rows are needed, " + std::to_string(rows.size()) + " given"};
   for (size_t i = 0; i < kRows; ++i) {
-    std::string row = rows[i];
-    o.ticks[i] = 1;
-    if (row.size() >= 4 && row.compare(row.size() - 4, 4, ":off") == 0) {
-      o.ticks[i] = 0;
-      row.resize(row.size() - 4);
-    }
+    const std::string& row = rows[i];
     const size_t colon = row.find(':');
-    if (colon == std::string::npos) throw UsageError{"row " + rows[i] + " is not RANGE:CLICKS"};
+    if (colon == std::string::npos) throw UsageError{"row " + row + " is not RANGE:CLICKS"};
+    const size_t second = row.find(':', colon + 1);
+    o.ticks[i] = 1;
+    if (second != std::string::npos) {
+      if (!IsOffSuffix(row.substr(second + 1)))
+        throw UsageError{"row " + row + " ends in :" + row.substr(second + 1) + "; the only suffix is :off"};
+      o.ticks[i] = 0;
+    }
     o.ranges[i] = row.substr(0, colon);
-    o.clicks[i] = row.substr(colon + 1);
+    o.clicks[i] = row.substr(colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
   }
   return o;
 }
@@ -146,6 +206,7 @@ struct Outcome {
   std::optional<double> fitError;
   std::array<long, 2> candidates{0, 0};
   std::optional<Refusal> refused;
+  std::optional<std::string> error;  // why the run failed
 };
 
 void WriteJson(std::ostream& out, const State& s, const Outcome& r) {
@@ -170,18 +231,40 @@ void WriteJson(std::ostream& out, const State& s, const Outcome& r) {
     out << "{\"title\": " << JsonString(r.refused->title) << ", \"body\": " << JsonString(r.refused->body) << "}";
   else
     out << "null";
-  out << "\n}\n";
+  out << ",\n  \"error\": " << (r.error ? JsonString(*r.error) : "null") << "\n}\n";
 }
 
 }  // namespace
+
+// The output written, flushed and checked: a full disk or a closed pipe on
+// standard output is a failure, not a silent loss.
+int Finish(std::ostream& out, std::ostream& err, int status) {
+  out.flush();
+  if (!out) {
+    err << "vantorel-fit: cannot write to standard output\n";
+    return kExitFailure;
+  }
+  return status;
+}
 
 int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Options o;
   try {
     o = Parse(args);
   } catch (const UsageError& u) {
-    err << "vantorel-fit: " << u.message << "\n" << kUsage;
-    return kExitUsage;
+    err << "vantorel-fit: " << u.message << "\n" << kUsageHint;
+    const auto optionsEnd = std::find(args.begin(), args.end(), "--");
+    if (std::find(args.begin(), optionsEnd, "--json") != optionsEnd)
+      out << "{\n  \"usage_error\": " << JsonString(u.message) << "\n}\n";
+    return Finish(out, err, kExitUsage);
+  }
+  if (o.action == Action::Help) {
+    out << kUsage;
+    return Finish(out, err, 0);
+  }
+  if (o.action == Action::Version) {
+    out << "vantorel-fit " << VersionText() << "\n";
+    return Finish(out, err, 0);
   }
 
   State s;
@@ -205,21 +288,26 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
   s.Ticked = o.ticks;
   Outcome r;
 
+  // Every outcome ends here: the message on standard error, the JSON report
+  // (when asked for) on standard output.
   auto refuse = [&](const Refusal& why) {
     r.refused = why;
     err << why.title << "\n" << why.body << "\n";
     if (o.json) WriteJson(out, s, r);
-    return kExitRefused;
+    return Finish(out, err, kExitRefused);
+  };
+  auto fail = [&](const std::string& why) {
+    r.error = why;
+    err << "vantorel-fit: " << why << "\n";
+    if (o.json) WriteJson(out, s, r);
+    return Finish(out, err, kExitFailure);
   };
 
   // The rows as the window holds them after loading, then the start-up estimate.
   if (auto why = CollectData(s, o.ranges, o.clicks)) return refuse(*why);
   s.FormReady = true;
   const Estimate e = PseudoCalc(s);
-  if (e.problem) {
-    err << "vantorel-fit: " << *e.problem << "\n";
-    return kExitFailure;
-  }
+  if (e.problem) return fail(*e.problem);
   for (size_t i = 0; i < kRows; ++i)
     if (e.labels[i]) r.labels[i] = *e.labels[i];
 
@@ -231,31 +319,29 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     r.labels.fill("(?)");
     const FitReport fit = RunSearch(s);
     r.candidates = fit.candidates;
-    if (fit.problem) {
-      err << "vantorel-fit: " << *fit.problem << "\n";
-      return kExitFailure;
-    }
+    if (fit.problem) return fail(*fit.problem);
     const FitFinish fin = FinishFit(s);
-    if (fin.problem) {
-      err << "vantorel-fit: " << *fin.problem << "\n";
-      return kExitFailure;
-    }
+    if (fin.problem) return fail(*fin.problem);
     r.labels = fin.labels;
     r.fitError = fit.bestError;
   }
 
   if (o.csvFile) {
     const platform::WriteResult w = platform::WriteNewFile(*o.csvFile, CsvText(s));
-    if (w.status != platform::WriteStatus::Ok) {
-      err << "vantorel-fit: " << w.message << "\n";
-      return kExitFailure;
-    }
+    if (w.status != platform::WriteStatus::Ok) return fail(w.message);
+  }
+  if (o.pdfFile) {
+    // The page "Print List" prints, drawn by the same code.
+    auto problem = platform::WriteNewPdf(*o.pdfFile, kProgramName, [&](platform::PrinterSurface& page) {
+      return Print_List(s, page, kProgramName);
+    });
+    if (problem) return fail(*problem);
   }
   if (o.json)
     WriteJson(out, s, r);
   else
     out << JoinLines(ClickListLines(s), "\n") << "\n";
-  return 0;
+  return Finish(out, err, 0);
 }
 
 }  // namespace vantorel

@@ -1,6 +1,7 @@
 // The command-line front end: fits the model to six rows given as arguments
-// and prints the click list (or a JSON report), exactly as the window would
-// show it.
+// (or to the window's saved settings) and prints the click list or a JSON
+// report, exactly as the window would show it; on request it also writes the
+// CSV export and the printed list as a PDF file.
 #pragma once
 
 #include <ostream>
@@ -10,7 +11,7 @@
 namespace vantorel {
 
 inline constexpr int kExitRefused = 2;   // the data points were refused
-inline constexpr int kExitFailure = 1;   // the model cannot be evaluated, or a file cannot be written
+inline constexpr int kExitFailure = 1;   // the model cannot be evaluated, or the output or a file cannot be written
 inline constexpr int kExitUsage = 64;    // the command line is wrong
 
 int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

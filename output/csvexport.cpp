@@ -48,4 +48,17 @@ CsvSave SaveCsvInFolder(const State& s, const std::string& folder) {
   return res;
 }
 
+CsvSave SaveCsv(const State& s, const std::string& programFolder, const std::string& documentsFolder) {
+  CsvSave first = SaveCsvInFolder(s, programFolder);
+  if (first.ok) return first;
+  const std::string folder = documentsFolder + "/Vantorel";
+  if (std::string why = platform::MakePrivateFolders(folder); !why.empty()) {
+    first.message += "\n" + why;
+    return first;
+  }
+  CsvSave second = SaveCsvInFolder(s, folder);
+  if (!second.ok) second.message = first.message + "\n" + second.message;
+  return second;
+}
+
 }  // namespace vantorel

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "model/state.h"
+#include "platform/files.h"
 
 namespace vantorel {
 
@@ -29,5 +30,12 @@ struct CsvSave {
 // number up to 9999 is taken; a name that another program takes between the
 // look-up and the write moves on to the next free name.
 CsvSave SaveCsvInFolder(const State& s, const std::string& folder);
+
+// "Save as CSV": into programFolder (the executable's folder) when that folder
+// accepts the file, else into Vantorel/ under documentsFolder (created with
+// mode 0700 when missing), with the same numbering. An installed program's
+// folder is not writable for its users, so their exports land there.
+CsvSave SaveCsv(const State& s, const std::string& programFolder,
+                const std::string& documentsFolder = platform::DocumentsFolder());
 
 }  // namespace vantorel

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <vector>
 
 namespace vantorel::platform {
@@ -127,6 +129,54 @@ std::string ExecutableName() {
   const auto dot = p.rfind('.');
   if (dot != std::string::npos && dot > 0) p = p.substr(0, dot);
   return p;
+}
+
+namespace {
+
+std::string HomeFolder() {
+  if (const char* h = std::getenv("HOME"); h && h[0] == '/') return h;
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') return pw->pw_dir;
+  return "/";
+}
+
+}  // namespace
+
+std::string DocumentsFolder() {
+  const std::string home = HomeFolder();
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string config = xdg && xdg[0] == '/' ? std::string(xdg) : home + "/.config";
+  // Lines read XDG_DOCUMENTS_DIR="$HOME/Documents" or XDG_DOCUMENTS_DIR="/abs/path";
+  // the last such line counts, as the shell that sources the file would have it.
+  std::string found;
+  std::ifstream in(config + "/user-dirs.dirs");
+  const std::string key = "XDG_DOCUMENTS_DIR=\"";
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"') continue;
+    std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+    if (value == "$HOME" || value.rfind("$HOME/", 0) == 0)
+      found = home + value.substr(5);
+    else if (!value.empty() && value[0] == '/')
+      found = value;
+  }
+  if (found.empty()) found = home + "/Documents";
+  while (found.size() > 1 && found.back() == '/') found.pop_back();
+  return found;
+}
+
+std::string MakePrivateFolders(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return {};
+    return path + " is not a folder.";
+  }
+  if (errno != ENOENT) return "Cannot use " + path + ": " + ErrorText(errno) + ".";
+  const std::string parent = Folder(path);
+  if (parent != path) {
+    if (std::string why = MakePrivateFolders(parent); !why.empty()) return why;
+  }
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return "Cannot create the folder " + path + ": " + ErrorText(errno) + ".";
+  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return path + " is not a folder.";
+  return {};
 }
 
 }  // namespace vantorel::platform

@@ -31,4 +31,15 @@ std::string ExecutableFolder();
 // The executable's file name without folder and extension.
 std::string ExecutableName();
 
+// The user's documents folder as the XDG user-dirs convention names it:
+// XDG_DOCUMENTS_DIR in ${XDG_CONFIG_HOME:-$HOME/.config}/user-dirs.dirs
+// ("$HOME/..." or an absolute path), else $HOME/Documents. The folder need
+// not exist.
+std::string DocumentsFolder();
+
+// Creates path and any missing folder above it, each new one with mode 0700;
+// folders already there are left as they are. Empty when path is a folder
+// afterwards, else what went wrong for the user.
+std::string MakePrivateFolders(const std::string& path);
+
 }  // namespace vantorel::platform

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/icon.h"
 #include "platform/twips.h"
 
 namespace vantorel::platform {
@@ -68,20 +69,9 @@ bool StartSystemMove(QWidget* w) {
 }
 
 QIcon ProgramIcon() {
-  // The aiming mark in the window's colours: a white ring and cross on dark teal.
-  QPixmap pm(32, 32);
-  pm.fill(QColor(0, 64, 64));
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(Qt::white, 2));
-  p.drawEllipse(QPointF(16, 16), 9, 9);
-  p.drawLine(16, 3, 16, 12);
-  p.drawLine(16, 20, 16, 29);
-  p.drawLine(3, 16, 12, 16);
-  p.drawLine(20, 16, 29, 16);
-  p.setPen(QPen(QColor(255, 191, 191), 2));
-  p.drawRect(QRectF(1, 1, 30, 30));
-  return QIcon(pm);
+  QIcon icon;
+  for (int size : {16, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
+  return icon;
 }
 
 void Beep() { QApplication::beep(); }

@@ -1,17 +1,34 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Vantorel
-# needs, when one is missing. Quick when everything is already present.
+# Installs the Debian 12 packages a task needs, when one is missing. Quick
+# when everything is already present.
+# Usage: deps.sh run|package|test
+#   run      building and running the programs
+#   package  that, and making the Debian package (make package)
+#   test     that, and every test tool (make test, make bench, make fuzz)
 set -euo pipefail
 
-packages=(
+run=(
   g++ cmake ninja-build make pkg-config
-  qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  qt6-base-dev libsqlite3-dev
   fonts-liberation2 fontconfig
+)
+package=(
+  dpkg-dev file
+)
+test=(
+  sqlite3 libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick
   cups cups-client printer-driver-cups-pdf poppler-utils
+  desktop-file-utils appstream man-db
 )
+
+case "${1:-test}" in
+  run) packages=("${run[@]}") ;;
+  package) packages=("${run[@]}" "${package[@]}") ;;
+  test) packages=("${run[@]}" "${package[@]}" "${test[@]}") ;;
+  *) echo "usage: deps.sh run|package|test" >&2; exit 64 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

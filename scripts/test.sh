@@ -26,8 +26,8 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 # The print system and its virtual PDF printer for the printing tests.
 bash scripts/cups-setup.sh || echo "cups-setup failed: the print-system tests will be skipped" >&2
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_TESTS=ON
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON -DVANTOREL_TESTS=ON
 
 bash scripts/fuzz.sh 30
 fuzzers=$(ls fuzz/fuzz_*.cpp | wc -l)

@@ -471,7 +471,7 @@ void frmMain::AppTitle_MouseUp(int button) {
 }
 
 void frmMain::Save_CSV() {
-  const CsvSave saved = SaveCsvInFolder(s_, exportFolder_);
+  const CsvSave saved = SaveCsv(s_, exportFolder_);
   if (!saved.ok) {
     ShowError("File Not Saved", saved.message);
     return;

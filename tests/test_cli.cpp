@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "cli/fitcli.h"
@@ -111,20 +112,65 @@ TEST(Cli, RefusalsCarryTheirExactTitlesAndBodies) {
   EXPECT_TRUE(Has(j.out, "\"labels\": [\"(52)\", \"(1)\", \"(0)\""));  // the estimate stands
 }
 
-TEST(Cli, UsageErrorsAndUnusableModels) {
-  EXPECT_EQ(Fit({"10:52", "20:0"}).status, kExitUsage);
-  EXPECT_EQ(Fit(With({"--model", "790,0.033,2,30"})).status, kExitUsage);
-  EXPECT_EQ(Fit(With({"--model", "790,0.033,2,30,8,1"})).status, kExitUsage);
-  EXPECT_EQ(Fit(With({"--model", "790;0.033;2;30;8"})).status, kExitUsage);
-  EXPECT_EQ(Fit(With({"--model", "790,abc,2,30,8"})).status, kExitUsage);
-  EXPECT_EQ(Fit(With({"--frobnicate"})).status, kExitUsage);
-  EXPECT_EQ(Fit(With({"--csv"})).status, kExitUsage);
-  EXPECT_EQ(Fit(With({}, {"10", "20:0", "30:0", "40:12", "50:28", "55:44"})).status, kExitUsage);
+TEST(Cli, CommandLineConventions) {
+  const std::string hint = "Try 'vantorel-fit --help' for more information.\n";
+  std::vector<std::string> sevenRows = kDefaultRows;
+  sevenRows.insert(sevenRows.begin(), "--estimate");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;  // the start of each output; "-" for an output that stays empty
+  } cases[] = {
+      {{"--help"}, 0, "usage: vantorel-fit [--metric]", "-"},
+      {{"-h", "--frobnicate"}, 0, "usage: vantorel-fit [--metric]", "-"},
+      {With({"-V"}), 0, "vantorel-fit ", "-"},
+      {With({"--frobnicate"}), kExitUsage, "-", "vantorel-fit: unknown option --frobnicate\n" + hint},
+      {With({"-x"}), kExitUsage, "-", "vantorel-fit: unknown option -x\n" + hint},
+      {{"10:52", "20:0"}, kExitUsage, "-", "vantorel-fit: exactly six rows are needed, 2 given\n" + hint},
+      {With({"--", "--estimate"}), kExitUsage, "-", "vantorel-fit: exactly six rows are needed, 7 given\n" + hint},
+      {With({"--estimate", "--"}), 0, "  R C  \n", "-"},
+      {With({"--model=790,0.033,2,30,8", "--estimate"}), 0, "  R C  \n", "-"},
+      {With({"--json=yes"}), kExitUsage, "-", "vantorel-fit: option --json takes no value\n" + hint},
+      {With({"--csv"}), kExitUsage, "-", "vantorel-fit: exactly six rows are needed, 5 given\n" + hint},
+      {{"--pdf"}, kExitUsage, "-", "vantorel-fit: --pdf needs a value\n" + hint},
+      {With({"--csv="}), kExitUsage, "-", "vantorel-fit: a file name is empty\n" + hint},
+      {With({"--model", "790,0.033,2,30"}), kExitUsage, "-", "vantorel-fit: --model takes five numbers"},
+      {With({"--model", "790,0.033,2,30,8,1"}), kExitUsage, "-", "vantorel-fit: --model takes five numbers"},
+      {With({"--model", "790,abc,2,30,8"}), kExitUsage, "-", "vantorel-fit: --model takes five numbers"},
+      {With({}, {"10", "20:0", "30:0", "40:12", "50:28", "55:44"}), kExitUsage, "-", "vantorel-fit: row 10 is not"},
+      {With({}, {"10:52", "20:0", "30:0", "40:12:of", "50:28", "55:44"}), kExitUsage, "-",
+       "vantorel-fit: row 40:12:of ends in :of; the only suffix is :off\n" + hint},
+      {With({"--json"}, {"10:52:on"}), kExitUsage, "{\n  \"usage_error\": \"exactly six rows", "vantorel-fit: "},
+      {With({"--json", "--estimate", "--model", "790,0,2,30,8"}), kExitFailure, "{\n  \"units\"",
+       "vantorel-fit: The ballistic coefficient (0) cannot be used"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const CliRun r = Fit(c.args);
+    EXPECT_EQ(r.status, c.status);
+    for (auto [got, want] : {std::pair{r.out, c.out}, std::pair{r.err, c.err}}) {
+      if (want == "-")
+        EXPECT_EQ(got, "");
+      else
+        EXPECT_EQ(got.substr(0, want.size()), want) << got;
+    }
+    if (c.status != 0) {
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == kExitUsage ? 2 : 1) << r.err;
+    }
+  }
+  EXPECT_TRUE(std::regex_match(Fit({"--version"}).out, std::regex("vantorel-fit [0-9]+\\.[0-9]+\\.[0-9]+\n")));
+  EXPECT_TRUE(Has(Fit(With({"--json", "--estimate", "--model", "790,0,2,30,8"})).out, "\"error\": \"The ballistic"));
 
-  const CliRun r = Fit(With({"--model", "790,0,2,30,8", "--estimate"}));
-  EXPECT_EQ(r.status, kExitFailure);
-  EXPECT_TRUE(Has(r.err, "ballistic coefficient (0)"));
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+  // ":off" in any case unticks the row; the output is the same.
+  const CliRun lower = Fit(With({"--json"}, {"10:52", "20:0", "30:0", "40:12:off", "50:28", "55:44"}));
+  EXPECT_EQ(Fit(With({"--json"}, {"10:52", "20:0", "30:0", "40:12:OfF", "50:28", "55:44"})).out, lower.out);
+  EXPECT_NE(lower.out, Fit(With({"--json"})).out);
+
+  // Output that cannot be written (a full disk, a closed pipe) is a failure.
+  std::ostringstream broken, err;
+  broken.setstate(std::ios::badbit);
+  EXPECT_EQ(RunFitCli(With({"--estimate"}), broken, err), kExitFailure);
+  EXPECT_EQ(err.str(), "vantorel-fit: cannot write to standard output\n");
 }
 
 TEST(Cli, CsvFileIsWrittenOnceAndNeverOverwritten) {

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "model/clicktable.h"
@@ -179,12 +181,81 @@ TEST_F(TempDir, AFailedWriteLeavesNoPartialFile) {
   EXPECT_TRUE(Names().empty());
 }
 
-TEST_F(TempDir, AMissingOrUnusableFolderIsReported) {
-  CsvSave r = SaveCsvInFolder(Estimated(), (dir / "no-such-folder").string());
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.message.find("Cannot create a file in"), std::string::npos) << r.message;
+TEST_F(TempDir, ExportFallsBackToThePrivateDocumentsFolder) {
+  const State s = Estimated();
   { std::ofstream(dir / "plain-file"); }
-  r = SaveCsvInFolder(Estimated(), (dir / "plain-file").string());
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(Names(), std::vector<std::string>{"plain-file"});
+  fs::create_directories(dir / "docs3/Vantorel");
+  { std::ofstream(dir / "docs3/Vantorel/VTL_0001.CSV") << "keep me"; }
+  fs::create_directory(dir / "prog");
+  struct Case {
+    std::string program, docs;
+    std::string written;  // relative to dir; empty: nothing saved
+  } cases[] = {
+      {"prog", "docs1", "prog/VTL_0001.CSV"},                // the program's folder accepts it
+      {"missing", "docs2/deeper", "docs2/deeper/Vantorel/VTL_0001.CSV"},
+      {"plain-file", "docs3", "docs3/Vantorel/VTL_0002.CSV"},  // same numbering there
+      {"missing", "plain-file", ""},                           // neither folder usable
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program + " " + c.docs);
+    const CsvSave r = SaveCsv(s, (dir / c.program).string(), (dir / c.docs).string());
+    EXPECT_EQ(r.ok, !c.written.empty()) << r.message;
+    if (c.written.empty()) {
+      EXPECT_NE(r.message.find("Cannot create a file in " + (dir / "missing").string()), std::string::npos);
+      EXPECT_NE(r.message.find("plain-file/Vantorel: Not a directory"), std::string::npos) << r.message;
+      continue;
+    }
+    EXPECT_EQ(r.path, (dir / c.written).string());
+    EXPECT_EQ(ReadFile(r.path), CsvText(s));
+  }
+  for (const char* created : {"docs2", "docs2/deeper", "docs2/deeper/Vantorel"}) {
+    SCOPED_TRACE(created);
+    EXPECT_EQ(fs::status(dir / created).permissions(), fs::perms::owner_all);
+  }
+  EXPECT_FALSE(fs::exists(dir / "docs1"));
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+  EXPECT_EQ(ReadFile(dir / "docs3/Vantorel/VTL_0001.CSV"), "keep me");
+}
+
+TEST_F(TempDir, AnOrdinaryUserOfAnInstalledProgramSavesIntoDocuments) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+  // A program folder of root's that others may read but not write, as /usr/bin.
+  fs::create_directory(dir / "bin");
+  fs::permissions(dir / "bin", fs::perms(0755));
+  fs::create_directory(dir / "home");
+  ASSERT_EQ(chown((dir / "home").c_str(), 65534, 65534), 0);
+  fs::permissions(dir, fs::perms::others_exec, fs::perm_options::add);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    setenv("HOME", (dir / "home").c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    const CsvSave r = SaveCsv(Estimated(), (dir / "bin").string());
+    _exit(r.ok && r.path == (dir / "home/Documents/Vantorel/VTL_0001.CSV").string() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(fs::is_empty(dir / "bin"));
+  EXPECT_EQ(fs::status(dir / "home/Documents/Vantorel").permissions(), fs::perms::owner_all);
+}
+
+TEST_F(TempDir, DocumentsFolderFollowsTheUserDirsFile) {
+  const struct {
+    std::string line, expected;  // expected relative to HOME when it starts with '~'
+  } cases[] = {
+      {"", "~/Documents"},
+      {"XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"", "~/Papiere"},
+      {"XDG_DOCUMENTS_DIR=\"$HOME\"", "~"},
+      {"XDG_DOCUMENTS_DIR=\"/srv/docs/\"", "/srv/docs"},
+      {"XDG_DOCUMENTS_DIR=\"relative\"\n# XDG_DOCUMENTS_DIR=\"/no\"", "~/Documents"},
+  };
+  // No other test here reads these.
+  setenv("HOME", (dir / "h").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+  for (const auto& c : cases) {
+    { std::ofstream(dir / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n" << c.line << "\n"; }
+    EXPECT_EQ(platform::DocumentsFolder(), c.expected[0] == '~' ? (dir / "h").string() + c.expected.substr(1) : c.expected)
+        << c.line;
+  }
 }

@@ -91,6 +91,9 @@ TEST_F(WindowTest, SaveAsCsvWritesNumberedFilesAndSaysWhere) {
 TEST_F(WindowTest, SaveAsCsvFailureIsReportedAndNothingIsWritten) {
   Start();
   w->SetExportFolder((dir / "missing").string());
+  // Nor can it fall back on the documents folder.
+  { std::ofstream(dir / "plain") << ""; }
+  { std::ofstream(dir / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << (dir / "plain").string() << "\"\n"; }
   std::string title;
   platform::QueueModalAnswer([&](QDialog& d) {
     title = static_cast<frmError&>(d).Title()->text().toStdString();

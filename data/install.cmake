@@ -1,0 +1,67 @@
+# What `cmake --install` puts in place, and the Debian package `make package`
+# builds from it.
+include(GNUInstallDirs)
+# Named after the package, as Debian has it.
+set(VANTOREL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/vantorel)
+
+# The icon theme tree, drawn at build time from platform/icon.cpp.
+add_executable(make_icons ${CMAKE_CURRENT_LIST_DIR}/make_icons.cpp)
+target_link_libraries(make_icons PRIVATE vantorel_platform)
+set(VANTOREL_ICONS ${CMAKE_BINARY_DIR}/icons)
+add_custom_command(OUTPUT ${VANTOREL_ICONS}/hicolor/scalable/apps/${VANTOREL_ID}.svg
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${VANTOREL_ICONS}
+  COMMAND make_icons ${VANTOREL_ICONS} ${VANTOREL_ID}
+  DEPENDS make_icons
+  COMMENT "Drawing the icons")
+add_custom_target(icons ALL DEPENDS ${VANTOREL_ICONS}/hicolor/scalable/apps/${VANTOREL_ID}.svg)
+
+set(VANTOREL_DATA ${CMAKE_BINARY_DIR}/data)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/${VANTOREL_ID}.metainfo.xml.in ${VANTOREL_DATA}/${VANTOREL_ID}.metainfo.xml @ONLY)
+# Manual pages, compressed as Debian installs them.
+foreach(page vantorel vantorel-fit)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/${page}.1.in ${VANTOREL_DATA}/${page}.1 @ONLY)
+  add_custom_command(OUTPUT ${VANTOREL_DATA}/${page}.1.gz
+    COMMAND gzip -9nf -k ${VANTOREL_DATA}/${page}.1
+    DEPENDS ${VANTOREL_DATA}/${page}.1)
+  list(APPEND VANTOREL_MAN_PAGES ${VANTOREL_DATA}/${page}.1.gz)
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${VANTOREL_MAN_PAGES})
+
+# The window keeps the name Vantorel: its caption and its settings key come
+# from the executable's name.
+install(TARGETS Vantorel vantorel-fit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/${VANTOREL_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${VANTOREL_DATA}/${VANTOREL_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY ${VANTOREL_ICONS}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+install(FILES ${VANTOREL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/docs/vantorel.png
+        DESTINATION ${VANTOREL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${VANTOREL_DOCDIR} RENAME copyright)
+
+# The Debian package.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vantorel)
+set(CPACK_PACKAGE_VENDOR "Morvale Services")
+set(CPACK_PACKAGE_CONTACT "Morvale Services <vantorel@morvaleservices.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VANTOREL_HOMEPAGE}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The printed list and the dope card are laid out for Courier New's metrics,
+# which Liberation Mono shares.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+# The summary above is its first line; CPack indents these lines.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vantorel is a desktop tool for air-rifle shooters. From the scope-turret
+clicks measured at up to six ranges it fits a flat-fire pellet trajectory
+and lists the clicks to dial at every whole range, as a list, a graph, a
+printed page and a CSV file. vantorel-fit does the same in a terminal and
+writes the printed list as a PDF dope card.
+.
+License: MIT")
+include(CPack)
