@@ -7,9 +7,9 @@
 #include <optional>
 #include <sstream>
 
+#include "entry/calculate.h"
 #include "entry/validation.h"
 #include "model/clicktable.h"
-#include "model/fit.h"
 #include "model/numtext.h"
 #include "output/clicklist.h"
 #include "output/csvexport.h"
@@ -313,17 +313,14 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
   if (!o.estimateOnly) {
     if (s.TickedCount() < 3) return refuse(MoreRangesNeeded(kProgramName));
-    if (auto why = CollectData(s, o.ranges, o.clicks)) return refuse(*why);
-    if (auto why = Sanity_Check(s)) return refuse(*why);
-    BeginFit(s);
+    CalculateSteps quiet;  // nothing to show while the search runs
+    const Calculation fit = CalculateModel(s, o.ranges, o.clicks, quiet);
+    if (fit.refused) return refuse(*fit.refused);
     r.labels.fill("(?)");
-    const FitReport fit = RunSearch(s);
-    r.candidates = fit.candidates;
-    if (fit.problem) return fail(*fit.problem);
-    const FitFinish fin = FinishFit(s);
-    if (fin.problem) return fail(*fin.problem);
-    r.labels = fin.labels;
-    r.fitError = fit.bestError;
+    r.candidates = fit.fit.candidates;
+    if (auto why = fit.problem()) return fail(*why);
+    r.labels = fit.finish.labels;
+    r.fitError = fit.fit.bestError;
   }
 
   if (o.csvFile) {
