@@ -125,9 +125,7 @@ void PictureBox::SetBorder(bool on) {
 }
 
 void PictureBox::PlaceTwips(double left, double top, double width, double height) {
-  constexpr int kLimit = 1000000;
-  setGeometry(ClampRound(TwipsToPixelsF(left), -kLimit, kLimit), ClampRound(TwipsToPixelsF(top), -kLimit, kLimit),
-              ClampRound(TwipsToPixelsF(width), 0, kLimit), ClampRound(TwipsToPixelsF(height), 0, kLimit));
+  platform::PlaceTwips(this, left, top, width, height);
   SyncImage();
 }
 
@@ -184,7 +182,7 @@ double PictureBox::ScaleWidth() const { return PixelsToTwips(std::max(0, width()
 
 double PictureBox::ScaleHeight() const { return PixelsToTwips(std::max(0, height() - 2 * BorderPixels())); }
 
-int PictureBox::DpiY() const { return static_cast<int>(std::lround(1440.0 / kTwipsPerPixel)); }
+int PictureBox::DpiY() const { return static_cast<int>(std::lround(kTwipsPerInch / kTwipsPerPixel)); }
 
 void PictureBox::Cls() {
   SyncImage();

@@ -16,16 +16,14 @@
 
 #include "platform/files.h"
 #include "platform/fonts.h"
+#include "platform/qtcolour.h"
 #include "platform/twips.h"
 
 namespace vantorel::platform {
 
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
 constexpr double kTwipsPerPoint = 20.0;
-
-QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 
 bool Finite(std::initializer_list<double> values) {
   for (double v : values)
@@ -41,7 +39,7 @@ QString Quoted(const std::string& s) { return "\"" + QString::fromStdString(s) +
 void SetUpPage(QPrinter& p, const std::string& documentName) {
   p.setDocName(QString::fromStdString(documentName));
   p.setPageOrientation(QPageLayout::Portrait);
-  p.setResolution(kTwipsPerInch);
+  p.setResolution(static_cast<int>(kTwipsPerInch));
 }
 
 }  // namespace

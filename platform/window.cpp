@@ -18,12 +18,8 @@
 namespace vantorel::platform {
 
 void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
-  // Every placement in the program is a fixed design value; anything outside
-  // what a screen can show is held to it rather than converted blindly.
-  auto px = [](double twips) {
-    return std::isfinite(twips) ? TwipsToPixels(std::clamp(twips, -1.0e6, 1.0e6)) : 0;
-  };
-  w->setGeometry(px(left), px(top), px(width), px(height));
+  w->setGeometry(TwipsToPixels(left), TwipsToPixels(top), std::max(0, TwipsToPixels(width)),
+                 std::max(0, TwipsToPixels(height)));
 }
 
 namespace {
