@@ -1,0 +1,80 @@
+// The rows' texts turned into data points, and the rules that refuse a set.
+#include <gtest/gtest.h>
+
+#include "entry/calculate.h"
+
+using namespace vantorel;
+
+TEST(Validation, CollectedTextsAndEveryRefusal) {
+  const std::string yards = "Ranges must be greater than zero but no greater than 100 Yards.";
+  struct Case {
+    RowTexts ranges, clicks;
+    std::array<int16_t, kRows> ticks;
+    bool metric;
+    std::string title, body;  // empty: accepted
+  } cases[] = {
+      {{"10", "20", "30", "200", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "", ""},
+      {{"10", "20", "30", "201", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Range Error", yards},
+      {{"10", "20", "30", "0", "50", "60"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 0, 1, 1}, true, "Range Error",
+       "Ranges must be greater than zero but no greater than 100 Metres."},
+      {{"10", "-5", "30", "40", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Range Error", yards},
+      {{"10", "99999", "30", "40", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Range Error", yards},
+      {{"10", "20", "30", "40", "50", ""}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Range Error", yards},
+      {{"10", "20", "30", "40", "50", "55"}, {"52", "0", "1e9", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Clicks Error",
+       "Clicks must be whole numbers from -32768 to 32767:\r\n(Clicks @ Range #3 ?)"},
+      {{"25", "25", "30", "40", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false,
+       "Same Ranges Specified", "Ranges must be be unique:\r\n(Range #1 = Range #2 ?)"},
+      {{"10", "20", "30", "40", "55", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false,
+       "Same Ranges Specified", "Ranges must be be unique:\r\n(Range #5 = Range #6 ?)"},
+      // Equal ranges that are not neighbours, or beside an unticked row, pass.
+      {{"25", "20", "25", "40", "40", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 0, 1}, false, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ranges[0] + " " + c.ranges[1] + " " + c.ranges[3] + " " + c.ranges[5] + " " + c.clicks[2]);
+    State s = DefaultState();
+    s.Ticked = c.ticks;
+    s.MetricUnits = c.metric;
+    RowTexts ranges = c.ranges, clicks = c.clicks;
+    auto refusal = CollectData(s, ranges, clicks);
+    if (!refusal) refusal = Sanity_Check(s);
+    EXPECT_EQ(refusal ? refusal->title + "|" + refusal->body : "", c.title.empty() ? "" : c.title + "|" + c.body);
+  }
+  EXPECT_EQ(MoreRangesNeeded("Vantorel").body, "Vantorel needs at least three enabled ranges to generate a list.");
+
+  // The leading-number rule, halves to even, and the texts written back as plain digits.
+  State s = DefaultState();
+  RowTexts ranges{"9.5x", " 2 0 ", "30.5", "31.5", "12m", "abc"}, clicks{"51.5", "-0.5", "-2.5", "1e2", "+7", ".5"};
+  ASSERT_FALSE(CollectData(s, ranges, clicks));
+  EXPECT_EQ(s.DataRange, (std::array<int16_t, kRows>{10, 20, 30, 32, 12, 0}));
+  EXPECT_EQ(s.DataClicks, (std::array<int16_t, kRows>{52, 0, -2, 100, 7, 0}));
+  EXPECT_EQ(ranges, (RowTexts{"10", "20", "30", "32", "12", "0"}));
+  EXPECT_EQ(clicks[2], "-2");
+}
+
+// The sequence the window and vantorel-fit share: a refusal stops it before
+// the search and changes nothing else; otherwise the hooks run in order.
+TEST(Calculate, RefusalStopsBeforeTheSearchAndHooksRunInOrder) {
+  struct Steps : CalculateSteps {
+    std::string log;
+    void Collected(const RowTexts& r, const RowTexts&) override { log += "collected " + r[0] + ";"; }
+    void Started() override { log += "started;"; }
+    void Candidate() override {
+      if (!log.ends_with("candidate;")) log += "candidate;";
+    }
+  };
+  State s = DefaultState();
+  s.MaxDataRange = 77;
+  Steps refused;
+  Calculation c = CalculateModel(s, {"10.4", "10", "30", "40", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, refused);
+  EXPECT_EQ(c.refused->title, "Same Ranges Specified");
+  EXPECT_EQ(refused.log, "collected 10;");
+  EXPECT_EQ(std::tuple(s.MaxDataRange, s.ModelMV.number()), std::tuple(77, 790.0));
+
+  Steps ran;
+  s.Ticked = {1, 1, 1, 0, 0, 0};
+  c = CalculateModel(s, {"10", "20", "30", "140", "150", "155"}, {"52", "0", "0", "12", "28", "44"}, ran);
+  EXPECT_FALSE(c.refused || c.problem());
+  EXPECT_EQ(ran.log, "collected 10;started;candidate;");
+  EXPECT_EQ(s.MaxDataRange, 30);
+  EXPECT_EQ(c.finish.labels[0], "(52)");
+}
