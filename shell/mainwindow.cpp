@@ -236,7 +236,7 @@ void frmMain::Form_Load() {
   move(SafePixels(left), SafePixels(top));
 
   Setup_Fonts();
-  LoadData(s_);
+  loaded_ = LoadData(s_);
   Rows->LoadTicks();
 
   const QString caption = QString::fromStdString(exeName_) + " V" + QString::number(VANTOREL_VERSION_MAJOR) + "." +
@@ -261,6 +261,7 @@ void frmMain::Form_Load() {
   show();
   Commands->cbButton[kExit]->setFocus(Qt::OtherFocusReason);
   s_.FormReady = true;
+  if (!loaded_.problems.empty()) ShowError("Saved Settings", loaded_.problems);
   PseudoCalc();
 }
 
@@ -513,6 +514,13 @@ void frmMain::closeEvent(QCloseEvent* e) {
 void frmMain::Form_QueryUnload() {
   ended_ = true;
   hide();
+  if (!loaded_.MaySave()) {  // what could not be read is not written over
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(exeName_),
+                    QString::fromStdString(NotSavedMessage(loaded_)), QMessageBox::Ok);
+    platform::ExecModal(box);
+    End(1);
+    return;
+  }
   try {
     SaveData(s_);
   } catch (const std::exception& e) {
