@@ -109,7 +109,7 @@ class Store {
         return Found::Unavailable;
       }
       if (conn.db && conn.path == path && conn.dev == st.st_dev && conn.ino == st.st_ino &&
-          conn.requestedReadOnly == readOnlyHandle) {
+          conn.requestedReadOnly == readOnlyHandle && !(forWrite && conn.immutable)) {
         if (conn.hasTables) return Found::Ready;
         // Another copy of the program may have laid out the tables since.
         try {
@@ -133,7 +133,7 @@ class Store {
         continue;
       }
       conn.Close();
-      const Found f = Open(path, st);
+      const Found f = Open(path, st, forWrite);
       if (f != Found::Missing || !forWrite) return f;
     }
     return Found::Unavailable;
@@ -141,22 +141,28 @@ class Store {
 
   // Opens the file found at path. The header is read first, so that a file
   // only to be read is opened in a way that makes no file beside it.
-  Found Open(const std::string& path, const struct stat& st) {
+  Found Open(const std::string& path, const struct stat& st, bool forWrite) {
     const Header header = ReadHeader(path);
     if (header == Header::Unreadable) {
       failure = std::strerror(errno);
       return Found::Unavailable;
     }
     // A store with a write-ahead log but no log beside it holds everything in
-    // the file: when the log's index cannot be made (read-only folder or file
-    // system, full disk, read-only access) it is read as immutable.
+    // the file. Reading it as immutable makes no log index; the first write
+    // opens it again to switch it to the rollback journal. When the index
+    // cannot be made for a write either (read-only folder or file system,
+    // full disk), it is read as immutable and the write fails.
     const bool walWithoutLog = header == Header::Wal && !Beside(path, "-wal", true);
-    bool immutable = false;
+    // Switched without a log index: in exclusive locking mode SQLite keeps the
+    // index in memory, so a failed switch (full disk) leaves no -shm behind.
+    const bool switchAlone = header == Header::Wal && access == Access::ReadWrite && forWrite && !readOnlyHandle &&
+                             !Beside(path, "-wal", false) && !Beside(path, "-shm", false);
+    bool immutable = walWithoutLog && !Beside(path, "-shm", false) && !forWrite;
     int flags = readOnlyHandle ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (access == Access::ReadOnly) {
       if (header == Header::Empty || header == Header::NotSqlite) return Found::Missing;
       flags = SQLITE_OPEN_READONLY;
-      immutable = header == Header::Wal && (walWithoutLog || !Beside(path, "-shm", false));
+      immutable = walWithoutLog || (header == Header::Wal && !Beside(path, "-shm", false));
     } else if (header == Header::Wal) {
       MatchLeftoverModes(path, st.st_mode);
     }
@@ -174,11 +180,18 @@ class Store {
         // that); it is not flushed to disk one by one, which would make
         // each of a save's values wait for the disk. The file is flushed
         // when the connection closes (the end of the program).
+        // (The locking mode must come before anything reads the file.)
+        if (switchAlone && !immutable) conn.Exec("PRAGMA locking_mode = EXCLUSIVE");
         conn.Exec("PRAGMA synchronous = OFF; PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON;");
         switch (Inspect(conn, true)) {
           case Contents::Store:
             conn.hasTables = true;
-            if (access == Access::ReadWrite) conn.UseRollbackJournal();
+            if (access == Access::ReadWrite && !conn.UseRollbackJournal() && switchAlone) {
+              conn.Close();  // it would keep the file locked
+              failure = "it could not be switched to the rollback journal";
+              return Found::Unavailable;
+            }
+            if (switchAlone) conn.Exec("PRAGMA locking_mode = NORMAL; SELECT count(*) FROM sqlite_schema;");
             return Found::Ready;
           case Contents::Empty: return Found::Ready;
           case Contents::Newer:

@@ -124,13 +124,18 @@ void Connection::Exec(const char* sql) {
 // with a write-ahead log by an earlier version is switched over here; the
 // switch folds the log into the file and removes -wal and -shm. When
 // another connection holds the file the switch waits for a later open.
-void Connection::UseRollbackJournal() {
-  if (readOnlyHandle) return;
+bool Connection::UseRollbackJournal() {
+  if (readOnlyHandle) return true;
   {
     Statement mode(*this, "PRAGMA journal_mode");
-    if (!mode.Step() || mode.ColumnBytes(0) != "wal") return;
+    if (!mode.Step() || mode.ColumnBytes(0) != "wal") return true;
   }
-  sqlite3_exec(db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+  Statement change(*this, "PRAGMA journal_mode = DELETE");
+  try {
+    return change.Step() && change.ColumnBytes(0) == "delete";
+  } catch (const SqlError&) {
+    return false;
+  }
 }
 
 Statement::Statement(Connection& c, const char* sql) {

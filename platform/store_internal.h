@@ -92,8 +92,9 @@ struct Connection {
   void Close();
   void Exec(const char* sql);
   // Leaves a write-ahead log for the rollback journal (when this connection
-  // can write and no other connection holds the file).
-  void UseRollbackJournal();
+  // can write and no other connection holds the file); false when the
+  // file stays with its log.
+  bool UseRollbackJournal();
 };
 
 // A cached prepared statement, reset and unbound when the use ends.

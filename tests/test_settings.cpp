@@ -1,6 +1,5 @@
 // The saved settings: defaults, round trip, load rules, locale, reset, refused writes, damaged
 // files, the read-only `vantorel-fit --saved`, a writer killed mid-save and two writers at once.
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <QLocale>
@@ -40,16 +39,6 @@ std::pair<int, std::string> Fit(const std::vector<std::string>& args) {
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Starts the helper program (another copy of the program) with these arguments.
-pid_t Helper(std::vector<std::string> args) {
-  args.insert(args.begin(), STORE_HELPER);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  return posix_spawn(&pid, STORE_HELPER, nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
-}
 
 }  // namespace
 
