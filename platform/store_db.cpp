@@ -13,8 +13,7 @@ namespace {
 // The tables. The four roots are rows 1 to 4 with parent 0; every other key
 // names its parent's row. Names are kept as written; "fold" holds the
 // case-folded name used for matching. Values keep their insertion order in
-// rowid. registry_view shows every value with its full key path, texts as
-// text and other types in hex, for reading the store with the sqlite3 shell.
+// rowid.
 constexpr const char* kCreateTables = R"sql(
 CREATE TABLE registry_keys (
   id     INTEGER PRIMARY KEY,
@@ -31,7 +30,14 @@ CREATE TABLE registry_values (
   data BLOB NOT NULL,
   UNIQUE (key, fold)
 );
-CREATE VIEW registry_view AS
+)sql";
+
+// The view, the roots and the marks of a store of this program; a hand-made
+// store (application id 0 with both tables) gets them on its first write.
+// registry_view shows every value with its full key path, texts as text and
+// other types in hex, for reading the store with the sqlite3 shell.
+constexpr const char* kStamp = R"sql(
+CREATE VIEW IF NOT EXISTS registry_view AS
   WITH RECURSIVE paths (id, path) AS (
     SELECT id, name FROM registry_keys WHERE parent = 0
     UNION ALL
@@ -43,11 +49,6 @@ CREATE VIEW registry_view AS
               ELSE hex(v.data) END AS value
   FROM registry_values AS v JOIN paths ON v.key = paths.id
   ORDER BY paths.path, v.rowid;
-)sql";
-
-// The roots and the marks of a store of this program; a hand-made store
-// (application id 0 with both tables) gets them on its first write.
-constexpr const char* kStamp = R"sql(
 INSERT OR IGNORE INTO registry_keys (id, parent, name, fold) VALUES
   (1, 0, 'HKEY_CLASSES_ROOT', CAST('hkey_classes_root' AS BLOB)),
   (2, 0, 'HKEY_CURRENT_USER', CAST('hkey_current_user' AS BLOB)),

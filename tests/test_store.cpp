@@ -58,7 +58,7 @@ void MakeOldStore(const fs::path& file, bool withLog) {
   sqlite3_open(file.c_str(), &db);
   sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
   if (withLog) {
-    sqlite3_exec(db, "UPDATE registry_values SET data = CAST('799' AS BLOB) || X'00' WHERE name = 'oMV'", nullptr,
+    sqlite3_exec(db, "UPDATE registry_values SET data = X'37393900' WHERE name = 'oMV'", nullptr,
                  nullptr, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   }
@@ -321,10 +321,11 @@ TEST_F(Store, AHandMadeStoreIsRead) {
       "CREATE TABLE registry_values (key INTEGER NOT NULL, name TEXT NOT NULL, fold BLOB NOT NULL,"
       " type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE (key, fold));"
       "INSERT INTO registry_keys VALUES (10, 3, 'Software', CAST('software' AS BLOB));"
-      "INSERT INTO registry_values VALUES (10, 'R(0)', CAST('r(0)' AS BLOB), 1, CAST('42' AS BLOB) || X'00');");
+      "INSERT INTO registry_values VALUES (10, 'R(0)', CAST('r(0)' AS BLOB), 1, X'343200');");
   EXPECT_EQ(Text(st::ReadValue(HKLM, "SOFTWARE", "r(0)")), "42"s + '\0');
   EXPECT_EQ(st::WriteValue(HKLM, "Software", "R(1)", 1, "x"), Ok);
   EXPECT_EQ(Sql(StoreFile(), "PRAGMA application_id") + " " + Sql(StoreFile(), "PRAGMA user_version"), "1448365138 1");
-  EXPECT_EQ(Sql(StoreFile(), "SELECT count(*) FROM registry_values"), "2");
+  EXPECT_EQ(Sql(StoreFile(), "SELECT group_concat(key || name || '=' || value) FROM registry_view"),
+            "HKEY_LOCAL_MACHINE\\SoftwareR(0)=42,HKEY_LOCAL_MACHINE\\SoftwareR(1)=x");
   EXPECT_TRUE(KeptAside(Folder()).empty());
 }
