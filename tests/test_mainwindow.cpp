@@ -1,6 +1,7 @@
 // The main window on Qt's offscreen platform: layout, captions, the start-up
 // estimate, the status blink, closing with its save, the reset gesture.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,7 @@
 #include "platform/store.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
+#include "shell/errorwindow.h"
 #include "shell/mainwindow.h"
 #include "shell/settings.h"
 #include "tests/window_fixture.h"
@@ -283,4 +285,37 @@ TEST_F(WindowTest, AStoreThatRefusesTheResetEndsWithItsMessage) {
   EXPECT_TRUE(shown.startsWith("Run-time error ")) << shown.toStdString();
   platform::store::testing::CloseConnection();
   EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "10");  // nothing was deleted
+}
+
+// A stored value that cannot be used is named once after the window shows; a
+// store the load could not read (locked past the wait) is not saved over.
+TEST_F(WindowTest, UnusableValuesAreToldAndAnUnreadStoreIsNotSavedOver) {
+  SaveRegSetting(BuildSettingsPath("Vantorel"), "oBC", "abc");
+  QString told, notSaved;
+  platform::QueueModalAnswer([&](QDialog& d) {
+    told = static_cast<frmError&>(d).Body()->text();
+    d.reject();
+  });
+  Start();
+  EXPECT_EQ(told.toStdString(), "The saved ballistic coefficient (\"abc\") cannot be used; the default 0.033 was used.");
+  w.reset();
+
+  platform::store::testing::CloseConnection();
+  sqlite3* other = nullptr;  // another program holding the store
+  ASSERT_EQ(sqlite3_open(platform::store::FilePath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  platform::store::testing::SetLockWait(100);
+  Start();
+  platform::store::testing::SetLockWait(-1);
+  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  platform::QueueModalAnswer([&](QDialog& d) {
+    notSaved = static_cast<QMessageBox&>(d).text();
+    d.accept();
+  });
+  w->close();
+  EXPECT_EQ(w->ExitStatus(), 1);
+  EXPECT_TRUE(notSaved.contains(QString::fromStdString(platform::store::FilePath()))) << notSaved.toStdString();
+  EXPECT_TRUE(notSaved.contains("locked")) << notSaved.toStdString();
+  EXPECT_EQ(GetRegSetting(state.SettingsPath, "oBC", "none"), "abc");
 }
