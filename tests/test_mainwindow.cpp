@@ -21,7 +21,6 @@
 #include "platform/store.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
-#include "shell/errorwindow.h"
 #include "shell/mainwindow.h"
 #include "shell/settings.h"
 #include "tests/window_fixture.h"
@@ -287,19 +286,10 @@ TEST_F(WindowTest, AStoreThatRefusesTheResetEndsWithItsMessage) {
   EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "10");  // nothing was deleted
 }
 
-// A stored value that cannot be used is named once after the window shows; a
-// store the load could not read (locked past the wait) is not saved over.
-TEST_F(WindowTest, UnusableValuesAreToldAndAnUnreadStoreIsNotSavedOver) {
-  SaveRegSetting(BuildSettingsPath("Vantorel"), "oBC", "abc");
-  QString told, notSaved;
-  platform::QueueModalAnswer([&](QDialog& d) {
-    told = static_cast<frmError&>(d).Body()->text();
-    d.reject();
-  });
-  Start();
-  EXPECT_EQ(told.toStdString(), "The saved ballistic coefficient (\"abc\") cannot be used; the default 0.033 was used.");
-  w.reset();
-
+// A store the load could not read (locked past the wait) is not saved over:
+// the close says why, names the file and ends with status 1.
+TEST_F(WindowTest, AStoreTheLoadCouldNotReadIsNotSavedOver) {
+  SaveRegSetting(BuildSettingsPath("Vantorel"), "R(0)", "12.4");  // a save would write 10 or 12
   platform::store::testing::CloseConnection();
   sqlite3* other = nullptr;  // another program holding the store
   ASSERT_EQ(sqlite3_open(platform::store::FilePath().c_str(), &other), SQLITE_OK);
@@ -309,6 +299,7 @@ TEST_F(WindowTest, UnusableValuesAreToldAndAnUnreadStoreIsNotSavedOver) {
   platform::store::testing::SetLockWait(-1);
   sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(other);
+  QString notSaved;
   platform::QueueModalAnswer([&](QDialog& d) {
     notSaved = static_cast<QMessageBox&>(d).text();
     d.accept();
@@ -317,5 +308,5 @@ TEST_F(WindowTest, UnusableValuesAreToldAndAnUnreadStoreIsNotSavedOver) {
   EXPECT_EQ(w->ExitStatus(), 1);
   EXPECT_TRUE(notSaved.contains(QString::fromStdString(platform::store::FilePath()))) << notSaved.toStdString();
   EXPECT_TRUE(notSaved.contains("locked")) << notSaved.toStdString();
-  EXPECT_EQ(GetRegSetting(state.SettingsPath, "oBC", "none"), "abc");
+  EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "12.4");
 }
