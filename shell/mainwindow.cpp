@@ -226,8 +226,9 @@ void frmMain::Form_Load() {
   const double screenH = platform::PixelsToTwips(screen.height());
   const double designW = platform::PixelsToTwips(width());
   const double designH = platform::PixelsToTwips(height());
+  loaded_ = LoadData(s_);  // the whole key in one read, the window's place included
   auto position = [&](const char* name, double fallback) {
-    const std::string text = GetRegSetting(s_.SettingsPath, name, LocaleNumberText(fallback));
+    const std::string text = loaded_.Text(name, LocaleNumberText(fallback));
     const auto v = LocaleToDouble(text);
     return static_cast<double>(static_cast<float>(v && std::isfinite(*v) && std::fabs(*v) < 1e30 ? *v : fallback));
   };
@@ -236,7 +237,6 @@ void frmMain::Form_Load() {
   move(SafePixels(left), SafePixels(top));
 
   Setup_Fonts();
-  loaded_ = LoadData(s_);
   Rows->LoadTicks();
 
   const QString caption = QString::fromStdString(exeName_) + " V" + QString::number(VANTOREL_VERSION_MAJOR) + "." +

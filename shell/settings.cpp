@@ -148,12 +148,11 @@ LoadResult LoadData(State& s) {
   LoadResult r;
   r.filePath = store::FilePath();
   const store::KeyValues key = store::ReadKey(store::kLocalMachine, s.SettingsPath);
-  std::map<std::string, std::string> texts;  // by case-folded name
   for (const auto& [name, value] : key.values)
-    texts.emplace(store::FoldName(name), DecodeStoredValue(value.type, value.data).ToText());
-  r.problems = LoadDataFrom(s, [&texts](const std::string& name) -> std::optional<std::string> {
-    const auto it = texts.find(store::FoldName(name));
-    if (it == texts.end()) return std::nullopt;
+    r.texts.emplace(store::FoldName(name), DecodeStoredValue(value.type, value.data).ToText());
+  r.problems = LoadDataFrom(s, [&r](const std::string& name) -> std::optional<std::string> {
+    const auto it = r.texts.find(platform::store::FoldName(name));
+    if (it == r.texts.end()) return std::nullopt;
     return it->second;
   });
   switch (key.status) {
@@ -165,6 +164,11 @@ LoadResult LoadData(State& s) {
       break;
   }
   return r;
+}
+
+std::string LoadResult::Text(const std::string& name, const std::string& defaultText) const {
+  const auto it = texts.find(platform::store::FoldName(name));
+  return it == texts.end() || it->second.empty() ? defaultText : it->second;
 }
 
 std::string NotSavedMessage(const LoadResult& r) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -41,7 +42,11 @@ struct LoadResult {
   // One message naming each stored value that could not be used, with its
   // text and the default used instead; empty when every value was usable.
   std::string problems;
+  // Every text of the key, by case-folded name (for the window's place).
+  std::map<std::string, std::string> texts;
   bool MaySave() const { return kind != Kind::Unreadable; }
+  // A text of the key as GetRegSetting gives it: the default when missing or empty.
+  std::string Text(const std::string& name, const std::string& defaultText) const;
 };
 
 // Fills DataRange, DataClicks, Ticked, ModelMV/BC/SH/ZR (as the texts read),

@@ -286,6 +286,14 @@ TEST_F(WindowTest, AStoreThatRefusesTheResetEndsWithItsMessage) {
   EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "10");  // nothing was deleted
 }
 
+// The window's place comes from the same read as the settings.
+TEST_F(WindowTest, SavedPlaceIsUsed) {
+  SaveRegSetting(BuildSettingsPath("Vantorel"), "ADKTop", "1500");
+  SaveRegSetting(BuildSettingsPath("Vantorel"), "adkleft", "-750");
+  Start();
+  EXPECT_EQ(w->pos(), QPoint(-50, 100));
+}
+
 // A store the load could not read (locked past the wait) is not saved over:
 // the close says why, names the file and ends with status 1.
 TEST_F(WindowTest, AStoreTheLoadCouldNotReadIsNotSavedOver) {
@@ -297,6 +305,7 @@ TEST_F(WindowTest, AStoreTheLoadCouldNotReadIsNotSavedOver) {
   platform::store::testing::SetLockWait(100);
   Start();
   platform::store::testing::SetLockWait(-1);
+  EXPECT_EQ(w->state().DataRange[0], 10) << "the defaults";
   sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(other);
   QString notSaved;
