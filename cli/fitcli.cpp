@@ -274,7 +274,11 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     s.SettingsPath = BuildSettingsPath(kProgramName);
     {
       platform::store::AccessScope readOnly(platform::store::Access::ReadOnly);
-      LoadData(s);
+      const LoadResult loaded = LoadData(s);
+      if (loaded.kind == LoadResult::Kind::Unreadable)
+        err << "vantorel-fit: the saved settings could not be read from " << loaded.filePath << " ("
+            << loaded.reason << "); starting from the defaults\n";
+      if (!loaded.problems.empty()) err << "vantorel-fit: " << loaded.problems << "\n";
     }
     for (size_t i = 0; i < kRows; ++i) {
       o.ranges[i] = std::to_string(s.DataRange[i]);

@@ -39,9 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* n : {"oMV", "oBC", "oSH", "oZR", "oCPM", "Metric"}) decodeNext(n);
 
   State s;
-  LoadDataFrom(s, [&](const std::string& name, const std::string& def) {
+  LoadDataFrom(s, [&](const std::string& name) -> std::optional<std::string> {
     const auto it = stored.find(name);
-    return SettingText(it == stored.end() ? RegValue() : it->second, def);
+    if (it == stored.end()) return std::nullopt;
+    return it->second.ToText();
   });
   fuzzcheck::LoadedStateIsUsable(s);
   return 0;

@@ -2,7 +2,8 @@
 // key holding named values made of a type tag and bytes. It lives in one
 // SQLite database file,
 //   ${XDG_CONFIG_HOME:-$HOME/.config}/Morvale Services/registry.sqlite3
-// created (mode 0600, in a folder of mode 0700) by the first write.
+// created (mode 0600, in a folder of mode 0700) by the first write. Links in
+// the folder's path are followed; a link in the file's own place is not.
 //
 // Key and value names compare without regard to case (Unicode simple case
 // folding of UTF-8 names) and keep the case they were first written with. A
@@ -10,19 +11,23 @@
 // an empty path names the root itself, and a path with an empty name in it
 // (a leading "\" or "\\" inside) names no key.
 //
-// Every write is one SQLite transaction (write-ahead log, synchronous=NORMAL),
-// so a process killed at any moment leaves each value either as it was or
-// as written. Writers take the write lock first (BEGIN IMMEDIATE) and wait
-// for other copies of the program instead of failing; readers never wait.
-// While a connection is open the log and its index sit beside the file
-// (registry.sqlite3-wal, -shm); the last connection to close folds the log
-// into the file and removes both. A file that is not a
-// store of this program, or that fails SQLite's integrity check, is renamed
-// aside with a ".corrupt-YYYYMMDD-HHMMSS" suffix and a fresh store takes its
-// place; nothing is deleted.
+// Every write is one SQLite transaction with the rollback journal, so a
+// process killed at any moment leaves each value either as it was or as
+// written. Commits are not flushed to disk one by one (synchronous=OFF);
+// the file is flushed when the connection closes at the end of the program. Writers take the write lock first (BEGIN
+// IMMEDIATE) and wait for other copies of the program instead of failing;
+// readers wait for a writer's commit. A read makes no file at all, so it
+// works in a read-only folder, on a full disk and on a read-only file system;
+// a write keeps registry.sqlite3-journal beside the file while it commits. A
+// store an earlier version left with a write-ahead log (-wal, -shm) is read
+// with it and switched to the rollback journal by the first open that may
+// write. A file that is not a store of this program, or that fails SQLite's
+// integrity check, is renamed aside with a ".corrupt-YYYYMMDD-HHMMSS" suffix
+// and a fresh store takes its place; nothing is deleted.
 //
-// Reads never fail loudly: a missing or unreadable store reads as empty and
-// is never created by a read.
+// Reads never raise and never create anything: a missing store reads as
+// empty; ReadKey tells a store that could not be read (a lock held past the
+// wait, an I/O error) apart from a missing one.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +63,23 @@ std::optional<StoredValue> ReadValue(int32_t root, std::string_view path, std::s
 std::optional<std::vector<std::string>> ValueNames(int32_t root, std::string_view path);
 // Subkey names in case-folded order; nullopt when the key is missing.
 std::optional<std::vector<std::string>> SubkeyNames(int32_t root, std::string_view path);
+
+// How long a reader or writer waits for another program's lock.
+inline constexpr int kLockWaitMs = 15000;
+
+enum class KeyStatus {
+  Read,        // the key was read whole
+  Missing,     // no store, no such key, or a damaged store (set aside when writing is allowed)
+  Unreadable,  // the store is there but could not be read: see reason
+};
+struct KeyValues {
+  KeyStatus status = KeyStatus::Missing;
+  // Every value of the key, by its name as first written, in the order written.
+  std::vector<std::pair<std::string, StoredValue>> values;
+  std::string reason;  // for Unreadable, in words: "another program kept it locked ..."
+};
+// All values of one key in one read transaction (a snapshot).
+KeyValues ReadKey(int32_t root, std::string_view path);
 
 // --- Writes.
 // Creates the key and any missing parents (or finds it); false on failure.
@@ -97,6 +119,8 @@ class AccessScope {
 std::string FoldName(std::string_view name);
 
 namespace testing {
+// How long to wait for a lock (negative: back to kLockWaitMs).
+void SetLockWait(int ms);
 // Closes the cached connection, as if the program had just started.
 void CloseConnection();
 // After n more successful writes the database is reopened read-only, so

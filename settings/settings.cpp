@@ -1,7 +1,12 @@
 #include "settings/settings.h"
 
+#include <QString>
 #include <cmath>
 #include <limits>
+#include <map>
+
+#include "model/trajectory.h"
+#include "platform/store.h"
 
 namespace vantorel {
 
@@ -19,21 +24,73 @@ cRegistry SettingsValue(const std::string& settingsPath, const std::string& name
   return r;
 }
 
-// A 16-bit setting; the default when the text is not a number that fits.
-int16_t Int16Setting(const SettingReader& get, const std::string& name, int16_t def) {
-  return LocaleToInt16(get(name, std::to_string(def))).value_or(def);
+// The stored text as the user is shown it: quoted, and cut after 40
+// characters when longer.
+std::string Quoted(const std::string& text) {
+  const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min<size_t>(text.size(), 4096)));
+  const std::u32string chars = q.toStdU32String();
+  if (chars.size() <= 40) return "\"" + text + "\"";
+  return "\"" + QString::fromStdU32String(chars.substr(0, 40)).toStdString() + "\u2026\"";
 }
 
-// A model parameter keeps the text it was read from, with its number (NaN
-// when the text is not a number in the user's locale).
-Variant ParameterSetting(const SettingReader& get, const std::string& name, double def) {
-  std::string text = get(name, LocaleNumberText(def));
-  const double v = LocaleToDouble(text).value_or(std::numeric_limits<double>::quiet_NaN());
-  return Variant::Text(std::move(text), v);
-}
+// Collects the stored values that cannot be used into one message.
+class Loader {
+ public:
+  explicit Loader(const SettingReader& get) : get_(get) {}
 
+  // A 16-bit setting within [lo, hi]; the default when the text is not such a number.
+  int16_t Int16(const std::string& name, const std::string& words, int16_t def, int16_t lo = INT16_MIN,
+                int16_t hi = INT16_MAX) {
+    const auto text = Stored(name);
+    if (!text) return def;
+    const auto v = LocaleToInt16(*text);
+    if (v && *v >= lo && *v <= hi) return *v;
+    Unusable(words, *text, std::to_string(def));
+    return def;
+  }
+
+  // A model parameter keeps the text it was read from, with its number. A
+  // text that is not a number, or a number the model cannot work with (the
+  // model's own checks, with the other parameters at their defaults), gives
+  // the default.
+  Variant Parameter(const std::string& name, const std::string& words, double def, double ModelParams::*field,
+                    bool metric) {
+    const std::string defText = LocaleNumberText(def);
+    const auto text = Stored(name);
+    if (!text) return Variant::Text(defText, def);
+    const auto v = LocaleToDouble(*text);
+    ModelParams p = kDefaults;
+    if (v) p.*field = *v;
+    if (v && !ModelProblem(p, metric)) return Variant::Text(*text, *v);
+    Unusable(words, *text, defText);
+    return Variant::Text(defText, def);
+  }
+
+  std::string Message() const { return message_; }
+
+  static constexpr ModelParams kDefaults = kDefaultModel;
+
+ private:
+  std::optional<std::string> Stored(const std::string& name) {
+    auto text = get_(name);
+    if (text && text->empty()) text.reset();
+    return text;
+  }
+  void Unusable(const std::string& words, const std::string& text, const std::string& def) {
+    if (!message_.empty()) message_ += "\r\n";
+    message_ += "The saved " + words + " (" + Quoted(text) + ") cannot be used; the default " + def + " was used.";
+  }
+
+  const SettingReader& get_;
+  std::string message_;
+};
+
+std::string RowWords(const char* what, int i) { return std::string(what) + " of data point " + std::to_string(i + 1); }
+
+}  // namespace
+
+namespace {
 std::string ParameterText(const Variant& v) { return v.isText() ? v.text() : LocaleNumberText(v.number()); }
-
 }  // namespace
 
 std::string BuildSettingsPath(const std::string& exeName) { return "Software\\Morvale Services\\" + exeName + "\\"; }
@@ -60,28 +117,60 @@ void DeleteRegSettings(const std::string& settingsPath) {
   r.DeleteKey();
 }
 
-void LoadDataFrom(State& s, const SettingReader& get) {
+std::string LoadDataFrom(State& s, const SettingReader& get) {
+  Loader load(get);
   for (int i = 0; i < kRows; ++i) {
     const size_t k = static_cast<size_t>(i);
-    s.DataRange[k] = Int16Setting(get, Indexed("R", i), kDefaultRanges[k]);
-    s.DataClicks[k] = Int16Setting(get, Indexed("C", i), kDefaultClicks[k]);
+    s.DataRange[k] = load.Int16(Indexed("R", i), RowWords("range", i), kDefaultRanges[k]);
+    s.DataClicks[k] = load.Int16(Indexed("C", i), RowWords("clicks", i), kDefaultClicks[k]);
   }
-  for (int i = 0; i < kRows; ++i) {
-    // A check box holds only 0 (clear), 1 (ticked) or 2 (greyed).
-    const int16_t t = Int16Setting(get, Indexed("Tick", i), kDefaultTick);
-    s.Ticked[static_cast<size_t>(i)] = t >= 0 && t <= 2 ? t : kDefaultTick;
-  }
-  s.ModelMV = ParameterSetting(get, "oMV", kDefaultModel.mv);
-  s.ModelBC = ParameterSetting(get, "oBC", kDefaultModel.bc);
-  s.ModelSH = ParameterSetting(get, "oSH", kDefaultModel.sh);
-  s.ModelZR = ParameterSetting(get, "oZR", kDefaultModel.zr);
-  s.ModelCPM = LocaleToDouble(get("oCPM", LocaleNumberText(kDefaultModel.cpm))).value_or(kDefaultModel.cpm);
-  s.MetricUnits = Int16Setting(get, "Metric", 0) == 1;
+  // A check box holds only 0 (clear), 1 (ticked) or 2 (greyed).
+  for (int i = 0; i < kRows; ++i)
+    s.Ticked[static_cast<size_t>(i)] = load.Int16(Indexed("Tick", i), RowWords("tick", i), kDefaultTick, 0, 2);
+  s.MetricUnits = load.Int16("Metric", "unit choice", 0) == 1;
+  const ModelParams& d = Loader::kDefaults;
+  s.ModelMV = load.Parameter("oMV", "muzzle velocity", d.mv, &ModelParams::mv, s.MetricUnits);
+  s.ModelBC = load.Parameter("oBC", "ballistic coefficient", d.bc, &ModelParams::bc, s.MetricUnits);
+  s.ModelSH = load.Parameter("oSH", "sight height", d.sh, &ModelParams::sh, s.MetricUnits);
+  s.ModelZR = load.Parameter("oZR", "zero range", d.zr, &ModelParams::zr, s.MetricUnits);
+  s.ModelCPM =
+      load.Parameter("oCPM", "clicks per minute of angle", d.cpm, &ModelParams::cpm, s.MetricUnits).number();
+  return load.Message();
 }
 
-void LoadData(State& s) {
-  const std::string path = s.SettingsPath;
-  LoadDataFrom(s, [&path](const std::string& name, const std::string& def) { return GetRegSetting(path, name, def); });
+LoadResult LoadData(State& s) {
+  namespace store = platform::store;
+  LoadResult r;
+  r.filePath = store::FilePath();
+  const store::KeyValues key = store::ReadKey(store::kLocalMachine, s.SettingsPath);
+  for (const auto& [name, value] : key.values)
+    r.texts.emplace(store::FoldName(name), DecodeStoredValue(value.type, value.data).ToText());
+  r.problems = LoadDataFrom(s, [&r](const std::string& name) -> std::optional<std::string> {
+    const auto it = r.texts.find(platform::store::FoldName(name));
+    if (it == r.texts.end()) return std::nullopt;
+    return it->second;
+  });
+  switch (key.status) {
+    case store::KeyStatus::Read: r.kind = LoadResult::Kind::Read; break;
+    case store::KeyStatus::Missing: r.kind = LoadResult::Kind::Missing; break;
+    case store::KeyStatus::Unreadable:
+      r.kind = LoadResult::Kind::Unreadable;
+      r.reason = key.reason;
+      break;
+  }
+  return r;
+}
+
+std::string LoadResult::Text(const std::string& name, const std::string& defaultText) const {
+  const auto it = texts.find(platform::store::FoldName(name));
+  return it == texts.end() || it->second.empty() ? defaultText : it->second;
+}
+
+std::string NotSavedMessage(const LoadResult& r) {
+  return "The settings were not saved. When the program started it could not read them from\n" + r.filePath +
+         "\n(" + r.reason +
+         "), so it started with the default settings, and saving those would have replaced the saved ones. The file "
+         "was left as it was.";
 }
 
 void SaveData(const State& s) {

@@ -227,8 +227,9 @@ void frmMain::Form_Load() {
   const double screenH = platform::PixelsToTwips(screen.height());
   const double designW = platform::PixelsToTwips(width());
   const double designH = platform::PixelsToTwips(height());
+  loaded_ = LoadData(s_);  // the whole key in one read, the window's place included
   auto position = [&](const char* name, double fallback) {
-    const std::string text = GetRegSetting(s_.SettingsPath, name, LocaleNumberText(fallback));
+    const std::string text = loaded_.Text(name, LocaleNumberText(fallback));
     const auto v = LocaleToDouble(text);
     return static_cast<double>(static_cast<float>(v && std::isfinite(*v) && std::fabs(*v) < 1e30 ? *v : fallback));
   };
@@ -237,7 +238,6 @@ void frmMain::Form_Load() {
   move(SafePixels(left), SafePixels(top));
 
   Setup_Fonts();
-  LoadData(s_);
   Rows->LoadTicks();
 
   const QString caption = QString::fromStdString(exeName_) + " V" + QString::number(VANTOREL_VERSION_MAJOR) + "." +
@@ -262,6 +262,7 @@ void frmMain::Form_Load() {
   show();
   Commands->cbButton[kExit]->setFocus(Qt::OtherFocusReason);
   s_.FormReady = true;
+  if (!loaded_.problems.empty()) ShowError("Saved Settings", loaded_.problems);
   PseudoCalc();
 }
 
@@ -514,6 +515,13 @@ void frmMain::closeEvent(QCloseEvent* e) {
 void frmMain::Form_QueryUnload() {
   ended_ = true;
   hide();
+  if (!loaded_.MaySave()) {  // what could not be read is not written over
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(exeName_),
+                    QString::fromStdString(NotSavedMessage(loaded_)), QMessageBox::Ok);
+    platform::ExecModal(box);
+    End(1);
+    return;
+  }
   try {
     SaveData(s_);
   } catch (const std::exception& e) {

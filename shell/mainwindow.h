@@ -12,6 +12,7 @@
 #include "model/state.h"
 #include "output/graph.h"
 #include "platform/surface.h"
+#include "settings/settings.h"
 
 class QTimer;
 
@@ -151,6 +152,7 @@ class frmMain : public QWidget {
   int completePauseMs_ = 500;
   int blink_ = 0;  // the status label's blink counter
   bool modelUsable_ = true;
+  LoadResult loaded_;  // what the load found: a store it could not read is not saved over
 };
 
 }  // namespace vantorel

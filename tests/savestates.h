@@ -41,4 +41,11 @@ inline std::vector<std::pair<std::string, std::string>> SavedTexts(const vantore
   return v;
 }
 
+// The saved texts as one line: R(0)=12;C(0)=-3;...
+inline std::string Joined(const vantorel::State& s) {
+  std::string line;
+  for (const auto& [name, text] : SavedTexts(s)) line += (line.empty() ? "" : ";") + name + "=" + text;
+  return line;
+}
+
 }  // namespace storetest

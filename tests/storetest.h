@@ -2,6 +2,7 @@
 // folder (XDG_CONFIG_HOME and HOME in a fresh temporary folder), never the real home.
 #pragma once
 
+#include <spawn.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -32,6 +33,18 @@ inline std::vector<fs::path> KeptAside(const fs::path& folder) {
       found.push_back(e.path());
   return found;
 }
+
+#ifdef STORE_HELPER
+// Starts the helper program (another copy of the program) with these arguments.
+inline pid_t Helper(std::vector<std::string> args) {
+  args.insert(args.begin(), STORE_HELPER);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  return posix_spawn(&pid, STORE_HELPER, nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+#endif
 
 // Runs f, which must raise this error with the class's source.
 template <class F>

@@ -1,6 +1,7 @@
 // The main window on Qt's offscreen platform: layout, captions, the start-up
 // estimate, the status blink, closing with its save, the reset gesture.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -283,4 +284,38 @@ TEST_F(WindowTest, AStoreThatRefusesTheResetEndsWithItsMessage) {
   EXPECT_TRUE(shown.startsWith("Run-time error ")) << shown.toStdString();
   platform::store::testing::CloseConnection();
   EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "10");  // nothing was deleted
+}
+
+// The window's place comes from the same read as the settings.
+TEST_F(WindowTest, SavedPlaceIsUsed) {
+  SaveRegSetting(BuildSettingsPath("Vantorel"), "ADKTop", "1500");
+  SaveRegSetting(BuildSettingsPath("Vantorel"), "adkleft", "-750");
+  Start();
+  EXPECT_EQ(w->pos(), QPoint(-50, 100));
+}
+
+// A store the load could not read (locked past the wait) is not saved over:
+// the close says why, names the file and ends with status 1.
+TEST_F(WindowTest, AStoreTheLoadCouldNotReadIsNotSavedOver) {
+  SaveRegSetting(BuildSettingsPath("Vantorel"), "R(0)", "12.4");  // a save would write 10 or 12
+  platform::store::testing::CloseConnection();
+  sqlite3* other = nullptr;  // another program holding the store
+  ASSERT_EQ(sqlite3_open(platform::store::FilePath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  platform::store::testing::SetLockWait(100);
+  Start();
+  platform::store::testing::SetLockWait(-1);
+  EXPECT_EQ(w->state().DataRange[0], 10) << "the defaults";
+  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  QString notSaved;
+  platform::QueueModalAnswer([&](QDialog& d) {
+    notSaved = static_cast<QMessageBox&>(d).text();
+    d.accept();
+  });
+  w->close();
+  EXPECT_EQ(w->ExitStatus(), 1);
+  EXPECT_TRUE(notSaved.contains(QString::fromStdString(platform::store::FilePath()))) << notSaved.toStdString();
+  EXPECT_TRUE(notSaved.contains("locked")) << notSaved.toStdString();
+  EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "12.4");
 }

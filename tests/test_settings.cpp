@@ -1,6 +1,5 @@
 // The saved settings: defaults, round trip, load rules, locale, reset, refused writes, damaged
 // files, the read-only `vantorel-fit --saved`, a writer killed mid-save and two writers at once.
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <QLocale>
@@ -10,6 +9,7 @@
 #include <sstream>
 
 #include "cli/fitcli.h"
+#include "model/clicktable.h"
 #include "savestates.h"
 #include "storetest.h"
 
@@ -39,16 +39,6 @@ std::pair<int, std::string> Fit(const std::vector<std::string>& args) {
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Starts the helper program (another copy of the program) with these arguments.
-pid_t Helper(std::vector<std::string> args) {
-  args.insert(args.begin(), STORE_HELPER);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  return posix_spawn(&pid, STORE_HELPER, nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
-}
 
 }  // namespace
 
@@ -96,34 +86,63 @@ TEST_F(Settings, SaveWritesEveryValueInOrderAndLoadRestoresThem) {
 }
 
 // What a stored text loads as: a text that is no usable number gives the
-// default; halves round to even; model parameters keep their text.
+// default and one message quoting it; halves round to even; model
+// parameters keep their text.
 TEST_F(Settings, TextsThatAreNotUsableNumbersFallBackToTheirDefaults) {
-  const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"R(0)", "12abc", "10"}, {"R(0)", "0x10", "10"},    {"R(0)", "32767.5", "10"}, {"R(0)", "-32768.5", "-32768"},
-      {"R(0)", "2.5", "2"},    {"R(0)", "3.5", "4"},      {"R(0)", " 1E2 ", "100"},  {"R(0)", "nan", "10"},
-      {"R(0)", "1,000", "10"}, {"C(5)", "-0.5", "0"},     {"C(5)", "", "44"},        {"Tick(2)", "0.4", "0"},
-      {"Tick(2)", "3", "1"},   {"Metric", "1.4", "1"},    {"Metric", "1.5", "0"},    {"Metric", "-1", "0"},
-      {"oCPM", "7.5", "7.5"},  {"oCPM", "1e999", "8"},    {"oMV", "fast", "fast"},   {"oBC", "", "0.033"},
+  const std::tuple<const char*, const char*, const char*, bool> cases[] = {
+      {"R(0)", "12abc", "10", true},  {"R(0)", "0x10", "10", true},    {"R(0)", "32767.5", "10", true},
+      {"R(0)", "-32768.5", "-32768", false}, {"R(0)", "2.5", "2", false}, {"R(0)", "3.5", "4", false},
+      {"R(0)", " 1E2 ", "100", false}, {"R(0)", "nan", "10", true},    {"R(0)", "1,000", "1", false},
+      {"C(5)", "-0.5", "0", false},   {"C(5)", "", "44", false},       {"Tick(2)", "0.4", "0", false},
+      {"Tick(2)", "3", "1", true},    {"Metric", "1.4", "1", false},   {"Metric", "1.5", "0", false},
+      {"Metric", "-1", "0", false},   {"Metric", "yes", "0", true},    {"oCPM", "7.5", "7.5", false},
+      {"oCPM", "1e999", "8", true},   {"oMV", "fast", "790", true},    {"oBC", "", "0.033", false},
+      {"oBC", "1e-300", "0.033", true}, {"oZR", "1e300", "30", true},  {"oSH", "-1,25", "-1,25", false},
   };
-  for (const auto& [name, text, expected] : cases) {
+  for (const auto& [name, text, expected, told] : cases) {
     SaveRegSetting(kPath, name, text);
-    const auto loaded = SavedTexts(Loaded());
+    State s;
+    s.SettingsPath = kPath;
+    const LoadResult r = LoadData(s);
+    const auto loaded = SavedTexts(s);
     EXPECT_EQ(std::map(loaded.begin(), loaded.end())[name], expected) << name << " = '" << text << "'";
+    EXPECT_EQ(Has(r.problems, "(\"" + std::string(text) + "\")"), told) << name << " = '" << text << "': " << r.problems;
     DeleteRegSettings(kPath);
   }
   // A value stored as a number by something else reads as its decimal text.
   ASSERT_EQ(st::WriteValue(st::kLocalMachine, kPath, "R(1)", 4, "\x21\0\0\0"s), st::WriteResult::Ok);
   EXPECT_EQ(Loaded().DataRange[1], 33);
+  // One message for all, naming each setting in words, its text cut after 40 characters.
+  SaveRegSetting(kPath, "oBC", "0.0" + std::string(300, '3') + "x");
+  SaveRegSetting(kPath, "R(2)", "ten");
+  State s;
+  s.SettingsPath = kPath;
+  EXPECT_EQ(LoadData(s).problems,
+            "The saved range of data point 3 (\"ten\") cannot be used; the default 30 was used.\r\n"
+            "The saved ballistic coefficient (\"0.0" + std::string(37, '3') +
+                "\u2026\") cannot be used; the default 0.033 was used.");
+  EXPECT_TRUE(PseudoCalc(s).problem == std::nullopt) << "the start-up estimate works with the defaults";
 }
 
-TEST_F(Settings, NumberTextsFollowTheUsersLocale) {
+// Numbers are written in the user's locale and read in any: a text the
+// locale cannot read is read with a decimal point, then with a decimal comma.
+TEST_F(Settings, NumberTextsFollowTheUsersLocaleAndLoadInAnyOther) {
   QLocale::setDefault(QLocale("de_DE"));
   EXPECT_EQ(LocaleToDouble(" 1,5E+20 "), 1.5e20);
-  EXPECT_EQ(LocaleToDouble("0.033"), std::nullopt) << "a point is a group separator here, and those are refused";
+  EXPECT_EQ(LocaleToDouble("1.000"), 1.0) << "a point is read as a decimal point, never as a group separator";
   EXPECT_EQ(Loaded().ModelBC.text(), "0,033") << "the default text is formed in the locale too";
-  SaveData(StateA());
-  EXPECT_EQ(Saved("oBC"), "0,033");
-  EXPECT_EQ(Loaded().ModelBC.number(), 0.033);
+  State b = StateB();
+  b.ModelBC = Variant::Number(0.0275);  // as after a fit
+  b.ModelCPM = 4.5;
+  SaveData(b);
+  EXPECT_EQ(Saved("oBC") + " " + Saved("oCPM"), "0,0275 4,5");
+  QLocale::setDefault(QLocale::c());
+  const State c = Loaded();
+  EXPECT_TRUE(c.ModelBC.number() == 0.0275 && c.ModelCPM == 4.5) << "saved with a comma, read with a point";
+  SaveData(c);
+  EXPECT_EQ(Saved("oCPM"), "4.5");
+  QLocale::setDefault(QLocale("de_DE"));
+  EXPECT_EQ(Loaded().ModelCPM, 4.5) << "saved with a point, read with a comma";
   QLocale::setDefault(QLocale::system());
 
   // The system locale is the one the environment names.
@@ -133,10 +152,13 @@ TEST_F(Settings, NumberTextsFollowTheUsersLocale) {
     const int status = std::system(command.c_str());
     return std::pair{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(out)};
   };
-  const auto [de, json] = fit("de_DE.UTF-8");
-  EXPECT_EQ(de, 0);
-  EXPECT_TRUE(Has(json, "\"model\": {\"mv\": 790, \"bc\": 0.033, \"sh\": 2, \"zr\": 30, \"cpm\": 8}")) << json;
-  EXPECT_EQ(fit("C").first, 1) << "\"0,033\" is no number with a decimal point: the model cannot be evaluated";
+  SaveData(StateA());
+  SaveRegSetting(kPath, "oBC", "0,033");
+  for (const char* locale : {"de_DE.UTF-8", "C"}) {
+    const auto [status, json] = fit(locale);
+    EXPECT_EQ(status, 0) << locale;
+    EXPECT_TRUE(Has(json, "\"model\": {\"mv\": 790, \"bc\": 0.033, \"sh\": 2, \"zr\": 30, \"cpm\": 8}")) << json;
+  }
 }
 
 TEST_F(Settings, OddNamesAndTextsRoundTripUnchanged) {
