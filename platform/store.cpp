@@ -176,13 +176,12 @@ class Store {
       }
       conn.requestedReadOnly = readOnlyHandle;
       try {
-        // A commit is whole however the process ends (the journal sees to
-        // that); it is not flushed to disk one by one, which would make
-        // each of a save's values wait for the disk. The file is flushed
-        // when the connection closes (the end of the program).
+        // A commit is whole however the process ends, and on the disk before
+        // the write returns, so a power cut cannot damage the store either
+        // (the journal and the file are flushed in turn).
         // (The locking mode must come before anything reads the file.)
         if (switchAlone && !immutable) conn.Exec("PRAGMA locking_mode = EXCLUSIVE");
-        conn.Exec("PRAGMA synchronous = OFF; PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON;");
+        conn.Exec("PRAGMA synchronous = FULL; PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON;");
         switch (Inspect(conn, true)) {
           case Contents::Store:
             conn.hasTables = true;
@@ -339,7 +338,6 @@ class Store {
         conn.Exec("BEGIN IMMEDIATE");
         const WriteResult r = body(step);
         conn.Exec("COMMIT");
-        conn.wrote = true;
         if (r == WriteResult::Ok) Committed();
         return r;
       } catch (const SqlError& e) {

@@ -13,8 +13,8 @@
 //
 // Every write is one SQLite transaction with the rollback journal, so a
 // process killed at any moment leaves each value either as it was or as
-// written. Commits are not flushed to disk one by one (synchronous=OFF);
-// the file is flushed when the connection closes at the end of the program. Writers take the write lock first (BEGIN
+// written, and each commit is on the disk before the write returns
+// (synchronous=FULL), so a power cut cannot damage it. Writers take the write lock first (BEGIN
 // IMMEDIATE) and wait for other copies of the program instead of failing;
 // readers wait for a writer's commit. A read makes no file at all, so it
 // works in a read-only folder, on a full disk and on a read-only file system;

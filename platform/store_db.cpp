@@ -92,8 +92,7 @@ bool Connection::Open(const std::string& name, int flags, const std::string& fil
 
 // A connection whose file no longer stands at its path (moved, replaced or
 // removed) leaves any log it has alone: it must not be folded into
-// whatever file now has the name. Commits are not flushed one by one (see
-// Store::Open); a connection that wrote flushes the file when it closes.
+// whatever file now has the name.
 void Connection::Close() {
   for (auto& [sql, stmt] : statements) sqlite3_finalize(stmt);
   statements.clear();
@@ -101,17 +100,9 @@ void Connection::Close() {
     const bool inPlace = SameFile(path, dev, ino);
     if (!inPlace) sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     sqlite3_close_v2(db);
-    if (wrote && inPlace) {
-      const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-      if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-      }
-    }
   }
   db = nullptr;
   hasTables = false;
-  wrote = false;
 }
 
 void Connection::Exec(const char* sql) {

@@ -78,7 +78,6 @@ struct Connection {
   bool immutable = false;          // opened without locks: never trusted to set a file aside
   bool hasTables = false;
   bool stamped = true;  // false for a hand-made store without the application id yet
-  bool wrote = false;   // a write committed since the open: the file is flushed to disk on close
   std::unordered_map<const char*, sqlite3_stmt*> statements;
 
   Connection() = default;
