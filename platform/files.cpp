@@ -16,8 +16,6 @@
 
 namespace vantorel::platform {
 
-namespace {
-
 std::string Folder(const std::string& path) {
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -25,20 +23,9 @@ std::string Folder(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string ErrorText(int err) { return std::strerror(err); }
+namespace {
 
-// rename that fails with EEXIST instead of replacing the target.
-int RenameNoReplace(const char* from, const char* to) {
-#ifdef SYS_renameat2
-  long r = syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
-  if (r == 0) return 0;
-  if (errno != ENOSYS && errno != EINVAL) return -1;
-#endif
-  // Fallback for file systems without renameat2: link() never replaces.
-  if (link(from, to) != 0) return -1;
-  unlink(from);
-  return 0;
-}
+std::string ErrorText(int err) { return std::strerror(err); }
 
 // The process's file-creation mask, read without changing it (umask() itself
 // can only be read by setting it, which would race with other threads).
@@ -131,20 +118,37 @@ std::string ExecutableName() {
   return p;
 }
 
-namespace {
-
 std::string HomeFolder() {
   if (const char* h = std::getenv("HOME"); h && h[0] == '/') return h;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') return pw->pw_dir;
+  struct passwd pw {};
+  struct passwd* found = nullptr;
+  std::vector<char> buf(16384);
+  if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
+      found->pw_dir[0] == '/')
+    return found->pw_dir;
   return "/";
 }
 
-}  // namespace
+std::string ConfigFolder() {
+  // A relative or empty XDG_CONFIG_HOME is ignored, as the XDG rules say.
+  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && x[0] == '/') return x;
+  return HomeFolder() + "/.config";
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef SYS_renameat2
+  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != ENOSYS && errno != EINVAL) return -1;
+#endif
+  // Fallback for file systems without renameat2: link() never replaces.
+  if (link(from.c_str(), to.c_str()) != 0) return -1;
+  unlink(from.c_str());
+  return 0;
+}
 
 std::string DocumentsFolder() {
   const std::string home = HomeFolder();
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string config = xdg && xdg[0] == '/' ? std::string(xdg) : home + "/.config";
+  const std::string config = ConfigFolder();
   // Lines read XDG_DOCUMENTS_DIR="$HOME/Documents" or XDG_DOCUMENTS_DIR="/abs/path";
   // the last such line counts, as the shell that sources the file would have it.
   std::string found;

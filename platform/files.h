@@ -37,6 +37,17 @@ std::string ExecutableName();
 // not exist.
 std::string DocumentsFolder();
 
+// The folder part of a path ("." for a bare name, "/" for the root).
+std::string Folder(const std::string& path);
+
+// $HOME (or the password database's home when HOME is not an absolute path),
+// and ${XDG_CONFIG_HOME:-$HOME/.config} (a relative XDG_CONFIG_HOME is ignored).
+std::string HomeFolder();
+std::string ConfigFolder();
+
+// rename that fails with EEXIST instead of replacing the target; 0 on success.
+int RenameNoReplace(const std::string& from, const std::string& to);
+
 // Creates path and any missing folder above it, each new one with mode 0700;
 // folders already there are left as they are. Empty when path is a folder
 // afterwards, else what went wrong for the user.

@@ -12,45 +12,12 @@
 
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/store_internal.h"
 
 namespace vantorel::platform::store::detail {
 
 namespace {
-
-std::string HomeFolder() {
-  if (const char* h = std::getenv("HOME"); h && h[0] == '/') return h;
-  struct passwd pw {};
-  struct passwd* found = nullptr;
-  std::vector<char> buf(16384);
-  if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
-      found->pw_dir[0] == '/')
-    return found->pw_dir;
-  return "/";
-}
-
-std::string ConfigFolder() {
-  // A relative or empty XDG_CONFIG_HOME is ignored, as the XDG rules say.
-  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && x[0] == '/') return x;
-  return HomeFolder() + "/.config";
-}
-
-std::string ParentFolder(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Creates every missing folder of path with mode 0700; links on the way are
-// followed like any folder.
-bool MakeFolders(const std::string& path) {
-  for (size_t pos = 1; pos <= path.size(); ++pos) {
-    if (pos != path.size() && path[pos] != '/') continue;
-    const std::string part = path.substr(0, pos);
-    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 void SyncFolder(const std::string& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -60,23 +27,13 @@ void SyncFolder(const std::string& folder) {
   }
 }
 
-// rename that never replaces an existing file.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-#ifdef SYS_renameat2
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != ENOSYS && errno != EINVAL) return -1;
-#endif
-  if (link(from.c_str(), to.c_str()) != 0) return -1;
-  return unlink(from.c_str());
-}
-
 }  // namespace
 
 std::string StoreFolder() { return ConfigFolder() + "/" + kFolderName; }
 
 std::optional<std::string> ResolvedFolder(bool create) {
   const std::string folder = StoreFolder();
-  if (create && !MakeFolders(folder)) return std::nullopt;
+  if (create && !MakePrivateFolders(folder).empty()) return std::nullopt;
   char* real = realpath(folder.c_str(), nullptr);
   if (!real) return std::nullopt;
   std::string resolved = real;
@@ -90,7 +47,7 @@ bool CreateStoreFile(const std::string& path) {
   fchmod(fd, 0600);
   const bool ok = fsync(fd) == 0;
   close(fd);
-  SyncFolder(ParentFolder(path));
+  SyncFolder(Folder(path));
   return ok;
 }
 
@@ -116,7 +73,7 @@ bool KeepAside(const std::string& path, dev_t dev, ino_t ino) {
         const std::string extra = path + suffix;
         if (access(extra.c_str(), F_OK) == 0) RenameNoReplace(extra, target + suffix);
       }
-      SyncFolder(ParentFolder(path));
+      SyncFolder(Folder(path));
       return true;
     }
     if (errno != EEXIST) return false;
