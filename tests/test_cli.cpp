@@ -123,7 +123,7 @@ TEST(Cli, UsageErrorsAndUnusableModels) {
 
   const CliRun r = Fit(With({"--model", "790,0,2,30,8", "--estimate"}));
   EXPECT_EQ(r.status, kExitFailure);
-  EXPECT_TRUE(Has(r.err, "ballistic coefficient (0)"));
+  EXPECT_TRUE(Has(r.err, "Ballistic coefficient 0 "));
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
