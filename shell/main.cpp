@@ -1,6 +1,9 @@
 // Vantorel's start-up: the settings path from the executable's own name (a
 // copy under another name keeps separate settings), then the main window.
 #include <QApplication>
+#include <fontconfig/fontconfig.h>
+
+#include <thread>
 
 #include "model/state.h"
 #include "platform/files.h"
@@ -9,7 +12,11 @@
 #include "shell/settings.h"
 
 int main(int argc, char** argv) {
+  // Reading the font configuration is the largest single part of the
+  // start-up; it runs beside the connection to the window system.
+  std::thread fonts([] { FcInit(); });
   QApplication app(argc, argv);
+  fonts.join();
   const std::string exeName = vantorel::platform::ExecutableName();
   QApplication::setApplicationName(QString::fromStdString(exeName));
   QApplication::setWindowIcon(vantorel::platform::ProgramIcon());

@@ -266,19 +266,24 @@ void frmMain::Form_Load() {
   Commands->cbButton[kImperial]->setEnabled(s_.MetricUnits);
   Commands->cbButton[kMetric]->setEnabled(!s_.MetricUnits);
   // The two printing commands wait for the printer count, which is asked
-  // for beside the load and taken once the window shows.
+  // for once the window shows.
   Commands->cbButton[kSaveCsv]->setEnabled(false);
   Commands->cbButton[kPrintList]->setEnabled(false);
-  platform::PrintService* service = printService_.get();
-  printerCountAsked_ = std::async(std::launch::async, [service] { return service->Count(); });
-  QTimer::singleShot(0, this, &frmMain::PrinterCountKnown);
 
   Frame3->PaintKept([](QPainter& p, QSize size) { vantorel::DrawOutline(p, size, kMainOutline, kBackColour); });
   DrawOutline();
   show();
   Commands->cbButton[kExit]->setFocus(Qt::OtherFocusReason);
+  // Hand the window to the window system now, before the estimate is drawn
+  // (the request would otherwise wait for the end of the load).
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   s_.FormReady = true;
   PseudoCalc();
+  // The print service answers in a thread of its own; nothing else uses it
+  // until the answer is in (PrinterCount waits for it).
+  platform::PrintService* service = printService_.get();
+  printerCountAsked_ = std::async(std::launch::async, [service] { return service->Count(); });
+  QTimer::singleShot(0, this, &frmMain::PrinterCountKnown);
 }
 
 void frmMain::Setup_Fonts() {
@@ -303,6 +308,10 @@ int frmMain::PrinterCount() {
 }
 
 void frmMain::PrinterCountKnown() {
+  if (printerCountAsked_.valid() && printerCountAsked_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    QTimer::singleShot(20, this, &frmMain::PrinterCountKnown);
+    return;
+  }
   if (PrinterCount() == 0 || busy_) return;
   Commands->cbButton[kSaveCsv]->setEnabled(true);
   Commands->cbButton[kPrintList]->setEnabled(true);
