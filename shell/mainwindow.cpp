@@ -274,9 +274,9 @@ void frmMain::Form_Load() {
   DrawOutline();
   show();
   Commands->cbButton[kExit]->setFocus(Qt::OtherFocusReason);
-  // Hand the window to the window system now, before the estimate is drawn
-  // (the request would otherwise wait for the end of the load).
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Hand the window to the window system now (the request would otherwise
+  // wait for the end of the load); it is painted once the estimate is drawn.
+  QGuiApplication::sync();
   s_.FormReady = true;
   PseudoCalc();
   // The print service answers in a thread of its own; nothing else uses it
