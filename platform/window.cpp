@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QWidget>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cmath>
@@ -82,6 +84,11 @@ QIcon ProgramIcon() {
   p.setPen(QPen(QColor(255, 191, 191), 2));
   p.drawRect(QRectF(1, 1, 30, 30));
   return QIcon(pm);
+}
+
+void FlushWindowSystem() {
+  if (auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+    if (xcb_connection_t* c = x11->connection()) xcb_flush(c);
 }
 
 void Beep() { QApplication::beep(); }

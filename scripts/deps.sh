@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  fonts-liberation2 fonts-dejavu-extra fonts-urw-base35 fontconfig libfontconfig-dev
+  fonts-liberation2 fonts-dejavu-extra fonts-urw-base35 fontconfig libfontconfig-dev libxcb1-dev
   xvfb xauth x11-utils xdotool imagemagick
   cups cups-client printer-driver-cups-pdf poppler-utils
 )

@@ -7,6 +7,7 @@
 
 #include "model/state.h"
 #include "platform/files.h"
+#include "platform/fonts.h"
 #include "platform/window.h"
 #include "shell/mainwindow.h"
 #include "shell/settings.h"
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
   std::thread fonts([] { FcInit(); });
   QApplication app(argc, argv);
   fonts.join();
+  // The program's own sans face is also the default (tooltips, message
+  // boxes): one face fewer to look up and load at start.
+  QApplication::setFont(vantorel::platform::MakeFont("Tahoma", 8.25));
   const std::string exeName = vantorel::platform::ExecutableName();
   QApplication::setApplicationName(QString::fromStdString(exeName));
   QApplication::setWindowIcon(vantorel::platform::ProgramIcon());

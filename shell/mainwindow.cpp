@@ -276,7 +276,7 @@ void frmMain::Form_Load() {
   Commands->cbButton[kExit]->setFocus(Qt::OtherFocusReason);
   // Hand the window to the window system now (the request would otherwise
   // wait for the end of the load); it is painted once the estimate is drawn.
-  QGuiApplication::sync();
+  platform::FlushWindowSystem();
   s_.FormReady = true;
   PseudoCalc();
   // The print service answers in a thread of its own; nothing else uses it

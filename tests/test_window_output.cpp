@@ -117,8 +117,7 @@ TEST_F(WindowTest, PrintListAndWindowPictureGoToTheChosenPrinter) {
   w->SetPrintService(std::move(service));
   w->Form_Load();
   EXPECT_FALSE(w->Commands->cbButton[kPrintList]->isEnabled());  // until the printer count arrives
-  QApplication::processEvents();
-  EXPECT_TRUE(w->Commands->cbButton[kPrintList]->isEnabled());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Commands->cbButton[kPrintList]->isEnabled(); }));
   EXPECT_TRUE(w->Commands->cbButton[kSaveCsv]->isEnabled());
 
   // Cancelling the chooser prints nothing.
@@ -174,8 +173,8 @@ TEST_F(WindowTest, PrinterChooserTakesEnterAsOkAndEscAsCancel) {
   auto* printers = service.get();
   w->SetPrintService(std::move(service));
   w->Form_Load();
-  QApplication::processEvents();  // the printer count arrives after the window shows
-  ASSERT_TRUE(w->Commands->cbButton[kPrintList]->isEnabled());
+  // The printer count arrives after the window shows.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->Commands->cbButton[kPrintList]->isEnabled(); }));
   for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
     platform::QueueModalAnswer([key](QDialog& d) {
       d.show();
