@@ -52,6 +52,7 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
   cbClose_->setStyleSheet("QPushButton { background: white; color: black; border: 1px solid #808080; }"
                           "QPushButton:focus { border: 2px solid black; }");
   cbClose_->setCursor(platform::ProgramCursor());
+  cbClose_->setAccessibleName("Close");
   platform::PlaceTwips(cbClose_, 1620, 2010, 1260, 540);
   connect(cbClose_, &QPushButton::clicked, this, &frmError::cbClose_Click);
 }

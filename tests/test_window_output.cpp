@@ -40,7 +40,7 @@ void ChoosePrinter(int row) {
 TEST_F(WindowTest, ErrorWindowLooksAndClosesAsDocumented) {
   Start();
   std::vector<std::string> seen;
-  for (const char* key : {"esc", "close"}) {
+  for (const char* key : {"esc", "close", "enter"}) {
     platform::QueueModalAnswer([&, key](QDialog& d) {
       auto& e = static_cast<frmError&>(d);
       seen.push_back(e.Title()->text().toStdString() + "|" + e.Body()->text().toStdString());
@@ -60,6 +60,8 @@ TEST_F(WindowTest, ErrorWindowLooksAndClosesAsDocumented) {
       EXPECT_TRUE(d.isVisible());
       if (std::string(key) == "esc")
         QTest::keyClick(&d, Qt::Key_Escape);
+      else if (std::string(key) == "enter")
+        QTest::keyClick(e.cbClose(), Qt::Key_Return);
       else
         QTest::mouseClick(e.cbClose(), Qt::LeftButton);
       EXPECT_FALSE(d.isVisible());
@@ -67,7 +69,8 @@ TEST_F(WindowTest, ErrorWindowLooksAndClosesAsDocumented) {
   }
   ShowError("First", "One\r\nTwo");
   ShowError("Second", "Three");
-  EXPECT_EQ(seen, (std::vector<std::string>{"First|One\nTwo", "Second|Three"}));
+  ShowError("Third", "Four");
+  EXPECT_EQ(seen, (std::vector<std::string>{"First|One\nTwo", "Second|Three", "Third|Four"}));
   EXPECT_EQ(platform::UnansweredModals(), 0);
 }
 
