@@ -183,6 +183,7 @@ TEST_F(WindowTest, PrinterChooserTakesEnterAsOkAndEscAsCancel) {
       d.show();
       auto* list = d.findChild<QListWidget*>("List1");
       EXPECT_EQ(d.focusWidget(), list);
+      ExpectTextsFit(&d);
       list->setCurrentRow(1);
       // The chooser's outline: 2 pixels from the edge, teal inside.
       const QImage shot = d.grab().toImage();
