@@ -21,7 +21,14 @@ double Now() {
 
 int main(int argc, char** argv) {
   if (argc < 4) return 2;
-  const int width = std::atoi(argv[1]), height = std::atoi(argv[2]);
+  // A window side in pixels: 1 to 100000, anything else is refused.
+  auto side = [](const char* text) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && v >= 1 && v <= 100000 ? static_cast<int>(v) : -1;
+  };
+  const int width = side(argv[1]), height = side(argv[2]);
+  if (width < 0 || height < 0) return 2;
   Display* d = XOpenDisplay(nullptr);
   if (!d) return 2;
   XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
