@@ -28,6 +28,7 @@ CommandButtons::CommandButtons(QWidget* parent) : QFrame(parent) {
     auto* b = new QPushButton(sp.caption, this);
     b->setObjectName("cbButton(" + QString::number(i) + ")");
     b->setToolTip(sp.tip);
+    b->setAccessibleName(sp.caption);
     b->setFont(platform::MakeFont("Tahoma", 8.25));
     b->setCursor(platform::ProgramCursor());
     b->setAutoDefault(false);

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 
 #include "entry/validation.h"
 #include "model/numtext.h"
@@ -25,6 +26,15 @@ void TickBox::SetValue(int v) {
   setCheckState(v == 1 ? Qt::Checked : v == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
+void TickBox::paintEvent(QPaintEvent* e) {
+  QCheckBox::paintEvent(e);
+  if (!hasFocus()) return;
+  // The focus mark: a white frame round the box, plain on the teal rows.
+  QPainter p(this);
+  p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
 void TickBox::nextCheckState() { setCheckState(checkState() == Qt::Unchecked ? Qt::Checked : Qt::Unchecked); }
 
 namespace {
@@ -34,7 +44,9 @@ QLabel* CaptionLabel(QWidget* parent, const char* name, const QString& text, dou
   label->setObjectName(name);
   label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   label->setFont(platform::MakeFont("Tahoma", 8.25));
-  label->setStyleSheet("color: white; background: transparent;");
+  QPalette pal = label->palette();
+  pal.setColor(QPalette::WindowText, Qt::white);
+  label->setPalette(pal);
   platform::PlaceTwips(label, l, t, w, h);
   return label;
 }
@@ -45,8 +57,8 @@ QLineEdit* Field(QWidget* parent, const QString& name, const QString& text, cons
   edit->setAlignment(Qt::AlignHCenter);
   edit->setFont(platform::MakeFont("MS Sans Serif", 9.75));
   edit->setToolTip(tip);
+  edit->setAccessibleName(name.startsWith("R") ? "Range " + tip.right(1) : "Clicks " + tip.right(1));
   edit->setCursor(platform::ProgramCursor());
-  edit->setMaxLength(255);
   edit->setTextMargins(0, 0, 0, 0);
   edit->setStyleSheet("QLineEdit { background: white; color: black; border: 1px solid #808080; padding: 0px; }"
                       "QLineEdit:disabled { background: #d4d0c8; color: #808080; }");
@@ -84,6 +96,7 @@ DataRows::DataRows(State& s, std::string exeName, QWidget* parent)
     auto* tick = new TickBox(frame);
     tick->setObjectName("Ticked" + idx);
     tick->setToolTip("Include Range #" + n + " if ticked ");
+    tick->setAccessibleName("Include range " + n);
     tick->setCursor(platform::ProgramCursor());
     tick->setCheckState(Qt::Checked);
     platform::PlaceTwips(tick, 840, 165, 210, 255);

@@ -27,6 +27,7 @@ class TickBox : public QCheckBox {
 
  protected:
   void nextCheckState() override;
+  void paintEvent(QPaintEvent* e) override;
 };
 
 class DataRows : public QFrame {

@@ -16,8 +16,7 @@ std::optional<std::string> Fill_Array(State& s) {
   for (int r = 1; r <= kTableFilled; ++r) {
     const double whole = RoundHalfAway(ClicksToDial(p, r, s.MetricUnits));
     if (!(whole >= -32768.0 && whole <= 32767.0)) {
-      return "At range " + std::to_string(r) + " the model gives " + FormatNumber(whole, "0") +
-             " clicks, which the click table cannot hold.";
+      return "At range " + std::to_string(r) + " the model gives more clicks than the list can hold.";
     }
     fresh[static_cast<size_t>(r - 1)] = static_cast<int16_t>(whole);
     if (whole < minClicks) minClicks = static_cast<int>(whole);

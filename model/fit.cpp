@@ -86,20 +86,20 @@ class Search {
 
  private:
   FitReport& Refuse() {
-    const ModelParams c = s_.Params();
-    report_.problem = "The search cannot be set up around the model (muzzle velocity " + GeneralText(c.mv) +
-                      ", ballistic coefficient " + GeneralText(c.bc) + ", sight height " + GeneralText(c.sh) +
-                      ", zero range " + GeneralText(c.zr) + ", clicks per MOA " + GeneralText(c.cpm) + ").";
+    report_.problem = "The search cannot be set up around the current model; its values are too far out.";
     return report_;
   }
 
-  // Visits one candidate that cannot be evaluated.
-  void Skip(long& count) {
+  // Visits one candidate; false when the observer stops the search there.
+  bool Visit(long& count) {
     ++count;
-    if (obs_) obs_->Candidate();
+    if (!obs_ || obs_->Candidate()) return true;
+    report_.interrupted = true;
+    return false;
   }
 
-  // Runs one pass; true when the search is over (a fit below 0.5 was found).
+  // Runs one pass; true when the search is over (a fit below 0.5 was found,
+  // or the observer stopped it).
   bool RunPass(int pass) {
     const PassGrid& g = w_.grid;
     long& count = report_.candidates[static_cast<size_t>(pass)];
@@ -116,7 +116,8 @@ class Search {
       const double zr = g.zr.v[static_cast<size_t>(zi)];
       if (zr == 0) {
         const long inner = static_cast<long>(g.mv.n) * g.sh.n * g.bc.n * g.cpm.n;
-        for (long k = 0; k < inner; ++k) Skip(count);
+        for (long k = 0; k < inner; ++k)
+          if (!Visit(count)) return true;
         continue;
       }
       const double zy = metric_ ? zr * kYardsPerMetre : zr;
@@ -131,7 +132,8 @@ class Search {
           for (int b = 0; b < g.bc.n; ++b) {
             const double bc = g.bc.v[static_cast<size_t>(b)];
             if (mv == 0 || bc == 0) {
-              for (int ci = 0; ci < g.cpm.n; ++ci) Skip(count);
+              for (int ci = 0; ci < g.cpm.n; ++ci)
+                if (!Visit(count)) return true;
               continue;
             }
             // Everything but the clicks per MOA: the angle of each point.
@@ -142,8 +144,7 @@ class Search {
               angle[static_cast<size_t>(i)] = AngleMOA(w_.range[static_cast<size_t>(i)], h, metric_);
             }
             for (int ci = 0; ci < g.cpm.n; ++ci) {
-              ++count;
-              if (obs_) obs_->Candidate();
+              if (!Visit(count)) return true;
               const double cpm = g.cpm.v[static_cast<size_t>(ci)];
               double err = 0;
               for (int i = 0; i < n; ++i)

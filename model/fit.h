@@ -15,8 +15,9 @@ namespace vantorel {
 class FitObserver {
  public:
   virtual ~FitObserver() = default;
-  // Called once for every candidate visited, before it is evaluated.
-  virtual void Candidate() {}
+  // Called once for every candidate visited, before it is evaluated. False
+  // stops the search there: the model keeps the best candidate found so far.
+  virtual bool Candidate() { return true; }
   // Called after a strictly better candidate has been copied into the
   // model parameters of the state.
   virtual void Improved(const State& /*s*/, double /*fitError*/) {}
@@ -35,6 +36,7 @@ struct FitReport {
   double bestError = 100000000.0;        // smallest fit error found
   bool improved = false;                 // some candidate beat the starting error
   bool stoppedEarly = false;             // a fit error below 0.5 ended the search
+  bool interrupted = false;              // the observer stopped the search
   std::optional<std::string> problem;    // the search grid could not be formed
 };
 

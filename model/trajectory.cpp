@@ -1,6 +1,8 @@
 #include "model/trajectory.h"
 
+#include <array>
 #include <cmath>
+#include <cstdio>
 
 #include "model/numtext.h"
 
@@ -24,21 +26,26 @@ double ModelClicks(double range, double height, double cpm, bool metric) {
   return AngleMOA(range, height, metric) * cpm;
 }
 
+std::string ShortNumber(double x) {
+  // Six significant digits at most: the messages that quote a model value
+  // must fit the error window whatever the value is.
+  std::array<char, 32> buf{};
+  std::snprintf(buf.data(), buf.size(), "%.6g", x);
+  return buf.data();
+}
+
 std::optional<std::string> ModelProblem(const ModelParams& p, bool metric) {
-  const char* unitV = metric ? " m/s" : " ft/s";
+  // Kept short: each is shown in the error window with a sentence after it.
   if (!std::isfinite(p.mv) || p.mv == 0)
-    return "The muzzle velocity (" + GeneralText(p.mv) + unitV + ") cannot be used: it must be a number other than 0.";
-  if (!std::isfinite(p.bc) || p.bc == 0)
-    return "The ballistic coefficient (" + GeneralText(p.bc) + ") cannot be used: it must be a number other than 0.";
+    return "Muzzle velocity " + ShortNumber(p.mv) + (metric ? " m/s" : " ft/s") + " cannot be used.";
+  if (!std::isfinite(p.bc) || p.bc == 0) return "Ballistic coefficient " + ShortNumber(p.bc) + " cannot be used.";
   if (!std::isfinite(p.zr) || p.zr == 0)
-    return "The zero range (" + GeneralText(p.zr) + (metric ? " m" : " yards") +
-           ") cannot be used: it must be a number other than 0.";
+    return "Zero range " + ShortNumber(p.zr) + (metric ? " m" : " yards") + " cannot be used.";
   if (!std::isfinite(p.sh)) return "The sight height is not a number.";
-  if (!std::isfinite(p.cpm)) return "The clicks per minute of angle is not a number.";
+  if (!std::isfinite(p.cpm)) return "Clicks per MOA is not a number.";
   const double zy = metric ? p.zr * kYardsPerMetre : p.zr;
   if (!std::isfinite(FlightTerm(zy, p.bc)))
-    return "The ballistic coefficient (" + GeneralText(p.bc) + ") is too small for a zero range of " +
-           GeneralText(p.zr) + ": the flight time overflows.";
+    return "Ballistic coefficient " + ShortNumber(p.bc) + " is too small for this zero range.";
   return std::nullopt;
 }
 

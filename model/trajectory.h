@@ -69,6 +69,9 @@ inline double ClicksToDial(const ModelParams& p, double range, bool metric) {
 // zero range or ballistic coefficient, a non-finite sight height or clicks
 // per MOA, or a zero range whose flight time overflows), or nullopt when it
 // can be.
+// A model value in a message: at most six significant digits.
+std::string ShortNumber(double x);
+
 std::optional<std::string> ModelProblem(const ModelParams& p, bool metric);
 
 }  // namespace vantorel

@@ -9,7 +9,13 @@ namespace vantorel {
 ClickListBox::ClickListBox(QWidget* parent) : QPlainTextEdit(parent) {
   setObjectName("ClickList");
   setReadOnly(true);
-  setLineWrapMode(QPlainTextEdit::NoWrap);
+  // A vertical scroll bar only: a line too long for the box (several points
+  // at one range) wraps instead of scrolling sideways.
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  document()->setDocumentMargin(2);
+  setAccessibleName("Range and click list");
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setFont(platform::MakeFont("Courier New", 8.25, true));
   setStyleSheet("QPlainTextEdit { background: white; color: black; border: 1px solid #808080; }");

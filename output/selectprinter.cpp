@@ -13,6 +13,7 @@
 #include "platform/twips.h"
 #include "platform/window.h"
 #include "platform/look.h"
+#include "platform/outline.h"
 
 namespace vantorel {
 
@@ -71,6 +72,7 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
   btnControl_ = new QLabel(this);
   btnControl_->setObjectName("btnControl");
   btnControl_->setToolTip("Exit Printer Selector ");
+  btnControl_->setAccessibleName("Cancel");
   btnControl_->setPixmap(CloseBoxPicture());
   btnControl_->setAlignment(Qt::AlignCenter);
   btnControl_->setMouseTracking(true);
@@ -82,6 +84,7 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
   list1_ = new QListWidget(this);
   list1_->setObjectName("List1");
   list1_->setToolTip("Double-click on Printer to select it ");
+  list1_->setAccessibleName("Printers");
   list1_->setFont(platform::MakeFont("Trebuchet MS", 8.25));
   list1_->setSelectionMode(QAbstractItemView::SingleSelection);
   list1_->setMouseTracking(true);
@@ -95,6 +98,7 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
   cbCancel_->setObjectName("cbCancel");
   cbCancel_->setToolTip("Cancel Selecting Printer");
   cbCancel_->setCursor(platform::ProgramCursor());
+  cbCancel_->setAccessibleName("Cancel");
   platform::PlaceTwips(cbCancel_, 105, 2250, 1080, 465);
   connect(cbCancel_, &QPushButton::clicked, this, [this] { cbCancel_Click(); });
 
@@ -102,6 +106,9 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
   cbOK_->setObjectName("cbOK");
   cbOK_->setToolTip("Use Selected Printer");
   cbOK_->setCursor(platform::ProgramCursor());
+  cbOK_->setAccessibleName("OK");
+  // Enter takes the highlighted printer, wherever the focus is but on Cancel.
+  cbOK_->setDefault(true);
   platform::PlaceTwips(cbOK_, 3210, 2250, 1080, 465);
   connect(cbOK_, &QPushButton::clicked, this, [this] { cbOK_Click(); });
 
@@ -125,6 +132,7 @@ void frmSelectPrinter::Form_Activate() {
   const std::vector<std::string> names = service_.Printers();
   for (const std::string& n : names) list1_->addItem(QString::fromStdString(n));
   list1_->setCurrentRow(0);
+  list1_->setFocus(Qt::OtherFocusReason);
   const std::string current = service_.CurrentDeviceName();
   for (int i = 0; i < static_cast<int>(names.size()); ++i) {
     if (names[static_cast<size_t>(i)] == current) {
@@ -235,14 +243,8 @@ bool frmSelectPrinter::eventFilter(QObject* watched, QEvent* e) {
 
 void frmSelectPrinter::paintEvent(QPaintEvent* e) {
   QDialog::paintEvent(e);
-  // The outline: 2 pixels wide, from (8, 8) to (width - 16, height - 16)
-  // twips, in the complement of the background colour.
   QPainter p(this);
-  p.setPen(QPen(ToQColor(ComplementColour(background_)), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-  p.setBrush(Qt::NoBrush);
-  const double w = platform::PixelsToTwips(width()), h = platform::PixelsToTwips(height());
-  p.drawRect(QRectF(QPointF(platform::TwipsToPixelsF(8), platform::TwipsToPixelsF(8)),
-                    QPointF(platform::TwipsToPixelsF(w - 16), platform::TwipsToPixelsF(h - 16))));
+  DrawOutline(p, size(), kChooserOutline, background_);
 }
 
 }  // namespace vantorel

@@ -4,6 +4,8 @@
 // the click list line up).
 #pragma once
 
+#include <thread>
+
 #include <QFont>
 
 #include "platform/surface.h"
@@ -12,6 +14,21 @@ namespace vantorel::platform {
 
 // A QFont for the face name, size in points and style.
 QFont MakeFont(const FontSpec& face);
+
+// Reads the font configuration in a thread of its own, the largest single
+// part of the start-up, so that it runs beside the connection to the window
+// system; Wait (or the end of the object) joins it.
+class FontConfigLoader {
+ public:
+  FontConfigLoader();
+  ~FontConfigLoader();
+  FontConfigLoader(const FontConfigLoader&) = delete;
+  FontConfigLoader& operator=(const FontConfigLoader&) = delete;
+  void Wait();
+
+ private:
+  std::thread thread_;
+};
 QFont MakeFont(const std::string& face, double points, bool bold = false);
 
 }  // namespace vantorel::platform

@@ -10,4 +10,14 @@ namespace vantorel {
 // |&HFFFFFF - c|. &H00404000 (the windows' dark teal) gives &H00BFBFFF.
 platform::Colour ComplementColour(platform::Colour c);
 
+// An outline: the pen width in pixels and its rectangle's corners in twips,
+// the far corner given as its distance from the right and bottom edges.
+struct Outline {
+  int pen;
+  double near, far;
+};
+inline constexpr Outline kMainOutline{2, 15, 15};     // the main window and its status panel
+inline constexpr Outline kErrorOutline{1, 15, 15};    // the error window
+inline constexpr Outline kChooserOutline{2, 8, 16};   // the printer chooser
+
 }  // namespace vantorel

@@ -139,6 +139,15 @@ const QImage& PictureBox::Image() {
   return image_;
 }
 
+void PictureBox::PaintKept(const std::function<void(QPainter&, QSize)>& paint) {
+  SyncImage();
+  if (image_.isNull()) return;
+  QPainter p(&image_);
+  p.scale(scale_, scale_);
+  paint(p, QSize(std::max(0, width() - 2 * BorderPixels()), std::max(0, height() - 2 * BorderPixels())));
+  update();
+}
+
 void PictureBox::SyncImage() {
   double dpr = devicePixelRatioF();
   if (!std::isfinite(dpr) || dpr < 0.25 || dpr > 16) dpr = 1.0;

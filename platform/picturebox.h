@@ -18,6 +18,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
+
 #include "platform/qtcolour.h"
 #include "platform/surface.h"
 
@@ -49,6 +51,8 @@ class PictureBox : public QWidget, public Surface {
   // many device pixels make one device-independent pixel.
   const QImage& Image();
   double ImageScale() const { return scale_; }
+  // Paints into the kept image in the box's own pixels (inner area).
+  void PaintKept(const std::function<void(QPainter&, QSize)>& paint);
 
   // Surface.
   double ScaleWidth() const override;

@@ -250,8 +250,6 @@ std::optional<std::string> PrintJob::EndDoc() {
 
 // ---------------------------------------------------------------------------
 
-SystemPrintService::SystemPrintService() { current_ = CurrentDeviceName(); }
-
 std::vector<std::string> SystemPrintService::Printers() const {
   std::vector<std::string> names;
   for (const QString& n : QPrinterInfo::availablePrinterNames()) names.push_back(n.toStdString());

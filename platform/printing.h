@@ -114,13 +114,13 @@ class PrintService {
   virtual std::unique_ptr<PrintJob> StartJob(const std::string& documentName) = 0;
 };
 
-// The printers of the print system (QPrinterInfo). At start the current
-// printer is the system's default printer, or the first installed one when
-// there is no default. The collection is read afresh at every call, so a
-// printer installed or removed while the program runs is seen.
+// The printers of the print system (QPrinterInfo). Until a printer is made
+// current, the current printer is the system's default printer, or the first
+// installed one when there is no default; nothing asks the print system
+// before it is needed (asking is slow). The collection is read afresh at
+// every call, so a printer installed or removed while the program runs is seen.
 class SystemPrintService : public PrintService {
  public:
-  SystemPrintService();
   std::vector<std::string> Printers() const override;
   std::string CurrentDeviceName() const override;
   void SetCurrent(int i) override;

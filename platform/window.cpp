@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QWidget>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cmath>
@@ -68,6 +70,11 @@ QIcon ProgramIcon() {
   QIcon icon;
   for (int size : {16, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
   return icon;
+}
+
+void FlushWindowSystem() {
+  if (auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+    if (xcb_connection_t* c = x11->connection()) xcb_flush(c);
 }
 
 void Beep() { QApplication::beep(); }

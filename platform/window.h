@@ -19,6 +19,10 @@ QIcon ProgramIcon();
 // system cannot move windows this way.
 bool StartSystemMove(QWidget* w);
 
+// Sends the requests queued for the X server (a window just shown is mapped
+// at once, before anything is painted). Nothing on other window systems.
+void FlushWindowSystem();
+
 // The system's default beep.
 void Beep();
 

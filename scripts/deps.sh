@@ -9,8 +9,8 @@ set -euo pipefail
 
 run=(
   g++ cmake ninja-build make pkg-config
-  qt6-base-dev libsqlite3-dev
-  fonts-liberation2 fontconfig
+  qt6-base-dev libsqlite3-dev libfontconfig-dev libxcb1-dev
+  fonts-liberation2 fonts-dejavu-extra fonts-urw-base35 fontconfig
 )
 package=(
   dpkg-dev file

@@ -29,11 +29,11 @@ cRegistry SettingsValue(const std::string& settingsPath, const std::string& name
 std::string Quoted(const std::string& text) {
   const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min<size_t>(text.size(), 4096)));
   const std::u32string chars = q.toStdU32String();
-  if (chars.size() <= 40) return "\"" + text + "\"";
-  return "\"" + QString::fromStdU32String(chars.substr(0, 40)).toStdString() + "\u2026\"";
+  if (chars.size() <= 24) return "\"" + text + "\"";
+  return "\"" + QString::fromStdU32String(chars.substr(0, 24)).toStdString() + "\u2026\"";
 }
 
-// Collects the stored values that cannot be used into one message.
+// Collects the stored values that cannot be used, one line each.
 class Loader {
  public:
   explicit Loader(const SettingReader& get) : get_(get) {}
@@ -78,7 +78,7 @@ class Loader {
   }
   void Unusable(const std::string& words, const std::string& text, const std::string& def) {
     if (!message_.empty()) message_ += "\r\n";
-    message_ += "The saved " + words + " (" + Quoted(text) + ") cannot be used; the default " + def + " was used.";
+    message_ += "The saved " + words + " " + Quoted(text) + " cannot be used; the default " + def + " was used.";
   }
 
   const SettingReader& get_;

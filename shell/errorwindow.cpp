@@ -12,6 +12,7 @@
 #include "platform/twips.h"
 #include "platform/window.h"
 #include "platform/look.h"
+#include "platform/outline.h"
 
 namespace vantorel {
 
@@ -35,7 +36,9 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
     label->setObjectName(name);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setFont(platform::MakeFont("Tahoma", 12));
-    label->setStyleSheet("color: white; background: transparent;");
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(pal);
     label->setFocusPolicy(Qt::NoFocus);
     platform::PlaceTwips(label, l, t, w, h);
     return label;
@@ -50,6 +53,7 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
   cbClose_->setStyleSheet("QPushButton { background: white; color: black; border: 1px solid #808080; }"
                           "QPushButton:focus { border: 2px solid black; }");
   cbClose_->setCursor(platform::ProgramCursor());
+  cbClose_->setAccessibleName("Close");
   platform::PlaceTwips(cbClose_, 1620, 2010, 1260, 540);
   connect(cbClose_, &QPushButton::clicked, this, &frmError::cbClose_Click);
 }
@@ -81,12 +85,8 @@ void frmError::keyPressEvent(QKeyEvent* e) {
 
 void frmError::paintEvent(QPaintEvent* e) {
   QDialog::paintEvent(e);
-  // The outline: 1 pixel, 15 twips inside the edge, in the complement of the background.
   QPainter p(this);
-  p.setPen(QPen(platform::ToQColor(ComplementColour(kBackColour)), 1));
-  p.setBrush(Qt::NoBrush);
-  const double px = platform::TwipsToPixelsF(15);
-  p.drawRect(QRectF(px, px, width() - 2 * px, height() - 2 * px));
+  DrawOutline(p, size(), kErrorOutline, kBackColour);
 }
 
 void frmError::cbClose_Click() { reject(); }

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QPointer>
 #include <cmath>
 
 #include "entry/commands.h"
@@ -22,6 +23,8 @@
 #include "entry/validation.h"
 #include "model/clicktable.h"
 #include "model/fit.h"
+#include "model/numtext.h"
+#include "model/trajectory.h"
 #include "output/clicklistbox.h"
 #include "output/csvexport.h"
 #include "platform/files.h"
@@ -35,6 +38,7 @@
 #include "platform/window.h"
 #include "shell/errorwindow.h"
 #include "platform/look.h"
+#include "platform/outline.h"
 #include "settings/settings.h"
 
 namespace vantorel {
@@ -49,7 +53,17 @@ constexpr double kHeight = 6585;
 constexpr double kDesignWidth = 8820;
 constexpr double kDesignHeight = 6585;
 
-const char* kCopyrightNotice = "\xC2\xA9 2026 Morvale Services";
+// The notice after the caption on the copyright line. The line shares its
+// height with the graph's title, so it is kept short enough to end clear of it.
+const char* kCopyrightNotice = "  \xC2\xA9 2026 Morvale";
+
+// Text colour through the palette: a style sheet's colour would reach the
+// control's tooltip as well.
+void SetTextColour(QWidget* w, const QColor& c) {
+  QPalette pal = w->palette();
+  pal.setColor(QPalette::WindowText, c);
+  w->setPalette(pal);
+}
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, double l, double t, double w, double h) {
   auto* label = new QLabel(parent);
@@ -75,23 +89,23 @@ int SafePixels(double twips) {
 
 }  // namespace
 
-HaloLabel::HaloLabel(QWidget* parent) : QLabel(parent) { setAttribute(Qt::WA_TranslucentBackground); }
+NoticeLabel::NoticeLabel(QWidget* parent) : QLabel(parent) { setAttribute(Qt::WA_TranslucentBackground); }
 
-void HaloLabel::paintEvent(QPaintEvent*) {
+void NoticeLabel::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setFont(font());
   const QRect r = contentsRect();
-  p.setPen(platform::ToQColor(frmMain::kBackColour));
-  for (int dx = -1; dx <= 1; ++dx)
-    for (int dy = -1; dy <= 1; ++dy)
-      if (dx || dy) p.drawText(r.translated(dx, dy), static_cast<int>(alignment()), text());
+  const int flags = static_cast<int>(alignment());
+  const QRect band = p.boundingRect(r, flags, text()).adjusted(-2, 0, 0, 0).intersected(rect());
+  p.fillRect(band, platform::ToQColor(frmMain::kBackColour));
   p.setPen(Qt::white);
-  p.drawText(r, static_cast<int>(alignment()), text());
+  p.drawText(r, flags, text());
 }
 
 CloseBox::CloseBox(QWidget* parent) : QWidget(parent) {
   setObjectName("btnControl");
   setToolTip("Exit ");
+  setAccessibleName("Close");
   setCursor(platform::ProgramCursor());
   setMouseTracking(true);
   platform::PlaceTwips(this, 8175, 90, 315, 315);
@@ -138,7 +152,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
   for (int i = 0; i < 2; ++i) {
     QLabel* t = MakeLabel(this, "AppTitle(" + QString::number(i) + ")", 135, 75, 10110, 495);
     t->setFont(platform::MakeFont("Tahoma", 14.25));
-    t->setStyleSheet(i == 0 ? "color: #400000; background: transparent;" : "color: white; background: transparent;");
+    SetTextColour(t, i == 0 ? QColor(0x40, 0, 0) : QColor(Qt::white));
     t->setToolTip("Click here and drag to move the application");
     t->setCursor(platform::ProgramCursor());
     t->setMouseTracking(true);
@@ -146,9 +160,8 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
   }
   AppTitle[0]->raise();  // the dark copy lies over the white one: an embossed title
 
-  // The notice lies over the top of the graph panel, so it is drawn white
-  // with a thin teal edge that keeps it readable on the panel's white too.
-  Copyright = new HaloLabel(this);
+  // The notice lies over the top of the graph panel: white on a teal band.
+  Copyright = new NoticeLabel(this);
   Copyright->setObjectName("Copyright");
   platform::PlaceTwips(Copyright, 2835, 645, 3870, 165);
   Copyright->setFont(platform::MakeFont("Tahoma", 6.75));
@@ -169,6 +182,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
   P5->SetBackColor(P0->BackColor());
   P5->SetForeColor(P0->ForeColor());
   P5->PlaceTwips(690, 450, 5460, 2595);
+  P0->setAccessibleName("Graph");
 
   ClickList = new ClickListBox(this);
   Rows = new DataRows(s_, exeName_, this);
@@ -185,7 +199,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
   Working = MakeLabel(Frame3, "Working", 120, 630, 2970, 465);
   Working->setText("Working");
   Working->setFont(platform::MakeFont("Tahoma", 18));
-  Working->setStyleSheet("color: white; background: transparent;");
+  SetTextColour(Working, Qt::white);
   Working->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   Working->setToolTip("Current Status ");
 
@@ -245,25 +259,35 @@ void frmMain::Form_Load() {
   setWindowTitle(caption);
   for (QLabel* t : AppTitle) t->setText(caption);
   AppTitle[1]->move(AppTitle[0]->x() - platform::TwipsToPixels(30), AppTitle[0]->y() - platform::TwipsToPixels(30));
-  Copyright->setText(QString::fromUtf8(kCopyrightNotice));
+  Copyright->setText(caption + QString::fromUtf8(kCopyrightNotice));
 
   Rows->Update_Boxes();
   setFixedSize(platform::TwipsToPixels(kWidth), platform::TwipsToPixels(kHeight));
 
   Commands->cbButton[kImperial]->setEnabled(s_.MetricUnits);
   Commands->cbButton[kMetric]->setEnabled(!s_.MetricUnits);
-  if (printService_->Count() == 0) {
-    Commands->cbButton[kSaveCsv]->setEnabled(false);
-    Commands->cbButton[kPrintList]->setEnabled(false);
-  }
+  // The two printing commands wait for the printer count, which is asked
+  // for once the window shows.
+  Commands->cbButton[kSaveCsv]->setEnabled(false);
+  Commands->cbButton[kPrintList]->setEnabled(false);
 
-  Frame3->Box(15, 15, Frame3->ScaleWidth() - 15, Frame3->ScaleHeight() - 15, ComplementColour(kBackColour));
+  Frame3->PaintKept([](QPainter& p, QSize size) { vantorel::DrawOutline(p, size, kMainOutline, kBackColour); });
   DrawOutline();
   show();
   Commands->cbButton[kExit]->setFocus(Qt::OtherFocusReason);
+  // Hand the window to the window system now (the request would otherwise
+  // wait for the end of the load); it is painted once the estimate is drawn.
+  platform::FlushWindowSystem();
   s_.FormReady = true;
-  if (!loaded_.problems.empty()) ShowError("Saved Settings", loaded_.problems);
+  // One window for each saved value that could not be used.
+  for (const QString& problem : QString::fromStdString(loaded_.problems).split("\r\n", Qt::SkipEmptyParts))
+    ShowError("Saved Settings", problem.toStdString());
   PseudoCalc();
+  // The print service answers in a thread of its own; nothing else uses it
+  // until the answer is in (PrinterCount waits for it).
+  platform::PrintService* service = printService_.get();
+  printerCountAsked_ = std::async(std::launch::async, [service] { return service->Count(); });
+  QTimer::singleShot(0, this, &frmMain::PrinterCountKnown);
 }
 
 void frmMain::Setup_Fonts() {
@@ -279,7 +303,22 @@ void frmMain::Setup_Fonts() {
 }
 
 void frmMain::DrawOutline() {
-  Surface->Box(15, 15, Surface->ScaleWidth() - 15, Surface->ScaleHeight() - 15, ComplementColour(kBackColour));
+  Surface->PaintKept([](QPainter& p, QSize size) { vantorel::DrawOutline(p, size, kMainOutline, kBackColour); });
+}
+
+int frmMain::PrinterCount() {
+  if (printerCount_ < 0) printerCount_ = printerCountAsked_.valid() ? printerCountAsked_.get() : printService_->Count();
+  return printerCount_;
+}
+
+void frmMain::PrinterCountKnown() {
+  if (printerCountAsked_.valid() && printerCountAsked_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    QTimer::singleShot(20, this, &frmMain::PrinterCountKnown);
+    return;
+  }
+  if (PrinterCount() == 0 || busy_) return;
+  Commands->cbButton[kSaveCsv]->setEnabled(true);
+  Commands->cbButton[kPrintList]->setEnabled(true);
 }
 
 void frmMain::ApplyLabels(const std::array<std::string, kRows>& labels) {
@@ -294,12 +333,25 @@ void frmMain::PseudoCalc() {
   Setup_P5();
   if (modelUsable_) Update_P5(255);
   Update_ClickList();
-  if (e.problem) ShowError(kModelErrorTitle, *e.problem + "\r\nThe data points are kept; press Calculate to fit a new model.");
+  if (e.problem) ShowError(kModelErrorTitle, *e.problem + " Press Calculate to refit.");
 }
 
 void frmMain::Setup_P5() { vantorel::Setup_P5(s_, *P0, *P5, P5->OuterTwips(), P0->OuterTwips().height, graph_); }
 
-void frmMain::Update_P5(platform::Colour colour) { vantorel::Update_P5(s_, *P5, graph_, colour); }
+void frmMain::Update_P5(platform::Colour colour) {
+  vantorel::Update_P5(s_, *P5, graph_, colour);
+  // What the graph shows, for a screen reader.
+  const bool metric = s_.MetricUnits;
+  const ModelParams p = s_.Params();
+  QString text = QString::fromStdString(GraphTitle(metric)) + ": the model's clicks";
+  for (int r = s_.MinDataRange; r <= s_.MaxDataRange && r > 0; r += std::max(1, (s_.MaxDataRange - s_.MinDataRange) / 4))
+    text += QString(", %1 at %2").arg(QString::fromStdString(FormatNumber(ClicksToDial(p, r, metric), "0"))).arg(r);
+  text += "; measured points";
+  for (int i = 0; i < kRows; ++i)
+    if (s_.IsTicked(i))
+      text += QString(", %1 at %2").arg(s_.DataClicks[static_cast<size_t>(i)]).arg(s_.DataRange[static_cast<size_t>(i)]);
+  P0->setAccessibleDescription(text + ".");
+}
 
 void frmMain::Update_ClickList() { ClickList->Update_ClickList(s_, !modelUsable_); }
 
@@ -309,7 +361,7 @@ void frmMain::Control_Buttons(bool enable) {
   if (!enable) return;
   Commands->cbButton[s_.MetricUnits ? kMetric : kImperial]->setEnabled(false);
   // With no printer installed the two output commands stay as the load left them.
-  if (printService_->Count() == 0) {
+  if (PrinterCount() == 0) {
     Commands->cbButton[kSaveCsv]->setEnabled(false);
     Commands->cbButton[kPrintList]->setEnabled(false);
   }
@@ -328,7 +380,10 @@ namespace {
 class WindowFit : public FitObserver {
  public:
   explicit WindowFit(frmMain& w) : w_(w) {}
-  void Candidate() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+  bool Candidate() override {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return !w_.StopRequested();
+  }
   void Improved(const State&, double) override {
     w_.Setup_P5();
     w_.Update_P5(255);
@@ -356,6 +411,9 @@ void frmMain::Calculate() {
     return;
   }
 
+  // The control that has the focus gets it back after the fit (the commands
+  // lose it while they are disabled).
+  QPointer<QWidget> focus = QApplication::focusWidget();
   busy_ = true;
   Control_Buttons(false);
   BeginFit(s_);
@@ -374,6 +432,17 @@ void frmMain::Calculate() {
 
   WindowFit observer(*this);
   const FitReport report = RunSearch(s_, &observer);
+  if (afterFit_ != AfterFit::Nothing) {
+    // The window was closed (or reset) during the search: the model holds
+    // the best candidate found so far, and the window ends from here.
+    Timer1->stop();
+    busy_ = false;
+    if (afterFit_ == AfterFit::Reset)
+      Reset();
+    else
+      Form_QueryUnload();
+    return;
+  }
 
   const FitFinish finish = FinishFit(s_);
   modelUsable_ = !finish.problem;
@@ -391,6 +460,10 @@ void frmMain::Calculate() {
   Update_ClickList();
   Control_Buttons(true);
   busy_ = false;
+  if (focus && focus->window() == this && focus->isEnabled())
+    focus->setFocus(Qt::OtherFocusReason);
+  else
+    Commands->cbButton[kCalculate]->setFocus(Qt::OtherFocusReason);
   if (report.problem)
     ShowError(kModelErrorTitle, *report.problem);
   else if (finish.problem)
@@ -430,7 +503,7 @@ bool frmMain::Form_KeyDown(int keyCode, int shift) {
     handled = true;
   }
   if (keyCode == 80 && (shift & 2)) {
-    if (!busy_) Print_Window();
+    if (!busy_ && !ended_) Print_Window();
     handled = true;
   }
   return handled;
@@ -442,7 +515,15 @@ void frmMain::Timer1_Timer() {
 }
 
 void frmMain::Copyright_MouseDown(int button, int shift) {
-  if (button != 2 || shift != 1 || busy_) return;
+  if (button != 2 || shift != 1 || ended_) return;
+  if (busy_) {  // the search stops first; the reset follows at once
+    afterFit_ = AfterFit::Reset;
+    return;
+  }
+  Reset();
+}
+
+void frmMain::Reset() {
   ended_ = true;  // the window ends without its closing save
   hide();
   try {
@@ -458,17 +539,31 @@ void frmMain::Copyright_MouseDown(int button, int shift) {
 void frmMain::AppTitle_MouseDown(int button) {
   if (button != 1) return;
   AppTitle[0]->setCursor(Qt::SizeAllCursor);
-  platform::StartSystemMove(this);
-  AppTitle[0]->setCursor(platform::ProgramCursor());
+  if (platform::StartSystemMove(this)) {
+    AppTitle[0]->setCursor(platform::ProgramCursor());
+    return;
+  }
+  // No system move here (no window manager, some remote desktops): the
+  // window follows the mouse until the button is released, with the move
+  // pointer on both title copies meanwhile.
+  dragging_ = true;
+  dragOffset_ = mouseAt_ - pos();
+  AppTitle[1]->setCursor(Qt::SizeAllCursor);
 }
 
 void frmMain::AppTitle_MouseMove() {
   if (btnControl->BackColor() != kCloseBoxRest) btnControl->SetBackColor(kCloseBoxRest);
+  if (dragging_) {
+    move(mouseAt_ - dragOffset_);
+    return;
+  }
   AppTitle[1]->setCursor(platform::ProgramCursor());
 }
 
 void frmMain::AppTitle_MouseUp(int button) {
-  if (button == 1) AppTitle[0]->setCursor(platform::ProgramCursor());
+  if (button != 1) return;
+  dragging_ = false;
+  for (QLabel* t : AppTitle) t->setCursor(platform::ProgramCursor());
 }
 
 void frmMain::Save_CSV() {
@@ -490,7 +585,7 @@ void frmMain::Print_List() {
 }
 
 void frmMain::Print_Window() {
-  if (printService_->Count() == 0) return;
+  if (PrinterCount() == 0) return;
   if (!PrinterReady(s_, *printService_, this)) return;
   // The picture of the window as it looks now, outline included, also
   // handed to the clipboard.
@@ -503,8 +598,9 @@ void frmMain::Print_Window() {
 }
 
 void frmMain::closeEvent(QCloseEvent* e) {
-  if (busy_) {  // nothing closes the window while a fit runs
+  if (busy_) {  // the search stops at its next candidate; the window then closes
     e->ignore();
+    if (afterFit_ == AfterFit::Nothing) afterFit_ = AfterFit::Close;
     return;
   }
   e->accept();
@@ -562,18 +658,27 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
       // Key preview: the window sees every key pressed in it first.
       if (InThisWindow(watched)) {
         auto* ke = static_cast<QKeyEvent*>(event);
+        // Enter acts on the focused command button, as Space does.
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) && button->isEnabled() &&
+            (ke->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+          button->click();
+          return true;
+        }
         const int code = ke->key() == Qt::Key_Escape ? 27 : ke->key() == Qt::Key_P ? 80 : 0;
         if (code && Form_KeyDown(code, ShiftState(ke->modifiers()))) return true;
       }
       break;
     case QEvent::MouseButtonPress: {
       auto* me = static_cast<QMouseEvent*>(event);
+      mouseAt_ = me->globalPosition().toPoint();
       const int button = me->button() == Qt::LeftButton ? 1 : me->button() == Qt::RightButton ? 2 : 4;
       if (watched == AppTitle[0] || watched == AppTitle[1]) AppTitle_MouseDown(button);
       if (watched == Copyright) Copyright_MouseDown(button, ShiftState(me->modifiers()));
       break;
     }
     case QEvent::MouseMove:
+      mouseAt_ = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
       if (watched == AppTitle[0] || watched == AppTitle[1]) AppTitle_MouseMove();
       if (watched == btnControl) btnControl_MouseMove();
       break;

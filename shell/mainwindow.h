@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QWidget>
 #include <array>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -26,12 +27,12 @@ class ClickListBox;
 class CommandButtons;
 class DataRows;
 
-// A caption drawn white with a thin edge in the window's colour, readable on
-// the window and on the graph panel alike.
-class HaloLabel : public QLabel {
+// A white caption on a band of the window's colour just as wide as its text,
+// so that it reads on the window and on the white graph panel alike.
+class NoticeLabel : public QLabel {
   Q_OBJECT
  public:
-  explicit HaloLabel(QWidget* parent);
+  explicit NoticeLabel(QWidget* parent);
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -109,6 +110,8 @@ class frmMain : public QWidget {
 
   // True while a fit runs.
   bool Busy() const { return busy_; }
+  // True once a close or the reset gesture has asked a running fit to stop.
+  bool StopRequested() const { return afterFit_ != AfterFit::Nothing; }
   // How long "Complete" stays before the window returns to idle.
   void SetCompletePause(int ms) { completePauseMs_ = ms; }
   // When set (the program's start-up does), the end of the window also ends
@@ -135,7 +138,13 @@ class frmMain : public QWidget {
 
  private:
   void Form_QueryUnload();
+  void Reset();
   void End(int status);
+  // The printer count, asked for after the window shows (asking the print
+  // service can be slow); until it is known the two printing commands stay
+  // disabled and Ctrl+P waits for it.
+  int PrinterCount();
+  void PrinterCountKnown();
   void ShowStoreError(const std::exception& e);
   void ApplyLabels(const std::array<std::string, kRows>& labels);
   bool InThisWindow(QObject* o) const;
@@ -146,6 +155,16 @@ class frmMain : public QWidget {
   std::string exportFolder_;
   GraphScale graph_{};
   bool busy_ = false;
+  // A close or the reset gesture arrived while the fit ran: the search stops
+  // at its next candidate and the window then ends this way.
+  enum class AfterFit { Nothing, Close, Reset };
+  AfterFit afterFit_ = AfterFit::Nothing;
+  std::future<int> printerCountAsked_;
+  int printerCount_ = -1;  // -1 until known
+  // Moving the window by the title where the window system cannot.
+  bool dragging_ = false;
+  QPoint dragOffset_;
+  QPoint mouseAt_;  // the mouse's screen position at the last press or move
   bool ended_ = false;
   bool quitOnEnd_ = false;
   int exitStatus_ = 0;

@@ -109,7 +109,7 @@ TEST(Cli, CommandLineConventions) {
        "vantorel-fit: row 40:12:of ends in :of; the only suffix is :off\n" + hint},
       {With({"--json"}, {"10:52:on"}), kExitUsage, "{\n  \"usage_error\": \"exactly six rows", "vantorel-fit: "},
       {With({"--json", "--estimate", "--model", "790,0,2,30,8"}), kExitFailure, "{\n  \"units\"",
-       "vantorel-fit: The ballistic coefficient (0) cannot be used"},
+       "vantorel-fit: Ballistic coefficient 0 cannot be used."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -126,7 +126,7 @@ TEST(Cli, CommandLineConventions) {
     }
   }
   EXPECT_TRUE(std::regex_match(Fit({"--version"}).out, std::regex("vantorel-fit [0-9]+\\.[0-9]+\\.[0-9]+\n")));
-  EXPECT_TRUE(Has(Fit(With({"--json", "--estimate", "--model", "790,0,2,30,8"})).out, "\"error\": \"The ballistic"));
+  EXPECT_TRUE(Has(Fit(With({"--json", "--estimate", "--model", "790,0,2,30,8"})).out, "\"error\": \"Ballistic coefficient 0"));
 
   // ":off" in any case unticks the row; the output is the same.
   const CliRun lower = Fit(With({"--json"}, {"10:52", "20:0", "30:0", "40:12:off", "50:28", "55:44"}));

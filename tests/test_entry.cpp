@@ -58,8 +58,9 @@ TEST(Calculate, RefusalStopsBeforeTheSearchAndHooksRunInOrder) {
     std::string log;
     void Collected(const RowTexts& r, const RowTexts&) override { log += "collected " + r[0] + ";"; }
     void Started() override { log += "started;"; }
-    void Candidate() override {
+    bool Candidate() override {
       if (!log.ends_with("candidate;")) log += "candidate;";
+      return true;
     }
   };
   State s = DefaultState();

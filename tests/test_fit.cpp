@@ -23,7 +23,10 @@ State WithData(std::array<int16_t, kRows> ranges, std::array<int16_t, kRows> cli
 struct Recorder : FitObserver {
   long candidates = 0;
   std::vector<ModelParams> improvements;
-  void Candidate() override { ++candidates; }
+  bool Candidate() override {
+    ++candidates;
+    return true;
+  }
   void Improved(const State& s, double) override { improvements.push_back(s.Params()); }
 };
 
@@ -231,5 +234,5 @@ TEST(Fit, NonsenseStartingModelIsRefusedNotLoopedOn) {
   EXPECT_EQ(r.candidates[0], 0);
   EXPECT_FALSE(r.improved);
   ASSERT_TRUE(r.problem);
-  EXPECT_NE(r.problem->find("muzzle velocity 1E+20"), std::string::npos);
+  EXPECT_NE(r.problem->find("cannot be set up"), std::string::npos);
 }

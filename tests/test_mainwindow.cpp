@@ -11,12 +11,19 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
+#include <QToolTip>
+#include <QSet>
 #include <filesystem>
 
 #include "entry/commands.h"
 #include "entry/rows.h"
 #include "output/clicklistbox.h"
+#include "output/graph.h"
+#include "platform/fonts.h"
 #include "platform/modal.h"
 #include "platform/store.h"
 #include "platform/picturebox.h"
@@ -40,7 +47,6 @@ TEST_F(WindowTest, EveryControlStandsAtItsPlaceWithItsTexts) {
   EXPECT_EQ(w->size(), QSize(574, 439));
   EXPECT_EQ(w->windowTitle(), "Vantorel V1.0.0");
   EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
-  EXPECT_EQ(w->Copyright->text(), QString::fromUtf8("\xC2\xA9 2026 Morvale Services"));
   EXPECT_FALSE(w->Frame3->isVisible());
   EXPECT_EQ(w->Timer1->interval(), 250);
   EXPECT_FALSE(w->Timer1->isActive());
@@ -99,12 +105,7 @@ TEST_F(WindowTest, EveryControlStandsAtItsPlaceWithItsTexts) {
 
 TEST_F(WindowTest, FontsTabOrderAndFirstFocus) {
   Start();
-  EXPECT_TRUE(QFontInfo(w->ClickList->font()).fixedPitch());
-  EXPECT_TRUE(w->ClickList->font().bold());
-  EXPECT_NEAR(w->ClickList->font().pointSizeF(), 8.25, 0.01);
-  EXPECT_NEAR(w->AppTitle[0]->font().pointSizeF(), 14.25, 0.01);
-  EXPECT_NEAR(w->Copyright->font().pointSizeF(), 6.75, 0.01);
-  EXPECT_NEAR(w->Working->font().pointSizeF(), 18, 0.01);
+  EXPECT_TRUE(QFontInfo(w->ClickList->font()).fixedPitch());  // the list's columns line up
 
   ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
   EXPECT_EQ(QApplication::focusWidget(), w->Commands->cbButton[kExit]);
@@ -150,13 +151,14 @@ TEST_F(WindowTest, FirstStartShowsTheDefaultsAndTheirEstimate) {
 TEST_F(WindowTest, OutlineAndGraphArePaintedAndKept) {
   Start();
   const QImage shot = w->grab().toImage();
-  // The 2-pixel outline 15 twips inside the edge, in the complement of the teal.
-  const QColor outline(0xFF, 0xBF, 0xBF);
-  EXPECT_EQ(shot.pixelColor(1, 200), outline);
-  EXPECT_EQ(shot.pixelColor(300, 1), outline);
-  EXPECT_EQ(shot.pixelColor(572, 200), outline);
-  EXPECT_EQ(shot.pixelColor(300, 437), outline);
-  EXPECT_EQ(shot.pixelColor(3, 200), QColor(0, 0x40, 0x40));  // the window's teal just inside
+  // The 2-pixel outline from the very edge on all four sides, in the
+  // complement of the teal, and the teal just inside it.
+  const QColor outline(0xFF, 0xBF, 0xBF), teal(0, 0x40, 0x40);
+  for (auto [x, y, dx, dy] : {std::array{0, 200, 1, 0}, {300, 0, 0, 1}, {573, 200, -1, 0}, {300, 438, 0, -1}}) {
+    EXPECT_EQ(shot.pixelColor(x, y), outline) << x << "," << y;
+    EXPECT_EQ(shot.pixelColor(x + dx, y + dy), outline) << x << "," << y;
+    EXPECT_EQ(shot.pixelColor(x + 2 * dx, y + 2 * dy), teal) << x << "," << y;
+  }
   // The red zero-click line across the plotting box.
   const GraphScale& g = w->Graph();
   const int zeroY = static_cast<int>(platform::TwipsToPixelsF(w->P5->ScaleHeight() - (0 - g.GraphYMin) * g.GraphYScale));
@@ -168,7 +170,7 @@ TEST_F(WindowTest, OutlineAndGraphArePaintedAndKept) {
   // Covered and shown again: the drawing is still there.
   w->hide();
   w->show();
-  EXPECT_EQ(w->grab().toImage().pixelColor(1, 200), outline);
+  EXPECT_EQ(w->grab().toImage().pixelColor(0, 200), outline);
 }
 
 TEST_F(WindowTest, WorkingLabelBlinksOnTheTimer) {
@@ -318,4 +320,134 @@ TEST_F(WindowTest, AStoreTheLoadCouldNotReadIsNotSavedOver) {
   EXPECT_TRUE(notSaved.contains(QString::fromStdString(platform::store::FilePath()))) << notSaved.toStdString();
   EXPECT_TRUE(notSaved.contains("locked")) << notSaved.toStdString();
   EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "12.4");
+}
+
+TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
+  Start();
+  for (QLabel* l : w->Rows->ErrorInd) l->setText("(188)");  // the widest model clicks of a fit
+  ExpectTextsFit(w.get());
+  // The click list scrolls only up and down: a line with one measured point
+  // fits, two points at one range wrap.
+  w->state().DataRange = {10, 20, 30, 40, 150, 150};
+  w->state().DataClicks = {52, 0, 0, 12, -123, -123};
+  w->PseudoCalc();
+  EXPECT_FALSE(w->ClickList->horizontalScrollBar()->isVisible());
+  const QFontMetrics listFont(w->ClickList->font());
+  const double room = w->ClickList->viewport()->width() - 2 * w->ClickList->document()->documentMargin() - 1;
+  int lines = 0;
+  for (const QString& line : w->ClickList->toPlainText().split('\n'))
+    if (line.count('(') < 2) {
+      EXPECT_LE(listFont.horizontalAdvance(line), room) << line.toStdString();
+      ++lines;
+    }
+  EXPECT_EQ(lines, 3 + 150 - 10);
+  // The copyright line reads name, version and notice, white on the window's
+  // teal, and ends clear of the graph title that shares its height.
+  const QString notice = w->Copyright->text();
+  EXPECT_TRUE(notice.startsWith("Vantorel V1.0.0 ")) << notice.toStdString();
+  EXPECT_TRUE(notice.contains(QString::fromUtf8("\xC2\xA9 2026 Morvale")));
+  const int noticeLeft = w->Copyright->geometry().right() - QFontMetrics(w->Copyright->font()).horizontalAdvance(notice);
+  const QFontMetrics graphFont(platform::MakeFont("Tahoma", 8.25));
+  const double titleRight = w->P0->x() + platform::TwipsToPixelsF(690 + 5460 / 2.0) +
+                            graphFont.horizontalAdvance(QString::fromStdString(GraphTitle(false))) / 2.0;
+  EXPECT_GT(noticeLeft, titleRight + 4);
+  const QImage band = w->grab(w->Copyright->geometry()).toImage();
+  int white = 0, teal = 0;
+  for (int y = 0; y < band.height(); ++y)
+    for (int x = band.width() - (w->Copyright->geometry().right() - noticeLeft); x < band.width(); ++x) {
+      white += band.pixelColor(x, y).lightness() > 160;
+      teal += band.pixelColor(x, y) == QColor(0, 0x40, 0x40);
+    }
+  EXPECT_GT(white, 30);
+  EXPECT_GT(teal, white);
+  // Shift with a right click on the new line still resets.
+  QTest::mouseClick(w->Copyright, Qt::RightButton, Qt::ShiftModifier, QPoint(w->Copyright->width() - 5, 5));
+  EXPECT_TRUE(w->Ended());
+}
+
+TEST_F(WindowTest, TooltipsUseTheDesktopColours) {
+  Start();
+  const QPalette tip = QToolTip::palette();
+  for (QWidget* c : w->findChildren<QWidget*>()) {
+    if (c->toolTip().isEmpty() || c->objectName() == "ClickList") continue;
+    SCOPED_TRACE(c->objectName().toStdString());
+    QToolTip::showText(c->mapToGlobal(QPoint(2, 2)), c->toolTip(), c);
+    QWidget* label = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (t->inherits("QTipLabel") && t->isVisible()) label = t;
+    ASSERT_NE(label, nullptr);
+    // Every pixel inside the frame is a blend of the tooltip's base and text colours.
+    const QImage shot = label->grab().toImage();
+    const QColor base = tip.color(QPalette::ToolTipBase), text = tip.color(QPalette::ToolTipText);
+    int off = 0;
+    for (int y = 3; y < shot.height() - 3; ++y)
+      for (int x = 3; x < shot.width() - 3; ++x) {
+        const QColor p = shot.pixelColor(x, y);
+        const double t = (p.redF() - base.redF()) / (text.redF() - base.redF() + 1e-9);
+        auto near = [t](double got, double a, double b) { return std::abs(got - (a + t * (b - a))) < 0.12; };
+        if (!near(p.greenF(), base.greenF(), text.greenF()) || !near(p.blueF(), base.blueF(), text.blueF())) ++off;
+      }
+    EXPECT_EQ(off, 0);
+    QToolTip::hideText();
+  }
+}
+
+TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
+  Start();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  // Every control that takes the focus, and the close box, has a name of its own.
+  QSet<QString> names;
+  for (QWidget* c : w->findChildren<QWidget*>()) {
+    if (!(c->focusPolicy() & Qt::TabFocus) && c != w->btnControl) continue;
+    SCOPED_TRACE(c->objectName().toStdString());
+    EXPECT_FALSE(c->accessibleName().isEmpty());
+    names.insert(c->accessibleName());
+  }
+  EXPECT_TRUE(names.contains("Range 1") && names.contains("Clicks 6"));
+  EXPECT_EQ(names.size(), 6 + 6 * 3 + 2);
+  EXPECT_TRUE(w->P0->accessibleDescription().contains("52 at 10")) << w->P0->accessibleDescription().toStdString();
+  // No length limit in the fields.
+  w->Rows->CTxt[0]->setFocus();
+  QTest::keyClicks(w->Rows->CTxt[0], QString(300, '1'));
+  EXPECT_EQ(w->Rows->CTxt[0]->text().size(), 302);
+  // The focus mark of a tick box shows.
+  const QImage plain = w->Rows->Ticked[2]->grab().toImage();
+  w->Rows->Ticked[2]->setFocus();
+  const QImage marked = w->Rows->Ticked[2]->grab().toImage();
+  int changed = 0;
+  for (int y = 0; y < plain.height(); ++y)
+    for (int x = 0; x < plain.width(); ++x) changed += plain.pixel(x, y) != marked.pixel(x, y) && marked.pixelColor(x, y) == Qt::white;
+  EXPECT_GT(changed, 10);
+  // The focus comes back after Calculate, and Enter acts on a focused
+  // button: on Exit it ends the program, saving.
+  w->Rows->CTxt[0]->setText("52");
+  w->Commands->cbButton[kCalculate]->setFocus();
+  QTest::keyClick(w->Commands->cbButton[kCalculate], Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), w->Commands->cbButton[kCalculate]);
+  EXPECT_EQ(w->state().Params().mv, 775);
+  Restart();
+  w->state().DataRange[0] = 12;
+  QTest::keyClick(w->Commands->cbButton[kExit], Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_TRUE(w->Ended());
+  EXPECT_EQ(GetRegSetting(state.SettingsPath, "R(0)", "none"), "12");
+}
+
+TEST_F(WindowTest, TheTitleMovesTheWindowWithoutASystemMove) {
+  Start();
+  const QPoint start = w->pos();
+  QLabel* title = w->AppTitle[0];
+  auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    QMouseEvent e(type, title->mapFromGlobal(at), title->mapFromGlobal(at), at,
+                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(title, &e);
+  };
+  const QPoint grip = title->mapToGlobal(QPoint(40, 10));
+  send(QEvent::MouseButtonPress, grip, Qt::LeftButton);
+  EXPECT_EQ(title->cursor().shape(), Qt::SizeAllCursor);
+  send(QEvent::MouseMove, grip + QPoint(30, -20), Qt::LeftButton);
+  EXPECT_EQ(w->pos(), start + QPoint(30, -20));
+  send(QEvent::MouseButtonRelease, grip + QPoint(30, -20), Qt::NoButton);
+  EXPECT_NE(title->cursor().shape(), Qt::SizeAllCursor);
+  send(QEvent::MouseMove, grip + QPoint(90, 0), Qt::NoButton);
+  EXPECT_EQ(w->pos(), start + QPoint(30, -20));
 }

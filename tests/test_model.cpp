@@ -51,7 +51,7 @@ TEST(Trajectory, ParameterSetsThatCannotBeEvaluatedAreNamed) {
                              {790, 0.033, 2, 0, 8}, {790, 0.033, nan, 30, 8}, {790, 0.033, 2, 30, INFINITY},
                              {790, 1e-6, 2, 30, 8}};  // exp(30 / 0.0115) overflows
   for (const ModelParams& p : bad) EXPECT_TRUE(ModelProblem(p, false)) << p.mv << " " << p.bc << " " << p.zr;
-  EXPECT_NE(ModelProblem(bad[2], false)->find("ballistic coefficient"), std::string::npos);
+  EXPECT_NE(ModelProblem(bad[2], false)->find("Ballistic coefficient"), std::string::npos);
 }
 
 TEST(ClickTable, DefaultParametersGiveTheKnownTable) {
@@ -115,5 +115,5 @@ TEST(Estimate, ANonNumericSavedParameterIsReportedNotUsed) {
   s.ModelMV = Variant::Text("fast", std::nan(""));
   const Estimate e = PseudoCalc(s);
   ASSERT_TRUE(e.problem);
-  EXPECT_NE(e.problem->find("muzzle velocity"), std::string::npos);
+  EXPECT_NE(e.problem->find("Muzzle velocity"), std::string::npos);
 }

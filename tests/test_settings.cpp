@@ -106,21 +106,21 @@ TEST_F(Settings, TextsThatAreNotUsableNumbersFallBackToTheirDefaults) {
     const LoadResult r = LoadData(s);
     const auto loaded = SavedTexts(s);
     EXPECT_EQ(std::map(loaded.begin(), loaded.end())[name], expected) << name << " = '" << text << "'";
-    EXPECT_EQ(Has(r.problems, "(\"" + std::string(text) + "\")"), told) << name << " = '" << text << "': " << r.problems;
+    EXPECT_EQ(Has(r.problems, " \"" + std::string(text) + "\" "), told) << name << " = '" << text << "': " << r.problems;
     DeleteRegSettings(kPath);
   }
   // A value stored as a number by something else reads as its decimal text.
   ASSERT_EQ(st::WriteValue(st::kLocalMachine, kPath, "R(1)", 4, "\x21\0\0\0"s), st::WriteResult::Ok);
   EXPECT_EQ(Loaded().DataRange[1], 33);
-  // One message for all, naming each setting in words, its text cut after 40 characters.
+  // One line for each, naming the setting in words, its text cut after 24 characters.
   SaveRegSetting(kPath, "oBC", "0.0" + std::string(300, '3') + "x");
   SaveRegSetting(kPath, "R(2)", "ten");
   State s;
   s.SettingsPath = kPath;
   EXPECT_EQ(LoadData(s).problems,
-            "The saved range of data point 3 (\"ten\") cannot be used; the default 30 was used.\r\n"
-            "The saved ballistic coefficient (\"0.0" + std::string(37, '3') +
-                "\u2026\") cannot be used; the default 0.033 was used.");
+            "The saved range of data point 3 \"ten\" cannot be used; the default 30 was used.\r\n"
+            "The saved ballistic coefficient \"0.0" + std::string(21, '3') +
+                "\u2026\" cannot be used; the default 0.033 was used.");
   EXPECT_TRUE(PseudoCalc(s).problem == std::nullopt) << "the start-up estimate works with the defaults";
 }
 

@@ -40,7 +40,7 @@ void ChoosePrinter(int row) {
 TEST_F(WindowTest, ErrorWindowLooksAndClosesAsDocumented) {
   Start();
   std::vector<std::string> seen;
-  for (const char* key : {"esc", "close"}) {
+  for (const char* key : {"esc", "close", "enter"}) {
     platform::QueueModalAnswer([&, key](QDialog& d) {
       auto& e = static_cast<frmError&>(d);
       seen.push_back(e.Title()->text().toStdString() + "|" + e.Body()->text().toStdString());
@@ -51,12 +51,17 @@ TEST_F(WindowTest, ErrorWindowLooksAndClosesAsDocumented) {
       EXPECT_EQ(e.cbClose()->text(), "Close");
       d.show();
       const QImage shot = d.grab().toImage();
-      EXPECT_EQ(shot.pixelColor(1, 100), QColor(0xFF, 0xBF, 0xBF));  // the 1-pixel outline
-      EXPECT_EQ(shot.pixelColor(3, 100), QColor(0, 0x40, 0x40));
+      // The 1-pixel outline on the edge pixels of all four sides.
+      for (QPoint at : {QPoint(0, 100), QPoint(285, 100), QPoint(140, 0), QPoint(140, 177)})
+        EXPECT_EQ(shot.pixelColor(at), QColor(0xFF, 0xBF, 0xBF)) << at.x() << "," << at.y();
+      for (QPoint at : {QPoint(1, 100), QPoint(284, 100), QPoint(140, 1), QPoint(140, 176)})
+        EXPECT_EQ(shot.pixelColor(at), QColor(0, 0x40, 0x40)) << at.x() << "," << at.y();
       QTest::keyClick(&d, Qt::Key_A);  // other keys leave it open
       EXPECT_TRUE(d.isVisible());
       if (std::string(key) == "esc")
         QTest::keyClick(&d, Qt::Key_Escape);
+      else if (std::string(key) == "enter")
+        QTest::keyClick(e.cbClose(), Qt::Key_Return);
       else
         QTest::mouseClick(e.cbClose(), Qt::LeftButton);
       EXPECT_FALSE(d.isVisible());
@@ -64,7 +69,8 @@ TEST_F(WindowTest, ErrorWindowLooksAndClosesAsDocumented) {
   }
   ShowError("First", "One\r\nTwo");
   ShowError("Second", "Three");
-  EXPECT_EQ(seen, (std::vector<std::string>{"First|One\nTwo", "Second|Three"}));
+  ShowError("Third", "Four");
+  EXPECT_EQ(seen, (std::vector<std::string>{"First|One\nTwo", "Second|Three", "Third|Four"}));
   EXPECT_EQ(platform::UnansweredModals(), 0);
 }
 
@@ -116,7 +122,8 @@ TEST_F(WindowTest, PrintListAndWindowPictureGoToTheChosenPrinter) {
   w->SetCompletePause(0);
   w->SetPrintService(std::move(service));
   w->Form_Load();
-  EXPECT_TRUE(w->Commands->cbButton[kPrintList]->isEnabled());
+  EXPECT_FALSE(w->Commands->cbButton[kPrintList]->isEnabled());  // until the printer count arrives
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->Commands->cbButton[kPrintList]->isEnabled(); }));
   EXPECT_TRUE(w->Commands->cbButton[kSaveCsv]->isEnabled());
 
   // Cancelling the chooser prints nothing.
@@ -162,4 +169,35 @@ TEST_F(WindowTest, WithoutPrintersTheCommandsStayDisabled) {
   // After a fit the two stay as the load left them.
   w->cbButton_Click(kCalculate);
   EXPECT_FALSE(w->Commands->cbButton[kPrintList]->isEnabled());
+}
+
+TEST_F(WindowTest, PrinterChooserTakesEnterAsOkAndEscAsCancel) {
+  state = State{};
+  state.SettingsPath = BuildSettingsPath("Vantorel");
+  w = std::make_unique<frmMain>(state, "Vantorel");
+  auto service = std::make_unique<platform::PdfPrintService>(std::vector<std::string>{"A", "B"}, 0, (dir / "p.pdf").string());
+  auto* printers = service.get();
+  w->SetPrintService(std::move(service));
+  w->Form_Load();
+  // The printer count arrives after the window shows.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->Commands->cbButton[kPrintList]->isEnabled(); }));
+  for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
+    platform::QueueModalAnswer([key](QDialog& d) {
+      d.show();
+      auto* list = d.findChild<QListWidget*>("List1");
+      EXPECT_EQ(d.focusWidget(), list);
+      ExpectTextsFit(&d);
+      list->setCurrentRow(1);
+      // The chooser's outline: 2 pixels from the edge, teal inside.
+      const QImage shot = d.grab().toImage();
+      EXPECT_EQ(shot.pixelColor(1, 100), QColor(0xFF, 0xBF, 0xBF));
+      EXPECT_EQ(shot.pixelColor(d.width() - 2, 100), QColor(0xFF, 0xBF, 0xBF));
+      EXPECT_EQ(shot.pixelColor(2, 100), QColor(0, 0x40, 0x40));
+      QTest::keyClick(list, static_cast<Qt::Key>(key));
+    });
+    w->cbButton_Click(kPrintList);
+    EXPECT_EQ(state.PrinterChosen, key == Qt::Key_Return);
+  }
+  EXPECT_EQ(printers->CurrentDeviceName(), "B");
+  EXPECT_EQ(printers->JobsStarted(), 1);
 }

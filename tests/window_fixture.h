@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -43,3 +47,26 @@ class WindowTest : public ::testing::Test {
   vantorel::State state;
   std::unique_ptr<vantorel::frmMain> w;
 };
+
+// The room a control gives its text, in pixels: buttons lose their 2-pixel
+// focus border on each side.
+inline int Room(QWidget* w) { return qobject_cast<QPushButton*>(w) ? w->width() - 4 : w->contentsRect().width(); }
+
+// Every caption, title and label of a window within its control at the
+// placed size, with the fonts the program installs.
+inline void ExpectTextsFit(QWidget* window) {
+  for (QWidget* c : window->findChildren<QWidget*>()) {
+    QString text;
+    if (auto* l = qobject_cast<QLabel*>(c)) text = l->text();
+    if (auto* b = qobject_cast<QPushButton*>(c)) text = b->text();
+    if (text.isEmpty()) continue;
+    SCOPED_TRACE(c->objectName().toStdString() + ": " + text.toStdString());
+    const QFontMetrics m(c->font());
+    auto* l = qobject_cast<QLabel*>(c);
+    const QRect need = m.boundingRect(QRect(0, 0, Room(c), 10000),
+                                      (l && l->wordWrap() ? Qt::TextWordWrap : 0) | Qt::AlignHCenter, text);
+    EXPECT_LE(need.width(), Room(c));
+    // The ink of a single line; the line spacing of wrapped ones.
+    EXPECT_LE(l && l->wordWrap() ? need.height() : m.tightBoundingRect(text).height(), c->contentsRect().height());
+  }
+}
