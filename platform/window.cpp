@@ -1,5 +1,12 @@
 #include "platform/window.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <chrono>
+#include <thread>
+
 #include <QApplication>
 #include <QBitmap>
 #include <QCursor>
@@ -78,5 +85,24 @@ void FlushWindowSystem() {
 }
 
 void Beep() { QApplication::beep(); }
+
+ScreenSize PrimaryScreenSize() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return {};
+  return {screen->geometry().width(), screen->geometry().height()};
+}
+
+QImage GrabToClipboard(QWidget* w) {
+  const QImage picture = w->grab().toImage();
+  if (QClipboard* clip = QGuiApplication::clipboard()) {
+    clip->clear();
+    clip->setImage(picture);
+  }
+  return picture;
+}
+
+void Pause(int ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace vantorel::platform

@@ -1,9 +1,10 @@
 // Window-system services: the program's own mouse pointer, moving a
-// frameless window by a handle, the beep.
+// frameless window by a handle, the beep, the screen's size, the clipboard.
 #pragma once
 
 class QCursor;
 class QIcon;
+class QImage;
 class QWidget;
 
 namespace vantorel::platform {
@@ -25,5 +26,18 @@ void FlushWindowSystem();
 
 // The system's default beep.
 void Beep();
+
+// Width and height of the primary screen in pixels (0 by 0 without one).
+struct ScreenSize {
+  int width = 0, height = 0;
+};
+ScreenSize PrimaryScreenSize();
+
+// A picture of w as it looks now (its own drawing included), and the same
+// picture handed to the clipboard in place of whatever it held.
+QImage GrabToClipboard(QWidget* w);
+
+// Holds the program still for ms milliseconds, processing nothing.
+void Pause(int ms);
 
 }  // namespace vantorel::platform

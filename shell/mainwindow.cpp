@@ -1,7 +1,6 @@
 #include "shell/mainwindow.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCheckBox>
@@ -12,12 +11,11 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
-#include <QThread>
 #include <QTimer>
 #include <QPointer>
 #include <cmath>
 
+#include "entry/calculate.h"
 #include "entry/commands.h"
 #include "entry/rows.h"
 #include "entry/validation.h"
@@ -236,9 +234,9 @@ frmMain::~frmMain() {
 
 void frmMain::Form_Load() {
   s_.FormReady = false;
-  const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
-  const double screenW = platform::PixelsToTwips(screen.width());
-  const double screenH = platform::PixelsToTwips(screen.height());
+  const platform::ScreenSize screen = platform::PrimaryScreenSize();
+  const double screenW = platform::PixelsToTwips(screen.width);
+  const double screenH = platform::PixelsToTwips(screen.height);
   const double designW = platform::PixelsToTwips(width());
   const double designH = platform::PixelsToTwips(height());
   loaded_ = LoadData(s_);  // the whole key in one read, the window's place included
@@ -373,13 +371,14 @@ void frmMain::Do_Units_Stuff() {
   Rows->Update_Boxes();
 }
 
-namespace {
-
-// Runs the window's event loop once per candidate and shows every better
-// model on the graph at once.
-class WindowFit : public FitObserver {
+// What the window does at each step of a calculation: the rows take the
+// collected texts, the controls go quiet while the search runs, the event
+// loop turns once per candidate, and every better model is drawn at once.
+class frmMain::FitSteps : public CalculateSteps {
  public:
-  explicit WindowFit(frmMain& w) : w_(w) {}
+  explicit FitSteps(frmMain& w) : w_(w) {}
+  void Collected(const RowTexts& ranges, const RowTexts& clicks) override { w_.FitCollected(ranges, clicks); }
+  void Started() override { w_.FitStarted(); }
   bool Candidate() override {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return !w_.StopRequested();
@@ -393,30 +392,14 @@ class WindowFit : public FitObserver {
   frmMain& w_;
 };
 
-}  // namespace
-
-void frmMain::Calculate() {
-  if (!s_.FormReady || busy_) return;
-  Timer1->stop();
-
-  std::array<std::string, kRows> ranges = Rows->RangeTexts(), clicks = Rows->ClickTexts();
-  if (auto refusal = CollectData(s_, ranges, clicks)) {
-    ShowError(refusal->title, refusal->body);
-    return;
-  }
+void frmMain::FitCollected(const RowTexts& ranges, const RowTexts& clicks) {
   Rows->SetTexts(ranges, clicks);
   Rows->Update_Boxes();
-  if (auto refusal = Sanity_Check(s_)) {
-    ShowError(refusal->title, refusal->body);
-    return;
-  }
+}
 
-  // The control that has the focus gets it back after the fit (the commands
-  // lose it while they are disabled).
-  QPointer<QWidget> focus = QApplication::focusWidget();
+void frmMain::FitStarted() {
   busy_ = true;
   Control_Buttons(false);
-  BeginFit(s_);
   for (size_t k = 0; k < kRows; ++k) {
     Rows->RFrm[k]->setEnabled(false);
     Rows->ErrorInd[k]->setText("(?)");
@@ -429,9 +412,20 @@ void frmMain::Calculate() {
   Frame3->raise();
   Timer1->start();
   Setup_P5();
+}
 
-  WindowFit observer(*this);
-  const FitReport report = RunSearch(s_, &observer);
+void frmMain::Calculate() {
+  if (!s_.FormReady || busy_) return;
+  Timer1->stop();
+  // The control that has the focus gets it back after the fit (the commands
+  // lose it while they are disabled).
+  QPointer<QWidget> focus = QApplication::focusWidget();
+  FitSteps steps(*this);
+  const Calculation fit = CalculateModel(s_, Rows->RangeTexts(), Rows->ClickTexts(), steps);
+  if (fit.refused) {
+    ShowError(fit.refused->title, fit.refused->body);
+    return;
+  }
   if (afterFit_ != AfterFit::Nothing) {
     // The window was closed (or reset) during the search: the model holds
     // the best candidate found so far, and the window ends from here.
@@ -444,13 +438,13 @@ void frmMain::Calculate() {
     return;
   }
 
-  const FitFinish finish = FinishFit(s_);
+  const FitFinish& finish = fit.finish;
   modelUsable_ = !finish.problem;
   Timer1->stop();
   Working->setText("Complete");
   Working->setVisible(true);
   Working->repaint();
-  if (completePauseMs_ > 0) QThread::msleep(static_cast<unsigned long>(completePauseMs_));
+  platform::Pause(completePauseMs_);
   Frame3->hide();
   repaint();
   for (size_t k = 0; k < kRows; ++k) Rows->RFrm[k]->setEnabled(true);
@@ -464,10 +458,7 @@ void frmMain::Calculate() {
     focus->setFocus(Qt::OtherFocusReason);
   else
     Commands->cbButton[kCalculate]->setFocus(Qt::OtherFocusReason);
-  if (report.problem)
-    ShowError(kModelErrorTitle, *report.problem);
-  else if (finish.problem)
-    ShowError(kModelErrorTitle, *finish.problem);
+  if (auto problem = fit.problem()) ShowError(kModelErrorTitle, *problem);
 }
 
 void frmMain::cbButton_Click(int index) {
@@ -589,11 +580,7 @@ void frmMain::Print_Window() {
   if (!PrinterReady(s_, *printService_, this)) return;
   // The picture of the window as it looks now, outline included, also
   // handed to the clipboard.
-  const QImage picture = grab().toImage();
-  if (QClipboard* clip = QGuiApplication::clipboard()) {
-    clip->clear();
-    clip->setImage(picture);
-  }
+  const QImage picture = platform::GrabToClipboard(this);
   if (auto problem = PrintWindowPicture(*printService_, picture, exeName_)) ShowError("Printing Failed", *problem);
 }
 

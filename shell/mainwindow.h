@@ -137,6 +137,9 @@ class frmMain : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  class FitSteps;
+  void FitCollected(const std::array<std::string, kRows>& ranges, const std::array<std::string, kRows>& clicks);
+  void FitStarted();
   void Form_QueryUnload();
   void Reset();
   void End(int status);
