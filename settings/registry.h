@@ -6,6 +6,8 @@
 // "<executable>.cRegistry" and a description.
 #pragma once
 
+#include "platform/store.h"
+
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -82,10 +84,10 @@ RegValue DecodeStoredValue(int32_t type, std::string_view data);
 class cRegistry {
  public:
   // Roots (predefined handles) and value types.
-  static constexpr int32_t HKEY_CLASSES_ROOT = static_cast<int32_t>(0x80000000u);
-  static constexpr int32_t HKEY_CURRENT_USER = static_cast<int32_t>(0x80000001u);
-  static constexpr int32_t HKEY_LOCAL_MACHINE = static_cast<int32_t>(0x80000002u);
-  static constexpr int32_t HKEY_USERS = static_cast<int32_t>(0x80000003u);
+  static constexpr int32_t HKEY_CLASSES_ROOT = platform::store::kClassesRoot;
+  static constexpr int32_t HKEY_CURRENT_USER = platform::store::kCurrentUser;
+  static constexpr int32_t HKEY_LOCAL_MACHINE = platform::store::kLocalMachine;
+  static constexpr int32_t HKEY_USERS = platform::store::kUsers;
   static constexpr int32_t REG_SZ = 1;
   static constexpr int32_t REG_EXPAND_SZ = 2;
   static constexpr int32_t REG_BINARY = 3;
