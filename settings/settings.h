@@ -3,7 +3,8 @@
 // settings store (local-machine root, path "Software\Morvale Services\" +
 // executable name + "\"). The load reads the whole key at once and says
 // whether it could; a stored text that cannot be used gives its default and
-// a message. A store that refuses a save or a reset raises RegistryError.
+// a message. A store that refuses a save or a reset raises RegistryError, which
+// the window shows with its number, source and description before it ends.
 #pragma once
 
 #include <functional>
