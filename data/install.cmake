@@ -53,9 +53,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VANTOREL_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The printed list and the dope card are laid out for Courier New's metrics,
-# which Liberation Mono shares.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+# The faces that stand in for the window's: Liberation Mono has Courier New's
+# metrics (the list, the printed list and the dope card), DejaVu Sans
+# Condensed and Nimbus Sans Narrow keep every caption inside its control.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-dejavu-extra, fonts-urw-base35")
 # The summary above is its first line; CPack indents these lines.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vantorel is a desktop tool for air-rifle shooters. From the scope-turret
 clicks measured at up to six ranges it fits a flat-fire pellet trajectory
