@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 
 #include "platform/files.h"
 #include "platform/store.h"
@@ -18,70 +19,61 @@ namespace storetest {
 namespace fs = std::filesystem;
 namespace st = vantorel::platform::store;
 
-inline std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+inline std::string ReadAll(const fs::path& p) { std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
 inline void WriteAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
-inline long FileCount(const fs::path& folder) { return std::distance(fs::directory_iterator(folder), {}); }
-
-// The damaged store files kept aside (registry.sqlite3.corrupt-<time>[-n]), not their logs.
-inline std::vector<fs::path> KeptAside(const fs::path& folder) {
-  std::vector<fs::path> found;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (const std::string n = e.path().filename(); n.starts_with("registry.sqlite3.corrupt-") && isdigit(n.back()))
-      found.push_back(e.path());
+inline bool WaitFor(const fs::path& p, int ms) { for (int w = 0; w < ms && !fs::exists(p); ++w) usleep(1000); return fs::exists(p); }
+inline std::set<std::string> Names(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
+  return names;
+}
+// The damaged store files kept aside (registry.sqlite3.corrupt-<time>[-n]), oldest first, not their logs.
+inline std::vector<std::string> KeptAside(const fs::path& folder) {
+  std::vector<std::string> found;
+  for (const std::string& n : Names(folder))
+    if (n.starts_with("registry.sqlite3.corrupt-") && n.back() >= '0' && n.back() <= '9') found.push_back(n);
   return found;
 }
 
 #ifdef STORE_HELPER
 // Starts the helper program (another copy of the program) with these arguments.
-inline pid_t Helper(std::vector<std::string> args) {
-  args.insert(args.begin(), STORE_HELPER);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
+inline pid_t Helper(std::string mode, std::string a, std::string b = "") {
+  char* argv[] = {const_cast<char*>(STORE_HELPER), mode.data(), a.data(), b.empty() ? nullptr : b.data(), nullptr};
   pid_t pid = -1;
-  return posix_spawn(&pid, STORE_HELPER, nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+  return posix_spawn(&pid, STORE_HELPER, nullptr, nullptr, argv, environ) == 0 ? pid : -1;
 }
 #endif
 
-// Runs f, which must raise this error with the class's source.
+// What f raises as "number source: description"; Error(n, d) is that of the class's own error.
+inline std::string Error(long n, const std::string& d, const std::string& source = "") {
+  return std::to_string(n) + " " + (source.empty() ? vantorel::platform::ExecutableName() + ".cRegistry" : source) + ": " + d;
+}
 template <class F>
-void ExpectRegistryError(F f, long number, const std::string& description) {
-  try {
-    f();
-    ADD_FAILURE() << "nothing raised; expected " << description;
-  } catch (const vantorel::RegistryError& e) {
-    EXPECT_EQ(e.number(), number);
-    EXPECT_EQ(e.source(), vantorel::platform::ExecutableName() + ".cRegistry");
-    EXPECT_EQ(e.description(), description);
-  }
+std::string Raised(F f) {
+  try { f(); } catch (const vantorel::RegistryError& e) { return Error(e.number(), e.description(), e.source()); }
+  return "nothing raised";
 }
 
 class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "vantorel-store-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    root_ = tmpl;
-    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    setenv("HOME", (root_ / "home").c_str(), 1);
+    ASSERT_NE(mkdtemp(root_.data()), nullptr);
+    setenv("XDG_CONFIG_HOME", (TempRoot() / "config").c_str(), 1);
+    setenv("HOME", (TempRoot() / "home").c_str(), 1);
     st::testing::CloseConnection();
   }
   void TearDown() override {
     st::testing::CloseConnection();
     st::testing::OpenReadOnlyAfterWrites(-1);
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+    fs::remove_all(root_, ec_);
   }
-
-  fs::path Folder() const { return root_ / "config" / "Morvale Services"; }
-  fs::path StoreFile() const { return Folder() / "registry.sqlite3"; }
   fs::path TempRoot() const { return root_; }
+  fs::path Folder() const { return TempRoot() / "config" / "Morvale Services"; }
+  fs::path StoreFile() const { return Folder() / "registry.sqlite3"; }
 
  private:
-  fs::path root_;
+  std::string root_ = (fs::temp_directory_path() / "vantorel-store-XXXXXX").string();
+  std::error_code ec_;
 };
 
 }  // namespace storetest
