@@ -2,35 +2,120 @@
 // its key and value rules, damaged, foreign, replaced and linked files; defaults, round
 // trip, load rules, locale, reset, refused writes, `vantorel-fit --saved`, a writer killed
 // mid-save and two writers at once; typed values, key operations and their errors.
+// Every test gets its own empty configuration folder (XDG_CONFIG_HOME and HOME in a fresh
+// temporary folder), never the real home.
+#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 
 #include <QLocale>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
+#include <iostream>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "cli/fitcli.h"
 #include "model/clicktable.h"
-#include "savestates.h"
-#include "storetest.h"
+#include "platform/files.h"
+#include "platform/store.h"
+#include "settings/registry.h"
+#include "settings/settings.h"
+#include "model/state.h"
 
 using namespace vantorel;
-using namespace storetest;
 using namespace std::string_literals;
+namespace fs = std::filesystem;
+namespace st = platform::store;
 using enum st::WriteResult;
 
 namespace {
 
+// Two complete sets of settings that differ in every saved value but Tick(2).
+State StateA() {
+  State s = DefaultState();
+  s.SettingsPath = BuildSettingsPath("Vantorel");
+  return s;
+}
+
+State StateB() {
+  State s = StateA();
+  s.DataRange = {12, 24, 36, 48, 60, 72};
+  s.DataClicks = {-3, 5, 17, 29, -41, 53};
+  s.Ticked = {0, 2, 1, 0, 2, 0};
+  s.ModelMV = Variant::Text("812.25", 812.25);
+  s.ModelBC = Variant::Text("0.0275", 0.0275);
+  s.ModelSH = Variant::Text("1.75", 1.75);
+  s.ModelZR = Variant::Text("27", 27);
+  s.ModelCPM = 4;
+  s.MetricUnits = true;
+  return s;
+}
+
+// The saved texts of a state, by value name, in the order they are written.
+std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s) {
+  std::vector<std::pair<std::string, std::string>> v;
+  for (size_t i = 0; i < 6; ++i)
+    for (const auto& [name, row] : {std::pair{"R(", &s.DataRange}, {"C(", &s.DataClicks}, {"Tick(", &s.Ticked}})
+      v.emplace_back(name + std::to_string(i) + ")", std::to_string((*row)[i]));
+  auto text = [](const Variant& p) { return p.isText() ? p.text() : LocaleNumberText(p.number()); };
+  for (auto [name, p] : {std::pair{"oMV", &s.ModelMV}, {"oBC", &s.ModelBC}, {"oSH", &s.ModelSH}, {"oZR", &s.ModelZR}})
+    v.emplace_back(name, text(*p));
+  v.emplace_back("oCPM", LocaleNumberText(s.ModelCPM));
+  v.emplace_back("Metric", s.MetricUnits ? "1" : "0");
+  return v;
+}
+
+// The saved texts as one line: R(0)=12;C(0)=-3;...
+std::string Joined(const State& s) {
+  std::string line;
+  for (const auto& [name, text] : SavedTexts(s)) line += (line.empty() ? "" : ";") + name + "=" + text;
+  return line;
+}
+
 constexpr int32_t HKLM = st::kLocalMachine, HKCU = st::kCurrentUser;
-const std::string kPath = BuildSettingsPath("Vantorel"), kFailed = "Failed to set registry value Key: '-2147483646',"
-                                                                   "Section: '" + kPath + "',Key: '";
+const std::string kPath = BuildSettingsPath("Vantorel");
+const std::string kFailed = "Failed to set registry value Key: '-2147483646',Section: '" + kPath + "',Key: '";
 
 std::string Text(const std::optional<st::StoredValue>& v) { return v ? v->data : "<none>"; }
 std::string Saved(const std::string& name) { return GetRegSetting(kPath, name, "<none>"); }
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+std::string ReadAll(const fs::path& p) { std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
+void WriteAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+std::set<std::string> Names(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
+  return names;
+}
+// The damaged store files kept aside (registry.sqlite3.corrupt-<time>[-n]), oldest first, not their logs.
+std::vector<std::string> KeptAside(const fs::path& folder) {
+  std::vector<std::string> found;
+  for (const std::string& n : Names(folder))
+    if (n.starts_with("registry.sqlite3.corrupt-") && n.back() >= '0' && n.back() <= '9') found.push_back(n);
+  return found;
+}
+// This program, started again as the helper that stands in for another copy of the program (see main).
+std::string kSelf = fs::read_symlink("/proc/self/exe");
+pid_t Helper(std::string mode, std::string a, std::string b = "") {
+  char helper[] = "helper", *argv[] = {kSelf.data(), helper, mode.data(), a.data(), b.empty() ? nullptr : b.data(), nullptr};
+  pid_t pid = -1;
+  return posix_spawn(&pid, kSelf.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+}
+// What f raises as "number source: description"; Error(n, d) is that of the registry class's own error.
+std::string Error(long n, const std::string& d, const std::string& source = platform::ExecutableName() + ".cRegistry") {
+  return std::to_string(n) + " " + source + ": " + d;
+}
+template <class F>
+std::string Raised(F f) {
+  try { f(); } catch (const RegistryError& e) { return Error(e.number(), e.description(), e.source()); }
+  return "nothing raised";
+}
 
 // The first column of the last row of one statement, run on the file directly. Read-only, it
 // makes nothing beside the file; keeping the log, it leaves the log's changes in the log.
@@ -41,7 +126,8 @@ std::string Sql(const fs::path& file, const std::string& sql, Open how = kWrite)
   if (sqlite3_open_v2((how == kReadOnly ? "file:" + file.string() + "?immutable=1" : file.string()).c_str(), &db,
                       how == kReadOnly ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                       nullptr) == SQLITE_OK)
-    sqlite3_exec(db, sql.c_str(), [](void* o, int, char** v, char**) { if (v[0]) *static_cast<std::string*>(o) = v[0]; return 0; }, &out, nullptr);
+    sqlite3_exec(db, sql.c_str(), [](void* o, int, char** v, char**) { if (v[0]) *static_cast<std::string*>(o) = v[0]; return 0; },
+                 &out, nullptr);
   if (how == kKeepLog) sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   sqlite3_close(db);
   return out;
@@ -72,6 +158,26 @@ cRegistry At(int32_t root, const std::string& section, const std::string& name, 
   return r;
 }
 
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(mkdtemp(root_.data()), nullptr);
+    setenv("XDG_CONFIG_HOME", (TempRoot() / "config").c_str(), 1);
+    setenv("HOME", (TempRoot() / "home").c_str(), 1);
+    st::testing::CloseConnection();
+  }
+  void TearDown() override {
+    st::testing::CloseConnection();
+    st::testing::OpenReadOnlyAfterWrites(-1);
+    fs::remove_all(root_, ec_);
+  }
+  fs::path TempRoot() const { return root_; }
+  fs::path Folder() const { return TempRoot() / "config" / "Morvale Services"; }
+  fs::path StoreFile() const { return Folder() / "registry.sqlite3"; }
+  std::string root_ = (fs::temp_directory_path() / "vantorel-store-XXXXXX").string();
+  std::error_code ec_;
+};
+
 }  // namespace
 
 class Store : public StoreTest {};
@@ -89,8 +195,6 @@ TEST_F(Store, IsPrivateUnderTheConfigFolderAndNoticesAFileRemovedOrReplaced) {
   ASSERT_EQ(st::WriteValue(HKLM, "B", "v", 1, "third"), Ok);
   fs::rename(TempRoot() / "backup", StoreFile());
   EXPECT_EQ(Text(st::ReadValue(HKLM, "B", "v")), "second") << "the old file's log is not replayed into the new one";
-  setenv("XDG_CONFIG_HOME", "relative/path", 1);  // a relative one is ignored: the store is under $HOME/.config
-  EXPECT_EQ(st::FilePath(), (TempRoot() / "home/.config/Morvale Services/registry.sqlite3").string());
 }
 
 TEST_F(Store, NamesMatchWithoutRegardToCaseAndKeepTheirFirstCase) {
@@ -228,12 +332,9 @@ TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
     fs::create_directories(Folder());
     SaveData(StateB());
     st::testing::CloseConnection();
-    if (!c.setup()) {
-      std::cerr << "skipped (cannot be set up here): " << c.what << "\n";
-      continue;
-    }
+    if (!c.setup()) { std::cerr << "skipped (cannot be set up here): " << c.what << "\n"; continue; }
     std::system(("chown -R 65534:65534 '" + root.string() + "' 2>/dev/null").c_str());
-    const std::string program = c.run == "fit" ? "'" VANTOREL_FIT "' --saved --estimate --json" : "'" STORE_HELPER "' " + c.run;
+    const std::string program = c.run == "fit" ? "'" VANTOREL_FIT "' --saved --estimate --json" : "'" + kSelf + "' helper " + c.run;
     const int status = std::system(("env -i PATH=/usr/bin:/bin LC_ALL=C " + c.env + " setpriv --reuid=65534 --regid=65534 "
                                     "--clear-groups " + program + " >" + (root / "out").string() + " 2>&1").c_str());
     const std::string printed = ReadAll(root / "out");
@@ -375,7 +476,8 @@ TEST_F(Settings, AWriterKilledMidSaveLeavesEveryValueOldOrNew) {
     SCOPED_TRACE("round " + std::to_string(round));
     fs::remove(marker);
     const pid_t pid = Helper("save-loop", marker);
-    ASSERT_TRUE(pid > 0 && WaitFor(marker, 20000));
+    for (int waited = 0; waited < 20000 && !fs::exists(marker); ++waited) usleep(1000);
+    ASSERT_TRUE(pid > 0 && fs::exists(marker));
     usleep(rng() % 30000);  // then it is killed at a random moment while saving
     int status = kill(pid, SIGKILL);
     EXPECT_TRUE(waitpid(pid, &status, 0) == pid && WIFSIGNALED(status)) << "the helper was still saving";
@@ -492,4 +594,47 @@ TEST_F(Registry, WritesKeyOperationsAndAssociationsRaiseTheirNumbersAndTexts) {
   EXPECT_EQ(At(HKLM, "SOFTWARE\\Classes\\VT.Data\\shell\\open\\command", "").Value(), RegValue::Text("\"/opt/vt/app\" \"%1\""));
   EXPECT_EQ(Raised([&] { r.CreateAdditionalEXEAssociations("VT.Data", {RegValue::Text("a")}); }), Error(kRegErrBadAssociationList,
             "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command"));
+}
+
+// The helper: another copy of the program, run as `test_store helper MODE ...`. Modes:
+//   save-loop MARKER  saves the two sets of settings in turn for ever, making MARKER after the first
+//   write-many TAG N  writes N values of its own and a shared one, reading each back; exit 1 on a wrong read
+//   close [WAIT_MS]   loads the settings and closes as the window does: prints what the load found and the
+//                     loaded texts, then saves them back; exit 3 when the load could not read the store
+// A refused write exits with 2.
+int Helper(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const long n = argc > 2 ? std::strtol(argv[argc - 1], nullptr, 10) : 0;  // the count or wait, if any
+  try {
+    if (mode == "save-loop" && argc == 3) {
+      SaveData(StateB());
+      std::ofstream(argv[2]) << "saving\n";
+      for (;;) SaveData(StateA()), SaveData(StateB());
+    }
+    for (long i = 0; mode == "write-many" && i < n; ++i) {
+      const std::string name = argv[2] + std::to_string(i), text = "value " + std::to_string(i) + " of " + argv[2];
+      SaveRegSetting(kPath, name, text);
+      SaveRegSetting(kPath, "Shared", text);
+      if (GetRegSetting(kPath, name, "missing") != text) return 1;
+    }
+    if (mode != "close") return mode == "write-many" ? 0 : 64;
+    if (argc == 3) st::testing::SetLockWait(static_cast<int>(n));
+    State s;
+    s.SettingsPath = kPath;
+    const LoadResult r = LoadData(s);
+    static const char* const kKinds[] = {"missing", "read", "unreadable"};
+    std::cout << kKinds[static_cast<int>(r.kind)] << "\n" << Joined(s) << "\n" << r.problems << "\n";
+    if (!r.MaySave()) return std::cout << NotSavedMessage(r) << "\n", 3;
+    SaveData(s);
+    return 0;
+  } catch (const RegistryError& e) {
+    std::cerr << e.number() << " " << e.description() << "\n";
+    return 2;
+  }
+}
+
+int main(int argc, char** argv) {
+  if (argc > 1 && argv[1] == "helper"s) return Helper(argc - 1, argv + 1);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }
