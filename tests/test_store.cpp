@@ -1,168 +1,258 @@
-// The settings store itself: where it lives, its key and value rules, and how
-// it deals with damaged, foreign, replaced and linked files.
-#include <signal.h>
+// The settings store, the saved settings and the registry class: where the store lives,
+// its key and value rules, damaged, foreign, replaced and linked files; defaults, round
+// trip, load rules, locale, reset, refused writes, `vantorel-fit --saved`, a writer killed
+// mid-save and two writers at once; typed values, key operations and their errors.
+// Every test gets its own empty configuration folder (XDG_CONFIG_HOME and HOME in a fresh
+// temporary folder), never the real home. The program also runs as the helper that stands
+// in for another copy of the program (see main).
+#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 
-#include <functional>
+#include <QLocale>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
 #include <set>
+#include <sstream>
 
-#include "savestates.h"
-#include "storetest.h"
+#include "cli/fitcli.h"
+#include "model/clicktable.h"
+#include "platform/files.h"
+#include "platform/store.h"
+#include "settings/settings.h"
 
-using namespace storetest;
+using namespace vantorel;
 using namespace std::string_literals;
+namespace fs = std::filesystem;
+namespace st = platform::store;
 using enum st::WriteResult;
+using Texts = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
 
-constexpr int32_t HKLM = st::kLocalMachine;
+constexpr int32_t HKLM = st::kLocalMachine, HKCU = st::kCurrentUser;
+const std::string kPath = BuildSettingsPath("Vantorel");
+const std::string kFailed = "Failed to set registry value Key: '-2147483646',Section: '" + kPath + "',Key: '";
+std::string kSelf = fs::read_symlink("/proc/self/exe");
+
+// Two complete sets of settings that differ in every saved value but Tick(2).
+State StateA() {
+  State s = DefaultState();
+  s.SettingsPath = kPath;
+  return s;
+}
+State StateB() {
+  State s = StateA();
+  s.DataRange = {12, 24, 36, 48, 60, 72};
+  s.DataClicks = {-3, 5, 17, 29, -41, 53};
+  s.Ticked = {0, 2, 1, 0, 2, 0};
+  s.ModelMV = Variant::Text("812.25", 812.25);
+  s.ModelBC = Variant::Text("0.0275", 0.0275);
+  s.ModelSH = Variant::Text("1.75", 1.75);
+  s.ModelZR = Variant::Text("27", 27);
+  s.ModelCPM = 4;
+  s.MetricUnits = true;
+  return s;
+}
+// The saved texts of a state, by value name, in the order they are written; and as one line: R(0)=12;C(0)=-3;...
+Texts SavedTexts(const State& s) {
+  Texts v;
+  for (size_t i = 0; i < 6; ++i)
+    for (const auto& [name, row] : {std::pair{"R(", &s.DataRange}, {"C(", &s.DataClicks}, {"Tick(", &s.Ticked}})
+      v.emplace_back(name + std::to_string(i) + ")", std::to_string((*row)[i]));
+  for (auto [name, p] : {std::pair{"oMV", &s.ModelMV}, {"oBC", &s.ModelBC}, {"oSH", &s.ModelSH}, {"oZR", &s.ModelZR}})
+    v.emplace_back(name, p->isText() ? p->text() : LocaleNumberText(p->number()));
+  v.emplace_back("oCPM", LocaleNumberText(s.ModelCPM));
+  v.emplace_back("Metric", s.MetricUnits ? "1" : "0");
+  return v;
+}
+std::string Joined(const Texts& texts) {
+  std::string line;
+  for (const auto& [name, text] : texts) line += (line.empty() ? "" : ";") + name + "=" + text;
+  return line;
+}
+std::string Joined(const State& s) { return Joined(SavedTexts(s)); }
 
 std::string Text(const std::optional<st::StoredValue>& v) { return v ? v->data : "<none>"; }
-
-// The first column of the (last) row of one statement, run on the file directly.
-std::string Sql(const fs::path& file, const std::string& sql, int immutableFlags = 0) {
-  const auto firstColumn = [](void* out, int, char** v, char**) {
-    if (v[0]) *static_cast<std::string*>(out) = v[0];
-    return 0;
-  };
-  sqlite3* db = nullptr;
-  std::string out;
-  const std::string name = immutableFlags ? "file:" + file.string() + "?immutable=1" : file.string();
-  if (sqlite3_open_v2(name.c_str(), &db, immutableFlags ? immutableFlags : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                      nullptr) == SQLITE_OK)
-    sqlite3_exec(db, sql.c_str(), firstColumn, &out, nullptr);
-  sqlite3_close(db);
-  return out;
-}
-
-// The settings as the file holds them, read without making anything beside it.
-std::string InFile(const fs::path& file) {
-  return Sql(file, "SELECT group_concat(name || '=' || value, ';') FROM registry_view "
-                   "WHERE key = 'HKEY_LOCAL_MACHINE\\Software\\Morvale Services\\Vantorel'",
-             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
-}
-
+std::string Saved(const std::string& name) { return GetRegSetting(kPath, name, "<none>"); }
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+std::string ReadAll(const fs::path& p) { std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
+void WriteAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 std::set<std::string> Names(const fs::path& folder) {
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
   return names;
 }
-
-// A file left by the version that kept a write-ahead log: in WAL mode, with
-// oMV = 799 written to a log that is left beside it with its index (withLog),
-// or with the log folded in and removed.
-void MakeOldStore(const fs::path& file, bool withLog) {
-  sqlite3* db = nullptr;
-  sqlite3_open(file.c_str(), &db);
-  sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
-  if (withLog) {
-    sqlite3_exec(db, "UPDATE registry_values SET data = X'37393900' WHERE name = 'oMV'", nullptr,
-                 nullptr, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  }
-  sqlite3_close(db);
+// The damaged store files kept aside (registry.sqlite3.corrupt-<time>[-n]), oldest first, not their logs.
+std::vector<std::string> KeptAside(const fs::path& folder) {
+  std::vector<std::string> found;
+  for (const std::string& n : Names(folder))
+    if (n.starts_with("registry.sqlite3.corrupt-") && n.back() >= '0' && n.back() <= '9') found.push_back(n);
+  return found;
 }
+// Starts this program as the helper.
+pid_t Helper(std::string mode, std::string a, std::string b = "") {
+  char helper[] = "helper", *argv[] = {kSelf.data(), helper, mode.data(), a.data(), b.empty() ? nullptr : b.data(), nullptr};
+  pid_t pid = -1;
+  return posix_spawn(&pid, kSelf.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+}
+// What f raises as "number source: description"; Error(n, d) is that of the registry class's own error.
+std::string Error(long n, const std::string& d, const std::string& source = platform::ExecutableName() + ".cRegistry") {
+  return std::to_string(n) + " " + source + ": " + d;
+}
+template <class F>
+std::string Raised(F f) {
+  try { f(); } catch (const RegistryError& e) { return Error(e.number(), e.description(), e.source()); }
+  return "nothing raised";
+}
+
+// The first column of the last row of one statement, run on the file directly. Read-only, it
+// makes nothing beside the file; keeping the log, it leaves the statement's changes in the log.
+enum Open { kWrite, kReadOnly, kKeepLog };
+std::string Sql(const fs::path& file, const std::string& sql, Open how = kWrite) {
+  sqlite3* db = nullptr;
+  std::string out;
+  if (sqlite3_open_v2((how == kReadOnly ? "file:" + file.string() + "?immutable=1" : file.string()).c_str(), &db,
+                      how == kReadOnly ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                      nullptr) == SQLITE_OK)
+    sqlite3_exec(db, sql.c_str(), [](void* o, int, char** v, char**) { if (v[0]) *static_cast<std::string*>(o) = v[0]; return 0; },
+                 &out, nullptr);
+  if (how == kKeepLog) sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  sqlite3_close(db);
+  return out;
+}
+// A file left by the version that kept a write-ahead log: in WAL mode, with oMV = 799 written
+// to a log that is left beside it with its index (withLog), or with the log folded in and removed;
+// then made read-only for its owner: the file and its companions with these endings.
+void MakeOldStore(const fs::path& file, bool withLog, std::initializer_list<const char*> readOnly = {}) {
+  Sql(file, "PRAGMA journal_mode = WAL");
+  if (withLog) Sql(file, "UPDATE registry_values SET data = X'37393900' WHERE name = 'oMV'", kKeepLog);
+  for (const char* ending : readOnly) fs::permissions(file.string() + ending, fs::perms::owner_read);
+}
+
+// The settings a load gives, and the problems it names.
+State Loaded(const std::string& path = kPath, std::string* problems = nullptr) {
+  State s;
+  s.SettingsPath = path;
+  const std::string found = LoadData(s).problems;
+  if (problems) *problems = found;
+  return s;
+}
+// Runs `vantorel-fit` in this process: its exit status.
+int Fit(const std::vector<std::string>& args) { std::ostringstream out, err; return RunFitCli(args, out, err); }
+cRegistry At(int32_t root, const std::string& section, const std::string& name, int32_t type = 0) {
+  cRegistry r;
+  r.ClassKey(root), r.SectionKey(section), r.ValueKey(name), r.ValueType(type);
+  return r;
+}
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(mkdtemp(root_.data()), nullptr);
+    setenv("XDG_CONFIG_HOME", (TempRoot() / "config").c_str(), 1);
+    setenv("HOME", (TempRoot() / "home").c_str(), 1);
+    st::testing::CloseConnection();
+  }
+  void TearDown() override {
+    st::testing::CloseConnection();
+    st::testing::OpenReadOnlyAfterWrites(-1);
+    fs::remove_all(root_, ec_);
+  }
+  fs::path TempRoot() const { return root_; }
+  fs::path Folder() const { return TempRoot() / "config" / "Morvale Services"; }
+  fs::path StoreFile() const { return Folder() / "registry.sqlite3"; }
+  std::string root_ = (fs::temp_directory_path() / "vantorel-store-XXXXXX").string();
+  std::error_code ec_;
+};
 
 }  // namespace
 
 class Store : public StoreTest {};
 
-TEST_F(Store, IsPrivateAndUnderTheConfigFolder) {
-  EXPECT_EQ(st::FilePath(), StoreFile().string());
-  ASSERT_EQ(st::WriteValue(HKLM, "Software\\A\\", "v", 1, "t"), Ok);
+TEST_F(Store, IsPrivateUnderTheConfigFolderAndNoticesAFileRemovedOrReplaced) {
+  ASSERT_EQ(st::WriteValue(HKLM, "Software\\A\\", "v", 1, "first"), Ok);
   EXPECT_EQ(fs::status(Folder()).permissions(), fs::perms::owner_all);
   EXPECT_EQ(fs::status(StoreFile()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_EQ(FileCount(Folder()), 1) << "no journal or log stays beside the file";
-  const std::string home = (TempRoot() / "home/.config/Morvale Services/registry.sqlite3").string();
-  unsetenv("XDG_CONFIG_HOME");  // without it, or with a relative one, the store is under $HOME/.config
-  EXPECT_EQ(st::FilePath(), home);
-  setenv("XDG_CONFIG_HOME", "relative/path", 1);
-  EXPECT_EQ(st::FilePath(), home);
-}
-
-TEST_F(Store, NamesMatchWithoutRegardToCaseAndKeepTheirFirstCase) {
-  ASSERT_EQ(st::WriteValue(HKLM, "Software\\Morvale\\", "R(0)", 1, "10"), Ok);
-  ASSERT_EQ(st::WriteValue(HKLM, "SOFTWARE\\morvale", "r(0)", 1, "11"), Ok);
-  EXPECT_EQ(st::ValueNames(HKLM, "software\\MORVALE"), std::vector{"R(0)"s});
-  EXPECT_EQ(st::SubkeyNames(HKLM, "software"), std::vector{"Morvale"s});
-  EXPECT_EQ(Text(st::ReadValue(HKLM, "Software\\Morvale", "R(0)")), "11");
-  ASSERT_EQ(st::WriteValue(HKLM, "Ölmühle", "Straße", 1, "1"), Ok);  // simple Unicode folding: ß is not ss
-  EXPECT_EQ(Text(st::ReadValue(HKLM, "öLMÜHLE", "straße")), "1");
-  EXPECT_FALSE(st::ReadValue(HKLM, "ölmühle", "STRASSE"));
-  EXPECT_FALSE(st::KeyExists(st::kCurrentUser, "Ölmühle")) << "the roots are separate trees";
-}
-
-
-// A damaged file reads as empty and is kept aside untouched under a name with
-// the time, whether a read or a write finds it; the next write makes a fresh store.
-TEST_F(Store, DamagedFilesAreKeptAsideAndAFreshStoreTakesTheirPlace) {
-  for (int i = 0; i < 200; ++i)
-    ASSERT_EQ(st::WriteValue(HKLM, "K" + std::to_string(i % 7), "v" + std::to_string(i), 1, std::string(300, 'd')), Ok);
-  st::testing::CloseConnection();
-  const std::string good = ReadAll(StoreFile());
-  const std::pair<const char*, std::function<std::string(std::string)>> damages[] = {
-      {"truncated to half", [](std::string b) { return b.substr(0, b.size() / 2); }},
-      {"header overwritten", [](std::string b) { return b.replace(0, 16, 16, 'X'); }},
-      {"page torn", [](std::string b) { return b.replace(4096 + 7, 300, 300, '\xA5'); }},
-      {"last page zeroed", [](std::string b) { return b.replace(b.size() - 4096, 4096, 4096, '\0'); }},
-  };
-  for (size_t i = 0; i < std::size(damages); ++i) {
-    const auto& [what, damage] = damages[i];
-    SCOPED_TRACE(what);
-    fs::remove_all(Folder());
-    fs::create_directories(Folder());
-    WriteAll(StoreFile(), damage(good));
-    // Every other one is found by a read, which finds nothing and does not make the fresh store.
-    EXPECT_TRUE(i % 2 == 1 || (!st::ReadValue(HKLM, "K1", "v1") && !fs::exists(StoreFile())));
-    EXPECT_EQ(st::WriteValue(HKLM, "K1", "v1", 1, "fresh"), Ok);
-    EXPECT_EQ(Text(st::ReadValue(HKLM, "K1", "v1")) + Text(st::ReadValue(HKLM, "K1", "v8")), "fresh<none>");
-    const auto aside = KeptAside(Folder());
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(ReadAll(aside[0]), damage(good));
-    EXPECT_EQ(aside[0].filename().string().size(), "registry.sqlite3.corrupt-20261205-193000"s.size());
-    st::testing::CloseConnection();
-  }
-}
-
-// What is not a damaged store of this program is set aside or left alone.
-TEST_F(Store, ForeignEmptyNewerAndLinkedFiles) {
-  fs::create_directories(Folder());
-  Sql(StoreFile(), "CREATE TABLE mine(x)");  // a database, but not a store of this program
-  EXPECT_FALSE(st::KeyExists(HKLM, ""));
-  st::testing::CloseConnection();
-  WriteAll(StoreFile(), "garbage");  // a second one in the same second gets a name of its own
-  EXPECT_FALSE(st::KeyExists(HKLM, ""));
-  WriteAll(StoreFile(), "");  // an empty file is an empty store: nothing to keep aside
-  EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "x"), Ok);
-  EXPECT_EQ(KeptAside(Folder()).size(), 2u);
-
-  st::testing::CloseConnection();  // a store of a later layout: nothing read, nothing written
-  Sql(StoreFile(), "PRAGMA user_version = 2");
-  EXPECT_FALSE(st::ReadValue(HKLM, "A", "v"));
-  EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "y"), KeyFailed);
-  EXPECT_EQ(Sql(StoreFile(), "SELECT value FROM registry_view"), "x") << "the file stays as it was, where it was";
-
-  st::testing::CloseConnection();  // a link in the file's place: neither followed nor written through
-  Sql(StoreFile(), "PRAGMA user_version = 1");
-  fs::rename(StoreFile(), TempRoot() / "elsewhere");
-  fs::create_symlink(TempRoot() / "elsewhere", StoreFile());
-  EXPECT_FALSE(st::KeyExists(HKLM, "A"));
-  EXPECT_EQ(st::WriteValue(HKLM, "A", "v", 1, "z"), KeyFailed);
-  EXPECT_EQ(Sql(TempRoot() / "elsewhere", "SELECT value FROM registry_view"), "x");
-}
-
-TEST_F(Store, AFileRemovedOrReplacedByOthersIsNoticed) {
-  ASSERT_EQ(st::WriteValue(HKLM, "A", "v", 1, "first"), Ok);
+  EXPECT_EQ(Names(Folder()), std::set{"registry.sqlite3"s}) << "no journal or log stays beside the file";
   fs::remove(StoreFile());  // as to forget every setting
   ASSERT_EQ(st::WriteValue(HKLM, "B", "v", 1, "second"), Ok);
-  EXPECT_FALSE(st::KeyExists(HKLM, "A"));
+  EXPECT_FALSE(st::KeyExists(HKLM, "Software\\A"));
   st::testing::CloseConnection();  // a backup, taken with no connection open, is restored
   fs::copy_file(StoreFile(), TempRoot() / "backup");
   ASSERT_EQ(st::WriteValue(HKLM, "B", "v", 1, "third"), Ok);
   fs::rename(TempRoot() / "backup", StoreFile());
   EXPECT_EQ(Text(st::ReadValue(HKLM, "B", "v")), "second") << "the old file's log is not replayed into the new one";
+}
+
+TEST_F(Store, NamesMatchWithoutRegardToCaseAndKeepTheirFirstCase) {
+  for (auto [key, name, text] : {std::tuple{"Software\\Morvale\\", "R(0)", "10"}, {"SOFTWARE\\morvale", "r(0)", "11"},
+                                 {"Ölmühle", "Straße", "1"}})
+    ASSERT_EQ(st::WriteValue(HKLM, key, name, 1, text), Ok);
+  EXPECT_EQ(st::ValueNames(HKLM, "software\\MORVALE"), std::vector{"R(0)"s});
+  EXPECT_EQ(st::SubkeyNames(HKLM, "software"), std::vector{"Morvale"s});
+  EXPECT_EQ(Text(st::ReadValue(HKLM, "Software\\Morvale", "R(0)")) + Text(st::ReadValue(HKLM, "öLMÜHLE", "straße")) +
+            Text(st::ReadValue(HKLM, "ölmühle", "STRASSE")), "111<none>") << "simple Unicode folding: ß is not ss";
+  EXPECT_FALSE(st::KeyExists(HKCU, "Ölmühle")) << "the roots are separate trees";
+}
+
+// A damaged or foreign file reads as empty and is kept aside untouched under a
+// name with the time (one of its own for each), whether a read or a write finds
+// it; the next write makes a fresh store. An empty file is an empty store.
+TEST_F(Store, DamagedFilesAreKeptAsideAndAFreshStoreTakesTheirPlace) {
+  for (int i = 0; i < 200; ++i)
+    ASSERT_EQ(st::WriteValue(HKLM, "K" + std::to_string(i % 7), "v" + std::to_string(i), 1, std::string(300, 'd')), Ok);
+  st::testing::CloseConnection();
+  const std::string good = ReadAll(StoreFile());
+  Sql(TempRoot() / "foreign", "CREATE TABLE mine(x)");
+  const std::string damages[] = {good.substr(0, good.size() / 2), std::string(good).replace(0, 16, 16, 'X'),
+                                 std::string(good).replace(4096 + 7, 300, 300, '\xA5'),  // a torn page
+                                 std::string(good).replace(good.size() - 4096, 4096, 4096, '\0'),
+                                 ReadAll(TempRoot() / "foreign"), "garbage"};
+  for (size_t i = 0; i < std::size(damages); ++i) {
+    SCOPED_TRACE(i);
+    WriteAll(StoreFile(), damages[i]);
+    // Every other one is found by a read, which finds nothing and does not make the fresh store.
+    EXPECT_TRUE(i % 2 == 1 || (!st::ReadValue(HKLM, "K1", "v1") && !fs::exists(StoreFile())));
+    EXPECT_EQ(st::WriteValue(HKLM, "K1", "v1", 1, "fresh"), Ok);
+    EXPECT_EQ(Text(st::ReadValue(HKLM, "K1", "v1")) + Text(st::ReadValue(HKLM, "K1", "v8")), "fresh<none>");
+    const auto aside = KeptAside(Folder());
+    ASSERT_EQ(aside.size(), i + 1);
+    EXPECT_EQ(std::ranges::count_if(aside, [&](auto& n) { return ReadAll(Folder() / n) == damages[i]; }), 1);
+    EXPECT_EQ(aside[0].size(), "registry.sqlite3.corrupt-20261205-193000"s.size()) << "named with the time";
+    st::testing::CloseConnection();
+  }
+  WriteAll(StoreFile(), "");
+  EXPECT_TRUE(st::WriteValue(HKLM, "A", "v", 1, "x") == Ok && KeptAside(Folder()).size() == std::size(damages));
+}
+
+// A link in the file's place is neither followed nor written through; a
+// store made by hand from the tables' description is read, and stamped as the
+// program's own by its first write.
+TEST_F(Store, LinkedAndHandMadeFiles) {
+  ASSERT_EQ(st::WriteValue(HKLM, "A", "v", 1, "x"), Ok);
+  st::testing::CloseConnection();
+  fs::rename(StoreFile(), TempRoot() / "elsewhere");
+  fs::create_symlink(TempRoot() / "elsewhere", StoreFile());
+  EXPECT_TRUE(!st::KeyExists(HKLM, "A") && st::WriteValue(HKLM, "A", "v", 1, "z") == KeyFailed);
+  EXPECT_EQ(Sql(TempRoot() / "elsewhere", "SELECT value FROM registry_view"), "x") << "the file stays as it was";
+  st::testing::CloseConnection();
+  fs::remove(StoreFile());
+  Sql(StoreFile(), "CREATE TABLE registry_keys (id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, name TEXT NOT NULL,"
+                   " fold BLOB NOT NULL, UNIQUE (parent, fold)); CREATE TABLE registry_values (key INTEGER NOT NULL,"
+                   " name TEXT NOT NULL, fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE (key, fold));"
+                   "INSERT INTO registry_keys VALUES (10, 3, 'Software', CAST('software' AS BLOB));"
+                   "INSERT INTO registry_values VALUES (10, 'R(0)', CAST('r(0)' AS BLOB), 1, X'343200');");
+  EXPECT_EQ(Text(st::ReadValue(HKLM, "SOFTWARE", "r(0)")), "42"s + '\0');
+  EXPECT_EQ(st::WriteValue(HKLM, "Software", "R(1)", 1, "x"), Ok);
+  EXPECT_EQ(Sql(StoreFile(), "SELECT group_concat(key || name || '=' || value) || (SELECT application_id FROM "
+                             "pragma_application_id) || (SELECT user_version FROM pragma_user_version) FROM registry_view"),
+            "HKEY_LOCAL_MACHINE\\SoftwareR(0)=42,HKEY_LOCAL_MACHINE\\SoftwareR(1)=x14483651381");
+  EXPECT_TRUE(KeptAside(Folder()).empty());
 }
 
 // Stores on machines as they are: links above the store, modes left by an
@@ -172,174 +262,354 @@ TEST_F(Store, AFileRemovedOrReplacedByOthersIsNoticed) {
 // nobody (root would ignore the modes): the window's load and close (the
 // helper's "close", which prints what it loaded) or `vantorel-fit --saved`.
 TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
-  const fs::path root = TempRoot();
-  const std::string b = Joined(StateB());
-  std::string b799 = b;
-  b799.replace(b799.find("oMV=812.25"), 10, "oMV=799");
-  struct Case {
-    const char* what;
-    std::function<bool()> setup;  // false: cannot be set up here (skipped)
-    std::string home, config;     // HOME and XDG_CONFIG_HOME of the run ("" unset)
-    fs::path folder;              // the store's folder, links resolved
-    std::string run;              // "close" or "fit"
-    int status;
-    std::string printed;  // part of what the run prints
-    std::string after;    // the settings in the file afterwards ("" not checked)
-    std::set<std::string> files;
+  const fs::path root = TempRoot(), moved = root / "real", mnt = root / "mnt", onMnt = mnt / "Morvale Services";
+  const std::string b = Joined(StateB()), cfg = "XDG_CONFIG_HOME=" + (root / "config").string(), rb = "read\n" + b,
+                    mntCfg = "XDG_CONFIG_HOME=" + mnt.string(), imperial = "\"units\": \"imperial\"",
+                    b799 = std::string(b).replace(b.find("oMV=812.25"), 10, "oMV=799");
+  sqlite3* lock = nullptr;  // held by this process, as by another program
+  const auto tmpfs = [&](bool readOnly) {  // a store with a folded-in log on a small file system
+    if (!fs::create_directories(onMnt) || mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k") != 0) return false;
+    fs::create_directories(onMnt);
+    fs::copy_file(StoreFile(), onMnt / "registry.sqlite3");
+    MakeOldStore(onMnt / "registry.sqlite3", false);
+    if (!readOnly) return !(std::ofstream(mnt / "filler", std::ios::binary) << std::string(1 << 20, 'f'));
+    std::system(("chown -R 65534:65534 '" + mnt.string() + "'").c_str());  // before it becomes read-only
+    return mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
   };
-  const std::string cfg = (root / "config").string();
-  const fs::path moved = root / "real";
-  const std::set<std::string> justTheFile{"registry.sqlite3"}, withLog{"registry.sqlite3", "registry.sqlite3-shm",
-                                                                      "registry.sqlite3-wal"};
-  pid_t holder = -1;
   const std::string notSaved = "The settings were not saved. When the program started it could not read them from\n" +
                                StoreFile().string() + "\n(another program kept it locked for more than 300 milliseconds)";
-  const Case cases[] = {
+  const std::set<std::string> file{"registry.sqlite3"}, withLog{"registry.sqlite3", "registry.sqlite3-shm", "registry.sqlite3-wal"};
+  // What is set up (false: cannot be set up here, skipped); the run's HOME or XDG_CONFIG_HOME, the store's folder
+  // (links resolved), the helper's mode or "fit"; its exit status, part of what it prints, the settings in the file
+  // afterwards ("" unchecked) and the files in the folder.
+  const struct { const char* what; std::function<bool()> setup; std::string env; fs::path folder; std::string run;
+                 int status; std::string printed, after; std::set<std::string> files; } cases[] = {
       {"a linked home",
-       [&] {
-         fs::create_directories(moved);
-         fs::rename(root / "config", moved / ".config");
-         fs::create_symlink(moved, root / "home");
-         return true;
-       },
-       (root / "home").string(), "", moved / ".config/Morvale Services", "close", 0, "read\n" + b, b, justTheFile},
-      {"a linked configuration folder",
-       [&] {
-         fs::rename(root / "config", moved);
-         fs::create_symlink(moved, root / "config");
-         return true;
-       },
-       "", cfg, moved / "Morvale Services", "close", 0, "read\n" + b, b, justTheFile},
-      {"a linked Morvale Services folder",
-       [&] {
-         fs::rename(Folder(), moved);
-         fs::create_symlink(moved, Folder());
-         return true;
-       },
-       "", cfg, moved, "close", 0, "read\n" + b, b, justTheFile},
-      {"a read-only store with the old version's log, read by vantorel-fit",
-       [&] {
-         MakeOldStore(StoreFile(), true);
-         for (const char* f : {"", "-wal", "-shm"}) fs::permissions(StoreFile().string() + f, fs::perms::owner_read);
-         return true;
-       },
-       "", cfg, Folder(), "fit", 0, "\"mv\": 799,", "", withLog},
-      {"that store made writable again",
-       [&] {
-         MakeOldStore(StoreFile(), true);
-         for (const char* f : {"-wal", "-shm"}) fs::permissions(StoreFile().string() + f, fs::perms::owner_read);
-         return true;
-       },
-       "", cfg, Folder(), "close", 0, "read\n" + b799, b799, justTheFile},
-      {"a full disk",
-       [&] {
-         fs::create_directories(root / "mnt");
-         if (mount("tmpfs", (root / "mnt").c_str(), "tmpfs", 0, "size=256k") != 0) return false;
-         fs::create_directories(root / "mnt/Morvale Services");
-         fs::copy_file(StoreFile(), root / "mnt/Morvale Services/registry.sqlite3");
-         MakeOldStore(root / "mnt/Morvale Services/registry.sqlite3", false);
-         std::ofstream filler(root / "mnt/filler", std::ios::binary);
-         for (int i = 0; i < 1024 && filler.write(std::string(1024, 'f').data(), 1024); ++i) {
-         }
-         return true;
-       },
-       "", (root / "mnt").string(), root / "mnt/Morvale Services", "close", 2, "read\n" + b, b, justTheFile},
-      {"a read-only file system",
-       [&] {
-         fs::create_directories(root / "mnt/Morvale Services");
-         if (mount("tmpfs", (root / "mnt").c_str(), "tmpfs", 0, "size=256k") != 0) return false;
-         fs::create_directories(root / "mnt/Morvale Services");
-         fs::copy_file(StoreFile(), root / "mnt/Morvale Services/registry.sqlite3");
-         MakeOldStore(root / "mnt/Morvale Services/registry.sqlite3", false);
-         std::system(("chown -R 65534:65534 '" + (root / "mnt").string() + "'").c_str());
-         return mount(nullptr, (root / "mnt").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-       },
-       "", (root / "mnt").string(), root / "mnt/Morvale Services", "close", 2, "read\n" + b, b, justTheFile},
-      {"a lock held past the wait",
-       [&] {
-         holder = Helper({"hold-lock", (root / "locked").string()});
-         for (int waited = 0; !fs::exists(root / "locked") && waited < 5000; ++waited) usleep(1000);
-         return fs::exists(root / "locked");
-       },
-       "", cfg, Folder(), "close 300", 3, notSaved, b, justTheFile},
-      {"a read-only folder",
-       [&] {
-         fs::permissions(Folder(), fs::perms::owner_read | fs::perms::owner_exec);
-         return true;
-       },
-       "", cfg, Folder(), "close", 0, "read\n" + b, b, justTheFile},
-      {"vantorel-fit on a damaged file",
-       [&] {
-         WriteAll(StoreFile(), "NOTSQL" + ReadAll(StoreFile()).substr(6));
-         return true;
-       },
-       "", cfg, Folder(), "fit", 0, "\"units\": \"imperial\"", "", justTheFile},
+       [&] { fs::create_directories(moved); fs::rename(root / "config", moved / ".config"); fs::create_symlink(moved, root / "home"); return true; },
+       "HOME=" + (root / "home").string(), moved / ".config/Morvale Services", "close", 0, rb, b, file},
+      {"a linked configuration folder", [&] { fs::rename(root / "config", moved); fs::create_symlink(moved, root / "config"); return true; },
+       cfg, moved / "Morvale Services", "close", 0, rb, b, file},
+      {"a linked Morvale Services folder", [&] { fs::rename(Folder(), moved); fs::create_symlink(moved, Folder()); return true; },
+       cfg, moved, "close", 0, rb, b, file},
+      {"a read-only store with the old version's log, read by vantorel-fit", [&] { MakeOldStore(StoreFile(), true, {"", "-wal", "-shm"}); return true; },
+       cfg, Folder(), "fit", 0, "\"mv\": 799,", "", withLog},
+      {"that store made writable again", [&] { MakeOldStore(StoreFile(), true, {"-wal", "-shm"}); return true; },
+       cfg, Folder(), "close", 0, "read\n" + b799, b799, file},
+      {"a full disk", [&] { return tmpfs(false); }, mntCfg, onMnt, "close", 2, rb, b, file},
+      {"a read-only file system", [&] { return tmpfs(true); }, mntCfg, onMnt, "close", 2, rb, b, file},
+      {"a lock held past the wait", [&] { return sqlite3_open(StoreFile().c_str(), &lock) == SQLITE_OK &&
+                                                 sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK; },
+       cfg, Folder(), "close 300", 3, notSaved, b, file},
+      {"a read-only folder", [&] { fs::permissions(Folder(), fs::perms::owner_read | fs::perms::owner_exec); return true; },
+       cfg, Folder(), "close", 0, rb, b, file},
+      {"vantorel-fit on a damaged file", [&] { WriteAll(StoreFile(), "NOTSQL" + ReadAll(StoreFile()).substr(6)); return true; },
+       cfg, Folder(), "fit", 0, imperial, "", file},
       {"vantorel-fit on a foreign database with a write-ahead log",
-       [&] {
-         fs::remove(StoreFile());
-         Sql(StoreFile(), "PRAGMA journal_mode = WAL; CREATE TABLE mine(x)");
-         return true;
-       },
-       "", cfg, Folder(), "fit", 0, "\"units\": \"imperial\"", "", justTheFile},
-      {"vantorel-fit on the old version's store",
-       [&] {
-         MakeOldStore(StoreFile(), false);
-         return true;
-       },
-       "", cfg, Folder(), "fit", 0, "\"units\": \"metric\"", b, justTheFile},
+       [&] { fs::remove(StoreFile()); Sql(StoreFile(), "PRAGMA journal_mode = WAL; CREATE TABLE mine(x)"); return true; },
+       cfg, Folder(), "fit", 0, imperial, "", file},
+      {"vantorel-fit on the old version's store", [&] { MakeOldStore(StoreFile(), false); return true; },
+       cfg, Folder(), "fit", 0, "{\"mv\": 812.25, \"bc\": 0.0275, \"sh\": 1.75, \"zr\": 27, \"cpm\": 4}", b, file},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove_all(root);
     fs::create_directories(Folder());
     SaveData(StateB());
     st::testing::CloseConnection();
-    if (!c.setup()) {
-      std::cerr << "skipped (cannot be set up here): " << c.what << "\n";
-      continue;
-    }
-    // (A read-only file system was given to nobody before it became read-only.)
+    if (!c.setup()) { std::cerr << "skipped (cannot be set up here): " << c.what << "\n"; continue; }
     std::system(("chown -R 65534:65534 '" + root.string() + "' 2>/dev/null").c_str());
-    const std::string program =
-        c.run == "fit" ? "'" VANTOREL_FIT "' --saved --estimate --json" : "'" STORE_HELPER "' " + c.run;
-    const std::string env = "env -i PATH=/usr/bin:/bin LC_ALL=C" + (c.home.empty() ? "" : " HOME=" + c.home) +
-                            (c.config.empty() ? "" : " XDG_CONFIG_HOME=" + c.config);
-    const fs::path out = "/tmp/vantorel-store-test.out";
-    const int status = std::system((env + " setpriv --reuid=65534 --regid=65534 --clear-groups " + program + " >" +
-                                    out.string() + " 2>&1")
-                                       .c_str());
-    const std::string printed = ReadAll(out);
-    fs::remove(out);
+    const std::string program = c.run == "fit" ? "'" VANTOREL_FIT "' --saved --estimate --json" : "'" + kSelf + "' helper " + c.run;
+    const int status = std::system(("env -i PATH=/usr/bin:/bin LC_ALL=C " + c.env + " setpriv --reuid=65534 --regid=65534 "
+                                    "--clear-groups " + program + " >" + (root / "out").string() + " 2>&1").c_str());
+    const std::string printed = ReadAll(root / "out");
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status) << printed;
-    EXPECT_NE(printed.find(c.printed), std::string::npos) << printed;
-    if (!c.after.empty()) {
-      EXPECT_EQ(InFile(c.folder / "registry.sqlite3"), c.after);
-    }
+    EXPECT_TRUE(Has(printed, c.printed)) << printed;
+    EXPECT_TRUE(c.after.empty() || Sql(c.folder / "registry.sqlite3", "SELECT group_concat(name || '=' || value, ';') FROM "
+        "registry_view WHERE key = 'HKEY_LOCAL_MACHINE\\Software\\Morvale Services\\Vantorel'", kReadOnly) == c.after);
     EXPECT_EQ(Names(c.folder), c.files);
-    if (holder > 0) {
-      kill(holder, SIGKILL);
-      waitpid(holder, nullptr, 0);
-      holder = -1;
-    }
-    umount((root / "mnt").c_str());
+    sqlite3_close(std::exchange(lock, nullptr));
+    umount(mnt.c_str());
   }
 }
 
-// A store made by hand from the tables' description: read, and stamped as
-// the program's own by its first write.
-TEST_F(Store, AHandMadeStoreIsRead) {
-  fs::create_directories(Folder());
-  Sql(StoreFile(),
-      "CREATE TABLE registry_keys (id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, name TEXT NOT NULL,"
-      " fold BLOB NOT NULL, UNIQUE (parent, fold));"
-      "CREATE TABLE registry_values (key INTEGER NOT NULL, name TEXT NOT NULL, fold BLOB NOT NULL,"
-      " type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE (key, fold));"
-      "INSERT INTO registry_keys VALUES (10, 3, 'Software', CAST('software' AS BLOB));"
-      "INSERT INTO registry_values VALUES (10, 'R(0)', CAST('r(0)' AS BLOB), 1, X'343200');");
-  EXPECT_EQ(Text(st::ReadValue(HKLM, "SOFTWARE", "r(0)")), "42"s + '\0');
-  EXPECT_EQ(st::WriteValue(HKLM, "Software", "R(1)", 1, "x"), Ok);
-  EXPECT_EQ(Sql(StoreFile(), "PRAGMA application_id") + " " + Sql(StoreFile(), "PRAGMA user_version"), "1448365138 1");
-  EXPECT_EQ(Sql(StoreFile(), "SELECT group_concat(key || name || '=' || value) FROM registry_view"),
-            "HKEY_LOCAL_MACHINE\\SoftwareR(0)=42,HKEY_LOCAL_MACHINE\\SoftwareR(1)=x");
-  EXPECT_TRUE(KeptAside(Folder()).empty());
+class Settings : public StoreTest {};
+
+TEST_F(Settings, AFirstStartAndAStartAfterTheResetLoadTheDefaults) {
+  const std::string defaults =
+      "R(0)=10;C(0)=52;Tick(0)=1;R(1)=20;C(1)=0;Tick(1)=1;R(2)=30;C(2)=0;Tick(2)=1;R(3)=40;C(3)=12;Tick(3)=1;"
+      "R(4)=50;C(4)=28;Tick(4)=1;R(5)=55;C(5)=44;Tick(5)=1;oMV=790;oBC=0.033;oSH=2;oZR=30;oCPM=8;Metric=0";
+  EXPECT_EQ(Fit({"--saved", "--estimate"}), 0);
+  EXPECT_EQ(Joined(Loaded()), defaults);
+  EXPECT_FALSE(fs::exists(TempRoot() / "config")) << "neither loading nor `vantorel-fit --saved` creates anything";
+  ResetSettings(kPath);  // on a first start too: "Dummy" makes the key, which then goes
+  SaveData(StateB());
+  SaveRegSetting(kPath, "ADKTop", "1200");
+  ResetSettings(kPath);
+  EXPECT_TRUE(!st::KeyExists(HKLM, kPath) && st::KeyExists(HKLM, "Software\\Morvale Services")) << "only the program's own key goes";
+  EXPECT_EQ(Joined(Loaded()), defaults);
+}
+
+// Every value is written in order and read back, by the window's load and by
+// `vantorel-fit --saved` (which writes nothing); names and texts keep every character.
+TEST_F(Settings, SaveWritesEveryValueInOrderAndLoadAndFitSavedRestoreThem) {
+  State b = StateB();
+  b.ModelMV = Variant::Number(812.123456789012345);  // as after a fit
+  b.ModelBC = Variant::Number(0.034000000000000004);
+  SaveData(b);
+  std::string names;
+  for (const std::string& name : st::ValueNames(HKLM, kPath).value_or(std::vector<std::string>{})) names += name + "=" + Saved(name) + ";";
+  EXPECT_EQ(names, Joined(b) + ";") << "in order, with 15 significant digits";
+  EXPECT_EQ(Saved("oMV") + " " + Saved("oBC"), "812.123456789012 0.034");
+  st::testing::CloseConnection();  // as the next run of the program
+  State back = Loaded();
+  EXPECT_TRUE(Joined(back) == Joined(b) && back.ModelMV.number() == 812.123456789012) << Joined(back);
+  EXPECT_EQ(Fit({"--saved", "--metric"}), kExitUsage) << "--saved takes no rows, model or units";
+  back.ModelSH = Variant::Text(" 1.50 ", 1.5);  // a loaded parameter is written back as exactly its text
+  SaveData(back);
+  EXPECT_EQ(Saved("oSH"), " 1.50 ");
+}
+
+// What a stored text loads as: a text that is no usable number gives the
+// default and one message quoting it; halves round to even; model
+// parameters keep their text.
+TEST_F(Settings, TextsThatAreNotUsableNumbersFallBackToTheirDefaults) {
+  const std::tuple<const char*, const char*, const char*, bool> cases[] = {  // name, text, loaded, told
+      {"R(0)", "12abc", "10", true}, {"R(0)", "0x10", "10", true}, {"R(0)", "32767.5", "10", true}, {"R(0)", "nan", "10", true},
+      {"R(0)", "-32768.5", "-32768", false}, {"R(0)", "2.5", "2", false}, {"R(0)", "3.5", "4", false}, {"R(0)", " 1E2 ", "100", false},
+      {"R(0)", "1,000", "1", false}, {"C(5)", "-0.5", "0", false}, {"C(5)", "", "44", false}, {"Tick(2)", "0.4", "0", false},
+      {"Tick(2)", "3", "1", true}, {"Metric", "1.4", "1", false}, {"Metric", "1.5", "0", false}, {"Metric", "-1", "0", false},
+      {"Metric", "yes", "0", true}, {"oCPM", "7.5", "7.5", false}, {"oCPM", "1e999", "8", true}, {"oMV", "fast", "790", true},
+      {"oBC", "", "0.033", false}, {"oBC", "1e-300", "0.033", true}, {"oZR", "1e300", "30", true}, {"oSH", "-1,25", "-1,25", false}};
+  std::string problems;
+  for (const auto& [name, text, expected, told] : cases) {
+    SaveRegSetting(kPath, name, text);
+    const std::string loaded = ";" + Joined(Loaded(kPath, &problems)) + ";";
+    EXPECT_TRUE(Has(loaded, ";"s + name + "=" + expected + ";")) << name << " = '" << text << "': " << loaded;
+    EXPECT_EQ(Has(problems, " \"" + std::string(text) + "\" "), told) << name << " = '" << text << "': " << problems;
+    DeleteRegSettings(kPath);
+  }
+  // A value stored as a number by something else reads as its decimal text. One line
+  // for each unusable text, naming the setting in words, its text cut after 24 characters.
+  ASSERT_EQ(st::WriteValue(HKLM, kPath, "R(1)", 4, "\x21\0\0\0"s), Ok);
+  SaveRegSetting(kPath, "oBC", "0.0" + std::string(300, '3') + "x");
+  SaveRegSetting(kPath, "R(2)", "ten");
+  State s = Loaded(kPath, &problems);
+  EXPECT_EQ(s.DataRange[1], 33);
+  EXPECT_EQ(problems, "The saved range of data point 3 \"ten\" cannot be used; the default 30 was used.\r\nThe saved "
+                      "ballistic coefficient \"0.0" + std::string(21, '3') + "\u2026\" cannot be used; the default 0.033 was used.");
+  EXPECT_TRUE(PseudoCalc(s).problem == std::nullopt) << "the start-up estimate works with the defaults";
+}
+
+// Numbers are written in the user's locale and read in any: a text the
+// locale cannot read is read with a decimal point, then with a decimal comma.
+TEST_F(Settings, NumberTextsFollowTheUsersLocaleAndLoadInAnyOther) {
+  QLocale::setDefault(QLocale("de_DE"));
+  EXPECT_EQ(LocaleToDouble(" 1,5E+20 "), 1.5e20);
+  EXPECT_EQ(LocaleToDouble("1.000"), 1.0) << "a point is read as a decimal point, never as a group separator";
+  EXPECT_EQ(Loaded().ModelBC.text(), "0,033") << "the default text is formed in the locale too";
+  State b = StateB();
+  b.ModelBC = Variant::Number(0.0275);  // as after a fit
+  b.ModelCPM = 4.5;
+  SaveData(b);
+  EXPECT_EQ(Saved("oBC") + " " + Saved("oCPM"), "0,0275 4,5");
+  QLocale::setDefault(QLocale::c());
+  const State c = Loaded();
+  EXPECT_TRUE(c.ModelBC.number() == 0.0275 && c.ModelCPM == 4.5) << "saved with a comma, read with a point";
+  SaveData(c);
+  EXPECT_EQ(Saved("oCPM"), "4.5");
+  QLocale::setDefault(QLocale("de_DE"));
+  EXPECT_EQ(Loaded().ModelCPM, 4.5) << "saved with a point, read with a comma";
+  QLocale::setDefault(QLocale::system());
+}
+
+// A save or reset the store refuses reaches the caller whole; what was
+// written before it stays written.
+TEST_F(Settings, RefusedWritesReachTheCallerWithNumberSourceAndDescription) {
+  SaveData(StateA());
+  st::testing::OpenReadOnlyAfterWrites(7);  // SQLite itself refuses the eighth write, C(2)
+  EXPECT_EQ(Raised([] { SaveData(StateB()); }), Error(26001, kFailed + "C(2)' to value: '17'"));
+  st::testing::OpenReadOnlyAfterWrites(-1);
+  st::testing::CloseConnection();
+  const auto a = SavedTexts(StateA()), b = SavedTexts(StateB());
+  for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(Saved(a[i].first), i < 7 ? b[i].second : a[i].second) << a[i].first;
+  st::testing::OpenReadOnlyAfterWrites(0);
+  EXPECT_EQ(Raised([] { ResetSettings(kPath); }), Error(26001, kFailed + "Dummy' to value: '99'"));
+  st::testing::OpenReadOnlyAfterWrites(-1);
+  EXPECT_EQ(Saved("R(0)"), "12") << "a reset that cannot write \"Dummy\" deletes nothing";
+  const std::string longName(17000, 'n');  // too long for the store: the write itself fails
+  EXPECT_EQ(Raised([&] { SaveRegSetting(kPath, longName, "1"); }), Error(kRegErrWriteFailed, kFailed + longName + "' to value: '1'"));
+  st::testing::CloseConnection();  // a file in the place of the store's folder
+  fs::remove_all(Folder());
+  WriteAll(Folder(), "");
+  EXPECT_EQ(Raised([] { ResetSettings(kPath); }), Error(26001, kFailed + "Dummy' to value: '99'"));
+  EXPECT_EQ(Loaded().DataRange, StateA().DataRange) << "reads go on with the defaults";
+}
+
+// A writer killed at any moment leaves a store that opens cleanly with each
+// value either as it was or as it was being written.
+TEST_F(Settings, AWriterKilledMidSaveLeavesEveryValueOldOrNew) {
+  SaveData(StateA());
+  const auto a = SavedTexts(StateA()), b = SavedTexts(StateB());
+  const fs::path marker = TempRoot() / "saving";
+  std::mt19937 rng(20261205);
+  int mixed = 0;
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    fs::remove(marker);
+    const pid_t pid = Helper("save-loop", marker);
+    for (int waited = 0; waited < 20000 && !fs::exists(marker); ++waited) usleep(1000);
+    ASSERT_TRUE(pid > 0 && fs::exists(marker));
+    usleep(rng() % 30000);  // then it is killed at a random moment while saving
+    int status = kill(pid, SIGKILL);
+    EXPECT_TRUE(waitpid(pid, &status, 0) == pid && WIFSIGNALED(status)) << "the helper was still saving";
+    st::testing::CloseConnection();  // open afresh, as the next run would
+    Texts now;
+    for (const auto& [name, text] : a) now.emplace_back(name, Saved(name));
+    for (size_t i = 0; i < a.size(); ++i) EXPECT_TRUE(now[i] == a[i] || now[i] == b[i]) << Joined(now);
+    mixed += now != a && now != b;
+    EXPECT_TRUE(KeptAside(Folder()).empty());
+  }
+  EXPECT_GT(mixed, 20) << "nearly every kill lands inside a save";
+}
+
+// Two copies of the program writing at once, and a third reading: no write
+// is lost and none fails.
+TEST_F(Settings, TwoCopiesWritingAtOnceLoseNothing) {
+  SaveData(StateA());  // the store exists, so both start on the same file
+  const pid_t p1 = Helper("write-many", "A", "150"), p2 = Helper("write-many", "B", "150");
+  ASSERT_TRUE(p1 > 0 && p2 > 0);
+  int reads = 0, status1 = -1, status2 = -1;
+  for (; waitpid(p1, &status1, WNOHANG) == 0; ++reads) ASSERT_EQ(Saved("R(0)"), "10");
+  waitpid(p2, &status2, 0);
+  EXPECT_TRUE(status1 == 0 && status2 == 0 && reads > 0) << "both exited with 0: " << status1 << " " << status2;
+  st::testing::CloseConnection();
+  for (const std::string tag : {"A", "B"})
+    for (int i = 0; i < 150; ++i) EXPECT_EQ(Saved(tag + std::to_string(i)), "value " + std::to_string(i) + " of " + tag);
+  EXPECT_TRUE(Saved("Shared") == "value 149 of A" || Saved("Shared") == "value 149 of B") << Saved("Shared");
+}
+
+class Registry : public StoreTest {};
+
+// How each value is stored and read back: a text with a %NAME% reference as expandable text,
+// read back expanded (a variable that is not set stays as written); a number by type,
+// little-endian even when written as big-endian; only a number as a number; what is stored
+// with any other type as bytes. And how a machine name is shown.
+TEST_F(Registry, ValuesAreStoredByTypeAndMachineNamesShown) {
+  setenv("VANTOREL_TEST_DIR", "/tmp/vt", 1);
+  unsetenv("VANTOREL_NOT_SET");
+  const auto text = [](std::string t, int32_t type, std::string back) {
+    return std::tuple{t, cRegistry::REG_SZ, RegValue::Text(t), type, t + '\0', RegValue::Text(back)};
+  };
+  const std::string odd = "tab\tnew\nline 'q' \"dq\" \\ ü";
+  const std::tuple<std::string, int32_t, RegValue, int32_t, std::string, RegValue> cases[] = {  // name, written, stored, read
+      text("%VANTOREL_TEST_DIR%\\x", 2, "/tmp/vt\\x"), text("a%VANTOREL_TEST_DIR%b%VANTOREL_TEST_DIR%", 2, "a/tmp/vtb/tmp/vt"),
+      text("%VANTOREL_NOT_SET%VANTOREL_TEST_DIR%", 2, "%VANTOREL_NOT_SET%VANTOREL_TEST_DIR%"),
+      text("50% of %VANTOREL_TEST_DIR", 2, "50% of %VANTOREL_TEST_DIR"), text("%%x", 1, "%%x"), text("50%", 1, "50%"),
+      text("", 1, ""), text(odd, 1, odd),  // an empty text reads as an empty text, not the default
+      {"n1", cRegistry::REG_DWORD, RegValue::Number(-2), 4, "\xfe\xff\xff\xff", RegValue::Number(-2)},
+      {"n2", cRegistry::REG_DWORD_BIG_ENDIAN, RegValue::Number(0x01020304), 4, "\x04\x03\x02\x01", RegValue::Number(0x01020304)},
+      {"n3", cRegistry::REG_BINARY, RegValue::Bytes("\0\x01\xff"s), 3, "\0\x01\xff"s, RegValue::Bytes("\0\x01\xff"s)},
+      {"n4", cRegistry::REG_DWORD, RegValue::Text("12"), -1, "<none>", RegValue::Text("default")},  // silently nothing
+  };
+  for (const auto& [name, type, value, storedType, bytes, readBack] : cases) {
+    At(HKCU, "T", name, type).Value(value);
+    const auto raw = st::ReadValue(HKCU, "T", name).value_or(st::StoredValue{-1, "<none>"});
+    EXPECT_TRUE(raw.type == storedType && raw.data == bytes) << name << " stored as " << raw.type << " " << raw.data;
+    cRegistry r = At(HKCU, "T", name);
+    r.Default(RegValue::Text("default"));
+    EXPECT_TRUE(r.Value() == readBack && (storedType < 0 || r.ValueType() == storedType)) << name << ": a read sets the type";
+  }
+  ASSERT_EQ(st::WriteValue(HKCU, "T", "big", 5, "\0\0\x01\x02"s), Ok);  // stored as big-endian: read with its bytes reversed
+  cRegistry big = At(HKCU, "T", "big");
+  EXPECT_TRUE(big.Value() == RegValue::Number(258) && big.ValueType() == cRegistry::REG_DWORD_BIG_ENDIAN);
+  EXPECT_EQ(DecodeStoredValue(7, "a\0b\0\0"s), RegValue::Text("a\0b\0"s));
+  EXPECT_EQ(DecodeStoredValue(4, "\x01\x02"), RegValue::Number(0x0201)) << "short";
+  EXPECT_EQ(DecodeStoredValue(4, "\x01\0\0\0\x09"s), RegValue::Number(1)) << "long";
+  for (int32_t other : {0, 3, 6, 8, 11, -1}) EXPECT_EQ(DecodeStoredValue(other, "\0x"s), RegValue::Bytes("\0x"s)) << other;
+  for (auto [name, shown] : {std::pair{"pc", ""}, {"pc1", "\\\\pc1"}, {"\\\\server", "\\\\server"}, {"", ""}}) {
+    big.Machine(name);
+    EXPECT_EQ(big.Machine(), shown) << name;
+  }
+}
+
+TEST_F(Registry, WritesKeyOperationsAndAssociationsRaiseTheirNumbersAndTexts) {
+  const std::string key = "Key: '-2147483646',Section: '", set = "Failed to set registry value " + key,
+                    fail = set + "S',Key: 'val' to value: 'text'", del = "Failed to delete registry " + key;
+  const RegValue text = RegValue::Text("text");
+  EXPECT_EQ(Raised([&] { At(HKLM, "S", "val", cRegistry::REG_BINARY).Value(text); }), Error(26001, kNoDescription));
+  for (int32_t type : {0, 6, 8, 11})  // types the class does not write
+    EXPECT_EQ(Raised([&] { At(HKLM, "S", "val", type).Value(text); }), Error(kRegErrWriteFailed, fail)) << type;
+  EXPECT_EQ(Raised([&] { At(HKLM, "\\bad", "val", cRegistry::REG_SZ).Value(text); }),
+            Error(26001, set + "\\bad',Key: 'val' to value: 'text'"));
+  cRegistry remote = At(HKLM, "S", "val", cRegistry::REG_SZ);  // no other machine is reachable
+  remote.Machine("server");
+  EXPECT_EQ(Raised([&] { remote.Value(text); }), Error(26001, fail));
+  EXPECT_FALSE(st::ReadValue(HKLM, "S", "val")) << "no failed write wrote anything";
+
+  const std::string section = "Software\\Morvale Services\\Vantorel\\";
+  cRegistry k = At(HKLM, section, "v", 1);
+  k.Default(RegValue::Number(5));
+  EXPECT_EQ(k.Value(), RegValue::Number(5)) << "a missing value reads as the default";
+  EXPECT_EQ(Raised([&] { k.DeleteKey(); }), Error(26001, del + section));
+  EXPECT_EQ(Raised([&] { k.DeleteValue(); }), Error(26001, "Failed to open key '-2147483646',Section: '" + section + "' for delete access"));
+  EXPECT_TRUE(k.CreateKey() && k.CreateKey()) << "an existing key is simply opened";
+  EXPECT_EQ(Raised([&] { k.DeleteValue(); }), Error(26001, del + section + "',Key: 'v"));
+  k.Value(text);
+  EXPECT_TRUE(k.DeleteValue() && k.Value() == RegValue::Number(5));
+  k.Value(text);  // a key with values and no subkeys goes; one with a subkey stays
+  cRegistry parent = At(HKLM, "Software\\Morvale Services", "");
+  EXPECT_EQ(Raised([&] { parent.DeleteKey(); }), Error(26001, del + "Software\\Morvale Services"));
+  EXPECT_TRUE(k.DeleteKey() && !k.KeyExists() && parent.KeyExists());
+  EXPECT_EQ(Raised([&] { At(cRegistry::HKEY_USERS, "a\\\\b", "").CreateKey(); }), Error(26001, "Failed to create registry Key: 'a\\\\b"));
+  cRegistry r;  // file-type associations, which the program itself does not make
+  EXPECT_EQ(Raised([&] { r.CreateAdditionalEXEAssociations("VT.Data", {}); }),
+            Error(kRegErrNoClass, "Error - attempt to create additional associations before class defined."));
+  r.CreateEXEAssociation("  /opt/vt/app  ", "VT.Data", "VT data", "vtd");
+  EXPECT_EQ(At(cRegistry::HKEY_CLASSES_ROOT, ".vtd", "").Value(), RegValue::Text("VT.Data"));
+  EXPECT_EQ(At(HKLM, "SOFTWARE\\Classes\\VT.Data\\shell\\open\\command", "").Value(), RegValue::Text("\"/opt/vt/app\" \"%1\""));
+  EXPECT_EQ(Raised([&] { r.CreateAdditionalEXEAssociations("VT.Data", {RegValue::Text("a")}); }), Error(kRegErrBadAssociationList,
+            "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command"));
+}
+
+// The helper: another copy of the program, run as `test_store helper MODE ...`. Modes:
+//   save-loop MARKER  saves the two sets of settings in turn for ever, making MARKER after the first
+//   write-many TAG N  writes N values of its own and a shared one, reading each back; exit 1 on a wrong read
+//   close [WAIT_MS]   loads the settings and closes as the window does: prints what the load found and the
+//                     loaded texts, then saves them back; exit 3 when the load could not read the store
+// A refused write exits with 2.
+int Helper(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const long n = argc > 2 ? std::strtol(argv[argc - 1], nullptr, 10) : 0;  // the count or wait, if any
+  try {
+    if (mode == "save-loop" && argc == 3) {
+      SaveData(StateB());
+      std::ofstream(argv[2]) << "saving\n";
+      for (;;) SaveData(StateA()), SaveData(StateB());
+    }
+    for (long i = 0; mode == "write-many" && i < n; ++i) {
+      const std::string name = argv[2] + std::to_string(i), text = "value " + std::to_string(i) + " of " + argv[2];
+      SaveRegSetting(kPath, name, text);
+      SaveRegSetting(kPath, "Shared", text);
+      if (GetRegSetting(kPath, name, "missing") != text) return 1;
+    }
+    if (mode != "close") return mode == "write-many" ? 0 : 64;
+    if (argc == 3) st::testing::SetLockWait(static_cast<int>(n));
+    State s;
+    s.SettingsPath = kPath;
+    const LoadResult r = LoadData(s);
+    static const char* const kKinds[] = {"missing", "read", "unreadable"};
+    std::cout << kKinds[static_cast<int>(r.kind)] << "\n" << Joined(s) << "\n" << r.problems << "\n";
+    if (!r.MaySave()) return std::cout << NotSavedMessage(r) << "\n", 3;
+    SaveData(s);
+    return 0;
+  } catch (const RegistryError& e) {
+    std::cerr << e.number() << " " << e.description() << "\n";
+    return 2;
+  }
+}
+
+int main(int argc, char** argv) {
+  if (argc > 1 && argv[1] == "helper"s) return Helper(argc - 1, argv + 1);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }
