@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <random>
 #include <set>
 #include <sstream>
@@ -448,7 +450,12 @@ TEST_F(Settings, RefusedWritesReachTheCallerWithNumberSourceAndDescription) {
 // A writer killed at any moment leaves a store that opens cleanly with each
 // value either as it was or as it was being written.
 TEST_F(Settings, AWriterKilledMidSaveLeavesEveryValueOldOrNew) {
+  // How long one save takes on this disk (each value waits for its flush),
+  // so that the kills land inside saves however fast or busy the disk is.
+  const auto start = std::chrono::steady_clock::now();
   SaveData(StateA());
+  const long saveUs = std::max<long>(
+      1000, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count());
   const auto a = SavedTexts(StateA()), b = SavedTexts(StateB());
   const fs::path marker = TempRoot() / "saving";
   std::mt19937 rng(20261205);
@@ -459,7 +466,7 @@ TEST_F(Settings, AWriterKilledMidSaveLeavesEveryValueOldOrNew) {
     const pid_t pid = Helper("save-loop", marker);
     for (int waited = 0; waited < 20000 && !fs::exists(marker); ++waited) usleep(1000);
     ASSERT_TRUE(pid > 0 && fs::exists(marker));
-    usleep(rng() % 30000);  // then it is killed at a random moment while saving
+    usleep(static_cast<useconds_t>(rng() % static_cast<unsigned long>(2 * saveUs)));  // killed at a random moment
     int status = kill(pid, SIGKILL);
     EXPECT_TRUE(waitpid(pid, &status, 0) == pid && WIFSIGNALED(status)) << "the helper was still saving";
     st::testing::CloseConnection();  // open afresh, as the next run would
