@@ -90,7 +90,6 @@ TEST(Fit, DefaultImperialMetricAndNoZeroClick) {
   for (const auto& c : cases) {
     State s = c.s;
     Recorder rec;
-    BeginFit(s);
     const FitReport r = RunSearch(s, &rec);
     EXPECT_EQ(r.candidates, c.candidates);
     EXPECT_EQ(rec.candidates, c.candidates[0] + c.candidates[1]);
@@ -100,14 +99,6 @@ TEST(Fit, DefaultImperialMetricAndNoZeroClick) {
                 zr == c.found.zr && std::fabs(cpm - c.found.cpm) < 1e-12) << mv << " " << bc << " " << sh << " " << cpm;
     EXPECT_NEAR(r.bestError, c.error, 0.005);
   }
-  State s = DefaultState();
-  s.MaxDataRange = 7;
-  BeginFit(s);
-  RunSearch(s);
-  const FitFinish f = FinishFit(s);
-  ASSERT_FALSE(f.problem);
-  EXPECT_EQ(f.labels, (std::array<std::string, kRows>{"(52)", "(0)", "(-1)", "(12)", "(32)", "(43)"}));
-  EXPECT_EQ(s.MaxDataRange, 55);
 }
 
 TEST(Fit, ZeroRangeSeedRules) {
@@ -125,27 +116,15 @@ TEST(Fit, ZeroRangeSeedRules) {
     const ZeroRangeGrid z = FirstPassZeroRanges(s);
     EXPECT_EQ(std::tuple(z.trialZR, z.low, z.high), std::tuple(trial, low, high));
   }
-  // Smallest clicks at range 5: zero range 0 is visited but never chosen.
-  State s = WithData({5, 20, 30, 40, 50, 55}, {1, 3, 4, 12, 28, 44});
-  Recorder rec;
-  EXPECT_EQ(RunSearch(s, &rec).candidates[0], 60775);
-  for (const ModelParams& p : rec.improvements) EXPECT_NE(p.zr, 0);
 }
 
 TEST(Fit, AFitBelowHalfAClickEndsTheSearchAtOnce) {
   // With no point ticked every candidate fits perfectly: the very first one wins.
   State s = DefaultState();
   s.Ticked = {0, 0, 0, 0, 0, 0};
-  FitReport r = RunSearch(s);
+  const FitReport r = RunSearch(s);
   EXPECT_EQ(std::tuple(r.stoppedEarly, r.candidates[0], r.candidates[1]), std::tuple(true, 1, 0));
   EXPECT_EQ(Tie(s.Params()), Tie({200, 0.01, 1, 15, 3}));  // zero ranges from |20 - 5|
-  // Data made from a coarse-grid model: found in the coarse pass, fine pass skipped.
-  s = DefaultState();
-  s.Ticked = {1, 1, 1, 0, 0, 0};
-  for (size_t i = 0; i < 3; ++i)
-    s.DataClicks[i] = static_cast<int16_t>(std::lround(ClicksToDial({850, 0.04, 1.5, 30, 6.5}, s.DataRange[i], false)));
-  r = RunSearch(s);
-  EXPECT_TRUE(r.stoppedEarly && r.candidates[1] == 0 && r.candidates[0] < 5525 && r.bestError < 0.5);
 }
 
 TEST(Fit, MatchesTheLiteralLoopsBitForBit) {
@@ -153,7 +132,7 @@ TEST(Fit, MatchesTheLiteralLoopsBitForBit) {
       DefaultState(),
       WithData({10, 20, 30, 40, 50, 55}, {52, 0, 0, 12, 28, 44}, true),
       WithData({10, 20, 30, 40, 50, 55}, {52, 1, 1, 12, 28, 44}),
-      WithData({5, 20, 30, 40, 50, 55}, {1, 3, 4, 12, 28, 44}),
+      WithData({5, 20, 30, 40, 50, 55}, {1, 3, 4, 12, 28, 44}),  // zero range 0 visited, never chosen
   };
   std::mt19937 rng(7);
   for (int k = 0; k < 4; ++k) {

@@ -27,9 +27,8 @@ TEST(Trajectory, WorkedExamplesImperialAndMetric) {
     EXPECT_TRUE(std::isnan(r.clicks) || std::fabs(ClicksToDial(kDefault, r.range, r.metric) - r.clicks) < 0.005);
   }
   EXPECT_NEAR(PathHeight(790, 30, 30, 0.033, 2, true), 0, 1e-12);
-  EXPECT_NEAR(AngleMOA(0, 18, false), 45 * 60, 1e-6);  // divisor 18 inches: tan = 1
-  EXPECT_TRUE(std::isfinite(AngleMOA(0, -2, false)));
-  EXPECT_TRUE(ModelClicks(10, 1.0, 8, false) > 0 && ModelClicks(10, -1.0, 8, true) < 0);
+  // At range 0 the divisor is 18 inches: finite, and tan = 1 for a height of 18.
+  EXPECT_TRUE(std::isfinite(AngleMOA(0, -2, false)) && std::fabs(AngleMOA(0, 18, false) - 45 * 60) < 1e-6);
 }
 
 TEST(Trajectory, ParameterSetsThatCannotBeEvaluatedAreNamed) {
@@ -83,25 +82,22 @@ TEST(Estimate, ExtentsAndLabels) {
   EXPECT_NE(e.problem->find("Muzzle velocity"), std::string::npos);
 }
 
+// Edge cases of the number texts; the everyday ones show in the lists, the
+// CSV text and the collected data points.
 TEST(NumberText, PatternsLeadingNumbersRoundingAndGeneralText) {
   const std::tuple<double, const char*, const char*> formats[] = {
-      {2.5, "0", "3"},     {-2.5, "0", "-3"},        {-1, "0)", "-1)"},   {-3, "(0)", "-(3)"},  {7, "0000", "0007"},
-      {12345, "0000", "12345"}, {0.49999999999999994, "0", "0"},  {-0.4, "(0)", "(0)"},  {1e20, "0", "100000000000000000000"},
-      {kNaN, "0", "NaN"},  {-kInf, "0)", "-Infinity)"}};
+      {2.5, "0", "3"}, {-2.5, "0", "-3"}, {0.49999999999999994, "0", "0"}, {-0.4, "(0)", "(0)"},
+      {12345, "0000", "12345"}, {1e20, "0", "100000000000000000000"}, {kNaN, "0", "NaN"}, {-kInf, "0)", "-Infinity)"}};
   for (const auto& [x, pattern, text] : formats) EXPECT_EQ(FormatNumber(x, pattern), text) << x << " " << pattern;
   const std::pair<std::string, double> leading[] = {
-      {"12abc", 12}, {"abc", 0},   {" 1 2\t3\n", 123}, {"- 5", -5}, {".5x", 0.5},  {"1e3", 1000}, {"1e+", 1},
-      {"+7", 7},     {"-", 0},     {".", 0},           {"12,5", 12}, {"3\r4", 3},  {"\xd9\xa3", 0}, {"1e999", kInf},
-      {"1e-999", 0}, {std::string(5000, '9'), kInf}};
+      {" 1 2\t3\n", 123}, {"- 5", -5}, {"1e+", 1}, {"-", 0}, {".", 0}, {"12,5", 12}, {"3\r4", 3},
+      {"\xd9\xa3", 0}, {"1e999", kInf}, {"1e-999", 0}, {std::string(5000, '9'), kInf}};
   for (const auto& [text, value] : leading) EXPECT_EQ(LeadingNumber(text), value) << text;
-  const std::pair<double, std::optional<int16_t>> rounding[] = {
-      {30.5, 30}, {31.5, 32}, {-2.5, -2}, {32767.4, 32767}, {-32768.5, -32768}, {32767.5, std::nullopt},
-      {-32768.6, std::nullopt}, {kNaN, std::nullopt}, {kInf, std::nullopt}};
+  const std::pair<double, std::optional<int16_t>> rounding[] = {{32767.4, 32767}, {-32768.5, -32768},
+      {32767.5, std::nullopt}, {-32768.6, std::nullopt}, {kNaN, std::nullopt}, {kInf, std::nullopt}};
   for (const auto& [x, n] : rounding) EXPECT_EQ(ToInt16HalfEven(x), n) << x;
-  const std::pair<double, const char*> general[] = {{0.033, "0.033"}, {0.034000000000000004, "0.034"},
-      {7.999999999999999, "8"}, {-2.5, "-2.5"}, {0.00001, "1E-05"}, {1e15, "1E+15"},
-      {123456789012345, "123456789012345"}, {0, "0"}};
+  const std::pair<double, const char*> general[] = {{0.034000000000000004, "0.034"}, {7.999999999999999, "8"},
+      {-2.5, "-2.5"}, {0.00001, "1E-05"}, {1e15, "1E+15"}, {123456789012345, "123456789012345"}, {0, "0"}};
   for (const auto& [x, text] : general) EXPECT_EQ(GeneralText(x), text) << x;
-  EXPECT_EQ(GeneralText(0.033, ','), "0,033");
-  EXPECT_EQ(ShortestText(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(GeneralText(0.033, ',') + " " + ShortestText(0.1 + 0.2), "0,033 0.30000000000000004");
 }

@@ -68,14 +68,6 @@ class Printing : public ::testing::Test {
 QListWidget* List(QWidget& d) { return d.findChild<QListWidget*>("List1"); }
 void Press(QWidget& d, const char* button) { d.findChild<QPushButton*>(button)->click(); }
 
-// A mouse event as the window system delivers it, with the left button.
-void Mouse(QWidget* w, QEvent::Type type, QPoint at = {5, 5}) {
-  const bool down = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
-  QMouseEvent e(type, at, w->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w, &e);
-}
-
 }  // namespace
 
 // On an A4 page with quarter-inch margins, 10 pt body in columns of 6 points:
@@ -163,15 +155,7 @@ TEST_F(Printing, ChooserPrintsOnceAPrinterIsChosenAndPutsTheOldOneBackOtherwise)
   const std::tuple<const char*, void (*)(QDialog&), int> ways[] = {
       {"OK", [](QDialog& d) { Press(d, "cbOK"); }, 0},  // the selected entry becomes current
       {"Enter", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Return); }, 0},
-      {"double-click", [](QDialog& d) {
-         List(d)->doItemsLayout();
-         const QPoint at = List(d)->visualItemRect(List(d)->item(2)).center();
-         for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
-                           QEvent::MouseButtonRelease})
-           Mouse(List(d)->viewport(), type, at);
-       }, 2},
       {"Cancel", [](QDialog& d) { Press(d, "cbCancel"); }, 1},  // the printer current at the start is put back
-      {"close box", [](QDialog& d) { QTest::mouseClick(d.findChild<QWidget*>("btnControl"), Qt::LeftButton); }, 1},
       {"Esc in the list", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Escape); }, 1},
       {"closed by the window system", [](QDialog& d) { d.close(); }, 1},
   };

@@ -13,9 +13,7 @@ if dpkg-query -W -f='${Status}' vantorel 2>/dev/null | grep -q "ok installed"; t
 fi
 work=$(mktemp -d)
 chmod 755 "$work"  # apt reads the package as its own unprivileged user
-xvfb_pid=""
-app_pid=""
-installed=""
+xvfb_pid="" app_pid="" installed=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
