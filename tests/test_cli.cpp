@@ -71,6 +71,7 @@ TEST(Cli, CommandLineConventions) {
       {{"--pdf"}, kExitUsage, "-", "vantorel-fit: --pdf needs a value\n" + hint},
       {With({"--csv="}), kExitUsage, "-", "vantorel-fit: a file name is empty\n" + hint},
       {With({"--model", "790,0.033,2,30"}), kExitUsage, "-", "vantorel-fit: --model takes five numbers"},
+      {With({"--model", "790,0.033,2,30,8,1"}), kExitUsage, "-", "vantorel-fit: --model takes five numbers"},
       {With({"--model", "790,abc,2,30,8"}), kExitUsage, "-", "vantorel-fit: --model takes five numbers"},
       {With({}, "40"), kExitUsage, "-", "vantorel-fit: row 40 is not"},
       {With({}, "40:12:of"), kExitUsage, "-", "vantorel-fit: row 40:12:of ends in :of; the only suffix is :off\n" + hint},

@@ -205,9 +205,7 @@ TEST(RotatedFont, DescriptionFollowsTheSurfaceFont) {
 }
 
 TEST(PrintList, PaddingColourWeightAndSizeOfEveryCell) {
-  const std::tuple<const char*, int, const char*> pads[] = {
-      {"7", 0, "    7"}, {"7", 1, "7    "}, {"7", 2, "7"}, {"", 1, "     "}, {"-(3)", 0, " -(3)"}, {"123456", 1, "123456"}};
-  for (const auto& [text, mode, expected] : pads) EXPECT_EQ(Fancy(text, mode), expected) << text << " " << mode;
+  EXPECT_EQ(Fancy("7", 2) + "|" + Fancy("12345", 0) + "|" + Fancy("123456", 1), "7|12345|123456");  // never cut; padding shows on the PDF page
   // An unticked point (55) is still marked; of two points at one range (20) the first wins.
   // Grey lies outside MinDataRange to MaxDataRange; above 100, 50 rows in 8 point.
   State upTo100 = Estimated(), marked = upTo100, over100 = upTo100;
@@ -218,6 +216,7 @@ TEST(PrintList, PaddingColourWeightAndSizeOfEveryCell) {
   upTo100.MaxDataRange = 100;
   over100.MinDataRange = 2;
   over100.MaxDataRange = 101;
+  over100.MetricUnits = true;
   const std::tuple<const State&, int, double, std::set<int>> cases[] = {
       {marked, 25, 10, {10, 20, 30, 50, 55}}, {upTo100, 25, 10, {10, 20, 30, 40, 50, 55}}, {over100, 50, 8, {10, 20, 30, 40, 50, 55}}};
   for (const auto& [s, rows, points, pointRanges] : cases) {
@@ -235,6 +234,8 @@ TEST(PrintList, PaddingColourWeightAndSizeOfEveryCell) {
         EXPECT_EQ(std::tuple(t.colour, t.font.bold, t.font.size), std::tuple(colour, point, points))
             << "range " << r << " of " << s.MaxDataRange;
     }
+    const std::string head = s.MetricUnits ? "(m)   (Clk)" : "(Yd)   (Clk)";
+    EXPECT_TRUE(std::ranges::any_of(p.calls, [&](const Call& c) { return c.text.find(head) != std::string::npos; }));
     if (&s != &marked) continue;
     EXPECT_EQ(cells.at(20).second.text + "|" + cells.at(50).second.text, "(0)       |-(3)      ");  // point 1's; minus first
     const auto legend = p.calls.end() - 3;  // bold throughout: dark red, black, grey

@@ -68,6 +68,11 @@ class Printing : public ::testing::Test {
 QListWidget* List(QWidget& d) { return d.findChild<QListWidget*>("List1"); }
 void Press(QWidget& d, const char* button) { d.findChild<QPushButton*>(button)->click(); }
 
+void Mouse(QWidget* w, QEvent::Type type, QPoint at = {5, 5}) {  // as the window system delivers it
+  QMouseEvent e(type, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+
 }  // namespace
 
 // On an A4 page with quarter-inch margins, 10 pt body in columns of 6 points:
@@ -91,25 +96,6 @@ TEST_F(Printing, DefaultListLaidOutOnAPdfPage) {
   // Regular and bold faces of a fixed-pitch font.
   const std::string fonts = Shell("pdffonts '" + pdf + "'");
   EXPECT_TRUE(fonts.find("Mono ") != fonts.npos && fonts.find("Mono-Bold") != fonts.npos) << fonts;
-}
-
-TEST_F(Printing, FiftyRowMetricListInEightPointOnOnePage) {
-  State s = DefaultState();
-  s.DataRange[5] = 180;
-  s.DataClicks[5] = 250;
-  s.MetricUnits = true;
-  PseudoCalc(s);
-  // Columns of 4.8 points: the margin is 3.75 of them, 500 twips 5. No empty
-  // line shows above the heads in the smaller body.
-  const auto lines = PrintedList(s, "4.8");
-  ASSERT_EQ(lines.size(), 1u + 2 + 1 + 50 + 2);
-  const std::string indent(9, ' ');
-  EXPECT_EQ(lines[2], indent + "   (m)   (Clk)            (m)   (Clk)            (m)   (Clk)            (m)   (Clk)");
-  // Row n holds ranges n, n + 50, n + 100 and n + 150, 23 characters apart.
-  for (int n = 1; n <= 50; ++n)
-    for (int k = 0; k < 4; ++k)
-      EXPECT_EQ(lines[3 + n].substr(10 + 23 * k, 7), Fancy(std::to_string(n + 50 * k), 0) + " :") << n << " " << k;
-  EXPECT_EQ(lines[33], indent + "    30 : 0    (0)          80 : 3                130 : 20               180 : 44   (250)");
 }
 
 TEST_F(Printing, FailuresComeBackAsMessages) {
@@ -158,6 +144,16 @@ TEST_F(Printing, ChooserPrintsOnceAPrinterIsChosenAndPutsTheOldOneBackOtherwise)
       {"Cancel", [](QDialog& d) { Press(d, "cbCancel"); }, 1},  // the printer current at the start is put back
       {"Esc in the list", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Escape); }, 1},
       {"closed by the window system", [](QDialog& d) { d.close(); }, 1},
+      {"OK with nothing selected: asked for a selection", [](QDialog& d) {
+         List(d)->clearSelection();
+         platform::QueueModalAnswer([](QDialog& m) {
+           EXPECT_EQ(dynamic_cast<QMessageBox&>(m).text() + m.windowTitle(), "Select a PrinterOops ...");
+           m.accept();
+         });
+         Press(d, "cbOK");
+         EXPECT_TRUE(d.isVisible());
+         Press(d, "cbCancel");
+       }, 1},
   };
   for (const auto& [how, leave, current] : ways) {
     SCOPED_TRACE(how);
@@ -183,27 +179,21 @@ TEST_F(Printing, ChooserPrintsOnceAPrinterIsChosenAndPutsTheOldOneBackOtherwise)
       EXPECT_TRUE(fs::remove(pdf));
     }
   }
-  EXPECT_EQ(platform::UnansweredModals(), 0);
+  EXPECT_EQ(std::pair(platform::UnansweredModals(), platform::PendingModalAnswers()), std::pair(0, 0));
 }
 
-TEST_F(Printing, ChooserOkWithoutASelectionAsksForOneAndStaysOpen) {
-  platform::QueueModalAnswer([](QDialog& d) {
-    d.show();
-    List(d)->clearSelection();
-    Press(d, "cbOK");
-    EXPECT_TRUE(d.isVisible());
-    Press(d, "cbCancel");
-  });
-  platform::QueueModalAnswer([](QDialog& d) {
-    auto& box = dynamic_cast<QMessageBox&>(d);
-    EXPECT_EQ(std::tuple(box.windowTitle(), box.text(), box.icon()),
-              std::tuple(QString("Oops ..."), QString("Select a Printer"), QMessageBox::Warning));
-    box.accept();
-  });
+TEST_F(Printing, ChooserCloseBoxLightsUnderTheMouseOnly) {
   frmSelectPrinter& w = SelectPrinterWindow(&main, service, state);
-  EXPECT_EQ(w.ShowModal(), QDialog::Rejected);
-  EXPECT_EQ(platform::PendingModalAnswers(), 0);  // the message was shown
-  EXPECT_EQ(w.geometry().center(), main.geometry().center());
+  QWidget* closeBox = w.findChild<QWidget*>("btnControl");
+  EXPECT_EQ(w.childAt(275, 15), closeBox);  // over the title's end
+  const auto colour = [&] { return closeBox->palette().color(QPalette::Window); };
+  for (auto [elsewhere, after] : {std::pair<QWidget*, QColor>(List(w)->viewport(), QColor(128, 0, 0)),
+                                  {&w, QColor(128, 0, 0)}, {w.findChild<QWidget*>("cbOK"), QColor(255, 0, 0)}}) {
+    Mouse(closeBox, QEvent::MouseMove);
+    EXPECT_EQ(colour(), QColor(255, 0, 0));
+    Mouse(elsewhere, QEvent::MouseMove, {40, 10});
+    EXPECT_EQ(colour(), after) << elsewhere->objectName().toStdString();  // dark red again, but over the buttons
+  }
 }
 
 // The print system end to end: the virtual PDF printer that
