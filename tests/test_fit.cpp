@@ -36,13 +36,13 @@ struct Reference {
   double best = 100000000;
   std::array<long, 2> counts{0, 0};
 
-  bool Pass(State& s, int pass, double zLo, double zHi, double mLo, double mHi, double mStep, double sLo, double sHi,
-            double bLo, double bHi, double bStep, double cLo, double cHi, double sStep, double cStep) {
-    for (double zr = zLo; zr <= zHi; zr += 1)
-      for (double mv = mLo; mv <= mHi; mv += mStep)
-        for (double sh = sLo; sh <= sHi; sh += sStep)
-          for (double bc = bLo; bc <= bHi; bc += bStep)
-            for (double cpm = cLo; cpm <= cHi; cpm += cStep) {
+  using Axis = std::array<double, 3>;  // from, to, step
+  bool Pass(State& s, int pass, Axis z, Axis m, Axis h, Axis b, Axis c) {
+    for (double zr = z[0]; zr <= z[1]; zr += z[2])
+      for (double mv = m[0]; mv <= m[1]; mv += m[2])
+        for (double sh = h[0]; sh <= h[1]; sh += h[2])
+          for (double bc = b[0]; bc <= b[1]; bc += b[2])
+            for (double cpm = c[0]; cpm <= c[1]; cpm += c[2]) {
               ++counts[static_cast<size_t>(pass)];
               if (zr == 0) continue;
               double err = 0;
@@ -65,11 +65,12 @@ struct Reference {
   void Run(State& s) {
     const ZeroRangeGrid z = FirstPassZeroRanges(s);
     const bool m = s.MetricUnits;
-    if (Pass(s, 0, z.low, z.high, m ? 80 : 200, m ? 400 : 1000, m ? 20 : 50, 1, 3, 0.01, 0.05, 0.01, 3, 9, 0.5, 0.5))
+    if (Pass(s, 0, {z.low, z.high, 1}, {m ? 80. : 200, m ? 400. : 1000, m ? 20. : 50}, {1, 3, 0.5}, {0.01, 0.05, 0.01}, {3, 9, 0.5}))
       return;
     const ModelParams c = s.Params();
-    Pass(s, 1, c.zr - 5, c.zr + 5, c.mv - (m ? 10 : 25), c.mv + (m ? 10 : 25), 5, c.sh - 0.25, c.sh + 0.25,
-         c.bc - 0.005, c.bc + 0.005, 0.001, c.cpm - 0.2, c.cpm + 0.2, 0.05, 0.1);
+    const double mr = m ? 10 : 25;
+    Pass(s, 1, {c.zr - 5, c.zr + 5, 1}, {c.mv - mr, c.mv + mr, 5}, {c.sh - 0.25, c.sh + 0.25, 0.05},
+         {c.bc - 0.005, c.bc + 0.005, 0.001}, {c.cpm - 0.2, c.cpm + 0.2, 0.1});
   }
 };
 
