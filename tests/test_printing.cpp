@@ -103,7 +103,9 @@ TEST_F(Printing, FailuresComeBackAsMessages) {
   service.SetPdfPath(bad);
   const std::string cannotWrite = "The file \"" + bad + "\" cannot be written.";
   EXPECT_EQ(Print_List(DefaultState(), *service.StartJob("Vantorel"), "Vantorel"), cannotWrite);
-  EXPECT_EQ(PrintWindowPicture(service, QImage(10, 10, QImage::Format_RGB32), "Vantorel"), cannotWrite);
+  QImage picture(10, 10, QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  EXPECT_EQ(PrintWindowPicture(service, picture, "Vantorel"), cannotWrite);
   // A printer no longer installed: nothing goes to another one.
   auto job = platform::PrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
   job->Print("x");
