@@ -7,37 +7,37 @@ using namespace vantorel;
 
 TEST(Validation, CollectedTextsAndEveryRefusal) {
   const std::string yards = "Ranges must be greater than zero but no greater than 100 Yards.";
-  struct Case {
-    RowTexts ranges, clicks;
-    std::array<int16_t, kRows> ticks;
+  const std::string same = "Same Ranges Specified|Ranges must be be unique:\r\n";
+  const struct {
+    RowTexts ranges;
+    std::string thirdClicks;
+    int unticked;  // -1: none
     bool metric;
-    std::string title, body;  // empty: accepted
+    std::string refusal;  // title|body; empty: accepted
   } cases[] = {
-      {{"10", "20", "30", "200", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "", ""},
-      {{"10", "20", "30", "201", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Range Error", yards},
-      {{"10", "20", "30", "0", "50", "60"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 0, 1, 1}, true, "Range Error",
-       "Ranges must be greater than zero but no greater than 100 Metres."},
-      {{"10", "-5", "30", "40", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Range Error", yards},
-      {{"10", "99999", "30", "40", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Range Error", yards},
-      {{"10", "20", "30", "40", "50", ""}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Range Error", yards},
-      {{"10", "20", "30", "40", "50", "55"}, {"52", "0", "1e9", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false, "Clicks Error",
-       "Clicks must be whole numbers from -32768 to 32767:\r\n(Clicks @ Range #3 ?)"},
-      {{"25", "25", "30", "40", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false,
-       "Same Ranges Specified", "Ranges must be be unique:\r\n(Range #1 = Range #2 ?)"},
-      {{"10", "20", "30", "40", "55", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 1, 1}, false,
-       "Same Ranges Specified", "Ranges must be be unique:\r\n(Range #5 = Range #6 ?)"},
+      {{"10", "20", "30", "200", "50", "55"}, "0", -1, false, ""},
+      {{"10", "20", "30", "201", "50", "55"}, "0", -1, false, "Range Error|" + yards},
+      {{"10", "20", "30", "0", "50", "60"}, "0", 3, true,
+       "Range Error|Ranges must be greater than zero but no greater than 100 Metres."},
+      {{"10", "-5", "30", "40", "50", "55"}, "0", -1, false, "Range Error|" + yards},
+      {{"10", "99999", "30", "40", "50", "55"}, "0", -1, false, "Range Error|" + yards},
+      {{"10", "20", "30", "40", "50", ""}, "0", -1, false, "Range Error|" + yards},
+      {{"10", "20", "30", "40", "50", "55"}, "1e9", -1, false,
+       "Clicks Error|Clicks must be whole numbers from -32768 to 32767:\r\n(Clicks @ Range #3 ?)"},
+      {{"25", "25", "30", "40", "50", "55"}, "0", -1, false, same + "(Range #1 = Range #2 ?)"},
+      {{"10", "20", "30", "40", "55", "55"}, "0", -1, false, same + "(Range #5 = Range #6 ?)"},
       // Equal ranges that are not neighbours, or beside an unticked row, pass.
-      {{"25", "20", "25", "40", "40", "55"}, {"52", "0", "0", "12", "28", "44"}, {1, 1, 1, 1, 0, 1}, false, "", ""},
+      {{"25", "20", "25", "40", "40", "55"}, "0", 4, false, ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.ranges[0] + " " + c.ranges[1] + " " + c.ranges[3] + " " + c.ranges[5] + " " + c.clicks[2]);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ranges[0] + " " + c.ranges[1] + " " + c.ranges[3] + " " + c.ranges[5] + " " + c.thirdClicks);
     State s = DefaultState();
-    s.Ticked = c.ticks;
+    if (c.unticked >= 0) s.Ticked[static_cast<size_t>(c.unticked)] = 0;
     s.MetricUnits = c.metric;
-    RowTexts ranges = c.ranges, clicks = c.clicks;
+    RowTexts ranges = c.ranges, clicks{"52", "0", c.thirdClicks, "12", "28", "44"};
     auto refusal = CollectData(s, ranges, clicks);
     if (!refusal) refusal = Sanity_Check(s);
-    EXPECT_EQ(refusal ? refusal->title + "|" + refusal->body : "", c.title.empty() ? "" : c.title + "|" + c.body);
+    EXPECT_EQ(refusal ? refusal->title + "|" + refusal->body : "", c.refusal);
   }
   EXPECT_EQ(MoreRangesNeeded("Vantorel").body, "Vantorel needs at least three enabled ranges to generate a list.");
 
@@ -58,24 +58,16 @@ TEST(Calculate, RefusalStopsBeforeTheSearchAndHooksRunInOrder) {
     std::string log;
     void Collected(const RowTexts& r, const RowTexts&) override { log += "collected " + r[0] + ";"; }
     void Started() override { log += "started;"; }
-    bool Candidate() override {
-      if (!log.ends_with("candidate;")) log += "candidate;";
-      return true;
-    }
-  };
+    bool Candidate() override { return log.ends_with("candidate;") || (log += "candidate;", true); }
+  } refused, ran;
   State s = DefaultState();
   s.MaxDataRange = 77;
-  Steps refused;
-  Calculation c = CalculateModel(s, {"10.4", "10", "30", "40", "50", "55"}, {"52", "0", "0", "12", "28", "44"}, refused);
-  EXPECT_EQ(c.refused->title, "Same Ranges Specified");
-  EXPECT_EQ(refused.log, "collected 10;");
-  EXPECT_EQ(std::tuple(s.MaxDataRange, s.ModelMV.number()), std::tuple(77, 790.0));
-
-  Steps ran;
+  const RowTexts clicks{"52", "0", "0", "12", "28", "44"};
+  Calculation c = CalculateModel(s, {"10.4", "10", "30", "40", "50", "55"}, clicks, refused);
+  EXPECT_EQ(std::tuple(c.refused->title, refused.log, s.MaxDataRange, s.ModelMV.number()),
+            std::tuple("Same Ranges Specified", "collected 10;", 77, 790.0));
   s.Ticked = {1, 1, 1, 0, 0, 0};
-  c = CalculateModel(s, {"10", "20", "30", "140", "150", "155"}, {"52", "0", "0", "12", "28", "44"}, ran);
+  c = CalculateModel(s, {"10", "20", "30", "140", "150", "155"}, clicks, ran);
   EXPECT_FALSE(c.refused || c.problem());
-  EXPECT_EQ(ran.log, "collected 10;started;candidate;");
-  EXPECT_EQ(s.MaxDataRange, 30);
-  EXPECT_EQ(c.finish.labels[0], "(52)");
+  EXPECT_EQ(std::tuple(ran.log, s.MaxDataRange, c.finish.labels[0]), std::tuple("collected 10;started;candidate;", 30, "(52)"));
 }

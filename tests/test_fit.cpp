@@ -20,30 +20,29 @@ State WithData(std::array<int16_t, kRows> ranges, std::array<int16_t, kRows> cli
   return s;
 }
 
+auto Tie(const ModelParams& p) { return std::tuple(p.mv, p.bc, p.sh, p.zr, p.cpm); }
+
 struct Recorder : FitObserver {
   long candidates = 0;
   std::vector<ModelParams> improvements;
-  bool Candidate() override {
-    ++candidates;
-    return true;
-  }
+  bool Candidate() override { return ++candidates; }
   void Improved(const State& s, double) override { improvements.push_back(s.Params()); }
 };
 
-// The search written exactly as the loops are described, with no shortcuts:
-// used to prove that the fast engine visits and accepts the same candidates.
+// The search written as plain nested loops with no shortcuts: the fast engine
+// must visit and accept exactly the same candidates.
 struct Reference {
   std::vector<ModelParams> improvements;
   double best = 100000000;
   std::array<long, 2> counts{0, 0};
 
-  bool Pass(State& s, int pass, double zLo, double zHi, double mLo, double mHi, double mStep, double sLo, double sHi,
-            double bLo, double bHi, double bStep, double cLo, double cHi, double sStep, double cStep) {
-    for (double zr = zLo; zr <= zHi; zr += 1)
-      for (double mv = mLo; mv <= mHi; mv += mStep)
-        for (double sh = sLo; sh <= sHi; sh += sStep)
-          for (double bc = bLo; bc <= bHi; bc += bStep)
-            for (double cpm = cLo; cpm <= cHi; cpm += cStep) {
+  using Axis = std::array<double, 3>;  // from, to, step
+  bool Pass(State& s, int pass, Axis z, Axis m, Axis h, Axis b, Axis c) {
+    for (double zr = z[0]; zr <= z[1]; zr += z[2])
+      for (double mv = m[0]; mv <= m[1]; mv += m[2])
+        for (double sh = h[0]; sh <= h[1]; sh += h[2])
+          for (double bc = b[0]; bc <= b[1]; bc += b[2])
+            for (double cpm = c[0]; cpm <= c[1]; cpm += c[2]) {
               ++counts[static_cast<size_t>(pass)];
               if (zr == 0) continue;
               double err = 0;
@@ -66,98 +65,58 @@ struct Reference {
   void Run(State& s) {
     const ZeroRangeGrid z = FirstPassZeroRanges(s);
     const bool m = s.MetricUnits;
-    if (Pass(s, 0, z.low, z.high, m ? 80 : 200, m ? 400 : 1000, m ? 20 : 50, 1, 3, 0.01, 0.05, 0.01, 3, 9, 0.5, 0.5))
+    if (Pass(s, 0, {z.low, z.high, 1}, {m ? 80. : 200, m ? 400. : 1000, m ? 20. : 50}, {1, 3, 0.5}, {0.01, 0.05, 0.01}, {3, 9, 0.5}))
       return;
     const ModelParams c = s.Params();
-    Pass(s, 1, c.zr - 5, c.zr + 5, c.mv - (m ? 10 : 25), c.mv + (m ? 10 : 25), 5, c.sh - 0.25, c.sh + 0.25,
-         c.bc - 0.005, c.bc + 0.005, 0.001, c.cpm - 0.2, c.cpm + 0.2, 0.05, 0.1);
+    const double mr = m ? 10 : 25;
+    Pass(s, 1, {c.zr - 5, c.zr + 5, 1}, {c.mv - mr, c.mv + mr, 5}, {c.sh - 0.25, c.sh + 0.25, 0.05},
+         {c.bc - 0.005, c.bc + 0.005, 0.001}, {c.cpm - 0.2, c.cpm + 0.2, 0.1});
   }
 };
 
-void ExpectParams(const State& s, ModelParams want) {
-  const ModelParams p = s.Params();
-  EXPECT_NEAR(p.mv, want.mv, 1e-12);
-  EXPECT_NEAR(p.bc, want.bc, 1e-12);
-  EXPECT_NEAR(p.sh, want.sh, 1e-12);
-  EXPECT_NEAR(p.zr, want.zr, 1e-12);
-  EXPECT_NEAR(p.cpm, want.cpm, 1e-12);
-}
-
 }  // namespace
 
-TEST(Fit, DefaultDataImperial) {
-  State s = DefaultState();
-  Recorder rec;
-  BeginFit(s);
-  const FitReport r = RunSearch(s, &rec);
-  EXPECT_EQ(r.candidates[0], 5525);
-  EXPECT_EQ(r.candidates[1], 66550);
-  EXPECT_EQ(rec.candidates, 5525 + 66550);
-  EXPECT_FALSE(r.stoppedEarly);
-  ExpectParams(s, {775, 0.034, 2.05, 31, 8});
-  EXPECT_NEAR(r.bestError, 5.83, 0.005);
-  const FitFinish f = FinishFit(s);
-  ASSERT_FALSE(f.problem);
-  const std::array<std::string, kRows> labels{"(52)", "(0)", "(-1)", "(12)", "(32)", "(43)"};
-  EXPECT_EQ(f.labels, labels);
-  EXPECT_EQ(s.MaxDataRange, 55);
+TEST(Fit, DefaultImperialMetricAndNoZeroClick) {
+  const struct {
+    State s;
+    std::array<long, 2> candidates;
+    ModelParams found;
+    double error;
+  } cases[] = {
+      {DefaultState(), {5525, 66550}, {775, 0.034, 2.05, 31, 8}, 5.83},
+      {WithData({10, 20, 30, 40, 50, 55}, {52, 0, 0, 12, 28, 44}, true), {5525, 30250}, {390, 0.009, 3.25, 30, 9.1}, 20.80},
+      // No zero click: zero ranges 15 to 25 around the first point with the smallest clicks.
+      {WithData({10, 20, 30, 40, 50, 55}, {52, 1, 1, 12, 28, 44}), {60775, 66550}, {820, 0.026, 1.95, 21, 8.1}, 6.48},
+  };
+  for (const auto& c : cases) {
+    State s = c.s;
+    Recorder rec;
+    const FitReport r = RunSearch(s, &rec);
+    EXPECT_EQ(r.candidates, c.candidates);
+    EXPECT_EQ(rec.candidates, c.candidates[0] + c.candidates[1]);
+    EXPECT_FALSE(r.stoppedEarly);
+    const auto [mv, bc, sh, zr, cpm] = Tie(s.Params());
+    EXPECT_TRUE(mv == c.found.mv && std::fabs(bc - c.found.bc) < 1e-12 && std::fabs(sh - c.found.sh) < 1e-12 &&
+                zr == c.found.zr && std::fabs(cpm - c.found.cpm) < 1e-12) << mv << " " << bc << " " << sh << " " << cpm;
+    EXPECT_NEAR(r.bestError, c.error, 0.005);
+  }
 }
 
-TEST(Fit, DefaultDataMetric) {
-  State s = WithData({10, 20, 30, 40, 50, 55}, {52, 0, 0, 12, 28, 44}, true);
-  const FitReport r = RunSearch(s);
-  EXPECT_EQ(r.candidates[0], 5525);
-  EXPECT_EQ(r.candidates[1], 30250);
-  ExpectParams(s, {390, 0.009, 3.25, 30, 9.1});
-  EXPECT_NEAR(r.bestError, 20.80, 0.005);
-}
-
-TEST(Fit, NoZeroClickSearchesAroundTheSmallestClicks) {
-  State s = WithData({10, 20, 30, 40, 50, 55}, {52, 1, 1, 12, 28, 44});
-  const ZeroRangeGrid z = FirstPassZeroRanges(s);
-  EXPECT_EQ(z.trialZR, 20);  // the first of two points with absolute clicks 1
-  EXPECT_EQ(z.low, 15);
-  EXPECT_EQ(z.high, 25);
-  const FitReport r = RunSearch(s);
-  EXPECT_EQ(r.candidates[0], 60775);
-  EXPECT_EQ(r.candidates[1], 66550);
-  ExpectParams(s, {820, 0.026, 1.95, 21, 8.1});
-  EXPECT_NEAR(r.bestError, 6.48, 0.005);
-}
-
-TEST(Fit, ZeroRangeGuessRules) {
-  // The highest-numbered ticked zero-click point fixes the zero range.
-  State s = WithData({10, 20, 30, 40, 50, 55}, {0, 5, 0, 12, 0, 44});
-  s.Ticked[4] = 0;
-  ZeroRangeGrid z = FirstPassZeroRanges(s);
-  EXPECT_EQ(z.trialZR, 30);
-  EXPECT_EQ(z.low, 30);
-  EXPECT_EQ(z.high, 30);
-
-  // Without one, every point counts, ticked or not; |3 - 5| .. 3 + 5.
-  s = WithData({40, 3, 30, 50, 60, 70}, {12, -2, 5, 9, 2, 20});
-  s.Ticked[1] = 0;
-  z = FirstPassZeroRanges(s);
-  EXPECT_EQ(z.trialZR, 3);
-  EXPECT_EQ(z.low, 2);
-  EXPECT_EQ(z.high, 8);
-
-  // Nothing below 999 clicks: no zero range at all.
-  s = WithData({10, 20, 30, 40, 50, 60}, {999, -999, 1500, 2000, 3000, -32768});
-  z = FirstPassZeroRanges(s);
-  EXPECT_EQ(z.trialZR, 0);
-  EXPECT_EQ(z.low, 0);
-  EXPECT_EQ(z.high, 0);
-}
-
-TEST(Fit, ZeroRangeZeroCandidatesAreVisitedButNeverChosen) {
-  // Smallest clicks at range 5: the coarse zero ranges run from 0 to 10.
-  State s = WithData({5, 20, 30, 40, 50, 55}, {1, 3, 4, 12, 28, 44});
-  Recorder rec;
-  const FitReport r = RunSearch(s, &rec);
-  EXPECT_EQ(r.candidates[0], 60775);
-  EXPECT_EQ(rec.candidates, r.candidates[0] + r.candidates[1]);
-  for (const ModelParams& p : rec.improvements) EXPECT_NE(p.zr, 0);
+TEST(Fit, ZeroRangeSeedRules) {
+  State tickedZero = WithData({10, 20, 30, 40, 50, 55}, {0, 5, 0, 12, 0, 44});
+  tickedZero.Ticked[4] = 0;  // the highest-numbered ticked zero-click point fixes it
+  State nearest = WithData({40, 3, 30, 50, 60, 70}, {12, -2, 5, 9, 2, 20});
+  nearest.Ticked[1] = 0;  // without one every point counts, ticked or not: |3 - 5| .. 3 + 5
+  const std::tuple<State, int, int, int> cases[] = {
+      {tickedZero, 30, 30, 30},
+      {nearest, 3, 2, 8},
+      {WithData({10, 20, 30, 40, 50, 55}, {52, 1, 1, 12, 28, 44}), 20, 15, 25},  // the first of two
+      {WithData({10, 20, 30, 40, 50, 60}, {999, -999, 1500, 2000, 3000, -32768}), 0, 0, 0},  // none below 999
+  };
+  for (const auto& [s, trial, low, high] : cases) {
+    const ZeroRangeGrid z = FirstPassZeroRanges(s);
+    EXPECT_EQ(std::tuple(z.trialZR, z.low, z.high), std::tuple(trial, low, high));
+  }
 }
 
 TEST(Fit, AFitBelowHalfAClickEndsTheSearchAtOnce) {
@@ -165,25 +124,8 @@ TEST(Fit, AFitBelowHalfAClickEndsTheSearchAtOnce) {
   State s = DefaultState();
   s.Ticked = {0, 0, 0, 0, 0, 0};
   const FitReport r = RunSearch(s);
-  EXPECT_TRUE(r.stoppedEarly);
-  EXPECT_EQ(r.candidates[0], 1);
-  EXPECT_EQ(r.candidates[1], 0);
-  ExpectParams(s, {200, 0.01, 1, 15, 3});  // zero ranges from |20 - 5|: range 20 has 0 clicks
-
-  // Data made from a coarse-grid model: found in the coarse pass, fine pass skipped.
-  State made = DefaultState();
-  made.Ticked = {1, 1, 1, 0, 0, 0};
-  const ModelParams truth{850, 0.04, 1.5, 30, 6.5};
-  for (size_t i = 0; i < 3; ++i)
-    made.DataClicks[i] = static_cast<int16_t>(std::lround(ClicksToDial(truth, made.DataRange[i], false)));
-  double rounding = 0;
-  for (size_t i = 0; i < 3; ++i) rounding += std::fabs(made.DataClicks[i] - ClicksToDial(truth, made.DataRange[i], false));
-  ASSERT_LT(rounding, 0.5);
-  const FitReport r2 = RunSearch(made);
-  EXPECT_TRUE(r2.stoppedEarly);
-  EXPECT_EQ(r2.candidates[1], 0);
-  EXPECT_LT(r2.candidates[0], 5525);
-  EXPECT_LT(r2.bestError, 0.5);
+  EXPECT_EQ(std::tuple(r.stoppedEarly, r.candidates[0], r.candidates[1]), std::tuple(true, 1, 0));
+  EXPECT_EQ(Tie(s.Params()), Tie({200, 0.01, 1, 15, 3}));  // zero ranges from |20 - 5|
 }
 
 TEST(Fit, MatchesTheLiteralLoopsBitForBit) {
@@ -191,7 +133,7 @@ TEST(Fit, MatchesTheLiteralLoopsBitForBit) {
       DefaultState(),
       WithData({10, 20, 30, 40, 50, 55}, {52, 0, 0, 12, 28, 44}, true),
       WithData({10, 20, 30, 40, 50, 55}, {52, 1, 1, 12, 28, 44}),
-      WithData({5, 20, 30, 40, 50, 55}, {1, 3, 4, 12, 28, 44}),
+      WithData({5, 20, 30, 40, 50, 55}, {1, 3, 4, 12, 28, 44}),  // zero range 0 visited, never chosen
   };
   std::mt19937 rng(7);
   for (int k = 0; k < 4; ++k) {
@@ -214,13 +156,7 @@ TEST(Fit, MatchesTheLiteralLoopsBitForBit) {
     EXPECT_EQ(r.candidates, ref.counts);
     EXPECT_EQ(r.bestError, ref.best);
     ASSERT_EQ(rec.improvements.size(), ref.improvements.size());
-    for (size_t i = 0; i < ref.improvements.size(); ++i) {
-      EXPECT_EQ(rec.improvements[i].mv, ref.improvements[i].mv);
-      EXPECT_EQ(rec.improvements[i].bc, ref.improvements[i].bc);
-      EXPECT_EQ(rec.improvements[i].sh, ref.improvements[i].sh);
-      EXPECT_EQ(rec.improvements[i].zr, ref.improvements[i].zr);
-      EXPECT_EQ(rec.improvements[i].cpm, ref.improvements[i].cpm);
-    }
+    for (size_t i = 0; i < ref.improvements.size(); ++i) EXPECT_EQ(Tie(rec.improvements[i]), Tie(ref.improvements[i]));
   }
 }
 
@@ -231,8 +167,7 @@ TEST(Fit, NonsenseStartingModelIsRefusedNotLoopedOn) {
   s.Ticked[0] = 0;
   s.ModelMV = Variant::Text("1e20", 1e20);
   const FitReport r = RunSearch(s);
-  EXPECT_EQ(r.candidates[0], 0);
-  EXPECT_FALSE(r.improved);
+  EXPECT_EQ(std::pair(r.candidates[0], r.improved), std::pair(0L, false));
   ASSERT_TRUE(r.problem);
   EXPECT_NE(r.problem->find("cannot be set up"), std::string::npos);
 }

@@ -1,14 +1,19 @@
-// The graph and the rotated text, drawn on a surface that records every call.
+// The graph, the rotated text and the printed list's colours and fonts, drawn
+// on a surface that records every call. Where the printed texts land is read
+// back from a PDF page in test_printing.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "model/clicktable.h"
 #include "model/trajectory.h"
 #include "output/graph.h"
+#include "output/printlist.h"
 #include "output/rotatedtext.h"
 
 using namespace vantorel;
@@ -27,7 +32,7 @@ struct Call {
 };
 
 // Text 45 twips a character and 195 a line; points and lines move the position, text does not.
-class Recorder : public platform::Surface {
+class Recorder : public platform::PrinterSurface {
  public:
   Recorder(double w, double h) : w_(w), h_(h) { fore_ = 0x123456; }  // an unusual colour, to be seen passed on
   std::vector<Call> calls;
@@ -40,16 +45,19 @@ class Recorder : public platform::Surface {
   double ScaleHeight() const override { return h_; }
   void Cls() override { Add({Call::Cls}, 0, 0); }
   void Line(double a, double b, double x, double y, Colour c) override { Add({Call::Line, a, b, x, y, c}, x, y); }
-  void Box(double, double, double, double, Colour) override { ADD_FAILURE() << "the graph draws no rectangle"; }
+  void Box(double, double, double, double, Colour) override { ADD_FAILURE() << "no rectangles are drawn"; }
   void PSet(double x, double y, Colour c) override { Add({Call::PSet, x, y, 0, 0, c}, x, y); }
   void Circle(double x, double y, double r, Colour c) override { Add({Call::Circle, x, y, r, 0, c}, curX_, curY_); }
   double TextWidth(std::string_view t) const override { return 45.0 * static_cast<double>(t.size()); }
   double TextHeight(std::string_view) const override { return 195; }
-  void Print(std::string_view t, bool) override { Add({Call::Print, curX_, curY_, 0, 0, fore_, std::string(t)}, curX_, curY_); }
+  void Print(std::string_view t, bool) override {
+    Add({Call::Print, curX_, curY_, 0, 0, fore_, std::string(t), surfaceFont_}, curX_, curY_);
+  }
   void PrintRotated(std::string_view t, const FontSpec& f, double px, int angle) override {
     Add({Call::Rotated, curX_, curY_, px, static_cast<double>(angle), fore_, std::string(t), f}, curX_, curY_);
   }
   int DpiY() const override { return 96; }
+  std::optional<std::string> EndDoc() override { return std::nullopt; }
 
  private:
   void Add(Call c, double x, double y) {
@@ -61,7 +69,7 @@ class Recorder : public platform::Surface {
   double w_, h_;
 };
 
-constexpr Colour kGrey = 0x808080, kRed = 0x0000FF;
+constexpr Colour kGrey = 0x808080, kRed = 0x0000FF, kBlack = 0, kDarkRed = 0x000080;
 constexpr double kXs = 5430.0 / 65, kYs = 2565.0 / 90;  // twips per yard and per click, default data
 double Round(double v) { return std::round(v * 1e6) / 1e6; }
 std::vector<double> Steps(double from, double to, double step) {  // from, from + step, ..., to
@@ -97,7 +105,7 @@ State Estimated(int maxRange = 0, std::array<int16_t, kRows> ticked = {1, 1, 1, 
 }  // namespace
 
 // The default data: six ticked points, MaxDataRange 55, MaxDataClicks 52, MinTableClicks -2.
-TEST(GraphDefault, ExtentsGridMarkersAndCurve) {
+TEST(Graph, DefaultExtentsGridMarkersCurveAndLabels) {
   const State s = Estimated();
   const Graph gr(s);
   const GraphScale& g = gr.g;
@@ -123,18 +131,13 @@ TEST(GraphDefault, ExtentsGridMarkersAndCurve) {
   const auto pset = std::ranges::find(gr.p5.calls, Call::PSet, &Call::kind);
   ASSERT_EQ(gr.p5.calls.end() - pset, 62);
   EXPECT_EQ(std::tuple(std::pair(pset->x1, pset->y1), pset->width, pset->colour), std::tuple(at(5), 2, 255u));
-  for (int r = 5; r <= 65; ++r) {
-    const Call& c = pset[r - 4];
-    EXPECT_EQ(std::tuple(c.kind, c.width, c.colour, std::pair(c.x1, c.y1), std::pair(c.x2, c.y2)),
+  for (int r = 5; r <= 65; ++r)
+    EXPECT_EQ(std::tuple(pset[r - 4].kind, pset[r - 4].width, pset[r - 4].colour, std::pair(pset[r - 4].x1, pset[r - 4].y1),
+                         std::pair(pset[r - 4].x2, pset[r - 4].y2)),
               std::tuple(Call::Line, 2, 255u, at(std::max(r - 1, 5)), at(r))) << "range " << r;
-  }
-}
-
-TEST(GraphDefault, TitlesAndLabelsOnP0) {
-  const Graph gr(Estimated());
-  const auto p = gr.p0.Of(Call::Print);
-  // Titles centred over the plotting box; range labels 0 to 60 below it, centred on their range plus 30;
+  // On P0: titles centred over the box; range labels 0 to 60 below it, centred on their range plus 30;
   // clicks labels -20 to 70 centred on their height, right-aligned 90 twips left of the box and 360 past it.
+  const auto p = gr.p0.Of(Call::Print);
   auto starts = [&](int i, const std::string& text, double x, double y, double align) {  // 0.5 centred, 1 right
     const double left = x - align * 45 * static_cast<double>(text.size());
     EXPECT_EQ(std::tuple(p.at(i).text, Round(p[i].x1), Round(p[i].y1)), std::tuple(text, Round(left), Round(y))) << i;
@@ -154,7 +157,7 @@ TEST(GraphDefault, TitlesAndLabelsOnP0) {
   EXPECT_EQ(m[0].text + "|" + m[8].text, "Graph showing Clicks v. Range (m)|Range (m)");
 }
 
-TEST(GraphCases, AxesFollowTheData) {
+TEST(Graph, AxesFollowTheDataAndStayBounded) {
   // Range labels every 10 yards up to 100, every 20 above; the grid counts back in fives from the right-hand
   // edge (with 53, at 58, ..., 3); the curve runs from 5 to the edge; only a tick of 1 makes a circle.
   using Case = std::tuple<State, double, double, double, double, size_t>;  // xMax, last grid, last label, step
@@ -171,9 +174,6 @@ TEST(GraphCases, AxesFollowTheData) {
     EXPECT_EQ(std::ranges::count(gr.p5.calls, 2, &Call::width), xMax - 3);  // the curve's point and segments
     EXPECT_EQ(gr.p5.Of(Call::Circle).size(), circles);
   }
-}
-
-TEST(GraphCases, OddStateStaysBoundedAndPassesNonFiniteClicksOn) {
   // Extents held to what 16-bit data gives; a model without finite clicks hands its points on to the surface.
   State s = Estimated();
   s.MaxDataRange = s.MaxDataClicks = INT32_MAX;
@@ -202,4 +202,44 @@ TEST(RotatedFont, DescriptionFollowsTheSurfaceFont) {
   const LogFont ansi = RotatedFontFor(FontSpec{"Caf\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5", 8}, 96, 0);
   EXPECT_EQ(std::string(ansi.faceName.data(), 10), std::string("Caf\xE9 \x80 ?") + '\0' + ' ');
   EXPECT_EQ(FaceNameOf(ansi), "Caf\xC3\xA9 \xE2\x82\xAC ?");
+}
+
+TEST(PrintList, PaddingColourWeightAndSizeOfEveryCell) {
+  EXPECT_EQ(Fancy("7", 2) + "|" + Fancy("12345", 0) + "|" + Fancy("123456", 1), "7|12345|123456");  // never cut; padding shows on the PDF page
+  // An unticked point (55) is still marked; of two points at one range (20) the first wins.
+  // Grey lies outside MinDataRange to MaxDataRange; above 100, 50 rows in 8 point.
+  State upTo100 = Estimated(), marked = upTo100, over100 = upTo100;
+  marked.Ticked[5] = 0;
+  marked.DataRange[3] = 20;
+  marked.DataClicks[3] = marked.DataClicks[4] = -3;
+  PseudoCalc(marked);
+  upTo100.MaxDataRange = 100;
+  over100.MinDataRange = 2;
+  over100.MaxDataRange = 101;
+  over100.MetricUnits = true;
+  const std::tuple<const State&, int, double, std::set<int>> cases[] = {
+      {marked, 25, 10, {10, 20, 30, 50, 55}}, {upTo100, 25, 10, {10, 20, 30, 40, 50, 55}}, {over100, 50, 8, {10, 20, 30, 40, 50, 55}}};
+  for (const auto& [s, rows, points, pointRanges] : cases) {
+    Recorder p(11000, 15500);
+    ASSERT_EQ(Print_List(s, p, "Vantorel"), std::nullopt);
+    // By range: the text that carries it and the one after it (the measured clicks or blanks).
+    std::map<int, std::pair<Call, Call>> cells;
+    for (auto t = p.calls.begin(); t + 1 < p.calls.end(); ++t)
+      if (t->kind == Call::Print && t->text.find(" : ") != std::string::npos) cells[std::stoi(t->text)] = {t[0], t[1]};
+    ASSERT_EQ(cells.size(), 4u * rows);
+    for (const auto& [r, cell] : cells) {
+      const bool point = pointRanges.count(r) > 0;
+      const Colour colour = point ? kDarkRed : (r < s.MinDataRange || r > s.MaxDataRange) ? kGrey : kBlack;
+      for (const Call& t : {cell.first, cell.second})
+        EXPECT_EQ(std::tuple(t.colour, t.font.bold, t.font.size), std::tuple(colour, point, points))
+            << "range " << r << " of " << s.MaxDataRange;
+    }
+    const std::string head = s.MetricUnits ? "(m)   (Clk)" : "(Yd)   (Clk)";
+    EXPECT_TRUE(std::ranges::any_of(p.calls, [&](const Call& c) { return c.text.find(head) != std::string::npos; }));
+    if (&s != &marked) continue;
+    EXPECT_EQ(cells.at(20).second.text + "|" + cells.at(50).second.text, "(0)       |-(3)      ");  // point 1's; minus first
+    const auto legend = p.calls.end() - 3;  // bold throughout: dark red, black, grey
+    for (auto [i, colour] : {std::pair(0, kDarkRed), {1, kBlack}, {2, kGrey}})
+      EXPECT_EQ(std::pair(legend[i].colour, legend[i].font.bold), std::pair(colour, true)) << i;
+  }
 }

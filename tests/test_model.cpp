@@ -1,119 +1,103 @@
+// The model, the click table, the estimate and the number texts they use.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "model/clicktable.h"
+#include "model/numtext.h"
 #include "model/trajectory.h"
 
 using namespace vantorel;
 
 namespace {
 const ModelParams kDefault{790, 0.033, 2, 30, 8};
-
-double Height(double range, bool metric) { return PathHeight(790, 30, range, 0.033, 2, metric); }
+const double kInf = std::numeric_limits<double>::infinity(), kNaN = std::nan("");
 }  // namespace
 
-TEST(Trajectory, ImperialWorkedExample) {
-  struct Row { double range, height, clicks; };
-  const Row rows[] = {{1, -1.85, 939.65}, {10, -0.71, 52.02}, {20, -0.03, 1.20},   {30, 0, 0},
-                      {40, -0.67, 12.63}, {50, -2.10, 31.70}, {55, -3.11, 42.81}, {100, -22.73, 172.74},
-                      {200, -163.56, 623.10}};
+TEST(Trajectory, WorkedExamplesImperialAndMetric) {
+  struct Row { bool metric; double range, height, clicks; };
+  const Row rows[] = {{0, 1, -1.85, 939.65},   {0, 10, -0.71, 52.02},   {0, 20, -0.03, 1.20}, {0, 30, 0, 0},
+                      {0, 40, -0.67, 12.63},   {0, 55, -3.11, 42.81},   {0, 200, -163.56, 623.10},
+                      {0, 0, -2, kNaN},        {1, 10, kNaN, 30.31},    {1, 20, kNaN, 6.51},  {1, 30, 0, kNaN},
+                      {1, 40, kNaN, -1.92},    {1, 100, kNaN, 9.07},    {1, 0, -2, kNaN}};
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.range);
-    EXPECT_NEAR(Height(r.range, false), r.height, 0.005);
-    EXPECT_NEAR(ClicksToDial(kDefault, r.range, false), r.clicks, 0.005);
+    SCOPED_TRACE(std::to_string(r.metric) + " " + std::to_string(r.range));
+    EXPECT_TRUE(std::isnan(r.height) || std::fabs(PathHeight(790, 30, r.range, 0.033, 2, r.metric) - r.height) < 0.005);
+    EXPECT_TRUE(std::isnan(r.clicks) || std::fabs(ClicksToDial(kDefault, r.range, r.metric) - r.clicks) < 0.005);
   }
-  EXPECT_NEAR(Height(30, false), 0, 1e-12);
-  EXPECT_DOUBLE_EQ(Height(0, false), -2);
-}
-
-TEST(Trajectory, MetricWorkedExample) {
-  EXPECT_NEAR(ClicksToDial(kDefault, 10, true), 30.31, 0.005);
-  EXPECT_NEAR(ClicksToDial(kDefault, 20, true), 6.51, 0.005);
-  EXPECT_NEAR(ClicksToDial(kDefault, 40, true), -1.92, 0.005);
-  EXPECT_NEAR(ClicksToDial(kDefault, 100, true), 9.07, 0.005);
-  EXPECT_NEAR(Height(30, true), 0, 1e-12);
-  EXPECT_NEAR(Height(0, true), -2, 1e-12);
-}
-
-TEST(Trajectory, AngleKeepsTheSignOfTheHeightAndIsFiniteAtRangeZero) {
-  EXPECT_TRUE(std::isfinite(AngleMOA(0, -2, false)));
-  EXPECT_NEAR(AngleMOA(0, 18, false), 45 * 60, 1e-6);  // divisor 18 inches: tan = 1
-  EXPECT_GT(ModelClicks(10, 1.0, 8, false), 0);
-  EXPECT_LT(ModelClicks(10, -1.0, 8, true), 0);
+  EXPECT_NEAR(PathHeight(790, 30, 30, 0.033, 2, true), 0, 1e-12);
+  // At range 0 the divisor is 18 inches: finite, and tan = 1 for a height of 18.
+  EXPECT_TRUE(std::isfinite(AngleMOA(0, -2, false)) && std::fabs(AngleMOA(0, 18, false) - 45 * 60) < 1e-6);
 }
 
 TEST(Trajectory, ParameterSetsThatCannotBeEvaluatedAreNamed) {
-  EXPECT_FALSE(ModelProblem(kDefault, false));
-  EXPECT_FALSE(ModelProblem(kDefault, true));
-  const double nan = std::nan("");
-  const ModelParams bad[] = {{0, 0.033, 2, 30, 8},  {nan, 0.033, 2, 30, 8}, {790, 0, 2, 30, 8},
-                             {790, 0.033, 2, 0, 8}, {790, 0.033, nan, 30, 8}, {790, 0.033, 2, 30, INFINITY},
+  EXPECT_FALSE(ModelProblem(kDefault, false) || ModelProblem(kDefault, true));
+  const ModelParams bad[] = {{0, 0.033, 2, 30, 8},  {kNaN, 0.033, 2, 30, 8}, {790, 0, 2, 30, 8},
+                             {790, 0.033, 2, 0, 8}, {790, 0.033, kNaN, 30, 8}, {790, 0.033, 2, 30, kInf},
                              {790, 1e-6, 2, 30, 8}};  // exp(30 / 0.0115) overflows
   for (const ModelParams& p : bad) EXPECT_TRUE(ModelProblem(p, false)) << p.mv << " " << p.bc << " " << p.zr;
   EXPECT_NE(ModelProblem(bad[2], false)->find("Ballistic coefficient"), std::string::npos);
 }
 
-TEST(ClickTable, DefaultParametersGiveTheKnownTable) {
+TEST(ClickTable, DefaultTableAndAFailedRebuildLeavesItAsItWas) {
   State s = DefaultState();
   ASSERT_FALSE(Fill_Array(s));
-  const std::pair<int, int> expected[] = {{1, 940}, {10, 52}, {20, 1},   {30, 0},  {40, 13},
-                                          {50, 32}, {55, 43}, {100, 173}, {200, 623}};
+  const std::pair<int, int> expected[] = {{1, 940}, {10, 52}, {20, 1}, {30, 0}, {55, 43}, {100, 173}, {200, 623}};
   for (auto [range, clicks] : expected) EXPECT_EQ(*TableEntry(s, range), clicks) << range;
   EXPECT_EQ(s.MinTableClicks, -2);
   for (int r = 201; r <= 251; ++r) EXPECT_EQ(*TableEntry(s, r), 0);
-  EXPECT_FALSE(TableEntry(s, 0));
-  EXPECT_FALSE(TableEntry(s, 252));
-}
-
-TEST(ClickTable, AFailedRebuildLeavesTheTableAsItWas) {
-  State s = DefaultState();
-  ASSERT_FALSE(Fill_Array(s));
+  EXPECT_FALSE(TableEntry(s, 0) || TableEntry(s, 252));
   const auto before = s.ClickTable;
-  s.ModelBC = Variant::Text("abc", std::nan(""));
+  s.ModelBC = Variant::Text("abc", kNaN);
   EXPECT_TRUE(Fill_Array(s));
   s.SetParams({790, 0.033, 2, 30, 1e6});  // 940 clicks at 1 yard times 125000: beyond 16 bits
-  auto problem = Fill_Array(s);
+  const auto problem = Fill_Array(s);
   ASSERT_TRUE(problem);
   EXPECT_NE(problem->find("range 1 "), std::string::npos);
-  EXPECT_EQ(s.ClickTable, before);
-  EXPECT_EQ(s.MinTableClicks, -2);
+  EXPECT_EQ(std::pair(s.ClickTable, s.MinTableClicks), std::pair(before, -2));
 }
 
-TEST(Estimate, DefaultDataSetsExtentsAndLabels) {
+TEST(Estimate, ExtentsAndLabels) {
   State s = DefaultState();
-  const Estimate e = PseudoCalc(s);
-  ASSERT_FALSE(e.problem);
-  EXPECT_EQ(s.MaxDataRange, 55);
-  EXPECT_EQ(s.MinDataRange, 10);
-  EXPECT_EQ(s.MaxDataClicks, 52);
-  const char* labels[] = {"(52)", "(1)", "(0)", "(13)", "(32)", "(43)"};
-  for (int i = 0; i < kRows; ++i) EXPECT_EQ(e.labels[static_cast<size_t>(i)], labels[i]);
-}
-
-TEST(Estimate, UntickedAndOutOfTablePointsKeepTheirLabels) {
-  State s = DefaultState();
-  s.Ticked = {0, 0, 0, 0, 0, 0};
   Estimate e = PseudoCalc(s);
-  EXPECT_EQ(s.MaxDataRange, 0);
-  EXPECT_EQ(s.MinDataRange, 200);
-  EXPECT_EQ(s.MaxDataClicks, 0);
+  ASSERT_FALSE(e.problem);
+  EXPECT_EQ(std::tuple(s.MaxDataRange, s.MinDataRange, s.MaxDataClicks), std::tuple(55, 10, 52));
+  EXPECT_EQ(e.labels, (std::array<std::optional<std::string>, kRows>{"(52)", "(1)", "(0)", "(13)", "(32)", "(43)"}));
+  s.Ticked = {0, 0, 0, 0, 0, 0};
+  e = PseudoCalc(s);
+  EXPECT_EQ(std::tuple(s.MaxDataRange, s.MinDataRange, s.MaxDataClicks), std::tuple(0, 200, 0));
   for (const auto& l : e.labels) EXPECT_FALSE(l);
-
   s.Ticked = {1, 2, 1, 1, 1, 1};  // a greyed box does not count as ticked
   s.DataRange[0] = 300;           // loaded from the settings, never validated
   s.DataRange[2] = 230;
   e = PseudoCalc(s);
   EXPECT_EQ(s.MaxDataRange, 300);
-  EXPECT_FALSE(e.labels[0]);
-  EXPECT_FALSE(e.labels[1]);
+  EXPECT_FALSE(e.labels[0] || e.labels[1]);
   EXPECT_EQ(e.labels[2], "(0)");  // ranges 201 to 251 read the untouched entry 0
-}
-
-TEST(Estimate, ANonNumericSavedParameterIsReportedNotUsed) {
-  State s = DefaultState();
-  s.ModelMV = Variant::Text("fast", std::nan(""));
-  const Estimate e = PseudoCalc(s);
+  s = DefaultState();
+  s.ModelMV = Variant::Text("fast", kNaN);
+  e = PseudoCalc(s);
   ASSERT_TRUE(e.problem);
   EXPECT_NE(e.problem->find("Muzzle velocity"), std::string::npos);
+}
+
+// Edge cases of the number texts; the everyday ones show in the lists, the
+// CSV text and the collected data points.
+TEST(NumberText, PatternsLeadingNumbersRoundingAndGeneralText) {
+  const std::tuple<double, const char*, const char*> formats[] = {
+      {2.5, "0", "3"}, {-2.5, "0", "-3"}, {0.49999999999999994, "0", "0"}, {-0.4, "(0)", "(0)"},
+      {12345, "0000", "12345"}, {1e20, "0", "100000000000000000000"}, {kNaN, "0", "NaN"}, {-kInf, "0)", "-Infinity)"}};
+  for (const auto& [x, pattern, text] : formats) EXPECT_EQ(FormatNumber(x, pattern), text) << x << " " << pattern;
+  const std::pair<std::string, double> leading[] = {
+      {" 1 2\t3\n", 123}, {"- 5", -5}, {"1e", 1}, {"1e+", 1}, {"-", 0}, {".", 0}, {"12,5", 12}, {"3\r4", 3},
+      {"\xd9\xa3", 0}, {"1e999", kInf}, {"1e-999", 0}, {std::string(5000, '9'), kInf}};
+  for (const auto& [text, value] : leading) EXPECT_EQ(LeadingNumber(text), value) << text;
+  const std::pair<double, std::optional<int16_t>> rounding[] = {{32767.4, 32767}, {-32768.5, -32768},
+      {32767.5, std::nullopt}, {-32768.6, std::nullopt}, {kNaN, std::nullopt}, {kInf, std::nullopt}};
+  for (const auto& [x, n] : rounding) EXPECT_EQ(ToInt16HalfEven(x), n) << x;
+  const std::pair<double, const char*> general[] = {{0.034000000000000004, "0.034"}, {7.999999999999999, "8"},
+      {-2.5, "-2.5"}, {0.00001, "1E-05"}, {1e15, "1E+15"}, {123456789012345, "123456789012345"}, {0, "0"}};
+  for (const auto& [x, text] : general) EXPECT_EQ(GeneralText(x), text) << x;
+  EXPECT_EQ(GeneralText(0.033, ',') + " " + ShortestText(0.1 + 0.2), "0,033 0.30000000000000004");
 }

@@ -1,9 +1,10 @@
+// The click list, the CSV text and where an export is saved.
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <algorithm>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -39,133 +40,66 @@ class TempDir : public ::testing::Test {
     dir = tmpl;
   }
   void TearDown() override { fs::remove_all(dir); }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> n;
-    for (auto& e : fs::directory_iterator(dir)) n.push_back(e.path().filename().string());
-    std::sort(n.begin(), n.end());
-    return n;
-  }
+  size_t Files() const { return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {})); }
   fs::path dir;
 };
 
 }  // namespace
 
-TEST(ClickList, FancyPadsToThreeWithoutEverCutting) {
-  EXPECT_EQ(sFancy("R", 0), "  R");
-  EXPECT_EQ(sFancy("C", 1), "C  ");
-  EXPECT_EQ(sFancy("7", 2), "7");
-  EXPECT_EQ(sFancy("-123", 0), "-123");
-  EXPECT_EQ(sFancy("", 1), "   ");
-}
-
-TEST(ClickList, LayoutOfTheDefaultEstimate) {
-  const State s = Estimated();
+TEST(ClickList, HeadsMarksWideValuesEmptyBandAndMetric) {
+  State s = DefaultState();
+  s.Ticked[3] = 0;  // an unticked point inside the band is still marked
+  s.DataRange[4] = 30;
+  s.DataClicks[4] = -3;  // two points at one range give two marks
+  PseudoCalc(s);
   const auto lines = ClickListLines(s);
   ASSERT_EQ(lines.size(), 3u + 46u);  // heads, empty line, ranges 10 to 55
-  EXPECT_EQ(lines[0], "  R C  ");
-  EXPECT_EQ(lines[1], " Yd Clk");
-  EXPECT_EQ(lines[2], "");
-  EXPECT_EQ(lines[3], " 10:52  (52)");
-  EXPECT_EQ(lines[4], " 11:41 ");
-  EXPECT_EQ(lines[13], " 20:1   (0)");
+  EXPECT_EQ(JoinLines({lines[0], lines[1], lines[2], lines[3], lines[4]}, "|"), "  R C  | Yd Clk|| 10:52  (52)| 11:41 ");
+  EXPECT_EQ(lines[3 + 20 - 10], " 20:1   (0)");
+  EXPECT_EQ(lines[3 + 30 - 10], " 30:0   (0) (-3)");
+  EXPECT_EQ(lines[3 + 40 - 10], " 40:13  (12)");
   EXPECT_EQ(lines.back(), " 55:43  (44)");
   EXPECT_EQ(ClickListTooltip(s), "Range/Click List (1 - 100 Yard)");
-  EXPECT_EQ(JoinLines(lines, "\n").back(), ')');  // no trailing line break
-}
-
-TEST(ClickList, EmptyBandMetricUnitsAndMarkedPoints) {
-  State s = Estimated();
+  s.ModelCPM = -1.0472;  // about -123 clicks at one yard: pushed right, not cut
+  s.MinDataRange = s.MaxDataRange = 1;
+  EXPECT_EQ(ClickListLines(s)[3], "  1:-123");
   s.MinDataRange = 200;
   s.MaxDataRange = 0;
   s.MetricUnits = true;
-  EXPECT_EQ(JoinLines(ClickListLines(s), "\r\n"), "  R C  \r\n  m Clk\r\n");
+  EXPECT_EQ(JoinLines(ClickListLines(s), "\r\n"), "  R C  \r\n  m Clk\r\n");  // no line break at the end
   EXPECT_EQ(ClickListTooltip(s), "Range/Click List (1 - 100 m)");
-
-  // An unticked point inside the band is marked; two points at one range give two groups.
-  s = DefaultState();
-  s.Ticked[3] = 0;
-  s.DataRange[4] = 30;
-  s.DataClicks[4] = -3;
-  PseudoCalc(s);
-  const auto lines = ClickListLines(s);
-  EXPECT_EQ(lines[3 + 30 - 10], " 30:0   (0) (-3)");
-  EXPECT_EQ(lines[3 + 40 - 10], " 40:13  (12)");
 }
 
-TEST(ClickList, WideValuesPushTheLineRightInsteadOfBeingCut) {
-  State s = DefaultState();
-  s.ModelCPM = -1.0472;  // about -123 clicks at one yard
-  s.MinDataRange = s.MaxDataRange = 1;
-  EXPECT_EQ(ClickListLines(s)[3], "  1:-123");
-}
-
-TEST(Csv, DefaultDataByteForByte) {
-  const State s = Estimated();
-  const std::string csv = CsvText(s);
-  EXPECT_EQ(csv.rfind("Range,Clicks\r\n(Yard),(Clk)\r\n1,940\r\n2,", 0), 0u);
-  EXPECT_NE(csv.find("\r\n10,52\r\n"), std::string::npos);
-  EXPECT_NE(csv.find("\r\n25,-2\r\n"), std::string::npos);
-  EXPECT_TRUE(csv.ends_with("\r\n100,173\r\n"));
-  size_t lines = 0;
-  for (size_t i = 0; i < csv.size(); ++i)
-    if (csv[i] == '\n') {
-      ASSERT_EQ(csv[i - 1], '\r');
-      ++lines;
-    }
-  EXPECT_EQ(lines, 102u);
-  EXPECT_EQ(csv.find(' '), std::string::npos);
-}
-
-TEST(Csv, LastRangeAndUnitLineFollowTheData) {
+TEST(Csv, TextByteForByteAndItsLastRange) {
   State s = Estimated();
+  const std::string csv = CsvText(s);
+  EXPECT_EQ(csv.rfind("Range,Clicks\r\n(Yard),(Clk)\r\n1,940\r\n2,519\r\n", 0), 0u);
+  EXPECT_NE(csv.find("\r\n25,-2\r\n26,-2\r\n"), std::string::npos);
+  EXPECT_TRUE(csv.ends_with("\r\n99,169\r\n100,173\r\n"));
+  EXPECT_EQ(std::tuple(std::ranges::count(csv, '\n'), std::ranges::count(csv, '\r'), csv.find(' ')),
+            std::tuple(102, 102, std::string::npos));
   s.MaxDataRange = 100;
-  EXPECT_TRUE(CsvText(s).ends_with("\r\n100,173\r\n"));
+  EXPECT_EQ(CsvText(s), csv);
   s.MaxDataRange = 101;
   s.MetricUnits = true;
-  const std::string csv = CsvText(s);
-  EXPECT_TRUE(csv.ends_with("\r\n200,623\r\n"));
-  EXPECT_EQ(csv.rfind("Range,Clicks\r\n(Metre),(Clk)\r\n", 0), 0u);
-}
-
-TEST(Csv, UniqueFileNameFillsTheFirstGap) {
-  std::set<std::string> taken = {"d/VTL_0001.CSV", "d/VTL_0003.CSV"};
-  auto isTaken = [&](const std::string& p) { return taken.count(p) > 0; };
-  EXPECT_EQ(UniqueFileName("VTL", "d", ".CSV", isTaken), "VTL_0002.CSV");
+  EXPECT_TRUE(CsvText(s).starts_with("Range,Clicks\r\n(Metre),(Clk)\r\n") && CsvText(s).ends_with("\r\n200,623\r\n"));
+  EXPECT_EQ(UniqueFileName("VTL", "d", ".CSV", [](const std::string& p) { return p != "d/VTL_0002.CSV"; }), "VTL_0002.CSV");
   EXPECT_EQ(UniqueFileName("VTL", "d", ".CSV", [](const std::string&) { return true; }), "VTL_10000.CSV");
 }
 
-TEST_F(TempDir, SavesNumberedFilesAndNeverTouchesExistingOnes) {
+TEST_F(TempDir, NumberedFilesNeverOverwriteAndFailuresLeaveNothing) {
   const State s = Estimated();
   fs::create_symlink(dir / "elsewhere.txt", dir / "VTL_0001.CSV");  // dangling: must not be followed
   { std::ofstream(dir / "VTL_0002.CSV") << "keep me"; }
-  CsvSave a = SaveCsvInFolder(s, dir.string());
+  const CsvSave a = SaveCsvInFolder(s, dir.string()), b = SaveCsvInFolder(s, dir.string());
   ASSERT_TRUE(a.ok) << a.message;
-  EXPECT_EQ(a.path, (dir / "VTL_0003.CSV").string());
+  EXPECT_EQ(std::pair(a.path, b.path), std::pair((dir / "VTL_0003.CSV").string(), (dir / "VTL_0004.CSV").string()));
   EXPECT_EQ(ReadFile(a.path), CsvText(s));
-  CsvSave b = SaveCsvInFolder(s, dir.string());
-  EXPECT_EQ(b.path, (dir / "VTL_0004.CSV").string());
-  EXPECT_FALSE(fs::exists(dir / "elsewhere.txt"));
-  EXPECT_EQ(ReadFile(dir / "VTL_0002.CSV"), "keep me");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"VTL_0001.CSV", "VTL_0002.CSV", "VTL_0003.CSV", "VTL_0004.CSV"}));
-}
+  EXPECT_EQ(platform::WriteNewFile((dir / "VTL_0002.CSV").string(), "new").status, platform::WriteStatus::Exists);
+  EXPECT_EQ(std::pair(ReadFile(dir / "VTL_0002.CSV"), Files()), std::pair(std::string("keep me"), 4ul));  // unchanged
+  fs::remove_all(dir);
+  fs::create_directory(dir);
 
-TEST_F(TempDir, WriteNewFileRefusesAnExistingName) {
-  { std::ofstream(dir / "x.csv") << "old"; }
-  const auto w = platform::WriteNewFile((dir / "x.csv").string(), "new");
-  EXPECT_EQ(w.status, platform::WriteStatus::Exists);
-  EXPECT_EQ(ReadFile(dir / "x.csv"), "old");
-  EXPECT_EQ(Names(), std::vector<std::string>{"x.csv"});
-}
-
-TEST_F(TempDir, EveryNameTakenIsRefusedWithAClearMessage) {
-  for (int n = 1; n <= 9999; ++n) std::ofstream(dir / ("VTL_" + FormatNumber(n, "0000") + ".CSV"));
-  const CsvSave r = SaveCsvInFolder(Estimated(), dir.string());
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.message.find("VTL_9999.CSV is already taken"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "VTL_10000.CSV"));
-}
-
-TEST_F(TempDir, AFailedWriteLeavesNoPartialFile) {
   // A file-size limit makes the write fail half way, as a full disk would.
   struct rlimit old {};
   getrlimit(RLIMIT_FSIZE, &old);
@@ -173,12 +107,18 @@ TEST_F(TempDir, AFailedWriteLeavesNoPartialFile) {
   struct rlimit small = old;
   small.rlim_cur = 100;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const CsvSave r = SaveCsvInFolder(Estimated(), dir.string());
+  const CsvSave r = SaveCsvInFolder(s, dir.string());
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find("Cannot write"), std::string::npos) << r.message;
-  EXPECT_TRUE(Names().empty());
+  EXPECT_EQ(Files(), 0u);
+
+  for (int n = 1; n <= 9999; ++n) std::ofstream(dir / ("VTL_" + FormatNumber(n, "0000") + ".CSV"));
+  const CsvSave full = SaveCsvInFolder(s, dir.string());
+  EXPECT_FALSE(full.ok);
+  EXPECT_NE(full.message.find("VTL_9999.CSV is already taken"), std::string::npos);
+  EXPECT_EQ(Files(), 9999u);
 }
 
 TEST_F(TempDir, ExportFallsBackToThePrivateDocumentsFolder) {
@@ -187,33 +127,23 @@ TEST_F(TempDir, ExportFallsBackToThePrivateDocumentsFolder) {
   fs::create_directories(dir / "docs3/Vantorel");
   { std::ofstream(dir / "docs3/Vantorel/VTL_0001.CSV") << "keep me"; }
   fs::create_directory(dir / "prog");
-  struct Case {
-    std::string program, docs;
-    std::string written;  // relative to dir; empty: nothing saved
-  } cases[] = {
-      {"prog", "docs1", "prog/VTL_0001.CSV"},                // the program's folder accepts it
+  const std::tuple<std::string, std::string, std::string> cases[] = {  // program, documents, written (none: "")
+      {"prog", "docs1", "prog/VTL_0001.CSV"},
       {"missing", "docs2/deeper", "docs2/deeper/Vantorel/VTL_0001.CSV"},
       {"plain-file", "docs3", "docs3/Vantorel/VTL_0002.CSV"},  // same numbering there
-      {"missing", "plain-file", ""},                           // neither folder usable
+      {"missing", "plain-file", ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.program + " " + c.docs);
-    const CsvSave r = SaveCsv(s, (dir / c.program).string(), (dir / c.docs).string());
-    EXPECT_EQ(r.ok, !c.written.empty()) << r.message;
-    if (c.written.empty()) {
-      EXPECT_NE(r.message.find("Cannot create a file in " + (dir / "missing").string()), std::string::npos);
-      EXPECT_NE(r.message.find("plain-file/Vantorel: Not a directory"), std::string::npos) << r.message;
-      continue;
-    }
-    EXPECT_EQ(r.path, (dir / c.written).string());
-    EXPECT_EQ(ReadFile(r.path), CsvText(s));
+  for (const auto& [program, docs, written] : cases) {
+    const CsvSave r = SaveCsv(s, (dir / program).string(), (dir / docs).string());
+    EXPECT_EQ(std::pair(r.ok, r.ok ? ReadFile(r.path) : ""), std::pair(!written.empty(), written.empty() ? "" : CsvText(s)));
+    EXPECT_TRUE(!r.ok || r.path == (dir / written).string()) << r.path;
   }
-  for (const char* created : {"docs2", "docs2/deeper", "docs2/deeper/Vantorel"}) {
-    SCOPED_TRACE(created);
-    EXPECT_EQ(fs::status(dir / created).permissions(), fs::perms::owner_all);
-  }
-  EXPECT_FALSE(fs::exists(dir / "docs1"));
-  EXPECT_FALSE(fs::exists(dir / "missing"));
+  const CsvSave neither = SaveCsv(s, (dir / "missing").string(), (dir / "plain-file").string());
+  EXPECT_NE(neither.message.find("Cannot create a file in " + (dir / "missing").string()), std::string::npos);
+  EXPECT_NE(neither.message.find("plain-file/Vantorel: Not a directory"), std::string::npos) << neither.message;
+  for (const char* created : {"docs2", "docs2/deeper", "docs2/deeper/Vantorel"})
+    EXPECT_EQ(fs::status(dir / created).permissions(), fs::perms::owner_all) << created;
+  EXPECT_FALSE(fs::exists(dir / "docs1") || fs::exists(dir / "missing"));
   EXPECT_EQ(ReadFile(dir / "docs3/Vantorel/VTL_0001.CSV"), "keep me");
 }
 
@@ -241,21 +171,13 @@ TEST_F(TempDir, AnOrdinaryUserOfAnInstalledProgramSavesIntoDocuments) {
 }
 
 TEST_F(TempDir, DocumentsFolderFollowsTheUserDirsFile) {
-  const struct {
-    std::string line, expected;  // expected relative to HOME when it starts with '~'
-  } cases[] = {
-      {"", "~/Documents"},
-      {"XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"", "~/Papiere"},
-      {"XDG_DOCUMENTS_DIR=\"$HOME\"", "~"},
-      {"XDG_DOCUMENTS_DIR=\"/srv/docs/\"", "/srv/docs"},
-      {"XDG_DOCUMENTS_DIR=\"relative\"\n# XDG_DOCUMENTS_DIR=\"/no\"", "~/Documents"},
-  };
-  // No other test here reads these.
-  setenv("HOME", (dir / "h").c_str(), 1);
+  setenv("HOME", (dir / "h").c_str(), 1);  // no other test here reads these
   setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-  for (const auto& c : cases) {
-    { std::ofstream(dir / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n" << c.line << "\n"; }
-    EXPECT_EQ(platform::DocumentsFolder(), c.expected[0] == '~' ? (dir / "h").string() + c.expected.substr(1) : c.expected)
-        << c.line;
+  for (const auto& [line, expected] : {std::pair<std::string, std::string>{"", "h/Documents"},
+                                       {"XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"", "h/Papiere"},
+                                       {"XDG_DOCUMENTS_DIR=\"/srv/docs/\"", "/srv/docs"},
+                                       {"XDG_DOCUMENTS_DIR=\"relative\"\n# XDG_DOCUMENTS_DIR=\"/no\"", "h/Documents"}}) {
+    { std::ofstream(dir / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n" << line << "\n"; }
+    EXPECT_EQ(platform::DocumentsFolder(), expected[0] == '/' ? expected : (dir / expected).string()) << line;
   }
 }

@@ -122,31 +122,22 @@ TEST(GraphPixels, DefaultGraphKeptThroughRedrawAndHideShow) {
   PseudoCalc(s);
   draw(s);
   const QImage im = p5->Image().copy();
-  const double xs = 5430.0 / 65, ys = 2565.0 / 90;
-  const int zero = Dev(2565 - 20 * ys);
+  const int zero = Dev(2565 - 20 * 2565.0 / 90);
 
-  // The zero line red, the others grey (clicks 10 and -15, range 35); black
-  // rings; the red curve from range 5 on, none of it to the left.
+  // The zero line red from edge to edge, the curve red from range 5 on.
   EXPECT_EQ(std::pair(Px(im, Dev(75), zero), Px(im, im.width() - 1, zero)), std::pair(kRed, kRed));
-  for (auto [x, y] : {std::pair{Dev(75), zero - Dev(10 * ys)}, {Dev(75), zero + Dev(15 * ys)}, {Dev(2925), Dev(75)}})
-    EXPECT_EQ(Px(im, x, y), kGrey) << x << "," << y;
-  EXPECT_GT(Count(im, im.rect(), kBlack), 6 * 4 * Dev(2 * ys));
-  EXPECT_GT(Count(im, QRect(Dev(5 * xs), 0, im.width(), zero - 1), kRed), 50 * kPx);
-  EXPECT_EQ(Count(im, QRect(Dev(4 * xs), 0, 1, im.height()), kRed), kPx);  // the zero line only
+  EXPECT_GT(Count(im, QRect(Dev(5 * 5430.0 / 65), 0, im.width(), zero - 1), kRed), 50 * kPx);
   // On P0, the clicks-axis title reads upwards from (0, 2100) along the left edge.
   const QRect up = Ink(p0->Image(), QRect(0, 0, Dev(225), Dev(3540)));
   const double length = Dev(p0->TextWidth("Scope Clicks"));
   EXPECT_TRUE(up.height() > 4 * up.width() && std::abs(up.height() - length) < 0.25 * length) << up.height();
   EXPECT_TRUE(up.bottom() <= Dev(2100) + 1 && up.bottom() >= Dev(2100) - 3 * kPx) << up.bottom();
 
-  // A model without finite clicks on a longer axis: the frame, no curve.
-  // Drawn again, the default graph is as before.
-  State odd = s;
-  odd.ModelMV = Variant::Number(kNaN);
-  odd.MaxDataRange = 150;
-  draw(odd);
-  EXPECT_EQ(std::pair(Px(p5->Image(), Dev(75), zero), Count(p5->Image(), QRect(0, 0, 999, zero), kRed)),
-            std::pair(kRed, 0));
+  // Drawn again after a longer axis, the default graph is as before.
+  State longer = s;
+  longer.MaxDataRange = 150;
+  draw(longer);
+  EXPECT_NE(p5->Image(), im);
   draw(s);
   EXPECT_EQ(p5->Image(), im);
 
