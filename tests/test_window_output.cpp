@@ -46,8 +46,7 @@ TEST_F(WindowTest, SaveAsCsvSaysWhereItSavedOrWhyNot) {
   Start();
   Answer();
   Press(kSaveCsv);
-  ASSERT_EQ(told.size(), 1u);
-  EXPECT_EQ(told[0], "File Saved|File saved as\n" + QString::fromStdString((dir / "VTL_0001.CSV").string()));
+  EXPECT_EQ(told, std::vector<QString>{"File Saved|File saved as\n" + QString::fromStdString((dir / "VTL_0001.CSV").string())});
   EXPECT_TRUE(fs::exists(dir / "VTL_0001.CSV"));
   // A folder that does not exist, and no documents folder to fall back on.
   w->SetExportFolder((dir / "missing").string());
@@ -57,8 +56,7 @@ TEST_F(WindowTest, SaveAsCsvSaysWhereItSavedOrWhyNot) {
   Press(kSaveCsv);
   ASSERT_EQ(told.size(), 2u);
   EXPECT_TRUE(told[1].startsWith("File Not Saved|")) << told[1].toStdString();
-  EXPECT_FALSE(fs::exists(dir / "missing"));
-  EXPECT_FALSE(w->Ended());
+  EXPECT_FALSE(fs::exists(dir / "missing") || w->Ended());
 }
 
 TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
@@ -72,8 +70,8 @@ TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
       EXPECT_EQ(d.focusWidget(), list);
       ExpectTextsFit(&d);
       const QImage shot = d.grab().toImage();  // the outline 2 pixels wide, teal inside
+      EXPECT_EQ(shot.pixelColor(1, 100), shot.pixelColor(d.width() - 2, 100));
       EXPECT_EQ(shot.pixelColor(1, 100), QColor(0xFF, 0xBF, 0xBF));
-      EXPECT_EQ(shot.pixelColor(d.width() - 2, 100), QColor(0xFF, 0xBF, 0xBF));
       EXPECT_EQ(shot.pixelColor(2, 100), QColor(0, 0x40, 0x40));
       list->setCurrentRow(1);
       QTest::keyClick(list, key);
@@ -83,14 +81,11 @@ TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
     EXPECT_EQ(printers->JobsStarted(), key == Qt::Key_Return ? 1 : 0);
   }
   EXPECT_EQ(printers->CurrentDeviceName(), "Bravo");
-  ASSERT_TRUE(fs::exists(pdf));
-  fs::remove(pdf);
+  ASSERT_TRUE(fs::remove(pdf));
   // Ctrl+P, also with Shift: the chooser is not asked again.
   QTest::keyClick(RangeField(0), Qt::Key_P, Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier));
-  EXPECT_EQ(printers->JobsStarted(), 2);
-  EXPECT_TRUE(fs::exists(pdf));
+  EXPECT_TRUE(printers->JobsStarted() == 2 && fs::exists(pdf));
   EXPECT_FALSE(QGuiApplication::clipboard()->image().isNull());
-  EXPECT_EQ(RangeField(0)->text(), "10");
   QTest::keyClick(RangeField(0), Qt::Key_P);  // P alone is typed
   EXPECT_EQ(RangeField(0)->text(), "10p");
   EXPECT_EQ(printers->JobsStarted(), 2);
@@ -99,12 +94,10 @@ TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
 TEST_F(WindowTest, WithoutPrintersTheOutputCommandsStayDisabled) {
   Start("Vantorel", {});
   QTest::qWait(50);  // time for the printer count to arrive
-  EXPECT_FALSE(Button(kPrintList)->isEnabled());
-  EXPECT_FALSE(Button(kSaveCsv)->isEnabled());
+  EXPECT_FALSE(Button(kPrintList)->isEnabled() || Button(kSaveCsv)->isEnabled());
   QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(printers->JobsStarted(), 0);
   Press(kCalculate);  // after a fit the two stay as the load left them
   EXPECT_TRUE(Button(kCalculate)->isEnabled());
-  EXPECT_FALSE(Button(kPrintList)->isEnabled());
-  EXPECT_FALSE(Button(kSaveCsv)->isEnabled());
+  EXPECT_FALSE(Button(kPrintList)->isEnabled() || Button(kSaveCsv)->isEnabled());
 }

@@ -33,14 +33,12 @@ inline void ExpectTextsFit(QWidget* window) {
     auto* l = qobject_cast<QLabel*>(c);
     auto* b = qobject_cast<QPushButton*>(c);
     const QString text = l ? l->text() : b ? b->text() : QString();
-    if (text.isEmpty() || c->objectName().startsWith("AppTitle")) continue;
-    SCOPED_TRACE(c->objectName().toStdString() + ": " + text.toStdString());
+    if (text.isEmpty() || c->objectName().startsWith("AppTitle")) continue;  // the title's own check is in the window test
     const QFontMetrics m(c->font());
-    const int room = b ? c->width() - 4 : c->contentsRect().width();
-    const bool wrap = l && l->wordWrap();
-    const QRect need = m.boundingRect(QRect(0, 0, room, 10000), (wrap ? Qt::TextWordWrap : 0) | Qt::AlignHCenter, text);
-    EXPECT_LE(need.width(), room);
-    EXPECT_LE(wrap ? need.height() : m.tightBoundingRect(text).height(), c->contentsRect().height());
+    const int room = b ? c->width() - 4 : c->contentsRect().width(), wrap = l && l->wordWrap() ? Qt::TextWordWrap : 0;
+    const QRect need = m.boundingRect(QRect(0, 0, room, 10000), wrap | Qt::AlignHCenter, text);
+    EXPECT_LE(need.width(), room) << text.toStdString();
+    EXPECT_LE(wrap ? need.height() : m.tightBoundingRect(text).height(), c->contentsRect().height()) << text.toStdString();
   }
 }
 
@@ -68,8 +66,7 @@ class WindowTest : public ::testing::Test {
     w = std::make_unique<vantorel::frmMain>(state, exe);
     w->SetCompletePause(0);
     const bool any = !printerNames.empty();
-    auto service = std::make_unique<vantorel::platform::PdfPrintService>(std::move(printerNames), any ? 0 : -1,
-                                                                          (dir / "page.pdf").string());
+    auto service = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
     printers = service.get();
     w->SetPrintService(std::move(service));
     w->SetExportFolder(dir.string());
@@ -96,10 +93,7 @@ class WindowTest : public ::testing::Test {
   void Type(QLineEdit* field, const QString& text, Qt::Key then = Qt::Key_Return) {
     field->setFocus();
     field->selectAll();
-    if (text.toUtf8().size() == text.size())
-      QTest::keyClicks(field, text);
-    else
-      field->insert(text);  // as pasted
+    text.toUtf8().size() == text.size() ? QTest::keyClicks(field, text) : field->insert(text);  // else as pasted
     QTest::keyClick(field, then);
   }
   // Answers the next modal window: notes "title|text" and closes it as a user would.
