@@ -25,15 +25,12 @@ TEST_F(WindowTest, ErrorWindowLooksRightAndClosesByButtonEscOrEnter) {
       d.show();
       // The 1-pixel outline on the edge of all four sides, teal inside it.
       const QImage shot = d.grab().toImage();
-      for (auto [x, y, dx, dy] : {std::array{0, 100, 1, 0}, {285, 100, -1, 0}, {140, 0, 0, 1}, {140, 177, 0, -1}}) {
-        EXPECT_EQ(shot.pixelColor(x, y), QColor(0xFF, 0xBF, 0xBF)) << x << "," << y;
-        EXPECT_EQ(shot.pixelColor(x + dx, y + dy), QColor(0, 0x40, 0x40)) << x << "," << y;
-      }
+      for (auto [x, y, dx, dy] : {std::array{0, 100, 1, 0}, {285, 100, -1, 0}, {140, 0, 0, 1}, {140, 177, 0, -1}})
+        EXPECT_TRUE(shot.pixelColor(x, y) == QColor(0xFF, 0xBF, 0xBF) && shot.pixelColor(x + dx, y + dy) == QColor(0, 0x40, 0x40))
+            << x << "," << y;
       QTest::keyClick(&d, Qt::Key_A);  // other keys leave it open
       EXPECT_TRUE(d.isVisible());
-      if (how == 0) QTest::mouseClick(e.cbClose(), Qt::LeftButton);
-      if (how == 1) QTest::keyClick(&d, Qt::Key_Escape);
-      if (how == 2) QTest::keyClick(e.cbClose(), Qt::Key_Return);
+      how == 0 ? QTest::mouseClick(e.cbClose(), Qt::LeftButton) : QTest::keyClick(e.cbClose(), how == 1 ? Qt::Key_Escape : Qt::Key_Return);
       EXPECT_FALSE(d.isVisible());
     });
   ShowError("First", "One\r\nTwo");
@@ -84,11 +81,9 @@ TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
   ASSERT_TRUE(fs::remove(pdf));
   // Ctrl+P, also with Shift: the chooser is not asked again.
   QTest::keyClick(RangeField(0), Qt::Key_P, Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier));
-  EXPECT_TRUE(printers->JobsStarted() == 2 && fs::exists(pdf));
-  EXPECT_FALSE(QGuiApplication::clipboard()->image().isNull());
+  EXPECT_TRUE(printers->JobsStarted() == 2 && fs::exists(pdf) && !QGuiApplication::clipboard()->image().isNull());
   QTest::keyClick(RangeField(0), Qt::Key_P);  // P alone is typed
-  EXPECT_EQ(RangeField(0)->text(), "10p");
-  EXPECT_EQ(printers->JobsStarted(), 2);
+  EXPECT_TRUE(RangeField(0)->text() == "10p" && printers->JobsStarted() == 2);
 }
 
 TEST_F(WindowTest, WithoutPrintersTheOutputCommandsStayDisabled) {

@@ -69,7 +69,7 @@ class WindowTest : public ::testing::Test {
     auto service = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
     printers = service.get();
     w->SetPrintService(std::move(service));
-    w->SetExportFolder(dir.string());
+    w->SetExportFolder(dir.string());  // the load then finds both
     w->Form_Load();
     EXPECT_FALSE(Button(vantorel::kPrintList)->isEnabled());  // until the printer count arrives
     if (any) EXPECT_TRUE(QTest::qWaitFor([&] { return Button(vantorel::kPrintList)->isEnabled(); }));
@@ -78,9 +78,8 @@ class WindowTest : public ::testing::Test {
 
   template <class T = QWidget>
   T* Find(const QString& name) {
-    T* c = w->findChild<T*>(name);
-    EXPECT_NE(c, nullptr) << name.toStdString();
-    return c;
+    EXPECT_TRUE(w->findChild<T*>(name)) << name.toStdString();
+    return w->findChild<T*>(name);
   }
   static QString At(const char* name, size_t k) { return QString("%1(%2)").arg(name).arg(k); }
   QPushButton* Button(int i) { return Find<QPushButton>(At("cbButton", static_cast<size_t>(i))); }
@@ -91,8 +90,7 @@ class WindowTest : public ::testing::Test {
   QString List() { return Find<QPlainTextEdit>("ClickList")->toPlainText(); }
   void Press(int i) { QTest::mouseClick(Button(i), Qt::LeftButton); }
   void Type(QLineEdit* field, const QString& text, Qt::Key then = Qt::Key_Return) {
-    field->setFocus();
-    field->selectAll();
+    field->setFocus(), field->selectAll();
     text.toUtf8().size() == text.size() ? QTest::keyClicks(field, text) : field->insert(text);  // else as pasted
     QTest::keyClick(field, then);
   }

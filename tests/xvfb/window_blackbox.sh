@@ -8,24 +8,18 @@
 # Usage: window_blackbox.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) app="" xvfb=""
-trap 'kill $app $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-for d in $(seq 90 160); do [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ] || break; done
-Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
-export DISPLAY=":$d" XDG_CONFIG_HOME="$work/config"
-unset QT_QPA_PLATFORM
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+trap 'kill $app $xvfb 2>/dev/null; rm -rf "$work"' EXIT; fail() { echo "FAIL: $*" >&2; exit 1; }
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!  # a free display
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
 launch() {
   "$build/Vantorel" >"$work/app.log" 2>&1 & app=$!
-  wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Vantorel V1\.0\.0$' | head -1) || fail "no window"
-  sleep 1
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Vantorel V1\.0\.0$' | head -1) || fail "no window"; sleep 1
   eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y
 }
 ended() {  # the program ends with status 0 within 10 s
   for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$app" 2>/dev/null && fail "$1 did not end the program"
-  wait "$app" || fail "$1: status $?"
-  app=""
+  kill -0 "$app" 2>/dev/null && fail "$1 did not end the program"; wait "$app" || fail "$1: status $?"; app=""
 }
 saved() { "$build/vantorel-fit" --saved --json --estimate; }
 go() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) "${@:3}"; }  # window pixels, then more xdotool
@@ -42,37 +36,31 @@ for spot in "109 21" "63 356"; do  # the title; a bracketed model value
   ground=$(convert "$work/tip.png" -format %c histogram:info:- | sort -rn | head -1 | grep -o '#[0-9A-F]\{6\}')
   [ "$(convert xc:"$ground" -colorspace gray -format '%[fx:int(255*u)]' info:)" -gt 200 ] || fail "tooltip ground $ground"
   dark=$(convert "$work/tip.png" -colorspace gray -threshold 35% -format '%[fx:(1-mean)*w*h]' info:)
-  [ "${dark%.*}" -gt 20 ] || fail "tooltip over $spot has no dark text"
-  go 300 250; sleep 0.5; tip=""
+  [ "${dark%.*}" -gt 20 ] || fail "tooltip over $spot has no dark text"; go 300 250; sleep 0.5; tip=""
 done
 x0=$X y0=$Y
 go 200 13 mousedown 1  # the title drag
 for s in 1 2 3 4 5; do go $((200 + 8 * s)) $((13 + 6 * s)); sleep 0.05; done
-xdotool mouseup 1; sleep 0.3
-eval "$(xdotool getwindowgeometry --shell "$wid")"
+xdotool mouseup 1; sleep 0.3; eval "$(xdotool getwindowgeometry --shell "$wid")"
 [ "$X,$Y" = "$((x0 + 40)),$((y0 + 30))" ] || fail "the title drag moved the window from $x0,$y0 to $X,$Y"
-go 300 250 key Return
-ended "Enter on Exit"
+go 300 250 key Return; ended "Enter on Exit"
 saved | grep -q '"min_data_range": 10' || fail "Enter on Exit did not save"
 
 launch
 for row in 1 2; do  # the clicks fields of rows 2 and 3
   go $((30 + 1131 * row / 15)) 353 click 1; sleep 0.2; xdotool key ctrl+a type 1; xdotool key Return
 done
-go 130 401 click 1  # Calculate
-sleep 1
+go 130 401 click 1; sleep 1  # Calculate
 panel() { import -window root "$work/s.png"; [ "$(convert "$work/s.png" -format "%[hex:p{$((X + 200)),$((Y + 170))}]" info: | cut -c1-6)" = 004040 ]; }
 for _ in $(seq 120); do panel || break; sleep 0.5; done  # the status panel over the graph while the fit runs
 panel && fail "the fit did not end"
 fitted='"model": {"mv": 820, "bc": 0.026, "sh": 1.95, "zr": 21, "cpm": 8.1}'
-xdotool key Escape
-ended "Esc"
+xdotool key Escape; ended "Esc"
 [ "$(saved | grep -o '"model": {[^}]*}')" = "$fitted" ] || fail "the saved model is not the fitted one"
 
 launch
 start=$(date +%s%N)
-go 130 401 click 1 key Escape  # the key arrives while the search runs
-ended "Esc during the fit"
+go 130 401 click 1 key Escape; ended "Esc during the fit"  # the key arrives while the search runs
 took=$((($(date +%s%N) - start) / 1000000))
 [ "$took" -lt 1500 ] || fail "closing during the fit took $took ms"
 [ "$(saved | grep -o '"model": {[^}]*}')" != "$fitted" ] || fail "the search ran to its end first"
