@@ -14,7 +14,7 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
 launch() {
   "$build/Vantorel" >"$work/app.log" 2>&1 & app=$!
-  wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Vantorel V1\.0\.0$' | head -1) || fail "no window"; sleep 1
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Vantorel V1\.0\.0$' | awk 'NR == 1') || fail "no window"; sleep 1
   eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y
 }
 ended() {  # the program ends with status 0 within 10 s
@@ -28,12 +28,12 @@ launch
 go 200 150 click 1  # Qt shows tooltips in the active window only
 for spot in "109 21" "63 356"; do  # the title; a bracketed model value
   go $spot; go $((${spot% *} + 1)) ${spot#* }
-  for _ in $(seq 30); do tip=$(xdotool search --onlyvisible --pid "$app" | grep -vx "$wid" | head -1) && break; sleep 0.1; done
+  for _ in $(seq 30); do tip=$(xdotool search --onlyvisible --pid "$app" | grep -vx "$wid" | awk 'NR == 1') && break; sleep 0.1; done
   [ -n "${tip:-}" ] || fail "no tooltip over $spot"
   sleep 0.3
   eval "$(xdotool getwindowgeometry --shell "$tip" | sed 's/^/TIP_/')"
   import -window root -crop "$((TIP_WIDTH - 6))x$((TIP_HEIGHT - 6))+$((TIP_X + 3))+$((TIP_Y + 3))" "$work/tip.png"
-  ground=$(convert "$work/tip.png" -format %c histogram:info:- | sort -rn | head -1 | grep -o '#[0-9A-F]\{6\}')
+  ground=$(convert "$work/tip.png" -format %c histogram:info:- | sort -rn | awk 'NR == 1' | grep -o '#[0-9A-F]\{6\}')
   [ "$(convert xc:"$ground" -colorspace gray -format '%[fx:int(255*u)]' info:)" -gt 200 ] || fail "tooltip ground $ground"
   dark=$(convert "$work/tip.png" -colorspace gray -threshold 35% -format '%[fx:(1-mean)*w*h]' info:)
   [ "${dark%.*}" -gt 20 ] || fail "tooltip over $spot has no dark text"; go 300 250; sleep 0.5; tip=""
