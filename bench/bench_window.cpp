@@ -4,10 +4,10 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <cstdlib>
 #include <filesystem>
 
-#include "entry/rows.h"
 #include "model/fit.h"
 #include "platform/modal.h"
 #include "shell/mainwindow.h"
@@ -25,11 +25,12 @@ void BM_WindowCalculate(benchmark::State& bs) {
   frmMain w(s, "VantorelBench");
   w.SetCompletePause(0);
   w.Form_Load();
-  w.Rows->CTxt[1]->setText("1");
-  w.Rows->CTxt[2]->setText("1");
+  w.findChild<QLineEdit*>("CTxt(1)")->setText("1");
+  w.findChild<QLineEdit*>("CTxt(2)")->setText("1");
+  QPushButton* calculate = w.findChild<QPushButton*>("cbButton(1)");
   for (auto _ : bs) {
     s.SetParams({790, 0.033, 2, 30, 8});
-    w.cbButton_Click(1);
+    calculate->click();
   }
   bs.counters["candidates"] = kCandidates;
 }

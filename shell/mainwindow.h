@@ -68,7 +68,30 @@ class frmMain : public QWidget {
   // size, buttons, outlines, showing, then the start-up estimate.
   void Form_Load();
 
-  // Controls, by their documented names.
+  // How long "Complete" stays before the window returns to idle.
+  void SetCompletePause(int ms) { completePauseMs_ = ms; }
+  // When set (the program's start-up does), the end of the window also ends
+  // the application's event loop with the exit status.
+  void SetQuitOnEnd(bool on) { quitOnEnd_ = on; }
+  bool Ended() const { return ended_; }
+  int ExitStatus() const { return exitStatus_; }
+  // The printers the window prints on (the system's by default); set before Form_Load.
+  void SetPrintService(std::unique_ptr<platform::PrintService> service);
+  // The folder "Save as CSV" writes to (the executable's folder by default).
+  void SetExportFolder(std::string folder) { exportFolder_ = std::move(folder); }
+  State& state() { return s_; }
+
+ signals:
+  // The window has ended: the settings are saved (or could not be), the
+  // program is to end with this status.
+  void ended(int status);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Controls; each carries the same name as its object name.
   std::array<QLabel*, 2> AppTitle{};
   QLabel* Copyright = nullptr;
   CloseBox* btnControl = nullptr;
@@ -108,35 +131,8 @@ class frmMain : public QWidget {
   void AppTitle_MouseMove();
   void AppTitle_MouseUp(int button);
 
-  // True while a fit runs.
-  bool Busy() const { return busy_; }
   // True once a close or the reset gesture has asked a running fit to stop.
   bool StopRequested() const { return afterFit_ != AfterFit::Nothing; }
-  // How long "Complete" stays before the window returns to idle.
-  void SetCompletePause(int ms) { completePauseMs_ = ms; }
-  // When set (the program's start-up does), the end of the window also ends
-  // the application's event loop with the exit status.
-  void SetQuitOnEnd(bool on) { quitOnEnd_ = on; }
-  bool Ended() const { return ended_; }
-  int ExitStatus() const { return exitStatus_; }
-  const GraphScale& Graph() const { return graph_; }
-  // The printers the window prints on (the system's by default); set before Form_Load.
-  void SetPrintService(std::unique_ptr<platform::PrintService> service);
-  platform::PrintService& Printers() { return *printService_; }
-  // The folder "Save as CSV" writes to (the executable's folder by default).
-  void SetExportFolder(std::string folder) { exportFolder_ = std::move(folder); }
-  State& state() { return s_; }
-
- signals:
-  // The window has ended: the settings are saved (or could not be), the
-  // program is to end with this status.
-  void ended(int status);
-
- protected:
-  void closeEvent(QCloseEvent* e) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
   class FitSteps;
   void FitCollected(const std::array<std::string, kRows>& ranges, const std::array<std::string, kRows>& clicks);
   void FitStarted();

@@ -1,21 +1,46 @@
 // A main window on Qt's offscreen platform, with its settings store in a
-// temporary folder and every modal window answered by the test.
+// temporary folder, PDF files for printers and every modal window answered
+// by the test. Controls are found by their object names.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 
+#include "entry/commands.h"
 #include "model/state.h"
 #include "platform/modal.h"
+#include "platform/printing.h"
+#include "shell/errorwindow.h"
 #include "shell/mainwindow.h"
 #include "settings/settings.h"
+
+// Every caption, title and label of a window within its control (buttons
+// lose their 2-pixel focus border on each side), with the program's fonts.
+inline void ExpectTextsFit(QWidget* window) {
+  for (QWidget* c : window->findChildren<QWidget*>()) {
+    auto* l = qobject_cast<QLabel*>(c);
+    auto* b = qobject_cast<QPushButton*>(c);
+    const QString text = l ? l->text() : b ? b->text() : QString();
+    if (text.isEmpty() || c->objectName().startsWith("AppTitle")) continue;  // the title's own check is in the window test
+    const QFontMetrics m(c->font());
+    const int room = b ? c->width() - 4 : c->contentsRect().width(), wrap = l && l->wordWrap() ? Qt::TextWordWrap : 0;
+    const QRect need = m.boundingRect(QRect(0, 0, room, 10000), wrap | Qt::AlignHCenter, text);
+    EXPECT_LE(need.width(), room) << text.toStdString();
+    EXPECT_LE(wrap ? need.height() : m.tightBoundingRect(text).height(), c->contentsRect().height()) << text.toStdString();
+  }
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -28,45 +53,65 @@ class WindowTest : public ::testing::Test {
   }
   void TearDown() override {
     w.reset();
+    EXPECT_EQ(vantorel::platform::UnansweredModals(), 0);
     vantorel::platform::SetModalTestMode(false);
     std::filesystem::remove_all(dir);
   }
-  void Start() {
-    state = vantorel::State{};
-    state.SettingsPath = vantorel::BuildSettingsPath("Vantorel");
-    w = std::make_unique<vantorel::frmMain>(state, "Vantorel");
-    w->SetCompletePause(0);
-    w->Form_Load();
-  }
-  void Restart() {
+  // A window under the executable name exe, with these printers (each job
+  // writes page.pdf); it returns once the printer count has arrived.
+  void Start(const std::string& exe = "Vantorel", std::vector<std::string> printerNames = {"Alpha", "Bravo"}) {
     w.reset();
-    Start();
+    state = vantorel::State{};
+    state.SettingsPath = vantorel::BuildSettingsPath(exe);
+    w = std::make_unique<vantorel::frmMain>(state, exe);
+    w->SetCompletePause(0);
+    const bool any = !printerNames.empty();
+    auto service = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
+    printers = service.get();
+    w->SetPrintService(std::move(service));
+    w->SetExportFolder(dir.string());  // the load then finds both
+    w->Form_Load();
+    EXPECT_FALSE(Button(vantorel::kPrintList)->isEnabled());  // until the printer count arrives
+    if (any) EXPECT_TRUE(QTest::qWaitFor([&] { return Button(vantorel::kPrintList)->isEnabled(); }));
+  }
+  std::string Saved(const char* name) { return vantorel::GetRegSetting(state.SettingsPath, name, "none"); }
+
+  template <class T = QWidget>
+  T* Find(const QString& name) {
+    EXPECT_TRUE(w->findChild<T*>(name)) << name.toStdString();
+    return w->findChild<T*>(name);
+  }
+  static QString At(const char* name, size_t k) { return QString("%1(%2)").arg(name).arg(k); }
+  QPushButton* Button(int i) { return Find<QPushButton>(At("cbButton", static_cast<size_t>(i))); }
+  QLineEdit* RangeField(size_t k) { return Find<QLineEdit>(At("RTxt", k)); }
+  QLineEdit* ClicksField(size_t k) { return Find<QLineEdit>(At("CTxt", k)); }
+  QCheckBox* Tick(size_t k) { return Find<QCheckBox>(At("Ticked", k)); }
+  QString Label(size_t k) { return Find<QLabel>(At("ErrorInd", k))->text(); }
+  QString List() { return Find<QPlainTextEdit>("ClickList")->toPlainText(); }
+  void Press(int i) { QTest::mouseClick(Button(i), Qt::LeftButton); }
+  void Type(QLineEdit* field, const QString& text, Qt::Key then = Qt::Key_Return) {
+    field->setFocus(), field->selectAll();
+    text.toUtf8().size() == text.size() ? QTest::keyClicks(field, text) : field->insert(text);  // else as pasted
+    QTest::keyClick(field, then);
+  }
+  // Answers the next modal window: notes "title|text" and closes it as a user would.
+  // With fit, the error window's texts are measured against their controls too.
+  void Answer(bool fit = false) {
+    vantorel::platform::QueueModalAnswer([this, fit](QDialog& d) {
+      if (auto* e = qobject_cast<vantorel::frmError*>(&d)) {
+        told.push_back(e->Title()->text() + "|" + e->Body()->text());
+        if (fit) ExpectTextsFit(e);
+        QTest::mouseClick(e->cbClose(), Qt::LeftButton);
+      } else if (auto* box = qobject_cast<QMessageBox*>(&d)) {
+        told.push_back(box->windowTitle() + "|" + box->text());
+        box->accept();
+      }
+    });
   }
 
   std::filesystem::path dir;
   vantorel::State state;
   std::unique_ptr<vantorel::frmMain> w;
+  vantorel::platform::PdfPrintService* printers = nullptr;
+  std::vector<QString> told;
 };
-
-// The room a control gives its text, in pixels: buttons lose their 2-pixel
-// focus border on each side.
-inline int Room(QWidget* w) { return qobject_cast<QPushButton*>(w) ? w->width() - 4 : w->contentsRect().width(); }
-
-// Every caption, title and label of a window within its control at the
-// placed size, with the fonts the program installs.
-inline void ExpectTextsFit(QWidget* window) {
-  for (QWidget* c : window->findChildren<QWidget*>()) {
-    QString text;
-    if (auto* l = qobject_cast<QLabel*>(c)) text = l->text();
-    if (auto* b = qobject_cast<QPushButton*>(c)) text = b->text();
-    if (text.isEmpty()) continue;
-    SCOPED_TRACE(c->objectName().toStdString() + ": " + text.toStdString());
-    const QFontMetrics m(c->font());
-    auto* l = qobject_cast<QLabel*>(c);
-    const QRect need = m.boundingRect(QRect(0, 0, Room(c), 10000),
-                                      (l && l->wordWrap() ? Qt::TextWordWrap : 0) | Qt::AlignHCenter, text);
-    EXPECT_LE(need.width(), Room(c));
-    // The ink of a single line; the line spacing of wrapped ones.
-    EXPECT_LE(l && l->wordWrap() ? need.height() : m.tightBoundingRect(text).height(), c->contentsRect().height());
-  }
-}
