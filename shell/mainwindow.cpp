@@ -77,14 +77,6 @@ int ShiftState(Qt::KeyboardModifiers m) {
   return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
 }
 
-// A window position read from the settings, in twips, brought into the range
-// a window can be placed at (the value itself may be anything).
-int SafePixels(double twips) {
-  const double px = platform::TwipsToPixelsF(twips);
-  if (!std::isfinite(px)) return 0;
-  return static_cast<int>(std::lround(std::clamp(px, -100000.0, 100000.0)));
-}
-
 }  // namespace
 
 NoticeLabel::NoticeLabel(QWidget* parent) : QLabel(parent) { setAttribute(Qt::WA_TranslucentBackground); }
@@ -247,7 +239,7 @@ void frmMain::Form_Load() {
   };
   const double top = position("ADKTop", (screenH - designH) / 2);
   const double left = position("ADKLeft", (screenW - designW) / 2);
-  move(SafePixels(left), SafePixels(top));
+  move(platform::TwipsToPixels(left), platform::TwipsToPixels(top));
 
   Setup_Fonts();
   Rows->LoadTicks();

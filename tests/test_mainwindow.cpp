@@ -216,8 +216,11 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
   EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
   const double room = list->viewport()->width() - 2 * list->document()->documentMargin() - 1;
   int lines = 0;
-  for (const QString& line : List().split('\n'))
-    if (line.count('(') < 2 && ++lines) EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance(line), room) << line.toStdString();
+  for (const QString& line : List().split('\n')) {
+    if (line.count('(') >= 2) continue;  // two points at one range wrap
+    EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance(line), room) << line.toStdString();
+    ++lines;
+  }
   EXPECT_EQ(lines, 3 + 150 - 10);
   // The copyright line: white on teal, clear of the graph title at its height.
   auto* notice = Find<QLabel>("Copyright");

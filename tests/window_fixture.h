@@ -72,7 +72,9 @@ class WindowTest : public ::testing::Test {
     w->SetExportFolder(dir.string());  // the load then finds both
     w->Form_Load();
     EXPECT_FALSE(Button(vantorel::kPrintList)->isEnabled());  // until the printer count arrives
-    if (any) EXPECT_TRUE(QTest::qWaitFor([&] { return Button(vantorel::kPrintList)->isEnabled(); }));
+    if (any) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return Button(vantorel::kPrintList)->isEnabled(); }));
+    }
   }
   std::string Saved(const char* name) { return vantorel::GetRegSetting(state.SettingsPath, name, "none"); }
 
