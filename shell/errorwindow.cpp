@@ -1,5 +1,6 @@
 #include "shell/errorwindow.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -63,6 +64,19 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   title_->setText(QString::fromStdString(title));
   QString text = QString::fromStdString(body);
   text.replace("\r\n", "\n");
+  // A body too long for its area at 12 points (a long file path, a number
+  // with many digits) is set smaller, down to 7 points, and a path may break
+  // after any "/", so that the whole message can be read.
+  text.replace('/', QStringLiteral("/\u200B"));
+  const QRect area = body_->contentsRect();
+  QFont font;
+  for (double points = 12; points >= 7; points -= 0.5) {
+    font = platform::MakeFont("Tahoma", points);
+    const QRect need =
+        QFontMetrics(font).boundingRect(QRect(0, 0, area.width(), 10000), Qt::TextWordWrap | Qt::AlignHCenter, text);
+    if (need.width() <= area.width() && need.height() <= area.height()) break;
+  }
+  body_->setFont(font);
   body_->setText(text);
   // The window's height follows its button: button top + height + 120 twips.
   const double h = 2010 + 540 + 120;

@@ -129,7 +129,7 @@ TEST_F(WindowTest, AnUnusableSavedModelIsReportedAndTheDataKept) {
                                  {Settings{{"oZR", "30"}, {"oBC", "1e-300"}}, 1}, {Settings{{"oBC", "0"}, {"R(0)", "12"}}, 1}}) {
     for (auto [name, value] : saved) SaveRegSetting(BuildSettingsPath("Vantorel"), name, value);
     told.clear();
-    for (int k = 0; k < problems; ++k) Answer(true);
+    for (int k = 0; k < problems; ++k) Answer();
     Start();
     EXPECT_EQ(told.size(), static_cast<size_t>(problems)) << saved.back().first;
   }
