@@ -3,7 +3,8 @@
 # apt-get, find the menu entry and the icon where the desktop looks for them,
 # run both programs from /usr/bin (the window under Xvfb), check that the
 # command line reads what the installed window saved, and remove the package.
-# Needs root; exits 77 (skipped) otherwise.
+# Needs root; exits 77 (skipped) otherwise. Waits for another apt or dpkg
+# run to finish rather than failing on its lock.
 # Usage: package_roundtrip.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -17,7 +18,7 @@ xvfb_pid="" app_pid="" installed=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  [ -n "$installed" ] && DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq vantorel >/dev/null 2>&1 || true
+  [ -n "$installed" ] && DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 remove -y -qq vantorel >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -27,7 +28,7 @@ id=com.morvaleservices.Vantorel
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >"$work/cpack.log" 2>&1 || fail "cpack: $(cat "$work/cpack.log")"
 deb=$(ls "$work"/pkg/vantorel_*.deb)
 installed=yes
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
+DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
   fail "apt-get install: $(cat "$work/apt.log")"
 
 # The menu entry and the icon where the desktop looks for them.
@@ -61,7 +62,7 @@ sqlite3 "$db" "UPDATE registry_values SET data = CAST('33' || char(0) AS BLOB)
   fail "the window saved no settings under its name"
 list=$(/usr/bin/vantorel-fit --saved --estimate) && grep -q '^ 33:' <<<"$list" || fail "vantorel-fit --saved does not read the window's settings"
 
-DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq vantorel >"$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"
+DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 remove -y -qq vantorel >"$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"
 installed=""
 [ ! -e /usr/bin/Vantorel ] && [ ! -e /usr/share/applications/$id.desktop ] || fail "files left after removal"
 echo "package round trip: ok"
