@@ -91,7 +91,8 @@ TEST(NumberText, PatternsLeadingNumbersRoundingAndGeneralText) {
   for (const auto& [x, pattern, text] : formats) EXPECT_EQ(FormatNumber(x, pattern), text) << x << " " << pattern;
   const std::pair<std::string, double> leading[] = {
       {" 1 2\t3\n", 123}, {"- 5", -5}, {"1e", 1}, {"1e+", 1}, {"-", 0}, {".", 0}, {"12,5", 12}, {"3\r4", 3},
-      {"\xd9\xa3", 0}, {"1e999", kInf}, {"1e-999", 0}, {std::string(5000, '9'), kInf}};
+      {"\xd9\xa3", 0}, {"1e999", kInf}, {"-1e999", -kInf}, {"+0.005e311", kInf}, {"-1e-999", 0},
+      {"0.000e99999999999", 0}, {std::string(5000, '9'), kInf}};
   for (const auto& [text, value] : leading) EXPECT_EQ(LeadingNumber(text), value) << text;
   const std::pair<double, std::optional<int16_t>> rounding[] = {{32767.4, 32767}, {-32768.5, -32768},
       {32767.5, std::nullopt}, {-32768.6, std::nullopt}, {kNaN, std::nullopt}, {kInf, std::nullopt}};

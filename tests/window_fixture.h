@@ -103,6 +103,9 @@ class WindowTest : public ::testing::Test {
       if (auto* e = qobject_cast<vantorel::frmError*>(&d)) {
         told.push_back(e->Title()->text() + "|" + e->Body()->text().remove(QChar(0x200B)));
         ExpectTextsFit(e);
+        if (w) {  // centred over the main window
+          EXPECT_LE((e->geometry().center() - w->geometry().center()).manhattanLength(), 1);
+        }
         QTest::mouseClick(e->cbClose(), Qt::LeftButton);
       } else if (auto* box = qobject_cast<QMessageBox*>(&d)) {
         told.push_back(box->windowTitle() + "|" + box->text());
