@@ -65,16 +65,6 @@ TEST_F(WindowTest, ARefusedDataPointOpensTheErrorWindowAndChangesNothing) {
   EXPECT_TRUE(Button(kCalculate)->isEnabled() && !Find("Frame3")->isVisible());
 }
 
-TEST_F(WindowTest, CalculateShowsTheFittedLabelsAndList) {
-  Start();
-  Press(kCalculate);
-  QStringList labels;
-  for (size_t k = 0; k < kRows; ++k) labels << Label(k);
-  EXPECT_EQ(labels.join(" "), "(52) (0) (-1) (12) (32) (43)");
-  EXPECT_TRUE(List().startsWith("  R C  \n Yd Clk\n\n 10:52  (52)\n 11:41 \n"));
-  EXPECT_FALSE(Find("Frame3")->isVisible());
-}
-
 TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   Start();
   Press(kMetric);
@@ -116,7 +106,10 @@ TEST_F(WindowTest, NothingCanBeStartedWhileTheSearchRuns) {
   EXPECT_TRUE(checked && blinks >= 2 && printers->JobsStarted() == 0) << blinks;
   for (QWidget* c : w->findChildren<QWidget*>(QRegularExpression("cbButton|btnControl|RFrm")))
     EXPECT_EQ(c->isEnabled(), c->objectName() != "cbButton(3)") << c->objectName().toStdString();  // not Imperial
-  ExpectModel(w->state(), {775, 0.034, 2.05, 31, 8});
+  QStringList labels;  // the fitted model's
+  for (size_t k = 0; k < kRows; ++k) labels << Label(k);
+  EXPECT_EQ(labels.join(" "), "(52) (0) (-1) (12) (32) (43)");
+  EXPECT_TRUE(List().startsWith("  R C  \n Yd Clk\n\n 10:52  (52)\n 11:41 \n") && !Find("Frame3")->isVisible());
 }
 
 // A saved model parameter the model cannot use is named once after the

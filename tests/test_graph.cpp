@@ -196,12 +196,6 @@ TEST(RotatedFont, DescriptionFollowsTheSurfaceFont) {
                          WholePoints(std::nan("")), MulDiv(-3, 1, 2), MulDiv(5, 5, 0), MulDiv(INT32_MAX, 2, 1),
                          MulDiv(INT32_MAX, INT32_MAX, INT32_MAX)}),
             std::vector({-17, 700, -450, 3, 8, 0, -2, -1, -1, INT32_MAX}));
-  // The face name cut at 32 characters, not bytes (then with no NUL); those outside Windows-1252 become '?'.
-  const LogFont cut = RotatedFontFor(FontSpec{std::string(40, 'x'), 8}, 96, 0);
-  EXPECT_EQ(std::string(cut.faceName.data(), 32) + FaceNameOf(cut), std::string(64, 'x'));
-  const LogFont ansi = RotatedFontFor(FontSpec{"Caf\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5", 8}, 96, 0);
-  EXPECT_EQ(std::string(ansi.faceName.data(), 10), std::string("Caf\xE9 \x80 ?") + '\0' + ' ');
-  EXPECT_EQ(FaceNameOf(ansi), "Caf\xC3\xA9 \xE2\x82\xAC ?");
 }
 
 TEST(PrintList, PaddingColourWeightAndSizeOfEveryCell) {

@@ -1,13 +1,12 @@
 // The click list, the CSV text and where an export is saved.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
-#include <grp.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "model/clicktable.h"
@@ -96,6 +95,8 @@ TEST_F(TempDir, NumberedFilesNeverOverwriteAndFailuresLeaveNothing) {
   EXPECT_EQ(std::pair(a.path, b.path), std::pair((dir / "VTL_0003.CSV").string(), (dir / "VTL_0004.CSV").string()));
   EXPECT_EQ(ReadFile(a.path), CsvText(s));
   EXPECT_EQ(platform::WriteNewFile((dir / "VTL_0002.CSV").string(), "new").status, platform::WriteStatus::Exists);
+  errno = ENOENT;  // left over from an earlier call: a file that is there is taken all the same
+  EXPECT_TRUE(platform::NameTaken((dir / "VTL_0002.CSV").string()));
   EXPECT_EQ(std::pair(ReadFile(dir / "VTL_0002.CSV"), Files()), std::pair(std::string("keep me"), 4ul));  // unchanged
   fs::remove_all(dir);
   fs::create_directory(dir);
@@ -145,29 +146,6 @@ TEST_F(TempDir, ExportFallsBackToThePrivateDocumentsFolder) {
     EXPECT_EQ(fs::status(dir / created).permissions(), fs::perms::owner_all) << created;
   EXPECT_FALSE(fs::exists(dir / "docs1") || fs::exists(dir / "missing"));
   EXPECT_EQ(ReadFile(dir / "docs3/Vantorel/VTL_0001.CSV"), "keep me");
-}
-
-TEST_F(TempDir, AnOrdinaryUserOfAnInstalledProgramSavesIntoDocuments) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
-  // A program folder of root's that others may read but not write, as /usr/bin.
-  fs::create_directory(dir / "bin");
-  fs::permissions(dir / "bin", fs::perms(0755));
-  fs::create_directory(dir / "home");
-  ASSERT_EQ(chown((dir / "home").c_str(), 65534, 65534), 0);
-  fs::permissions(dir, fs::perms::others_exec, fs::perm_options::add);
-  const pid_t child = fork();
-  if (child == 0) {
-    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-    setenv("HOME", (dir / "home").c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    const CsvSave r = SaveCsv(Estimated(), (dir / "bin").string());
-    _exit(r.ok && r.path == (dir / "home/Documents/Vantorel/VTL_0001.CSV").string() ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_TRUE(fs::is_empty(dir / "bin"));
-  EXPECT_EQ(fs::status(dir / "home/Documents/Vantorel").permissions(), fs::perms::owner_all);
 }
 
 TEST_F(TempDir, DocumentsFolderFollowsTheUserDirsFile) {

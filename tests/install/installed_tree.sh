@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # `cmake --install` into a DESTDIR: every file in its place, the icons at
-# their sizes, and the desktop entry, the AppStream metadata and the manual
-# pages accepted by their validators.
+# their sizes, the desktop entry, the AppStream metadata and the manual
+# pages accepted by their validators, and the installed vantorel-fit's PDF.
 # Usage: installed_tree.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -26,6 +26,10 @@ appstreamcli validate --no-net "$u/share/metainfo/$id.metainfo.xml" >"$dest/as.l
 version=$("$u/bin/vantorel-fit" --version)
 [ "$version" = "vantorel-fit $(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$u/share/metainfo/$id.metainfo.xml")" ] ||
   fail "--version says '$version', the metadata another release"
+# The installed vantorel-fit prints the list to a PDF file with no display at all.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$u/bin/vantorel-fit" --estimate --pdf "$dest/card.pdf" \
+  10:52 20:0 30:0 40:12 50:28 55:44 >/dev/null && pdftotext -layout "$dest/card.pdf" - | grep -q ' 55 : 43 *(44)' ||
+  fail "no PDF of the list from vantorel-fit"
 grep -qx "Icon=$id" "$u/share/applications/$id.desktop" || fail "the desktop entry names another icon"
 
 for page in vantorel vantorel-fit; do

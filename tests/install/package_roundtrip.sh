@@ -38,13 +38,9 @@ DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 install -y -qq 
   fail "the package and --version disagree"
 
 # The installed window under Xvfb, with its own settings folder.
-for d in $(seq 90 160); do
-  if [ ! -e "/tmp/.X11-unix/X$d" ] && [ ! -e "/tmp/.X$d-lock" ]; then disp=$d; break; fi
-done
-Xvfb ":$disp" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$disp" XDG_CONFIG_HOME="$work/config"
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb_pid=$!  # a free display
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")" XDG_CONFIG_HOME="$work/config"
 unset QT_QPA_PLATFORM
 (cd / && exec /usr/bin/Vantorel) >"$work/app.log" 2>&1 &
 app_pid=$!
