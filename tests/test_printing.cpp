@@ -48,17 +48,6 @@ class Printing : public ::testing::Test {
     fs::remove(pdf);
     fs::remove(pdf + ".png");
   }
-  // The list for s printed and read back as pdftotext lays it out in columns
-  // of the given pitch (points), less the form feed and trailing empty lines.
-  std::vector<std::string> PrintedList(const State& s, const std::string& pitch) {
-    EXPECT_EQ(Print_List(s, *service.StartJob("Vantorel"), "Vantorel"), std::nullopt);
-    EXPECT_EQ(Shell("pdfinfo '" + pdf + "' | grep -E '^(Title|Pages):' | tr -s ' '"), "Title: Vantorel\nPages: 1\n");
-    std::istringstream in(Shell("pdftotext -layout -fixed " + pitch + " '" + pdf + "' -"));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\f')));
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines;
-  }
   const std::string pdf = ::testing::TempDir() + "vantorel-print-" + std::to_string(getpid()) + ".pdf";
   QWidget main;
   State state;
@@ -80,7 +69,12 @@ void Mouse(QWidget* w, QEvent::Type type, QPoint at = {5, 5}) {  // as the windo
 TEST_F(Printing, DefaultListLaidOutOnAPdfPage) {
   State s = DefaultState();
   PseudoCalc(s);
-  const auto lines = PrintedList(s, "6");
+  ASSERT_EQ(Print_List(s, *service.StartJob("Vantorel"), "Vantorel"), std::nullopt);
+  EXPECT_EQ(Shell("pdfinfo '" + pdf + "' | grep -E '^(Title|Pages):' | tr -s ' '"), "Title: Vantorel\nPages: 1\n");
+  std::istringstream in(Shell("pdftotext -layout -fixed 6 '" + pdf + "' - | tr -d '\\f'"));
+  std::vector<std::string> lines;  // as laid out in columns of 6 points, less the trailing empty lines
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  while (lines.back().empty()) lines.pop_back();
   ASSERT_EQ(lines.size(), 5u + 25 + 2);
   const std::pair<size_t, std::string> rows[] = {
       {0, "       Vantorel"},
@@ -113,30 +107,22 @@ TEST_F(Printing, FailuresComeBackAsMessages) {
   EXPECT_EQ(job->EndDoc(), "The printer \"Vantorel No Such Printer\" is no longer installed.");
 }
 
+// Twips: a window narrower than the page at its own size, a wider one scaled to the page width; centred both ways.
 TEST_F(Printing, WindowPictureCentredAtItsOwnSizeOrScaledToThePageWidth) {
-  // The printable area is 559 by 806 points, 18 points from the page's edge.
-  const auto Red = [](int w, int h) { QImage img(w, h, QImage::Format_RGB32); img.fill(Qt::red); return img; };
-  QImage dense = Red(800, 600);
-  dense.setDevicePixelRatio(2.0);  // a 400 by 300 window on a dense screen
-  const QRectF centred{18 + (559 - 300) / 2.0, 18 + (806 - 225) / 2.0, 300, 225};  // 6000 by 4500 twips
-  const std::tuple<const char*, QImage, QRectF> cases[] = {
-      {"smaller", Red(400, 300), centred},
-      {"dense", dense, centred},
-      {"wider", Red(1000, 500), {18, 18 + (806 - 279.5) / 2, 559, 279.5}},  // 15000 twips: scaled down
-  };
-  for (const auto& [what, picture, points] : cases) {
-    ASSERT_EQ(PrintWindowPicture(service, picture, "Vantorel"), std::nullopt) << what;
-    Shell("pdftoppm -r 72 -png -singlefile '" + pdf + "' '" + pdf + "'");  // one pixel a point
-    const QImage page(QString::fromStdString(pdf + ".png"));
-    QRect red;
-    for (int y = 0; y < page.height(); ++y)
-      for (int x = 0; x < page.width(); ++x)
-        if (page.pixelColor(x, y).red() > 200 && page.pixelColor(x, y).green() < 60) red |= QRect(x, y, 1, 1);
-    for (auto [got, expected] : {std::pair(red.left(), points.left()), {red.top(), points.top()},
-                                 {red.width(), points.width()}, {red.height(), points.height()}})
-      EXPECT_NEAR(got, expected, 1.5) << what;
-  }
+  const auto place = [](double w, double h) { const auto p = PlaceWindowPicture(11180, 16120, w, h); return std::array{p->x, p->y, p->w, p->h}; };
+  EXPECT_EQ(place(6000, 4500), (std::array{2590.0, 5810.0, 6000.0, 4500.0}));
+  EXPECT_EQ(place(15000, 7500), (std::array{0.0, 5265.0, 11180.0, 5590.0}));
   EXPECT_FALSE(PlaceWindowPicture(0, 15000, 100, 100));  // a printer with no page size
+  // On the page, every pixel of a 400 by 300 window at 96 to the inch, on a screen of 1 or 2 device pixels to the pixel.
+  for (double ratio : {1.0, 2.0}) {
+    QImage picture(static_cast<int>(400 * ratio), static_cast<int>(300 * ratio), QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::red);
+    ASSERT_EQ(PrintWindowPicture(service, picture, "Vantorel"), std::nullopt);
+    EXPECT_EQ(Shell("pdfimages -list '" + pdf + "' | awk 'NR == 3 { print $4, $5, $13, $14 }'"),
+              std::to_string(static_cast<int>(400 * ratio)) + " " + std::to_string(static_cast<int>(300 * ratio)) + " " +
+                  std::to_string(static_cast<int>(96 * ratio)) + " " + std::to_string(static_cast<int>(96 * ratio)) + "\n");
+  }
 }
 
 TEST_F(Printing, ChooserPrintsOnceAPrinterIsChosenAndPutsTheOldOneBackOtherwise) {
