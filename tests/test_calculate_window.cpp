@@ -41,14 +41,13 @@ TEST_F(WindowTest, RangeFieldNormalisesOnEnterAndOnLeaving) {
 TEST_F(WindowTest, UntickingAndTheThreeTickMinimum) {
   Start();
   for (size_t k : {0, 1, 2}) QTest::mouseClick(Tick(k), Qt::LeftButton);  // three left: allowed
-  EXPECT_FALSE(RangeField(0)->isEnabled() || ClicksField(0)->isEnabled() || Find("ErrorInd(0)")->isVisible());
-  EXPECT_EQ(RangeField(0)->text(), "10");
+  EXPECT_FALSE(RangeField(0)->isEnabled() || ClicksField(0)->isEnabled() || Find("ErrorInd(0)")->isVisible() ||
+               RangeField(0)->text() != "10");
   Answer();
   QTest::mouseClick(Tick(3), Qt::LeftButton);
   EXPECT_EQ(told, std::vector<QString>{"More Ranges Needed|Vantorel needs at least three enabled ranges to generate a list."});
   EXPECT_TRUE(Tick(3)->isChecked() && RangeField(3)->isEnabled() && ClicksField(3)->isEnabled() &&
-              Find("ErrorInd(3)")->isVisible());
-  EXPECT_EQ(w->state().TickedCount(), 3);
+              Find("ErrorInd(3)")->isVisible() && w->state().TickedCount() == 3);
   QTest::mouseClick(Tick(0), Qt::LeftButton);  // ticking never complains
   EXPECT_EQ(told.size(), 1u);
 }
@@ -60,8 +59,7 @@ TEST_F(WindowTest, ARefusedDataPointOpensTheErrorWindowAndChangesNothing) {
   Answer();
   Press(kCalculate);
   EXPECT_EQ(told, std::vector<QString>{"Range Error|Ranges must be greater than zero but no greater than 100 Yards."});
-  EXPECT_EQ(List(), before);
-  EXPECT_EQ(Label(1), "(1)");
+  EXPECT_TRUE(List() == before && Label(1) == "(1)");
   EXPECT_TRUE(Button(kCalculate)->isEnabled() && !Find("Frame3")->isVisible());
 }
 
@@ -118,8 +116,8 @@ TEST_F(WindowTest, AnUnusableSavedModelIsReportedAndTheDataKept) {
   using Settings = std::vector<std::pair<const char*, const char*>>;
   // Every model problem, with the longest numbers, fits the error window;
   // the settings add up from one start to the next.
-  for (auto [saved, problems] : {std::pair{Settings{{"oMV", "0"}}, 1}, {Settings{{"oMV", "800"}, {"oZR", "0"}}, 1},
-                                 {Settings{{"oZR", "30"}, {"oBC", "1e-300"}}, 1}, {Settings{{"oBC", "0"}, {"R(0)", "12"}}, 1}}) {
+  for (auto [saved, problems] : {std::pair{Settings{{"oMV", "0"}, {"oBC", "1e-300"}}, 2},
+                                 {Settings{{"oMV", "800"}, {"oBC", "0"}, {"R(0)", "12"}}, 1}}) {
     for (auto [name, value] : saved) SaveRegSetting(BuildSettingsPath("Vantorel"), name, value);
     told.clear();
     for (int k = 0; k < problems; ++k) Answer();

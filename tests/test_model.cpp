@@ -60,12 +60,8 @@ TEST(ClickTable, DefaultTableAndAFailedRebuildLeavesItAsItWas) {
 
 TEST(Estimate, ExtentsAndLabels) {
   State s = DefaultState();
-  Estimate e = PseudoCalc(s);
-  ASSERT_FALSE(e.problem);
-  EXPECT_EQ(std::tuple(s.MaxDataRange, s.MinDataRange, s.MaxDataClicks), std::tuple(55, 10, 52));
-  EXPECT_EQ(e.labels, (std::array<std::optional<std::string>, kRows>{"(52)", "(1)", "(0)", "(13)", "(32)", "(43)"}));
   s.Ticked = {0, 0, 0, 0, 0, 0};
-  e = PseudoCalc(s);
+  Estimate e = PseudoCalc(s);
   EXPECT_EQ(std::tuple(s.MaxDataRange, s.MinDataRange, s.MaxDataClicks), std::tuple(0, 200, 0));
   for (const auto& l : e.labels) EXPECT_FALSE(l);
   s.Ticked = {1, 2, 1, 1, 1, 1};  // a greyed box does not count as ticked

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "model/clicktable.h"
-#include "model/numtext.h"
 #include "output/clicklist.h"
 #include "output/csvexport.h"
 #include "platform/files.h"
@@ -111,15 +110,8 @@ TEST_F(TempDir, NumberedFilesNeverOverwriteAndFailuresLeaveNothing) {
   const CsvSave r = SaveCsvInFolder(s, dir.string());
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.message.find("Cannot write"), std::string::npos) << r.message;
+  EXPECT_TRUE(!r.ok && r.message.find("Cannot write") != std::string::npos) << r.message;
   EXPECT_EQ(Files(), 0u);
-
-  for (int n = 1; n <= 9999; ++n) std::ofstream(dir / ("VTL_" + FormatNumber(n, "0000") + ".CSV"));
-  const CsvSave full = SaveCsvInFolder(s, dir.string());
-  EXPECT_FALSE(full.ok);
-  EXPECT_NE(full.message.find("VTL_9999.CSV is already taken"), std::string::npos);
-  EXPECT_EQ(Files(), 9999u);
 }
 
 TEST_F(TempDir, ExportFallsBackToThePrivateDocumentsFolder) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package on this machine: build it with CPack, install it with
 # apt-get, find the menu entry and the icon where the desktop looks for them,
-# run both programs from /usr/bin (the window under Xvfb), check that the
-# command line reads what the installed window saved, and remove the package.
+# drive both programs from /usr/bin as the window test does (under Xvfb),
+# and remove the package.
 # Needs root; exits 77 (skipped) otherwise. Waits for another apt or dpkg
 # run to finish rather than failing on its lock.
 # Usage: package_roundtrip.sh BUILD_DIR
@@ -14,10 +14,8 @@ if dpkg-query -W -f='${Status}' vantorel 2>/dev/null | grep -q "ok installed"; t
 fi
 work=$(mktemp -d)
 chmod 755 "$work"  # apt reads the package as its own unprivileged user
-xvfb_pid="" app_pid="" installed=""
+installed=""
 cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   [ -n "$installed" ] && DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 remove -y -qq vantorel >/dev/null 2>&1 || true
   rm -rf "$work"
 }
@@ -37,26 +35,8 @@ DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 install -y -qq 
 [ "$(/usr/bin/vantorel-fit --version)" = "vantorel-fit $(dpkg-query -W -f='${Version}' vantorel)" ] ||
   fail "the package and --version disagree"
 
-# The installed window under Xvfb, with its own settings folder.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb_pid=$!  # a free display
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")" XDG_CONFIG_HOME="$work/config"
-unset QT_QPA_PLATFORM
-(cd / && exec /usr/bin/Vantorel) >"$work/app.log" 2>&1 &
-app_pid=$!
-timeout 30 xdotool search --sync --onlyvisible --name '^Vantorel V1\.0\.0$' >/dev/null || fail "no window 'Vantorel V1.0.0'"
-sleep 0.5
-xdotool key Escape
-for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-wait "$app_pid" || fail "Vantorel ended with status $?"
-app_pid=""
-
-# What the window saved is what vantorel-fit --saved reads.
-db="$XDG_CONFIG_HOME/Morvale Services/registry.sqlite3"
-sqlite3 "$db" "UPDATE registry_values SET data = CAST('33' || char(0) AS BLOB)
-               WHERE name = 'R(0)' AND key = (SELECT id FROM registry_keys WHERE name = 'Vantorel')" ||
-  fail "the window saved no settings under its name"
-list=$(/usr/bin/vantorel-fit --saved --estimate) && grep -q '^ 33:' <<<"$list" || fail "vantorel-fit --saved does not read the window's settings"
+# The installed programs, run from /usr/bin in a real window as the build's are.
+bash "$(dirname "$0")/../xvfb/window_blackbox.sh" /usr/bin || fail "the installed window"
 
 DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 remove -y -qq vantorel >"$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"
 installed=""

@@ -5,7 +5,7 @@
 #     the window itself), Enter on the focused Exit ends it, saving;
 #  2. clicks typed in two rows, Calculate, Esc after the fit: the fitted model is saved;
 #  3. Calculate, then Esc at once: the program ends quickly with the best model so far.
-# Usage: window_blackbox.sh BUILD_DIR
+# Usage: window_blackbox.sh FOLDER (the one with Vantorel and vantorel-fit)
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) app="" xvfb=""
 trap 'kill $app $xvfb 2>/dev/null; rm -rf "$work"' EXIT; fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -13,7 +13,7 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/n
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
 launch() {
-  "$build/Vantorel" >"$work/app.log" 2>&1 & app=$!
+  (cd / && exec "$build/Vantorel") >"$work/app.log" 2>&1 & app=$!
   wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Vantorel V1\.0\.0$' | awk 'NR == 1') || fail "no window"; sleep 1
   eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y
 }
