@@ -10,6 +10,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cmath>
 #include <cstdio>
@@ -249,6 +250,22 @@ std::optional<std::string> PrintJob::EndDoc() {
 }
 
 // ---------------------------------------------------------------------------
+
+PrinterCountQuery::PrinterCountQuery(const PrintService& service)
+    : thread_(QThread::create([this, &service] { count_ = service.Count(); })) {
+  connect(thread_, &QThread::finished, this, [this] { emit Known(count_); });
+  thread_->start();
+}
+
+PrinterCountQuery::~PrinterCountQuery() {
+  thread_->wait();
+  delete thread_;
+}
+
+int PrinterCountQuery::Count() {
+  thread_->wait();
+  return count_;
+}
 
 std::vector<std::string> SystemPrintService::Printers() const {
   std::vector<std::string> names;

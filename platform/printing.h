@@ -9,6 +9,9 @@
 // cannot use is reported by EndDoc as a message for the user.
 #pragma once
 
+#include <QObject>
+
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +23,7 @@
 class QImage;
 class QPainter;
 class QPrinter;
+class QThread;
 
 namespace vantorel::platform {
 
@@ -112,6 +116,26 @@ class PrintService {
 
   // A print job on the current printer, titled documentName.
   virtual std::unique_ptr<PrintJob> StartJob(const std::string& documentName) = 0;
+};
+
+// A print service's printer count, asked in a thread of its own (asking the
+// print system can be slow): Known is emitted on the asker's thread once the
+// answer is in. Nothing else may use the service until then, and the
+// service must outlive the query, whose end waits for the answer.
+class PrinterCountQuery : public QObject {
+  Q_OBJECT
+ public:
+  explicit PrinterCountQuery(const PrintService& service);
+  ~PrinterCountQuery() override;
+  // The count, waiting for it when it is not in yet.
+  int Count();
+
+ signals:
+  void Known(int count);
+
+ private:
+  QThread* thread_;
+  std::atomic<int> count_{-1};
 };
 
 // The printers of the print system (QPrinterInfo). Until a printer is made

@@ -275,9 +275,8 @@ void frmMain::Form_Load() {
   PseudoCalc();
   // The print service answers in a thread of its own; nothing else uses it
   // until the answer is in (PrinterCount waits for it).
-  platform::PrintService* service = printService_.get();
-  printerCountAsked_ = std::async(std::launch::async, [service] { return service->Count(); });
-  QTimer::singleShot(0, this, &frmMain::PrinterCountKnown);
+  printerQuery_ = std::make_unique<platform::PrinterCountQuery>(*printService_);
+  connect(printerQuery_.get(), &platform::PrinterCountQuery::Known, this, &frmMain::PrinterCountKnown);
 }
 
 void frmMain::Setup_Fonts() {
@@ -297,16 +296,13 @@ void frmMain::DrawOutline() {
 }
 
 int frmMain::PrinterCount() {
-  if (printerCount_ < 0) printerCount_ = printerCountAsked_.valid() ? printerCountAsked_.get() : printService_->Count();
+  if (printerCount_ < 0) printerCount_ = printerQuery_ ? printerQuery_->Count() : printService_->Count();
   return printerCount_;
 }
 
-void frmMain::PrinterCountKnown() {
-  if (printerCountAsked_.valid() && printerCountAsked_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-    QTimer::singleShot(20, this, &frmMain::PrinterCountKnown);
-    return;
-  }
-  if (PrinterCount() == 0 || busy_) return;
+void frmMain::PrinterCountKnown(int count) {
+  printerCount_ = count;
+  if (count == 0 || busy_) return;
   Commands->cbButton[kSaveCsv]->setEnabled(true);
   Commands->cbButton[kPrintList]->setEnabled(true);
 }

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QWidget>
 #include <array>
-#include <future>
 #include <memory>
 #include <string>
 
@@ -22,6 +21,7 @@ namespace vantorel {
 namespace platform {
 class PictureBox;
 class PrintService;
+class PrinterCountQuery;
 }
 class ClickListBox;
 class CommandButtons;
@@ -143,7 +143,7 @@ class frmMain : public QWidget {
   // service can be slow); until it is known the two printing commands stay
   // disabled and Ctrl+P waits for it.
   int PrinterCount();
-  void PrinterCountKnown();
+  void PrinterCountKnown(int count);
   void ShowStoreError(const std::exception& e);
   void ApplyLabels(const std::array<std::string, kRows>& labels);
   bool InThisWindow(QObject* o) const;
@@ -158,7 +158,7 @@ class frmMain : public QWidget {
   // at its next candidate and the window then ends this way.
   enum class AfterFit { Nothing, Close, Reset };
   AfterFit afterFit_ = AfterFit::Nothing;
-  std::future<int> printerCountAsked_;
+  std::unique_ptr<platform::PrinterCountQuery> printerQuery_;  // ends before the service it asks
   int printerCount_ = -1;  // -1 until known
   // Moving the window by the title where the window system cannot.
   bool dragging_ = false;
