@@ -42,11 +42,7 @@ const std::string kFailed = "Failed to set registry value Key: '-2147483646',Sec
 std::string kSelf = fs::read_symlink("/proc/self/exe");
 
 // Two complete sets of settings that differ in every saved value but Tick(2).
-State StateA() {
-  State s = DefaultState();
-  s.SettingsPath = kPath;
-  return s;
-}
+State StateA() { State s = DefaultState(); s.SettingsPath = kPath; return s; }
 State StateB() {
   State s = StateA();
   s.DataRange = {12, 24, 36, 48, 60, 72};
@@ -273,8 +269,8 @@ TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
     std::system(("chown -R 65534:65534 '" + mnt.string() + "'").c_str());  // before it becomes read-only
     return mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
   };
-  const std::string notSaved = "The settings were not saved. When the program started it could not read them from\n" +
-                               StoreFile().string() + "\n(another program kept it locked for more than 300 milliseconds)";
+  const auto notSaved = [&](const std::string& why) {
+    return "The settings were not saved. When the program started it could not read them from\n" + StoreFile().string() + "\n(" + why + ")"; };
   const std::set<std::string> file{"registry.sqlite3"}, withLog{"registry.sqlite3", "registry.sqlite3-shm", "registry.sqlite3-wal"};
   // What is set up (false: cannot be set up here, skipped); the run's HOME or XDG_CONFIG_HOME, the store's folder
   // (links resolved), the helper's mode or "fit"; its exit status, part of what it prints, the settings in the file
@@ -294,7 +290,9 @@ TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
       {"a read-only file system", [&] { return tmpfs(true); }, mntCfg, onMnt, "close", 2, rb, b, file},
       {"a lock held past the wait", [&] { return sqlite3_open(StoreFile().c_str(), &lock) == SQLITE_OK &&
                                                  sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK; },
-       cfg, Folder(), "close 300", 3, notSaved, b, file},
+       cfg, Folder(), "close 300", 3, notSaved("another program kept it locked for more than 300 milliseconds"), b, file},
+      {"a store its owner may not read", [&] { fs::permissions(StoreFile(), fs::perms::none); return true; },
+       cfg, Folder(), "close", 3, notSaved("Permission denied"), b, file},
       {"a read-only folder", [&] { fs::permissions(Folder(), fs::perms::owner_read | fs::perms::owner_exec); return true; },
        cfg, Folder(), "close", 0, rb, b, file},
       {"vantorel-fit on a damaged file", [&] { WriteAll(StoreFile(), "NOTSQL" + ReadAll(StoreFile()).substr(6)); return true; },
@@ -490,7 +488,8 @@ class Registry : public StoreTest {};
 
 // Values stored by another program read back by type: expandable text with its %NAME%
 // references expanded (one that is not set stays as written), a number little-endian or,
-// stored big-endian, reversed; a list of texts whole; any other type as bytes.
+// stored big-endian, reversed; a list of texts whole; any other type as bytes. Text written
+// without its terminating zero loses nothing.
 TEST_F(Registry, StoredValuesReadBackByType) {
   setenv("VANTOREL_TEST_DIR", "/tmp/vt", 1);
   unsetenv("VANTOREL_NOT_SET");
@@ -499,6 +498,7 @@ TEST_F(Registry, StoredValuesReadBackByType) {
   EXPECT_EQ(DecodeStoredValue(7, "a\0b\0\0"s), RegValue::Text("a\0b\0"s));
   EXPECT_EQ(DecodeStoredValue(4, "\x01\x02"), RegValue::Number(0x0201)) << "short";
   EXPECT_EQ(DecodeStoredValue(4, "\x01\0\0\0\x09"s), RegValue::Number(1)) << "long";
+  EXPECT_TRUE(DecodeStoredValue(1, "ab") == RegValue::Text("ab") && DecodeStoredValue(1, "") == RegValue::Text("")) << "no zero";
   for (int32_t other : {0, 3, 6, 8, 11, -1}) EXPECT_EQ(DecodeStoredValue(other, "\0x"s), RegValue::Bytes("\0x"s)) << other;
 }
 
