@@ -295,13 +295,9 @@ void frmMain::DrawOutline() {
   Surface->PaintKept([](QPainter& p, QSize size) { vantorel::DrawOutline(p, size, kMainOutline, kBackColour); });
 }
 
-int frmMain::PrinterCount() {
-  if (printerCount_ < 0) printerCount_ = printerQuery_ ? printerQuery_->Count() : printService_->Count();
-  return printerCount_;
-}
+int frmMain::PrinterCount() { return printerQuery_ ? printerQuery_->Count() : printService_->Count(); }
 
 void frmMain::PrinterCountKnown(int count) {
-  printerCount_ = count;
   if (count == 0 || busy_) return;
   Commands->cbButton[kSaveCsv]->setEnabled(true);
   Commands->cbButton[kPrintList]->setEnabled(true);

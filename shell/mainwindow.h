@@ -158,8 +158,8 @@ class frmMain : public QWidget {
   // at its next candidate and the window then ends this way.
   enum class AfterFit { Nothing, Close, Reset };
   AfterFit afterFit_ = AfterFit::Nothing;
-  std::unique_ptr<platform::PrinterCountQuery> printerQuery_;  // ends before the service it asks
-  int printerCount_ = -1;  // -1 until known
+  // Asked once the window shows; it keeps the answer. It ends before the service it asks.
+  std::unique_ptr<platform::PrinterCountQuery> printerQuery_;
   // Moving the window by the title where the window system cannot.
   bool dragging_ = false;
   QPoint dragOffset_;
