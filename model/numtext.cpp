@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "model/utf8.h"
+
 namespace vantorel {
 
 double RoundHalfAway(double x) { return std::round(x); }
@@ -140,6 +142,84 @@ std::string ShortestText(double x) {
   std::array<char, 64> buf{};
   auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x);
   return std::string(buf.data(), res.ptr);
+}
+
+namespace {
+
+// The zero of every run of ten decimal digits in Unicode (general category Nd).
+constexpr char32_t kZeros[] = {
+    0x0030,  0x0660,  0x06F0,  0x07C0,  0x0966,  0x09E6,  0x0A66,  0x0AE6,  0x0B66,  0x0BE6,  0x0C66,  0x0CE6,
+    0x0D66,  0x0DE6,  0x0E50,  0x0ED0,  0x0F20,  0x1040,  0x1090,  0x17E0,  0x1810,  0x1946,  0x19D0,  0x1A80,
+    0x1A90,  0x1B50,  0x1BB0,  0x1C40,  0x1C50,  0xA620,  0xA8D0,  0xA900,  0xA9D0,  0xA9F0,  0xAA50,  0xABF0,
+    0xFF10,  0x104A0, 0x10D30, 0x11066, 0x110F0, 0x11136, 0x111D0, 0x112F0, 0x11450, 0x114D0, 0x11650, 0x116C0,
+    0x11730, 0x118E0, 0x11950, 0x11C50, 0x11D50, 0x11DA0, 0x16A60, 0x16AC0, 0x16B50, 0x1E140, 0x1E2F0, 0x1E950,
+    0x1FBF0};
+
+int DigitValue(char32_t c) {
+  for (char32_t zero : kZeros)
+    if (c >= zero && c <= zero + 9) return static_cast<int>(c - zero);
+  return -1;
+}
+
+bool IsBlank(char32_t c) { return c == ' ' || c == '\t' || c == 0xA0 || c == 0x202F || c == 0x2009; }
+// Left-to-right, right-to-left and Arabic letter marks, and the embedding and isolate controls.
+bool IsDirectionMark(char32_t c) {
+  return c == 0x200E || c == 0x200F || c == 0x061C || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+bool IsDecimalSeparator(char32_t c) { return c == '.' || c == ',' || c == 0x066B || c == 0x060C; }
+
+}  // namespace
+
+std::optional<double> ReadAnyLocaleNumber(std::string_view text) {
+  std::string plain;  // the same number in ASCII with a decimal point
+  size_t i = 0;
+  enum { Before, Mantissa, Exponent, After } at = Before;
+  bool point = false, digits = false, exponentDigits = false, signAllowed = true;
+  while (i < text.size()) {
+    char32_t c = 0;
+    size_t len = 0;
+    if (!DecodeUtf8At(text, i, c, len)) return std::nullopt;
+    i += len;
+    if (IsDirectionMark(c)) continue;
+    if (IsBlank(c)) {
+      if (at == Mantissa || at == Exponent) at = After;
+      continue;
+    }
+    if (at == After) return std::nullopt;
+    if (at == Before) at = Mantissa;
+    if ((c == '-' || c == 0x2212 || c == '+') && signAllowed) {
+      plain += c == '+' ? '+' : '-';
+      signAllowed = false;
+      continue;
+    }
+    signAllowed = false;
+    if (const int d = DigitValue(c); d >= 0) {
+      plain += static_cast<char>('0' + d);
+      (at == Exponent ? exponentDigits : digits) = true;
+      continue;
+    }
+    if (at == Mantissa && IsDecimalSeparator(c) && !point) {
+      plain += '.';
+      point = true;
+      continue;
+    }
+    if (at == Mantissa && (c == 'e' || c == 'E') && digits) {
+      plain += 'e';
+      at = Exponent;
+      signAllowed = true;
+      continue;
+    }
+    return std::nullopt;
+  }
+  if (!digits || (plain.find('e') != std::string::npos && !exponentDigits))
+    return std::nullopt;
+  const char* b = plain.data();
+  const char* e = b + plain.size();
+  if (b != e && *b == '+') ++b;
+  double v = 0;
+  const auto res = std::from_chars(b, e, v);
+  if (res.ec != std::errc() || res.ptr != e || !std::isfinite(v)) return std::nullopt;
+  return v;
 }
 
 }  // namespace vantorel

@@ -40,6 +40,15 @@ std::optional<int16_t> ToInt16HalfEven(double x);
 // "1.5E+20") for very small or very large magnitudes.
 std::string GeneralText(double x, char decimalSeparator = '.');
 
+// A number as any locale writes it, read whole: blanks (and the direction
+// marks some locales put around a sign) before and after, a sign ("-",
+// "+" or the minus sign U+2212), digits of any script (0-9, Arabic-Indic,
+// Persian, Devanagari, ...), one decimal separator of those locales use
+// (".", ",", the Arabic decimal separator U+066B or the Arabic comma
+// U+060C), and an exponent after "E" or "e". No group separators. nullopt
+// for anything else, invalid UTF-8, and numbers beyond a double's range.
+std::optional<double> ReadAnyLocaleNumber(std::string_view text);
+
 // Shortest text that reads back as exactly the same double ("0.034000000000000004").
 std::string ShortestText(double x);
 
