@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 
@@ -105,6 +106,22 @@ bool LooksLikeOption(const std::string& a) {
   return a.size() > 1 && a[0] == '-' && (a[1] == '-' || std::isalpha(static_cast<unsigned char>(a[1])));
 }
 
+// The lines of a message as one line.
+std::string LinesAsOne(std::string text) {
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
+  return text;
+}
+
+// Two names of one file: the same path once "." and ".." are taken out, or
+// once links are resolved.
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code ea, eb;
+  if (fs::absolute(a, ea).lexically_normal() == fs::absolute(b, eb).lexically_normal() && !ea && !eb) return true;
+  const fs::path ca = fs::weakly_canonical(a, ea), cb = fs::weakly_canonical(b, eb);
+  return !ea && !eb && ca == cb;
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   std::vector<std::string> rows;
@@ -142,10 +159,10 @@ Options Parse(const std::vector<std::string>& args) {
       o.json = true;
     } else if (name == "--saved") {
       o.saved = true;
-    } else if (name == "--csv") {
-      o.csvFile = value();
-    } else if (name == "--pdf") {
-      o.pdfFile = value();
+    } else if (name == "--csv" || name == "--pdf") {
+      auto& file = name == "--csv" ? o.csvFile : o.pdfFile;
+      if (file) throw UsageError{name + " is given twice"};
+      file = value();
     } else if (name == "--model") {
       o.model = ParseModel(value());
       o.modelGiven = true;
@@ -154,6 +171,8 @@ Options Parse(const std::vector<std::string>& args) {
     }
   }
   if ((o.csvFile && o.csvFile->empty()) || (o.pdfFile && o.pdfFile->empty())) throw UsageError{"a file name is empty"};
+  if (o.csvFile && o.pdfFile && SameFile(*o.csvFile, *o.pdfFile))
+    throw UsageError{"--csv and --pdf name the same file, " + *o.csvFile};
   if (o.saved) {
     if (!rows.empty() || o.modelGiven || o.metric) throw UsageError{"--saved takes no rows, --model or --metric"};
     return o;
@@ -268,17 +287,21 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
 
   State s;
+  std::optional<std::string> unread;  // why the saved settings cannot be reported
   if (o.saved) {
     // The window's load, on a store that is only read: nothing is created,
-    // written or set aside.
+    // written or set aside. What cannot be read, or a saved value that
+    // cannot be used, is a failure: the defaults are never reported as the
+    // shooter's values.
     s.SettingsPath = BuildSettingsPath(kProgramName);
     {
       platform::store::AccessScope readOnly(platform::store::Access::ReadOnly);
       const LoadResult loaded = LoadData(s);
       if (loaded.kind == LoadResult::Kind::Unreadable)
-        err << "vantorel-fit: the saved settings could not be read from " << loaded.filePath << " ("
-            << loaded.reason << "); starting from the defaults\n";
-      if (!loaded.problems.empty()) err << "vantorel-fit: " << loaded.problems << "\n";
+        unread = "the saved settings could not be read from " + loaded.filePath + " (" + loaded.reason + ")";
+      else if (!loaded.problems.empty())
+        unread = "the saved settings in " + loaded.filePath + " hold values that cannot be used: " +
+                 LinesAsOne(loaded.problems);
     }
     for (size_t i = 0; i < kRows; ++i) {
       o.ranges[i] = std::to_string(s.DataRange[i]);
@@ -307,6 +330,7 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return Finish(out, err, kExitFailure);
   };
 
+  if (unread) return fail(*unread);
   // The rows as the window holds them after loading, then the start-up estimate.
   if (auto why = CollectData(s, o.ranges, o.clicks)) return refuse(*why);
   s.FormReady = true;

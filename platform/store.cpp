@@ -6,12 +6,16 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QChar>
+#include <algorithm>
 #include <mutex>
+#include <utility>
 
 #include "model/utf8.h"
+#include "platform/files.h"
 #include "platform/store_internal.h"
 
 namespace vantorel::platform::store {
@@ -56,49 +60,74 @@ std::optional<int64_t> RootRow(int32_t root) {
 
 bool IsPrimary(int code, int primary) { return (code & 0xff) == primary; }
 
-std::string WaitText(int ms) {
-  if (ms >= 1000 && ms % 1000 == 0) return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
-  return std::to_string(ms) + " milliseconds";
-}
-
-enum class Found { Ready, Missing, Unavailable };
+enum class Found { Ready, Missing, Unavailable, Again };
 enum class Step { Key, Value };
 
+// The longest store path SQLite takes, with room for "-journal" after it.
+std::optional<std::string> TooLong(const std::string& path) {
+  const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+  const size_t most = vfs && vfs->mxPathname > 8 ? static_cast<size_t>(vfs->mxPathname) - 8 : 504;
+  if (path.size() <= most) return std::nullopt;
+  return "path too long: " + std::to_string(path.size()) + " characters, SQLite takes at most " + std::to_string(most);
+}
+
 // The store as this process sees it: the connection to the current file,
-// the access allowed, and the test hooks. One object, guarded by its mutex.
+// the access allowed, the transaction in progress and the test hooks. One
+// object, guarded by its mutex.
 class Store {
  public:
-  std::mutex mutex;
+  std::recursive_mutex mutex;
   Connection conn;
   Access access = Access::ReadWrite;
-  int lockWaitMs = kLockWaitMs;
-  int writesBeforeReadOnly = -1;  // test hook: writes left before the handle turns read-only
-  bool readOnlyHandle = false;
-  std::string failure;  // why the store was last found unavailable
+  int lockWaitMs = kLockWaitMs;  // the longest wait for a lock (shorter in tests)
+  int waitMs = kLockWaitMs;      // the wait of the operation in progress
+  int writesBeforeFailing = -1;  // test hook: writes left before every write fails
+  std::string failure;           // why the store was last found unavailable or a write failed
+  bool locked = false;           // ... because another program held its lock past the wait
+  std::optional<Recovery> recovery;  // a damaged file met by the operation in progress
+  std::optional<Salvage> salvaged;   // what was read of it, when no fresh store could take its place
+  bool inTransaction = false, transactionOpen = false, transactionFailed = false;
+
+  void Fail(int code) {
+    locked = IsPrimary(code, SQLITE_BUSY) || IsPrimary(code, SQLITE_LOCKED);
+    failure = Reason(code);
+  }
+
+  void UseWait(int ms) {
+    waitMs = std::min(ms, lockWaitMs);
+    if (conn.db) sqlite3_busy_timeout(conn.db, waitMs);
+  }
 
   // Makes conn a connection to the current store file. A missing file is
-  // created only for a write. Damaged files are set aside on the way, so a
-  // write finds a fresh store.
+  // created only for a write. A damaged file met on the way is recovered
+  // into a fresh store where writing is allowed.
   Found Acquire(bool forWrite) {
+    if (transactionOpen && conn.db) return Found::Ready;
     failure.clear();
+    locked = false;
     const bool mayCreate = forWrite && access == Access::ReadWrite;
     const auto folder = ResolvedFolder(mayCreate);
     if (!folder) {
       const int err = errno;
       conn.Close();
       if (!forWrite && (err == ENOENT || err == ENOTDIR)) return Found::Missing;
-      failure = std::strerror(err);
+      failure = SystemReason(err);
       return Found::Unavailable;
     }
     const std::string path = *folder + "/" + kFileName;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    if (auto why = TooLong(path)) {
+      conn.Close();
+      failure = *why;
+      return Found::Unavailable;
+    }
+    for (int attempt = 0; attempt < 3; ++attempt) {
       struct stat st {};
       if (lstat(path.c_str(), &st) != 0) {
         const int err = errno;
         conn.Close();
         if (err == ENOENT && !forWrite) return Found::Missing;
         if (err != ENOENT || !mayCreate || !CreateStoreFile(path) || lstat(path.c_str(), &st) != 0) {
-          failure = std::strerror(errno);
+          failure = SystemReason(errno);
           return Found::Unavailable;
         }
       }
@@ -109,33 +138,36 @@ class Store {
         return Found::Unavailable;
       }
       if (conn.db && conn.path == path && conn.dev == st.st_dev && conn.ino == st.st_ino &&
-          conn.requestedReadOnly == readOnlyHandle && !(forWrite && conn.immutable)) {
+          conn.privateCopy.empty() && !(forWrite && conn.immutable)) {
+        sqlite3_busy_timeout(conn.db, waitMs);
         if (conn.hasTables) return Found::Ready;
         // Another copy of the program may have laid out the tables since.
+        Found f = Found::Ready;
         try {
-          const Contents c = Inspect(conn, false);
+          std::string why;
+          const Contents c = Inspect(conn, false, &why);
           if (c == Contents::Store) conn.hasTables = true;
-          if (c == Contents::Store || c == Contents::Empty) return Found::Ready;
           if (c == Contents::Newer) {
             conn.Close();
             failure = "it was written by a later version of the program";
             return Found::Unavailable;
           }
-          SetAsideDamaged();
+          if (c == Contents::Damaged) f = Damaged(why);
         } catch (const SqlError& e) {
           if (!IsCorruption(e.code)) {
-            failure = Reason(e.code);
+            Fail(e.code);
             return Found::Unavailable;
           }
-          SetAsideDamaged();
+          f = Damaged(DamageWords(e.code));
         }
-        if (access == Access::ReadOnly) return Found::Missing;
+        if (f != Found::Again) return f;
         continue;
       }
       conn.Close();
       const Found f = Open(path, st, forWrite);
-      if (f != Found::Missing || !forWrite) return f;
+      if (f != Found::Again) return f;
     }
+    failure = "it kept changing while it was opened";
     return Found::Unavailable;
   }
 
@@ -144,7 +176,7 @@ class Store {
   Found Open(const std::string& path, const struct stat& st, bool forWrite) {
     const Header header = ReadHeader(path);
     if (header == Header::Unreadable) {
-      failure = std::strerror(errno);
+      failure = SystemReason(errno);
       return Found::Unavailable;
     }
     // A store with a write-ahead log but no log beside it holds everything in
@@ -155,83 +187,191 @@ class Store {
     const bool walWithoutLog = header == Header::Wal && !Beside(path, "-wal", true);
     // Switched without a log index: in exclusive locking mode SQLite keeps the
     // index in memory, so a failed switch (full disk) leaves no -shm behind.
-    const bool switchAlone = header == Header::Wal && access == Access::ReadWrite && forWrite && !readOnlyHandle &&
+    const bool switchAlone = header == Header::Wal && access == Access::ReadWrite && forWrite &&
                              !Beside(path, "-wal", false) && !Beside(path, "-shm", false);
     bool immutable = walWithoutLog && !Beside(path, "-shm", false) && !forWrite;
-    int flags = readOnlyHandle ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    // Read from a private copy: a log without its index, or a hot journal,
+    // where this open may not change the store.
+    const char* copyWith = nullptr;
+    int flags = SQLITE_OPEN_READWRITE;
     if (access == Access::ReadOnly) {
-      if (header == Header::Empty || header == Header::NotSqlite) return Found::Missing;
+      if (header == Header::Empty) return Found::Missing;
       flags = SQLITE_OPEN_READONLY;
-      immutable = walWithoutLog || (header == Header::Wal && !Beside(path, "-shm", false));
+      immutable = walWithoutLog;
+      if (header == Header::Wal && !walWithoutLog && !Beside(path, "-shm", false)) copyWith = "-wal";
     } else if (header == Header::Wal) {
       MatchLeftoverModes(path, st.st_mode);
     }
     for (;;) {
-      const bool opened = immutable ? conn.Open(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path, st,
-                                                true, lockWaitMs)
-                                    : conn.Open(path, flags, path, st, false, lockWaitMs);
+      bool opened = false;
+      if (copyWith) {
+        const auto copy = PrivateCopy(path, copyWith);
+        if (!copy) {
+          failure = "it could not be copied to be read: " + SystemReason(errno);
+          return Found::Unavailable;
+        }
+        opened = conn.Open(*copy, SQLITE_OPEN_READWRITE, path, st, true, waitMs);
+        if (opened)
+          conn.privateCopy = *copy;
+        else
+          RemovePrivateCopy(*copy);
+      } else if (immutable) {
+        opened = conn.Open(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path, st, true, waitMs);
+      } else {
+        opened = conn.Open(path, flags, path, st, false, waitMs);
+      }
       if (!opened) {
         failure = "SQLite could not open it";
         return Found::Unavailable;
       }
-      conn.requestedReadOnly = readOnlyHandle;
       try {
         // A commit is whole however the process ends, and on the disk before
         // the write returns, so a power cut cannot damage the store either
         // (the journal and the file are flushed in turn).
         // (The locking mode must come before anything reads the file.)
-        if (switchAlone && !immutable) conn.Exec("PRAGMA locking_mode = EXCLUSIVE");
+        if (switchAlone && !immutable && !copyWith) conn.Exec("PRAGMA locking_mode = EXCLUSIVE");
         conn.Exec("PRAGMA synchronous = FULL; PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON;");
-        switch (Inspect(conn, true)) {
+        std::string why;
+        switch (Inspect(conn, true, &why)) {
           case Contents::Store:
             conn.hasTables = true;
             if (access == Access::ReadWrite && !conn.UseRollbackJournal() && switchAlone) {
+              int sys = sqlite3_system_errno(conn.db);
+              struct statvfs room {};
+              if (!sys && statvfs(Folder(path).c_str(), &room) == 0 && room.f_bavail == 0) sys = ENOSPC;
               conn.Close();  // it would keep the file locked
-              failure = "it could not be switched to the rollback journal";
+              failure = sys ? SystemReason(sys) : "it could not be switched to the rollback journal";
               return Found::Unavailable;
             }
-            if (switchAlone) conn.Exec("PRAGMA locking_mode = NORMAL; SELECT count(*) FROM sqlite_schema;");
+            if (switchAlone && !copyWith) conn.Exec("PRAGMA locking_mode = NORMAL; SELECT count(*) FROM sqlite_schema;");
             return Found::Ready;
           case Contents::Empty: return Found::Ready;
           case Contents::Newer:
             conn.Close();
             failure = "it was written by a later version of the program";
             return Found::Unavailable;
-          case Contents::Damaged: SetAsideDamaged(); return Found::Missing;
+          case Contents::Damaged: return Damaged(why);
         }
       } catch (const SqlError& e) {
-        if (IsCorruption(e.code)) {
-          SetAsideDamaged();
-          return Found::Missing;
-        }
-        if (!immutable && walWithoutLog &&
-            (IsPrimary(e.code, SQLITE_CANTOPEN) || IsPrimary(e.code, SQLITE_READONLY) ||
-             IsPrimary(e.code, SQLITE_IOERR) || IsPrimary(e.code, SQLITE_FULL))) {
-          immutable = true;
+        if (IsCorruption(e.code)) return Damaged(DamageWords(e.code));
+        // A writer was killed in its commit and this open may not roll the
+        // file back: read a rolled-back copy.
+        if (e.code == SQLITE_READONLY_ROLLBACK && !copyWith) {
+          copyWith = "-journal";
           continue;
         }
-        failure = Reason(e.code);
+        if (!immutable && !copyWith && header == Header::Wal &&
+            (IsPrimary(e.code, SQLITE_CANTOPEN) || IsPrimary(e.code, SQLITE_READONLY) ||
+             IsPrimary(e.code, SQLITE_IOERR) || IsPrimary(e.code, SQLITE_FULL))) {
+          if (walWithoutLog)
+            immutable = true;
+          else
+            copyWith = "-wal";
+          continue;
+        }
+        Fail(e.code);
       }
       conn.Close();
       return Found::Unavailable;
     }
   }
 
-  // Closes the connection and moves the damaged file aside (not in ReadOnly,
-  // and never on the strength of a read that bypassed locking).
-  void SetAsideDamaged() {
+  static std::string DamageWords(int code) {
+    if (IsPrimary(code, SQLITE_NOTADB)) return "it is not an SQLite database";
+    return "SQLite found it damaged: " + std::string(sqlite3_errstr(code));
+  }
+
+  // The open file is damaged or not a store of this program. Where writing
+  // is allowed, and the file was opened with locks, whatever can be read of
+  // it goes into a fresh store that takes its place, and the file is kept
+  // aside: Again, to open the fresh store (or find none when nothing could
+  // be read). Otherwise the file is left as it is: Unavailable, and what
+  // could be read is kept for ReadKey.
+  Found Damaged(const std::string& why) {
     const std::string path = conn.path;
     const dev_t dev = conn.dev;
     const ino_t ino = conn.ino;
     const bool trusted = !conn.immutable;
+    if (access == Access::ReadOnly || !trusted) {
+      conn.Close();
+      failure = why;
+      return Found::Unavailable;
+    }
+    RollbackIfOpen();
+    Salvage rows;
+    try {
+      rows = SalvageRows(conn);
+    } catch (const SqlError&) {
+    }
     conn.Close();
     conn.path.clear();
-    if (access == Access::ReadWrite && trusted) KeepAside(path, dev, ino);
+    Recovery found{why, "", false};
+    const bool anything = !rows.keys.empty() || !rows.values.empty();
+    std::string fresh;
+    int err = 0;
+    if (anything) {
+      fresh = NewFileBeside(path);
+      err = errno;
+      if (!fresh.empty() && !FillFresh(fresh, rows, err)) {
+        unlink(fresh.c_str());
+        fresh.clear();
+      }
+    }
+    if (anything && fresh.empty()) {
+      failure = why + "; a repaired store could not be written beside it: " + SystemReason(err);
+      recovery = found;
+      salvaged = std::move(rows);
+      return Found::Unavailable;
+    }
+    found.keptAs = KeepAside(path, dev, ino);
+    if (found.keptAs.empty()) {
+      if (!fresh.empty()) unlink(fresh.c_str());
+      if (!SameFile(path, dev, ino)) return Found::Again;  // replaced meanwhile: look again
+      failure = why + "; it could not be moved aside: " + SystemReason(errno);
+      recovery = found;
+      salvaged = std::move(rows);
+      return Found::Unavailable;
+    }
+    if (!fresh.empty()) {
+      found.replaced = RenameNoReplace(fresh, path) == 0;
+      if (!found.replaced) unlink(fresh.c_str());
+    }
+    recovery = found;
+    return Found::Again;
+  }
+
+  // A fresh store in the file made for it, holding what was salvaged.
+  bool FillFresh(const std::string& file, const Salvage& rows, int& err) {
+    struct stat st {};
+    if (lstat(file.c_str(), &st) != 0) {
+      err = errno;
+      return false;
+    }
+    Connection fresh;
+    if (!fresh.Open(file, SQLITE_OPEN_READWRITE, file, st, false, waitMs)) return false;
+    try {
+      fresh.Exec("PRAGMA synchronous = FULL; PRAGMA journal_mode = DELETE;");
+      FillStore(fresh, rows);
+      return true;
+    } catch (const SqlError& e) {
+      err = sqlite3_system_errno(fresh.db);
+      if (err == 0) err = IsPrimary(e.code, SQLITE_FULL) ? ENOSPC : EIO;
+      if (!sqlite3_get_autocommit(fresh.db)) sqlite3_exec(fresh.db, "ROLLBACK", nullptr, nullptr, nullptr);
+      return false;
+    }
   }
 
   std::string Reason(int code) const {
-    if (IsPrimary(code, SQLITE_BUSY) || IsPrimary(code, SQLITE_LOCKED))
-      return "another program kept it locked for more than " + WaitText(lockWaitMs);
+    if (IsPrimary(code, SQLITE_BUSY) || IsPrimary(code, SQLITE_LOCKED)) return LockedReason(waitMs);
+    // A file or folder this process may not change: the system's words for it.
+    if ((IsPrimary(code, SQLITE_READONLY) || IsPrimary(code, SQLITE_CANTOPEN)) && !conn.path.empty() &&
+        (::access(conn.path.c_str(), W_OK) != 0 || ::access(Folder(conn.path).c_str(), W_OK) != 0))
+      return SystemReason(errno);
+    const int sys = conn.db ? sqlite3_system_errno(conn.db) : 0;
+    if (sys != 0 && (IsPrimary(code, SQLITE_IOERR) || IsPrimary(code, SQLITE_CANTOPEN) ||
+                     IsPrimary(code, SQLITE_FULL) || IsPrimary(code, SQLITE_READONLY)))
+      return SystemReason(sys);
+    if (IsPrimary(code, SQLITE_FULL)) return SystemReason(ENOSPC);
     return sqlite3_errstr(code);
   }
 
@@ -249,13 +389,6 @@ class Store {
     LayOut(conn, c);
     conn.Exec("COMMIT");
     conn.hasTables = true;
-  }
-
-  void Committed() {
-    if (writesBeforeReadOnly > 0 && --writesBeforeReadOnly == 0) {
-      writesBeforeReadOnly = -1;
-      readOnlyHandle = true;
-    }
   }
 
   std::optional<int64_t> Child(int64_t parent, const std::string& name) {
@@ -296,55 +429,116 @@ class Store {
     const auto rootRow = RootRow(root);
     const auto names = SplitPath(path);
     if (!rootRow || !names) return KeyStatus::Missing;
-    switch (Acquire(false)) {
-      case Found::Missing: return KeyStatus::Missing;
-      case Found::Unavailable: return KeyStatus::Unreadable;
-      case Found::Ready: break;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      switch (Acquire(false)) {
+        case Found::Missing: return KeyStatus::Missing;
+        case Found::Unavailable:
+        case Found::Again: return KeyStatus::Unreadable;
+        case Found::Ready: break;
+      }
+      if (!conn.hasTables) return KeyStatus::Missing;
+      try {
+        conn.Exec("BEGIN");
+        const auto key = FindKey(*rootRow, *names);
+        if (key) body(*key);
+        conn.Exec("COMMIT");
+        return key ? KeyStatus::Read : KeyStatus::Missing;
+      } catch (const SqlError& e) {
+        RollbackIfOpen();
+        if (!IsCorruption(e.code)) {
+          Fail(e.code);
+          return KeyStatus::Unreadable;
+        }
+        if (Damaged(DamageWords(e.code)) != Found::Again) return KeyStatus::Unreadable;
+      }
     }
-    if (!conn.hasTables) return KeyStatus::Missing;
+    return KeyStatus::Unreadable;
+  }
+
+  // Gets ready to write: the store found (or made), the tables laid out, the
+  // write lock taken (BEGIN IMMEDIATE). Again after damage was met and dealt with.
+  Found Begin(bool create) {
+    const Found f = Acquire(create);
+    if (f != Found::Ready) return f == Found::Again ? Found::Unavailable : f;
+    if (!create && !conn.hasTables) return Found::Missing;
+    // A store that cannot be written cannot have its keys opened for writing.
+    if (sqlite3_db_readonly(conn.db, "main") == 1) {
+      failure = ::access(conn.path.c_str(), W_OK) != 0 ? SystemReason(errno) : "it cannot be written";
+      return Found::Unavailable;
+    }
     try {
-      conn.Exec("BEGIN");
-      const auto key = FindKey(*rootRow, *names);
-      if (key) body(*key);
-      conn.Exec("COMMIT");
-      return key ? KeyStatus::Read : KeyStatus::Missing;
+      EnsureTables();
+      conn.Exec("BEGIN IMMEDIATE");
+      return Found::Ready;
     } catch (const SqlError& e) {
       RollbackIfOpen();
-      if (IsCorruption(e.code)) {
-        SetAsideDamaged();
-        return KeyStatus::Missing;
-      }
-      failure = Reason(e.code);
-      return KeyStatus::Unreadable;
+      if (IsCorruption(e.code)) return Damaged(DamageWords(e.code));
+      Fail(e.code);
+      return Found::Unavailable;
     }
   }
 
-  // Runs a write as one immediate transaction; body returns the result and
-  // moves step from Key to Value once the key is in place. A failure maps to
-  // the step it happened in. Damage found on the way sets the file aside and
-  // the write is tried once more on a fresh store. Only a write that may
-  // create (create true) makes the store file when there is none.
+  template <class F>
+  WriteResult Body(F& body, Step& step) {
+    if (writesBeforeFailing == 0) throw SqlError{SQLITE_READONLY};
+    if (writesBeforeFailing > 0) --writesBeforeFailing;
+    return body(step);
+  }
+
+  // The step a failed write was in: a store the program may not change
+  // refuses the key itself.
+  static WriteResult Failed(int code, Step step) {
+    if (IsPrimary(code, SQLITE_READONLY)) return WriteResult::KeyFailed;
+    return step == Step::Key ? WriteResult::KeyFailed : WriteResult::ValueFailed;
+  }
+
+  // Runs a write; body returns the result and moves step from Key to Value
+  // once the key is in place. Alone, a write is one transaction of its own;
+  // inside a Transaction it joins it, and a failure ends it. Damage found
+  // on the way is dealt with and the write tried once more. Only a write
+  // that may create (create true) makes the store file when there is none.
   template <class F>
   WriteResult Write(bool create, F body) {
-    if (access == Access::ReadOnly) return WriteResult::KeyFailed;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      if (Acquire(create) != Found::Ready) return WriteResult::KeyFailed;
-      if (!create && !conn.hasTables) return WriteResult::KeyFailed;
-      // A store that cannot be written cannot have its keys opened for writing.
-      if (sqlite3_db_readonly(conn.db, "main") == 1) return WriteResult::KeyFailed;
+    if (access == Access::ReadOnly) {
+      failure = "the settings are only read here";
+      return WriteResult::KeyFailed;
+    }
+    if (inTransaction) {
+      if (transactionFailed) return WriteResult::KeyFailed;
+      if (!transactionOpen) {
+        Found f = Begin(create);
+        if (f == Found::Again) f = Begin(create);
+        if (f != Found::Ready) {
+          transactionFailed = true;
+          return WriteResult::KeyFailed;
+        }
+        transactionOpen = true;
+      }
       Step step = Step::Key;
       try {
-        EnsureTables();
-        conn.Exec("BEGIN IMMEDIATE");
-        const WriteResult r = body(step);
+        return Body(body, step);
+      } catch (const SqlError& e) {
+        Fail(e.code);
+        RollbackIfOpen();
+        transactionOpen = false;
+        transactionFailed = true;
+        return Failed(e.code, step);
+      }
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const Found f = Begin(create);
+      if (f == Found::Again) continue;
+      if (f != Found::Ready) return WriteResult::KeyFailed;
+      Step step = Step::Key;
+      try {
+        const WriteResult r = Body(body, step);
         conn.Exec("COMMIT");
-        if (r == WriteResult::Ok) Committed();
         return r;
       } catch (const SqlError& e) {
+        Fail(e.code);
         RollbackIfOpen();
-        if (IsPrimary(e.code, SQLITE_READONLY)) return WriteResult::KeyFailed;
-        if (!IsCorruption(e.code)) return step == Step::Key ? WriteResult::KeyFailed : WriteResult::ValueFailed;
-        SetAsideDamaged();
+        if (!IsCorruption(e.code)) return Failed(e.code, step);
+        if (Damaged(DamageWords(e.code)) != Found::Again) return WriteResult::KeyFailed;
       }
     }
     return WriteResult::KeyFailed;
@@ -386,14 +580,14 @@ std::string FilePath() { return StoreFolder() + "/" + kFileName; }
 
 bool KeyExists(int32_t root, std::string_view path) {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Read(root, path, [](int64_t) {}) == KeyStatus::Read;
 }
 
 std::optional<StoredValue> ReadValue(int32_t root, std::string_view path, std::string_view name) {
   if (!ValidValueName(name)) return std::nullopt;
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   std::optional<StoredValue> found;
   s.Read(root, path, [&](int64_t key) {
     Statement q(s.conn, "SELECT type, data FROM registry_values WHERE key = ?1 AND fold = ?2");
@@ -408,9 +602,12 @@ std::optional<StoredValue> ReadValue(int32_t root, std::string_view path, std::s
   return found;
 }
 
-KeyValues ReadKey(int32_t root, std::string_view path) {
+KeyValues ReadKey(int32_t root, std::string_view path, int waitMs) {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  s.UseWait(std::max(0, waitMs));
+  s.recovery.reset();
+  s.salvaged.reset();
   KeyValues out;
   out.status = s.Read(root, path, [&](int64_t key) {
     Statement q(s.conn, "SELECT name, type, data FROM registry_values WHERE key = ?1 ORDER BY rowid");
@@ -422,13 +619,34 @@ KeyValues ReadKey(int32_t root, std::string_view path) {
     }
   });
   if (out.status != KeyStatus::Read) out.values.clear();
-  if (out.status == KeyStatus::Unreadable) out.reason = s.failure.empty() ? "it could not be read" : s.failure;
+  if (out.status == KeyStatus::Unreadable) {
+    out.reason = s.failure.empty() ? "it could not be read" : s.failure;
+    out.locked = s.locked;
+  }
+  // A damaged file that had to stay where it is: the values read from it.
+  const auto names = SplitPath(path);
+  const auto rootRow = RootRow(root);
+  if (out.status == KeyStatus::Unreadable && s.salvaged && names && rootRow) {
+    std::optional<int64_t> key = *rootRow;
+    for (const std::string& n : *names) {
+      const auto child = std::find_if(s.salvaged->keys.begin(), s.salvaged->keys.end(), [&](const KeyRow& k) {
+        return k.parent == *key && FoldName(k.name) == FoldName(n);
+      });
+      key = child == s.salvaged->keys.end() ? std::nullopt : std::optional<int64_t>(child->id);
+      if (!key) break;
+    }
+    for (const ValueRow& v : s.salvaged->values)
+      if (key && v.key == *key) out.values.emplace_back(v.name, StoredValue{v.type, v.data});
+  }
+  out.recovery = std::exchange(s.recovery, std::nullopt);
+  s.salvaged.reset();
+  s.UseWait(s.lockWaitMs);
   return out;
 }
 
 std::optional<std::vector<std::string>> ValueNames(int32_t root, std::string_view path) {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   std::vector<std::string> names;
   const KeyStatus st = s.Read(root, path, [&](int64_t key) {
     Statement q(s.conn, "SELECT name FROM registry_values WHERE key = ?1 ORDER BY rowid");
@@ -441,7 +659,7 @@ std::optional<std::vector<std::string>> ValueNames(int32_t root, std::string_vie
 
 std::optional<std::vector<std::string>> SubkeyNames(int32_t root, std::string_view path) {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   std::vector<std::string> names;
   const KeyStatus st = s.Read(root, path, [&](int64_t key) {
     Statement q(s.conn, "SELECT name FROM registry_keys WHERE parent = ?1 ORDER BY fold");
@@ -457,7 +675,7 @@ bool CreateKey(int32_t root, std::string_view path) {
   const auto names = SplitPath(path);
   if (!rootRow || !names) return false;
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(true, [&](Step&) {
            s.MakeKey(*rootRow, *names);
            return WriteResult::Ok;
@@ -469,7 +687,7 @@ bool DeleteKey(int32_t root, std::string_view path) {
   const auto names = SplitPath(path);
   if (!rootRow || !names || names->empty()) return false;
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(false, [&](Step&) {
            const auto key = s.FindKey(*rootRow, *names);
            if (!key) return WriteResult::KeyFailed;
@@ -490,7 +708,7 @@ WriteResult WriteValue(int32_t root, std::string_view path, std::string_view nam
   const auto names = SplitPath(path);
   if (!rootRow || !names) return WriteResult::KeyFailed;
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(true, [&](Step& step) {
     const int64_t key = s.MakeKey(*rootRow, *names);
     step = Step::Value;
@@ -510,7 +728,7 @@ WriteResult DeleteValue(int32_t root, std::string_view path, std::string_view na
   const auto names = SplitPath(path);
   if (!rootRow || !names) return WriteResult::KeyFailed;
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(false, [&](Step& step) {
     const auto key = s.FindKey(*rootRow, *names);
     if (!key) return WriteResult::KeyFailed;
@@ -522,10 +740,60 @@ WriteResult DeleteValue(int32_t root, std::string_view path, std::string_view na
   });
 }
 
+std::string LastFailure() {
+  Store& s = TheStore();
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  return s.failure;
+}
+
+int LockWaitMs() {
+  Store& s = TheStore();
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  return s.lockWaitMs;
+}
+
+std::string LockedReason(int ms) {
+  const std::string wait = ms >= 1000 && ms % 1000 == 0
+                               ? std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds")
+                               : std::to_string(ms) + " milliseconds";
+  return "another program kept it locked for more than " + wait;
+}
+
+Transaction::Transaction() {
+  Store& s = TheStore();
+  s.mutex.lock();  // held until the transaction ends
+  s.inTransaction = true;
+  s.transactionOpen = s.transactionFailed = false;
+  s.UseWait(s.lockWaitMs);
+}
+
+bool Transaction::Commit() {
+  Store& s = TheStore();
+  if (s.transactionFailed) return false;
+  if (!s.transactionOpen) return true;
+  s.transactionOpen = false;
+  try {
+    s.conn.Exec("COMMIT");
+    return true;
+  } catch (const SqlError& e) {
+    s.Fail(e.code);
+    s.RollbackIfOpen();
+    s.transactionFailed = true;
+    return false;
+  }
+}
+
+Transaction::~Transaction() {
+  Store& s = TheStore();
+  if (s.transactionOpen) s.RollbackIfOpen();
+  s.inTransaction = s.transactionOpen = s.transactionFailed = false;
+  s.mutex.unlock();
+}
+
 // A connection serves one kind of access: it is closed when the access changes.
 AccessScope::AccessScope(Access a) {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   previous_ = s.access;
   s.access = a;
   s.conn.Close();
@@ -533,7 +801,7 @@ AccessScope::AccessScope(Access a) {
 
 AccessScope::~AccessScope() {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.access = previous_;
   s.conn.Close();
 }
@@ -542,22 +810,21 @@ namespace testing {
 
 void CloseConnection() {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.conn.Close();
   s.conn.path.clear();
 }
 
-void OpenReadOnlyAfterWrites(int n) {
+void FailWritesAfter(int n) {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  s.writesBeforeReadOnly = n < 0 ? -1 : n;
-  s.readOnlyHandle = n == 0;
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  s.writesBeforeFailing = n < 0 ? -1 : n;
 }
 
 void SetLockWait(int ms) {
   Store& s = TheStore();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  s.lockWaitMs = ms < 0 ? kLockWaitMs : ms;
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  s.lockWaitMs = s.waitMs = ms < 0 ? kLockWaitMs : ms;
   s.conn.Close();
 }
 

@@ -11,23 +11,26 @@
 // an empty path names the root itself, and a path with an empty name in it
 // (a leading "\" or "\\" inside) names no key.
 //
-// Every write is one SQLite transaction with the rollback journal, so a
-// process killed at any moment leaves each value either as it was or as
-// written, and each commit is on the disk before the write returns
-// (synchronous=FULL), so a power cut cannot damage it. Writers take the write lock first (BEGIN
-// IMMEDIATE) and wait for other copies of the program instead of failing;
-// readers wait for a writer's commit. A read makes no file at all, so it
-// works in a read-only folder, on a full disk and on a read-only file system;
-// a write keeps registry.sqlite3-journal beside the file while it commits. A
-// store an earlier version left with a write-ahead log (-wal, -shm) is read
-// with it and switched to the rollback journal by the first open that may
-// write. A file that is not a store of this program, or that fails SQLite's
-// integrity check, is renamed aside with a ".corrupt-YYYYMMDD-HHMMSS" suffix
-// and a fresh store takes its place; nothing is deleted.
+// Every write is one SQLite transaction with the rollback journal, and a
+// Transaction makes many writes one, so a process killed at any moment
+// leaves the store as it was before or after the whole of it; each commit is
+// on the disk before it returns (synchronous=FULL). Writers take the write
+// lock first (BEGIN IMMEDIATE) and wait for other copies of the program
+// instead of failing; readers wait for a writer's commit. A read makes no
+// file beside the store, so it works in a read-only folder, on a full disk
+// and on a read-only file system. A store left with a hot journal (a writer
+// killed in its commit) or with a write-ahead log but no -shm, which a
+// read-only open cannot use in place, is read from a private copy of the
+// file and its journal or log in the temporary folder, as SQLite would read
+// it after the rollback or recovery; the store itself is not changed.
 //
-// Reads never raise and never create anything: a missing store reads as
-// empty; ReadKey tells a store that could not be read (a lock held past the
-// wait, an I/O error) apart from a missing one.
+// A file that is damaged (fails SQLite's quick check or reports corruption)
+// or that is not this program's store (not SQLite, another application id):
+// with write access, whatever keys and values can still be read are
+// copied into a fresh store, and the old file (with any journal or log) is
+// renamed aside with a ".corrupt-YYYYMMDD-HHMMSS" suffix; nothing is deleted.
+// ReadKey reports what happened. With read-only access the file reads as
+// unreadable, with the reason.
 #pragma once
 
 #include <cstdint>
@@ -66,20 +69,33 @@ std::optional<std::vector<std::string>> SubkeyNames(int32_t root, std::string_vi
 
 // How long a reader or writer waits for another program's lock.
 inline constexpr int kLockWaitMs = 15000;
+// The wait in force: kLockWaitMs, or less in tests.
+int LockWaitMs();
 
 enum class KeyStatus {
-  Read,        // the key was read whole
-  Missing,     // no store, no such key, or a damaged store (set aside when writing is allowed)
+  Read,        // the key was read whole (from a fresh store, after a recovery)
+  Missing,     // no store, or no such key
   Unreadable,  // the store is there but could not be read: see reason
+};
+// A damaged or foreign store found by a read with write access.
+struct Recovery {
+  std::string problem;  // what was wrong, in words: "it failed SQLite's integrity check (...)"
+  std::string keptAs;   // the full path the old file was renamed to; empty when it could not be moved
+  bool replaced = false;  // a fresh store with whatever could be read took its place
 };
 struct KeyValues {
   KeyStatus status = KeyStatus::Missing;
-  // Every value of the key, by its name as first written, in the order written.
+  // Every value of the key, by its name as first written, in the order
+  // written. After a recovery that could not put a fresh store in place,
+  // the values recovered from the old file, with status Unreadable.
   std::vector<std::pair<std::string, StoredValue>> values;
-  std::string reason;  // for Unreadable, in words: "another program kept it locked ..."
+  std::string reason;   // for Unreadable, in words: "another program kept it locked ..."
+  bool locked = false;  // Unreadable because another program held its lock past the wait
+  std::optional<Recovery> recovery;
 };
-// All values of one key in one read transaction (a snapshot).
-KeyValues ReadKey(int32_t root, std::string_view path);
+// All values of one key in one read transaction (a snapshot), waiting up to
+// waitMs for another program's lock.
+KeyValues ReadKey(int32_t root, std::string_view path, int waitMs = kLockWaitMs);
 
 // --- Writes.
 // Creates the key and any missing parents (or finds it); false on failure.
@@ -99,6 +115,30 @@ WriteResult WriteValue(int32_t root, std::string_view path, std::string_view nam
 // Deletes one value; KeyFailed when the key does not exist, ValueFailed when
 // the value does not.
 WriteResult DeleteValue(int32_t root, std::string_view path, std::string_view name);
+
+// Why the last write, or the last read that found the store unreadable,
+// failed, in words ("Permission denied", "No space left on device",
+// "path too long ..."); empty when it succeeded or no reason is known.
+std::string LastFailure();
+// "another program kept it locked for more than 15 seconds"
+std::string LockedReason(int ms);
+
+// Makes the writes of this thread until Commit one transaction: the first
+// write takes the write lock (waiting as writes do), a failed write rolls
+// back every write before it and makes the writes after it fail at once,
+// and nothing is on the disk until Commit. A transaction not committed is
+// rolled back when it ends. One at a time; the store is not used from other
+// threads meanwhile.
+class Transaction {
+ public:
+  Transaction();
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  // True when every write succeeded and the commit reached the disk (or
+  // nothing was written); false otherwise, with nothing of it written.
+  bool Commit();
+};
 
 // Whether this process may change the store. ReadOnly opens an existing file
 // without creating anything, never renames a damaged file and refuses every
@@ -123,10 +163,9 @@ namespace testing {
 void SetLockWait(int ms);
 // Closes the cached connection, as if the program had just started.
 void CloseConnection();
-// After n more successful writes the database is reopened read-only, so
-// that SQLite itself refuses the writes that follow (as on a store whose file
-// cannot be written). A negative n turns this off.
-void OpenReadOnlyAfterWrites(int n);
+// After n more writes every write fails as SQLite fails a write to a file it
+// may not change. A negative n turns this off.
+void FailWritesAfter(int n);
 }  // namespace testing
 
 }  // namespace vantorel::platform::store

@@ -1,6 +1,8 @@
 // The SQLite connection to the store file: opening, statements, what the
 // file holds, and the layout of its tables.
 #include <climits>
+#include <cstdio>
+#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -103,6 +105,7 @@ void Connection::Close() {
   }
   db = nullptr;
   hasTables = false;
+  if (!privateCopy.empty()) RemovePrivateCopy(std::exchange(privateCopy, {}));
 }
 
 void Connection::Exec(const char* sql) {
@@ -186,19 +189,29 @@ Statement& Statement::Check(int rc) {
   return *this;
 }
 
-Contents Inspect(Connection& c, bool fullCheck) {
+Contents Inspect(Connection& c, bool fullCheck, std::string* why) {
+  auto damaged = [&](std::string words) {
+    if (why) *why = std::move(words);
+    return Contents::Damaged;
+  };
   if (fullCheck) {
     try {
       Statement check(c, "PRAGMA quick_check(1)");
-      if (!check.Step() || check.ColumnBytes(0) != "ok") return Contents::Damaged;
+      const std::string found = check.Step() ? check.ColumnBytes(0) : "no answer";
+      if (found != "ok") return damaged("it failed SQLite's integrity check: " + found);
     } catch (const SqlError& e) {
-      if (IsCorruption(e.code)) return Contents::Damaged;
+      if ((e.code & 0xff) == SQLITE_NOTADB) return damaged("it is not an SQLite database");
+      if (IsCorruption(e.code)) return damaged("SQLite found it damaged: " + std::string(sqlite3_errstr(e.code)));
       throw;
     }
   }
   Statement app(c, "PRAGMA application_id");
   const int64_t id = app.Step() ? app.ColumnInt(0) : 0;
-  if (id != kApplicationId && id != 0) return Contents::Damaged;
+  if (id != kApplicationId && id != 0) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08llX", static_cast<unsigned long long>(id) & 0xFFFFFFFFull);
+    return damaged("it belongs to another program (application id 0x" + std::string(hex) + ")");
+  }
   if (id == kApplicationId) {
     Statement version(c, "PRAGMA user_version");
     const int64_t v = version.Step() ? version.ColumnInt(0) : 0;
@@ -210,15 +223,109 @@ Contents Inspect(Connection& c, bool fullCheck) {
   const bool both = tables.Step() && tables.ColumnInt(0) == 2;
   c.stamped = id == kApplicationId;
   if (both) return Contents::Store;
-  if (id == kApplicationId) return Contents::Damaged;
+  if (id == kApplicationId) return damaged("its tables are missing");
   Statement any(c, "SELECT count(*) FROM sqlite_schema");
-  return any.Step() && any.ColumnInt(0) == 0 ? Contents::Empty : Contents::Damaged;
+  if (any.Step() && any.ColumnInt(0) == 0) return Contents::Empty;
+  return damaged("it is a database of another program");
 }
 
 void LayOut(Connection& c, Contents found) {
   if (found == Contents::Empty) c.Exec(kCreateTables);
   if (found == Contents::Empty || !c.stamped) c.Exec(kStamp);
   c.stamped = true;
+}
+
+namespace {
+
+// Reads the rows of one table: a scan first; where it stops at damage, the
+// rows after the last one read are looked up one row number at a time,
+// until a long run finds none.
+template <class Row, class Read>
+void SalvageTable(Connection& c, const char* scanSql, const char* oneSql, Read read, std::vector<Row>& out) {
+  int64_t last = 0;
+  try {
+    Statement scan(c, scanSql);  // no such table, or no schema to read: nothing to salvage
+    try {
+      while (scan.Step()) {
+        last = scan.ColumnInt(0);
+        if (auto row = read(scan)) out.push_back(std::move(*row));
+      }
+      return;
+    } catch (const SqlError& e) {
+      if (!IsCorruption(e.code) && (e.code & 0xff) != SQLITE_IOERR) return;
+    }
+    Statement(c, oneSql);  // prepared once, before the lookups
+  } catch (const SqlError&) {
+    return;
+  }
+  constexpr int64_t kRun = 4096;
+  for (int64_t rowid = last + 1, missed = 0; missed < kRun && rowid < INT64_MAX; ++rowid) {
+    try {
+      Statement one(c, oneSql);
+      one.Int(1, rowid);
+      if (one.Step()) {
+        missed = 0;
+        if (auto row = read(one)) out.push_back(std::move(*row));
+        continue;
+      }
+    } catch (const SqlError&) {
+    }
+    ++missed;
+  }
+}
+
+}  // namespace
+
+Salvage SalvageRows(Connection& c) {
+  Salvage rows;
+  SalvageTable(
+      c, "SELECT id, parent, name FROM registry_keys NOT INDEXED ORDER BY rowid",
+      "SELECT id, parent, name FROM registry_keys NOT INDEXED WHERE rowid = ?1",
+      [](Statement& q) -> std::optional<KeyRow> {
+        if (q.ColumnInt(0) <= 4) return std::nullopt;  // the roots
+        return KeyRow{q.ColumnInt(0), q.ColumnInt(1), q.ColumnBytes(2)};
+      },
+      rows.keys);
+  SalvageTable(
+      c, "SELECT rowid, key, name, type, data FROM registry_values NOT INDEXED ORDER BY rowid",
+      "SELECT rowid, key, name, type, data FROM registry_values NOT INDEXED WHERE rowid = ?1",
+      [](Statement& q) -> std::optional<ValueRow> {
+        const int64_t type = q.ColumnInt(3);
+        if (!q.ColumnIsInteger(3) || type < INT32_MIN || type > INT32_MAX) return std::nullopt;
+        return ValueRow{q.ColumnInt(1), q.ColumnBytes(2), static_cast<int32_t>(type), q.ColumnBytes(4)};
+      },
+      rows.values);
+  return rows;
+}
+
+void FillStore(Connection& c, const Salvage& rows) {
+  c.Exec("BEGIN IMMEDIATE");
+  LayOut(c, Contents::Empty);
+  // Old key row -> new key row, for the keys reachable from a root.
+  std::unordered_map<int64_t, int64_t> placed = {{1, 1}, {2, 2}, {3, 3}, {4, 4}};
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const KeyRow& k : rows.keys) {
+      const auto parent = placed.find(k.parent);
+      if (parent == placed.end() || placed.count(k.id) || k.name.empty()) continue;
+      Statement ins(c, "INSERT INTO registry_keys (parent, name, fold) VALUES (?1, ?2, ?3) "
+                       "ON CONFLICT (parent, fold) DO NOTHING");
+      ins.Int(1, parent->second).Text(2, k.name).Blob(3, FoldName(k.name)).Step();
+      Statement id(c, "SELECT id FROM registry_keys WHERE parent = ?1 AND fold = ?2");
+      id.Int(1, parent->second).Blob(2, FoldName(k.name));
+      if (!id.Step()) throw SqlError{SQLITE_ERROR};
+      placed[k.id] = id.ColumnInt(0);
+      grew = true;
+    }
+  }
+  for (const ValueRow& v : rows.values) {
+    const auto key = placed.find(v.key);
+    if (key == placed.end()) continue;
+    Statement ins(c, "INSERT INTO registry_values (key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5) "
+                     "ON CONFLICT (key, fold) DO NOTHING");
+    ins.Int(1, key->second).Text(2, v.name).Blob(3, FoldName(v.name)).Int(4, v.type).Blob(5, v.data).Step();
+  }
+  c.Exec("COMMIT");
 }
 
 }  // namespace vantorel::platform::store::detail

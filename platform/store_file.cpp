@@ -2,6 +2,7 @@
 // checks made on them before SQLite opens the file.
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -58,14 +59,14 @@ bool SameFile(const std::string& path, dev_t dev, ino_t ino) {
 
 // The file goes to e.g. registry.sqlite3.corrupt-20261205-193000. Does
 // nothing when the file at path is no longer the one examined.
-bool KeepAside(const std::string& path, dev_t dev, ino_t ino) {
+std::string KeepAside(const std::string& path, dev_t dev, ino_t ino) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char stamp[32];
-  if (std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0) return false;
+  if (std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0) return {};
   for (int n = 1; n <= 100; ++n) {
-    if (!SameFile(path, dev, ino)) return false;
+    if (!SameFile(path, dev, ino)) return {};
     std::string target = path + ".corrupt-" + stamp;
     if (n > 1) target.append("-").append(std::to_string(n));
     if (RenameNoReplace(path, target) == 0) {
@@ -74,12 +75,83 @@ bool KeepAside(const std::string& path, dev_t dev, ino_t ino) {
         if (access(extra.c_str(), F_OK) == 0) RenameNoReplace(extra, target + suffix);
       }
       SyncFolder(Folder(path));
-      return true;
+      return target;
     }
-    if (errno != EEXIST) return false;
+    if (errno != EEXIST) return {};
   }
-  return false;
+  return {};
 }
+
+std::string NewFileBeside(const std::string& path) {
+  std::string name = path + ".new-XXXXXX";
+  const int fd = mkostemp(name.data(), O_CLOEXEC);  // mode 0600
+  if (fd < 0) return {};
+  close(fd);
+  return name;
+}
+
+namespace {
+
+// Copies one file whole; false when it cannot be read or the copy written.
+bool CopyFile(const std::string& from, const std::string& to) {
+  const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (in < 0) return false;
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  bool ok = out >= 0;
+  char buf[65536];
+  while (ok) {
+    const ssize_t n = read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; ok && done < n;) {
+      const ssize_t w = write(out, buf + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      ok = w > 0;
+      if (ok) done += w;
+    }
+  }
+  if (out >= 0 && close(out) != 0) ok = false;
+  close(in);
+  return ok;
+}
+
+bool SameState(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+std::optional<std::string> PrivateCopy(const std::string& path, const char* companion) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/vantorel-XXXXXX";
+  if (!mkdtemp(folder.data())) return std::nullopt;
+  const std::string copy = folder + "/" + kFileName;
+  // The pair is copied again when either file changed meanwhile.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    struct stat file1 {}, extra1 {}, file2 {}, extra2 {};
+    unlink(copy.c_str());
+    unlink((copy + companion).c_str());
+    const bool hasExtra = lstat((path + companion).c_str(), &extra1) == 0;
+    if (lstat(path.c_str(), &file1) != 0) break;
+    if ((hasExtra && !CopyFile(path + companion, copy + companion)) || !CopyFile(path, copy)) break;
+    if (lstat(path.c_str(), &file2) == 0 && SameState(file1, file2) &&
+        (lstat((path + companion).c_str(), &extra2) == 0) == hasExtra && (!hasExtra || SameState(extra1, extra2)))
+      return copy;
+  }
+  RemovePrivateCopy(copy);
+  return std::nullopt;
+}
+
+void RemovePrivateCopy(const std::string& copyPath) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) unlink((copyPath + suffix).c_str());
+  rmdir(Folder(copyPath).c_str());
+}
+
+std::string SystemReason(int e) { return std::strerror(e); }
 
 void MatchLeftoverModes(const std::string& path, mode_t storeMode) {
   for (const char* suffix : {"-wal", "-shm"}) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/store.h"
 
@@ -35,8 +36,23 @@ bool CreateStoreFile(const std::string& path);
 bool SameFile(const std::string& path, dev_t dev, ino_t ino);
 
 // Moves a damaged store (and any journal or log beside it) aside under a
-// name with the time; nothing is deleted.
-bool KeepAside(const std::string& path, dev_t dev, ino_t ino);
+// name with the time; nothing is deleted. The new full path, or empty when
+// the file could not be moved (or is no longer the one examined).
+std::string KeepAside(const std::string& path, dev_t dev, ino_t ino);
+
+// A new empty file of mode 0600 beside path (path + ".new-XXXXXX"), for a
+// store that is filled before it takes path's place; empty on failure, with errno set.
+std::string NewFileBeside(const std::string& path);
+
+// Copies the store and its companion ("-journal" or "-wal") into a new
+// private folder in the temporary folder, so that SQLite can roll back or
+// recover the copy without touching the store. The copy's path, or nullopt.
+std::optional<std::string> PrivateCopy(const std::string& path, const char* companion);
+// Removes a private copy's folder and everything in it.
+void RemovePrivateCopy(const std::string& copyPath);
+
+// The system's words for errno e ("Permission denied").
+std::string SystemReason(int e);
 
 // A -wal or -shm left beside the store by an earlier version, owned by this
 // user but with another mode than the store (say 0400 from a time the store
@@ -76,6 +92,7 @@ struct Connection {
   bool readOnlyHandle = false;     // this connection cannot write
   bool requestedReadOnly = false;  // opened while the test hook asked for read-only
   bool immutable = false;          // opened without locks: never trusted to set a file aside
+  std::string privateCopy;         // a private copy is open instead of the file (removed on Close)
   bool hasTables = false;
   bool stamped = true;  // false for a hand-made store without the application id yet
   std::unordered_map<const char*, sqlite3_stmt*> statements;
@@ -121,11 +138,34 @@ class Statement {
 // damaged or foreign file, or a store of a later layout this program must
 // not touch. A failure to read that is not damage (a lock held too long, an
 // I/O error) throws.
+// For Damaged, why says what is wrong in words.
 enum class Contents { Store, Empty, Damaged, Newer };
-Contents Inspect(Connection& c, bool fullCheck);
+Contents Inspect(Connection& c, bool fullCheck, std::string* why = nullptr);
 
 // Lays out the tables in an empty store, or stamps a hand-made one with the
 // application id and layout version; inside the caller's write transaction.
 void LayOut(Connection& c, Contents found);
+
+// Everything that can still be read of the two tables of a damaged store:
+// a plain scan of each table, and where a scan stops at damage, each row
+// looked up by its row number.
+struct KeyRow {
+  int64_t id, parent;
+  std::string name;
+};
+struct ValueRow {
+  int64_t key;
+  std::string name;
+  int32_t type;
+  std::string data;
+};
+struct Salvage {
+  std::vector<KeyRow> keys;  // the four roots not included
+  std::vector<ValueRow> values;
+};
+Salvage SalvageRows(Connection& c);
+// Fills an empty store with the salvaged keys that hang from a root and
+// their values, in one transaction.
+void FillStore(Connection& c, const Salvage& rows);
 
 }  // namespace vantorel::platform::store::detail

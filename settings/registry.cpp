@@ -132,6 +132,15 @@ std::string cRegistry::SetValueFailure(const RegValue& v) const {
          "' to value: '" + v.ToText() + "'";
 }
 
+RegistryError cRegistry::WriteError(long number, const RegValue& v) const {
+  return RegistryError(number, Source(), SetValueFailure(v), StoreWriteDetail());
+}
+
+std::string StoreWriteDetail() {
+  const std::string why = store::LastFailure();
+  return "The settings file " + store::FilePath() + " could not be written" + (why.empty() ? "." : ": " + why + ".");
+}
+
 void cRegistry::Machine(const std::string& sMachine) {
   if (sMachine.size() < 3)
     machine_.clear();
@@ -150,7 +159,8 @@ bool cRegistry::CreateKey() {
 bool cRegistry::DeleteKey() {
   if (!store::DeleteKey(classKey_, Section()))
     throw RegistryError(kRegErrFailed, Source(),
-                        "Failed to delete registry Key: '" + KeyText() + "',Section: '" + sectionKey_);
+                        "Failed to delete registry Key: '" + KeyText() + "',Section: '" + sectionKey_,
+                        StoreWriteDetail());
   return true;
 }
 
@@ -190,8 +200,7 @@ void cRegistry::Value(const RegValue& vValue) {
     }
     case REG_BINARY:
       if (vValue.kind() != RegValue::Kind::Bytes) {
-        if (!store::CreateKey(classKey_, Section()))
-          throw RegistryError(kRegErrFailed, Source(), SetValueFailure(vValue));
+        if (!store::CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
         throw RegistryError(kRegErrFailed, Source(), kNoDescription);
       }
       type = REG_BINARY;
@@ -201,8 +210,7 @@ void cRegistry::Value(const RegValue& vValue) {
     case REG_DWORD_BIG_ENDIAN: {
       if (vValue.kind() != RegValue::Kind::Number) {
         // Only a whole number is written; anything else writes nothing.
-        if (!store::CreateKey(classKey_, Section()))
-          throw RegistryError(kRegErrFailed, Source(), SetValueFailure(vValue));
+        if (!store::CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
         return;
       }
       const uint32_t u = static_cast<uint32_t>(vValue.number());
@@ -212,16 +220,16 @@ void cRegistry::Value(const RegValue& vValue) {
     }
     default:
       // Any other type writes nothing and counts as a failed write.
-      if (!store::CreateKey(classKey_, Section())) throw RegistryError(kRegErrFailed, Source(), SetValueFailure(vValue));
+      if (!store::CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
       throw RegistryError(kRegErrWriteFailed, Source(), SetValueFailure(vValue));
   }
 
   switch (store::WriteValue(classKey_, Section(), Name(), type, data)) {
     case store::WriteResult::Ok: lastValue_ = vValue; return;
-    case store::WriteResult::KeyFailed: throw RegistryError(kRegErrFailed, Source(), SetValueFailure(vValue));
+    case store::WriteResult::KeyFailed: throw WriteError(kRegErrFailed, vValue);
     case store::WriteResult::ValueFailed: break;
   }
-  throw RegistryError(kRegErrWriteFailed, Source(), SetValueFailure(vValue));
+  throw WriteError(kRegErrWriteFailed, vValue);
 }
 
 bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, long& iKeyCount) const {

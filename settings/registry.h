@@ -20,18 +20,26 @@ namespace vantorel {
 // number such as -2147194455), its source and its description.
 class RegistryError : public std::exception {
  public:
-  RegistryError(long number, std::string source, std::string description)
-      : number_(number), source_(std::move(source)), description_(std::move(description)) {}
+  RegistryError(long number, std::string source, std::string description, std::string detail = {})
+      : number_(number), source_(std::move(source)), description_(std::move(description)), detail_(std::move(detail)) {}
   long number() const { return number_; }
   const std::string& source() const { return source_; }
   const std::string& description() const { return description_; }
+  // For a store that refused a write: which file and why, in words
+  // ("The settings file /home/.../registry.sqlite3 could not be written: Permission denied.").
+  const std::string& detail() const { return detail_; }
   const char* what() const noexcept override { return description_.c_str(); }
 
  private:
   long number_;
   std::string source_;
   std::string description_;
+  std::string detail_;
 };
+
+// The detail of an error of a store write: the store's file and the reason
+// the store gave for its last failure.
+std::string StoreWriteDetail();
 
 // Error numbers: 26001, and the object-defined errors &H80040000 + 1048 +
 // 26001 / 26004 / 26005.
@@ -136,6 +144,9 @@ class cRegistry {
                    int32_t eValueType, const RegValue& vDefault);
   void ValueEx(int32_t eClassKey, const std::string& sSectionKey, const std::string& sValueKey, int32_t eValueType,
                const RegValue& vDefault, const RegValue& vNewValue);
+
+  // The error a Value write of v raises when the store refuses it.
+  RegistryError WriteError(long number, const RegValue& v) const;
 
   const RegValue& Default() const { return default_; }
   void Default(const RegValue& vDefault) { default_ = vDefault; }

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <QString>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -87,11 +88,10 @@ class Loader {
 
 std::string RowWords(const char* what, int i) { return std::string(what) + " of data point " + std::to_string(i + 1); }
 
+std::string ParameterText(const Variant& v) { return v.isText() ? v.text() : LocaleNumberText(v.number()); }
+
 }  // namespace
 
-namespace {
-std::string ParameterText(const Variant& v) { return v.isText() ? v.text() : LocaleNumberText(v.number()); }
-}  // namespace
 
 std::string BuildSettingsPath(const std::string& exeName) { return "Software\\Morvale Services\\" + exeName + "\\"; }
 
@@ -138,11 +138,58 @@ std::string LoadDataFrom(State& s, const SettingReader& get) {
   return load.Message();
 }
 
-LoadResult LoadData(State& s) {
+namespace {
+
+// The settings the program saves, by value name, in the order a save writes them.
+std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s) {
+  std::vector<std::pair<std::string, std::string>> texts;
+  for (int i = 0; i < kRows; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    texts.emplace_back(Indexed("R", i), std::to_string(s.DataRange[k]));
+    texts.emplace_back(Indexed("C", i), std::to_string(s.DataClicks[k]));
+    texts.emplace_back(Indexed("Tick", i), std::to_string(s.Ticked[k]));
+  }
+  texts.emplace_back("oMV", ParameterText(s.ModelMV));
+  texts.emplace_back("oBC", ParameterText(s.ModelBC));
+  texts.emplace_back("oSH", ParameterText(s.ModelSH));
+  texts.emplace_back("oZR", ParameterText(s.ModelZR));
+  texts.emplace_back("oCPM", LocaleNumberText(s.ModelCPM));
+  texts.emplace_back("Metric", s.MetricUnits ? "1" : "0");
+  return texts;
+}
+
+// A saved setting in words: "range 1", "clicks 1", "tick 1", "muzzle velocity".
+std::string SettingWords(const std::string& name) {
+  static const std::pair<const char*, const char*> kWords[] = {
+      {"R(", "range "}, {"C(", "clicks "}, {"Tick(", "tick "}, {"oMV", "muzzle velocity"}, {"oBC", "ballistic coefficient"},
+      {"oSH", "sight height"}, {"oZR", "zero range"}, {"oCPM", "clicks per minute of angle"}, {"Metric", "unit choice"}};
+  for (const auto& [stem, words] : kWords)
+    if (name.rfind(stem, 0) == 0)
+      return name.back() == ')' ? words + std::to_string(name[name.size() - 2] - '0' + 1) : std::string(words);
+  return name;
+}
+
+// Which of the saved settings a recovery got back.
+std::string RecoveredWords(const std::map<std::string, std::string>& texts) {
+  std::vector<std::string> lost;
+  const auto all = SavedTexts(DefaultState());
+  for (const auto& [name, text] : all)
+    if (!texts.count(platform::store::FoldName(name))) lost.push_back(SettingWords(name));
+  if (lost.empty()) return "All " + std::to_string(all.size()) + " saved settings were recovered.";
+  if (lost.size() == all.size()) return "No saved setting could be recovered; the defaults are used.";
+  std::string words;
+  for (const std::string& w : lost) words += (words.empty() ? "" : ", ") + w;
+  return std::to_string(all.size() - lost.size()) + " of " + std::to_string(all.size()) +
+         " saved settings were recovered; these have their defaults: " + words + ".";
+}
+
+}  // namespace
+
+LoadResult LoadData(State& s, int waitMs) {
   namespace store = platform::store;
   LoadResult r;
   r.filePath = store::FilePath();
-  const store::KeyValues key = store::ReadKey(store::kLocalMachine, s.SettingsPath);
+  const store::KeyValues key = store::ReadKey(store::kLocalMachine, s.SettingsPath, waitMs);
   for (const auto& [name, value] : key.values)
     r.texts.emplace(store::FoldName(name), DecodeStoredValue(value.type, value.data).ToText());
   r.problems = LoadDataFrom(s, [&r](const std::string& name) -> std::optional<std::string> {
@@ -156,9 +203,25 @@ LoadResult LoadData(State& s) {
     case store::KeyStatus::Unreadable:
       r.kind = LoadResult::Kind::Unreadable;
       r.reason = key.reason;
+      r.locked = key.locked;
       break;
   }
+  if (key.recovery) {
+    const store::Recovery& rec = *key.recovery;
+    r.notice = "The settings file was damaged: " + rec.problem + ". " + RecoveredWords(r.texts);
+    if (!rec.keptAs.empty())
+      r.notice += " The old file was kept as " + rec.keptAs;
+    else
+      r.notice += " The file " + r.filePath + " was left as it was and will not be saved over.";
+  } else if (r.kind == LoadResult::Kind::Unreadable) {
+    r.notice = NotReadMessage(r);
+  }
   return r;
+}
+
+std::string NotReadMessage(const LoadResult& r) {
+  return "The saved settings could not be read from " + r.filePath + " (" + r.reason +
+         "). The defaults are used, and that file will not be saved over.";
 }
 
 std::string LoadResult::Text(const std::string& name, const std::string& defaultText) const {
@@ -174,19 +237,23 @@ std::string NotSavedMessage(const LoadResult& r) {
 }
 
 void SaveData(const State& s) {
-  const std::string& path = s.SettingsPath;
-  for (int i = 0; i < kRows; ++i) {
-    const size_t k = static_cast<size_t>(i);
-    SaveRegSetting(path, Indexed("R", i), std::to_string(s.DataRange[k]));
-    SaveRegSetting(path, Indexed("C", i), std::to_string(s.DataClicks[k]));
-    SaveRegSetting(path, Indexed("Tick", i), std::to_string(s.Ticked[k]));
+  namespace store = platform::store;
+  const auto texts = SavedTexts(s);
+  // Nothing to change: nothing is written.
+  const store::KeyValues now = store::ReadKey(store::kLocalMachine, s.SettingsPath);
+  if (now.status == store::KeyStatus::Read) {
+    std::map<std::string, std::pair<int32_t, std::string>> stored;
+    for (const auto& [name, value] : now.values) stored.emplace(store::FoldName(name), std::pair{value.type, value.data});
+    const bool same = std::all_of(texts.begin(), texts.end(), [&](const auto& t) {
+      const auto it = stored.find(store::FoldName(t.first));
+      return it != stored.end() && it->second.first == cRegistry::REG_SZ && it->second.second == t.second + '\0';
+    });
+    if (same) return;
   }
-  SaveRegSetting(path, "oMV", ParameterText(s.ModelMV));
-  SaveRegSetting(path, "oBC", ParameterText(s.ModelBC));
-  SaveRegSetting(path, "oSH", ParameterText(s.ModelSH));
-  SaveRegSetting(path, "oZR", ParameterText(s.ModelZR));
-  SaveRegSetting(path, "oCPM", LocaleNumberText(s.ModelCPM));
-  SaveRegSetting(path, "Metric", s.MetricUnits ? "1" : "0");
+  store::Transaction whole;
+  for (const auto& [name, text] : texts) SaveRegSetting(s.SettingsPath, name, text);
+  if (!whole.Commit())
+    throw SettingsValue(s.SettingsPath, texts.front().first).WriteError(kRegErrWriteFailed, RegValue::Text(texts.front().second));
 }
 
 void ResetSettings(const std::string& settingsPath) {

@@ -35,11 +35,19 @@ struct LoadResult {
   enum class Kind {
     Missing,     // no store or no settings key: the defaults, and a save may write over nothing
     Read,        // the key was read whole
-    Unreadable,  // the store is there but could not be read: the defaults, and no save may follow
+    Unreadable,  // the store is there but could not be read: the defaults (or what could be
+                 // read of a damaged file), and no save may follow
   };
   Kind kind = Kind::Missing;
   std::string reason;    // for Unreadable, in words
+  bool locked = false;   // Unreadable because another program held the store's lock past the wait
   std::string filePath;  // the store file
+  // What the user is told as soon as the window shows, in one message: a
+  // damaged or foreign store (what was wrong, which settings were
+  // recovered, where the old file was kept), or a store that could not be
+  // read (where and why, and that it will not be saved over). Empty when
+  // there is nothing to tell.
+  std::string notice;
   // One message naming each stored value that could not be used, with its
   // text and the default used instead; empty when every value was usable.
   std::string problems;
@@ -52,14 +60,20 @@ struct LoadResult {
 
 // Fills DataRange, DataClicks, Ticked, ModelMV/BC/SH/ZR (as the texts read),
 // ModelCPM and MetricUnits from the key at s.SettingsPath, read in one
-// snapshot. Whatever could not be read or used takes its default.
-LoadResult LoadData(State& s);
+// snapshot, waiting up to waitMs for another program's lock. Whatever could
+// not be read or used takes its default.
+LoadResult LoadData(State& s, int waitMs = platform::store::kLockWaitMs);
 // What the user is told when the window closes without saving because the
 // load could not read the store: why, and where the file is.
 std::string NotSavedMessage(const LoadResult& r);
+// What the user is told at start when the store could not be read.
+std::string NotReadMessage(const LoadResult& r);
 // Writes every value, in order: R(i), C(i), Tick(i) for i = 0 to 5, oMV,
-// oBC, oSH, oZR, oCPM, Metric. Throws RegistryError; the values written
-// before a failure stay written.
+// oBC, oSH, oZR, oCPM, Metric, in one transaction: the store holds all of
+// them or, after a failure, none (the error names the first value that
+// could not be written, and its detail the file and the reason). When the
+// store already holds exactly these texts nothing is written, so a save
+// with nothing to change works on a store that cannot be written.
 void SaveData(const State& s);
 // Forgets all settings: "Dummy" = "99" (so that the key exists), then the
 // key is deleted. Throws RegistryError.
@@ -69,10 +83,10 @@ void ResetSettings(const std::string& settingsPath);
 // locale unless the program chose another):
 // the general form (up to 15 significant digits, trailing zeros dropped,
 // the locale's decimal separator, no group separators, "1E-05" style
-// exponents), and the reverse conversion, which allows blanks around the
-// number and gives nullopt for anything that is not a finite number. A text
-// the user's locale cannot read is read with a decimal point, then with a
-// decimal comma, so that a store saved under one locale loads under another.
+// exponents), and the reverse conversion, which reads a number written
+// under any locale (any decimal separator a locale writes, any locale's
+// digits; ReadAnyLocaleNumber), so that a store saved under one locale loads
+// under every other; nullopt for anything that is not a finite number.
 std::string LocaleNumberText(double v);
 std::optional<double> LocaleToDouble(const std::string& text);
 // A text read into a 16-bit integer: the locale's number rounded half to
