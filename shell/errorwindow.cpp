@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <algorithm>
 
 #include "platform/fonts.h"
 #include "platform/modal.h"
@@ -65,21 +66,27 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   QString text = QString::fromStdString(body);
   text.replace("\r\n", "\n");
   // A body too long for its area at 12 points (a long file path, a number
-  // with many digits) is set smaller, down to 7 points, and a path may break
-  // after any "/", so that the whole message can be read.
+  // with many digits) is set smaller, down to 9 points, and a path may break
+  // after any "/"; a body that still does not fit makes the window taller,
+  // so that the whole message can be read.
   text.replace('/', QStringLiteral("/\u200B"));
-  const QRect area = body_->contentsRect();
+  const double areaTwips = 1095;
+  const int areaWidth = platform::TwipsToPixels(3630);
   QFont font;
-  for (double points = 12; points >= 7; points -= 0.5) {
+  int need = 0;
+  for (double points = 12; points >= 9; points -= 0.5) {
     font = platform::MakeFont("Tahoma", points);
-    const QRect need =
-        QFontMetrics(font).boundingRect(QRect(0, 0, area.width(), 10000), Qt::TextWordWrap | Qt::AlignHCenter, text);
-    if (need.width() <= area.width() && need.height() <= area.height()) break;
+    const QRect r = QFontMetrics(font).boundingRect(QRect(0, 0, areaWidth, 10000), Qt::TextWordWrap | Qt::AlignHCenter, text);
+    need = r.width() <= areaWidth ? r.height() : 10000;
+    if (need <= platform::TwipsToPixels(areaTwips)) break;
   }
+  const double extra = std::max(0.0, platform::PixelsToTwips(need) - areaTwips);
+  platform::PlaceTwips(body_, 375, 690, 3630, areaTwips + extra);
+  platform::PlaceTwips(cbClose_, 1620, 2010 + extra, 1260, 540);
   body_->setFont(font);
   body_->setText(text);
   // The window's height follows its button: button top + height + 120 twips.
-  const double h = 2010 + 540 + 120;
+  const double h = 2010 + extra + 540 + 120;
   setFixedSize(platform::TwipsToPixels(kClientWidth), platform::TwipsToPixels(h));
   if (QWidget* owner = parentWidget()) {
     const QRect o = owner->frameGeometry();

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QPointer>
 #include <cmath>
+#include <cstdio>
 
 #include "entry/calculate.h"
 #include "entry/commands.h"
@@ -226,20 +227,11 @@ frmMain::~frmMain() {
 
 void frmMain::Form_Load() {
   s_.FormReady = false;
-  const platform::ScreenSize screen = platform::PrimaryScreenSize();
-  const double screenW = platform::PixelsToTwips(screen.width);
-  const double screenH = platform::PixelsToTwips(screen.height);
-  const double designW = platform::PixelsToTwips(width());
-  const double designH = platform::PixelsToTwips(height());
-  loaded_ = LoadData(s_);  // the whole key in one read, the window's place included
-  auto position = [&](const char* name, double fallback) {
-    const std::string text = loaded_.Text(name, LocaleNumberText(fallback));
-    const auto v = LocaleToDouble(text);
-    return static_cast<double>(static_cast<float>(v && std::isfinite(*v) && std::fabs(*v) < 1e30 ? *v : fallback));
-  };
-  const double top = position("ADKTop", (screenH - designH) / 2);
-  const double left = position("ADKLeft", (screenW - designW) / 2);
-  move(platform::TwipsToPixels(left), platform::TwipsToPixels(top));
+  // A store another program holds locked is waited for with the window
+  // shown: the first read waits only a moment.
+  loaded_ = LoadData(s_, kFirstLoadWaitMs);
+  waitingForStore_ = loaded_.locked;
+  PlaceFromSettings(waitingForStore_ ? LoadResult{} : loaded_);  // centred until the settings are in
 
   Setup_Fonts();
   Rows->LoadTicks();
@@ -263,20 +255,86 @@ void frmMain::Form_Load() {
 
   Frame3->PaintKept([](QPainter& p, QSize size) { vantorel::DrawOutline(p, size, kMainOutline, kBackColour); });
   DrawOutline();
+  if (waitingForStore_) {
+    // Nothing can be used until the settings are in: the controls rest and
+    // the status panel blinks "Waiting" while the lock is tried again.
+    busy_ = true;
+    Control_Buttons(false);
+    btnControl->setEnabled(true);
+    for (size_t k = 0; k < kRows; ++k) Rows->RFrm[k]->setEnabled(false);
+    Working->setText("Waiting");
+    Frame3->move((width() - Frame3->width()) / 2, (height() - Frame3->height()) / 2);
+    Frame3->setVisible(true);
+    Frame3->raise();
+    Timer1->start();
+  }
   show();
   Commands->cbButton[kExit]->setFocus(Qt::OtherFocusReason);
   // Hand the window to the window system now (the request would otherwise
   // wait for the end of the load); it is painted once the estimate is drawn.
   platform::FlushWindowSystem();
-  s_.FormReady = true;
-  // One window for each saved value that could not be used.
-  for (const QString& problem : QString::fromStdString(loaded_.problems).split("\r\n", Qt::SkipEmptyParts))
-    ShowError("Saved Settings", problem.toStdString());
-  PseudoCalc();
   // The print service answers in a thread of its own; nothing else uses it
   // until the answer is in (PrinterCount waits for it).
   printerQuery_ = std::make_unique<platform::PrinterCountQuery>(*printService_);
   connect(printerQuery_.get(), &platform::PrinterCountQuery::Known, this, &frmMain::PrinterCountKnown);
+  if (waitingForStore_) {
+    storeWait_.start();
+    QTimer::singleShot(kLoadRetryMs, this, &frmMain::RetryLoad);
+    return;
+  }
+  LoadFinished();
+}
+
+void frmMain::PlaceFromSettings(const LoadResult& from) {
+  const platform::ScreenSize screen = platform::PrimaryScreenSize();
+  const double screenW = platform::PixelsToTwips(screen.width);
+  const double screenH = platform::PixelsToTwips(screen.height);
+  auto position = [&](const char* name, double fallback) {
+    const std::string text = from.Text(name, LocaleNumberText(fallback));
+    const auto v = LocaleToDouble(text);
+    return static_cast<double>(static_cast<float>(v && std::isfinite(*v) && std::fabs(*v) < 1e30 ? *v : fallback));
+  };
+  const double top = position("ADKTop", (screenH - kDesignHeight) / 2);
+  const double left = position("ADKLeft", (screenW - kDesignWidth) / 2);
+  move(platform::TwipsToPixels(left), platform::TwipsToPixels(top));
+}
+
+void frmMain::PlaceFromSettings() { PlaceFromSettings(loaded_); }
+
+void frmMain::RetryLoad() {
+  if (ended_ || !waitingForStore_) return;
+  // Each try takes the lock only if it is free, so the window never waits on it.
+  loaded_ = LoadData(s_, 0);
+  const int waitMs = platform::store::LockWaitMs();
+  if (loaded_.locked && storeWait_.elapsed() < waitMs) {
+    QTimer::singleShot(kLoadRetryMs, this, &frmMain::RetryLoad);
+    return;
+  }
+  if (loaded_.locked) {
+    loaded_.reason = platform::store::LockedReason(waitMs);
+    loaded_.notice = NotReadMessage(loaded_);
+  }
+  // The settings are in (or will not come): the window takes them and its place.
+  waitingForStore_ = false;
+  busy_ = false;
+  Timer1->stop();
+  Frame3->hide();
+  PlaceFromSettings();
+  Rows->LoadTicks();
+  Rows->Update_Boxes();
+  for (size_t k = 0; k < kRows; ++k) Rows->RFrm[k]->setEnabled(true);
+  Control_Buttons(true);
+  LoadFinished();
+}
+
+void frmMain::LoadFinished() {
+  s_.FormReady = true;
+  // What happened to the store, in one window, then one for each saved value that could not be used.
+  if (!loaded_.notice.empty()) ShowError("Saved Settings", loaded_.notice);
+  for (const QString& problem : QString::fromStdString(loaded_.problems).split("\r\n", Qt::SkipEmptyParts))
+    ShowError("Saved Settings", problem.toStdString());
+  if (ended_) return;
+  PseudoCalc();
 }
 
 void frmMain::Setup_Fonts() {
@@ -490,7 +548,7 @@ void frmMain::Timer1_Timer() {
 }
 
 void frmMain::Copyright_MouseDown(int button, int shift) {
-  if (button != 2 || shift != 1 || ended_) return;
+  if (button != 2 || shift != 1 || ended_ || waitingForStore_) return;
   if (busy_) {  // the search stops first; the reset follows at once
     afterFit_ = AfterFit::Reset;
     return;
@@ -569,7 +627,7 @@ void frmMain::Print_Window() {
 }
 
 void frmMain::closeEvent(QCloseEvent* e) {
-  if (busy_) {  // the search stops at its next candidate; the window then closes
+  if (busy_ && !waitingForStore_) {  // the search stops at its next candidate; the window then closes
     e->ignore();
     if (afterFit_ == AfterFit::Nothing) afterFit_ = AfterFit::Close;
     return;
@@ -582,6 +640,10 @@ void frmMain::closeEvent(QCloseEvent* e) {
 void frmMain::Form_QueryUnload() {
   ended_ = true;
   hide();
+  if (waitingForStore_) {  // nothing was loaded, so nothing can have changed
+    End(0);
+    return;
+  }
   if (!loaded_.MaySave()) {  // what could not be read is not written over
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(exeName_),
                     QString::fromStdString(NotSavedMessage(loaded_)), QMessageBox::Ok);
@@ -603,6 +665,7 @@ void frmMain::ShowStoreError(const std::exception& e) {
   QString text;
   if (auto* r = dynamic_cast<const RegistryError*>(&e)) {
     text = "Run-time error '" + QString::number(r->number()) + "':\n\n" + QString::fromStdString(r->description()) +
+           (r->detail().empty() ? QString() : "\n\n" + QString::fromStdString(r->detail())) +
            "\n\nSource: " + QString::fromStdString(r->source());
   } else {
     text = QString::fromStdString(e.what());
@@ -665,6 +728,20 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     default: break;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::SaveAtExit() {
+  if (ended_) return;
+  ended_ = true;
+  if (!loaded_.MaySave()) return;  // what could not be read is not written over
+  try {
+    SaveData(s_);
+  } catch (const RegistryError& e) {
+    std::fprintf(stderr, "%s: settings not saved: run-time error %ld: %s (source: %s) %s\n", exeName_.c_str(), e.number(),
+                 e.description().c_str(), e.source().c_str(), e.detail().c_str());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: settings not saved: %s\n", exeName_.c_str(), e.what());
+  }
 }
 
 }  // namespace vantorel

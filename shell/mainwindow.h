@@ -3,6 +3,7 @@
 // program's load sequence, its commands and its closing.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QWidget>
 #include <array>
@@ -74,12 +75,18 @@ class frmMain : public QWidget {
   // the application's event loop with the exit status.
   void SetQuitOnEnd(bool on) { quitOnEnd_ = on; }
   bool Ended() const { return ended_; }
+  // Ended, or about to: a close or the reset gesture waits for the search to stop.
+  bool Ending() const { return ended_ || StopRequested(); }
   int ExitStatus() const { return exitStatus_; }
   // The printers the window prints on (the system's by default); set before Form_Load.
   void SetPrintService(std::unique_ptr<platform::PrintService> service);
   // The folder "Save as CSV" writes to (the executable's folder by default).
   void SetExportFolder(std::string folder) { exportFolder_ = std::move(folder); }
   State& state() { return s_; }
+  // The program ends without the window (exit() called when the window
+  // system went away): saves as closing would, a failure told on stderr
+  // only. Nothing once the window has ended.
+  void SaveAtExit();
 
  signals:
   // The window has ended: the settings are saved (or could not be), the
@@ -137,6 +144,13 @@ class frmMain : public QWidget {
   void FitCollected(const std::array<std::string, kRows>& ranges, const std::array<std::string, kRows>& clicks);
   void FitStarted();
   void Form_QueryUnload();
+  // The window's place from the saved values (centred without them).
+  void PlaceFromSettings(const LoadResult& from);
+  void PlaceFromSettings();
+  // Tries the locked store again; once it is read, or the wait is over, the load goes on.
+  void RetryLoad();
+  // The end of the load: the messages about the store, then the start-up estimate.
+  void LoadFinished();
   void Reset();
   void End(int status);
   // The printer count, asked for after the window shows (asking the print
@@ -171,6 +185,12 @@ class frmMain : public QWidget {
   int blink_ = 0;  // the status label's blink counter
   bool modelUsable_ = true;
   LoadResult loaded_;  // what the load found: a store it could not read is not saved over
+  // Another program held the store locked at start: the window is shown and
+  // the lock tried again every kLoadRetryMs until kLockWaitMs have passed.
+  static constexpr int kFirstLoadWaitMs = 250;
+  static constexpr int kLoadRetryMs = 100;
+  bool waitingForStore_ = false;
+  QElapsedTimer storeWait_;
 };
 
 }  // namespace vantorel

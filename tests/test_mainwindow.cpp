@@ -116,45 +116,94 @@ TEST_F(WindowTest, TheExecutableNameChoosesTheSettingsAndTheResetGestureDeletesT
   EXPECT_EQ(Saved("R(0)"), "none");
 }
 
+// A save the store refuses writes nothing and names the first value, the
+// file and the reason; a reset that cannot write deletes nothing.
 TEST_F(WindowTest, AStoreThatRefusesTheSaveOrTheResetEndsWithItsMessage) {
   auto refused = [&](int writes, const std::function<void()>& act) {
     Start();
     Answer();
-    platform::store::testing::OpenReadOnlyAfterWrites(writes);
+    platform::store::testing::FailWritesAfter(writes);
     act();
-    platform::store::testing::OpenReadOnlyAfterWrites(-1);
+    platform::store::testing::FailWritesAfter(-1);
     platform::store::testing::CloseConnection();
     EXPECT_EQ(w->ExitStatus(), 1);
     return told.empty() ? QString() : told.back();
   };
-  const QString save = refused(3, [&] { w->close(); });  // R(0), C(0), Tick(0) go through
-  EXPECT_TRUE(save.contains("Run-time error '26001':") && save.contains("Key: 'R(1)' to value: '20'")) << save.toStdString();
-  EXPECT_EQ(Saved("Tick(0)"), "1");
-  EXPECT_EQ(Saved("R(1)"), "none");
+  const QString save = refused(3, [&] { w->close(); });  // R(0), C(0), Tick(0) go through, then R(1) fails
+  EXPECT_TRUE(save.contains("Run-time error '26001':") && save.contains("Key: 'R(1)' to value: '20'") &&
+              save.contains(QString::fromStdString(platform::store::FilePath()) + " could not be written: attempt to write a readonly database."))
+      << save.toStdString();
+  EXPECT_EQ(Saved("R(0)") + Saved("Tick(0)"), "nonenone") << "nothing of a refused save is written";
   const QString reset = refused(0, [&] { QTest::mouseClick(Find("Copyright"), Qt::RightButton, Qt::ShiftModifier); });
   EXPECT_TRUE(reset.startsWith("Vantorel|Run-time error ")) << reset.toStdString();
-  EXPECT_EQ(Saved("R(0)"), "10");  // nothing was deleted
 }
 
-// A store the load could not read (locked past the wait) is not saved over:
-// the close says why, names the file and ends with status 1.
-TEST_F(WindowTest, AStoreTheLoadCouldNotReadIsNotSavedOver) {
+// A store another program holds locked: the window shows at once with its
+// controls at rest and "Waiting" in the status panel, and takes the settings
+// as soon as the lock goes. Held past the wait, the lock is said at once;
+// the window runs on the defaults, and its close does not save over the
+// store, says why and ends with status 1.
+TEST_F(WindowTest, ALockedStoreIsWaitedForWithTheWindowShownAndNeverSavedOverUnread) {
   SaveRegSetting(BuildSettingsPath("Vantorel"), "R(0)", "12.4");
   platform::store::testing::CloseConnection();
+  platform::store::testing::SetLockWait(1500);
   sqlite3* other = nullptr;  // another program holding the store
-  ASSERT_EQ(sqlite3_open(platform::store::FilePath().c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  platform::store::testing::SetLockWait(1000);
-  Start();
-  platform::store::testing::SetLockWait(-1);
+  auto lock = [&] {
+    return sqlite3_open(platform::store::FilePath().c_str(), &other) == SQLITE_OK &&
+           sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  };
+  ASSERT_TRUE(lock());
+  Start("Vantorel", {"Alpha"}, false);
+  EXPECT_TRUE(w->isVisible() && !Button(kCalculate)->isEnabled() && !RangeField(0)->isEnabled());
+  EXPECT_EQ(Find<QLabel>("Working")->text(), "Waiting");
+  QTest::qWait(300);
+  sqlite3_close(std::exchange(other, nullptr));  // the lock goes
+  EXPECT_TRUE(QTest::qWaitFor([&] { return RangeField(0)->text() == "12"; }, 1000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Button(kPrintList)->isEnabled(); }) && Button(kCalculate)->isEnabled());
+  EXPECT_TRUE(told.empty());
+
+  ASSERT_TRUE(lock());
+  Answer(), Answer();
+  Start("Vantorel", {"Alpha"}, false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !told.empty(); }, 3000));
   EXPECT_EQ(RangeField(0)->text(), "10");  // the defaults
-  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), sqlite3_close(other);
-  Answer();
+  EXPECT_TRUE(Button(kCalculate)->isEnabled());
   w->close();
+  sqlite3_close(std::exchange(other, nullptr));
+  platform::store::testing::SetLockWait(-1);
   EXPECT_EQ(w->ExitStatus(), 1);
-  ASSERT_EQ(told.size(), 1u);
-  EXPECT_TRUE(told[0].contains(QString::fromStdString(platform::store::FilePath())) && told[0].contains("locked for more than 1 second)"));
+  ASSERT_EQ(told.size(), 2u);
+  const QString file = QString::fromStdString(platform::store::FilePath());
+  EXPECT_TRUE(told[0].startsWith("Saved Settings|The saved settings could not be read from") && told[0].contains(file) &&
+              told[0].contains("locked for more than 1500 milliseconds)")) << told[0].toStdString();
+  EXPECT_TRUE(told[1].contains("were not saved") && told[1].contains(file)) << told[1].toStdString();
   EXPECT_EQ(Saved("R(0)"), "12.4");
+}
+
+// A damaged store met at start: what could be read of it is shown, and
+// one message says what was wrong, what was recovered and where the old
+// file went; the close saves into the fresh store.
+TEST_F(WindowTest, ADamagedStoreIsRecoveredAndSaidAtStart) {
+  State b = DefaultState();
+  b.SettingsPath = BuildSettingsPath("Vantorel");
+  b.DataRange[0] = 11;
+  SaveData(b);
+  platform::store::testing::CloseConnection();
+  sqlite3* db = nullptr;  // another application's id: not this program's store any more
+  ASSERT_EQ(sqlite3_open(platform::store::FilePath().c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "PRAGMA application_id = 7", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  Answer();
+  Start();
+  EXPECT_EQ(RangeField(0)->text(), "11");
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(told[0].startsWith("Saved Settings|The settings file") && told[0].contains("another program (application id 0x00000007)") &&
+              told[0].contains("All 24 saved settings were recovered.") && told[0].contains("registry.sqlite3.corrupt-"))
+      << told[0].toStdString();
+  w->state().DataRange[1] = 21;
+  w->close();
+  EXPECT_EQ(w->ExitStatus(), 0);
+  EXPECT_EQ(Saved("R(0)") + Saved("R(1)"), "1121");
 }
 
 TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
