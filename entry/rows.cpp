@@ -167,11 +167,13 @@ void DataRows::Ticked_Click(int index) {
   for (TickBox* t : Ticked) count += t->Value() == 1 ? 1 : 0;
   const auto k = static_cast<size_t>(index);
   if (count < 3 && Ticked[k]->Value() == 0) {
-    const Refusal r = MoreRangesNeeded(exeName_);
-    emit refused(r.title, r.body);
+    // The tick is back before the refusal shows, so that a program ended
+    // while it shows (a signal, a logout) saves three ticked rows.
     Ticked[k]->SetValue(1);  // runs this handler again for the same row
     RTxt[k]->setEnabled(true);
     CTxt[k]->setEnabled(true);
+    const Refusal r = MoreRangesNeeded(exeName_);
+    emit refused(r.title, r.body);
   }
 }
 

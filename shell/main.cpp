@@ -1,8 +1,10 @@
 // Vantorel's start-up: the settings path from the executable's own name (a
 // copy under another name keeps separate settings), then the main window.
 #include <QApplication>
+#include <cstdlib>
 
 #include "model/state.h"
+#include "platform/endsignals.h"
 #include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/window.h"
@@ -25,6 +27,28 @@ int main(int argc, char** argv) {
   state.SettingsPath = vantorel::BuildSettingsPath(exeName);
   vantorel::frmMain window(state, exeName);
   window.SetQuitOnEnd(true);
+  // Every way of ending the program closes the window as its close box does,
+  // saving (during a fit, once the search stops). A signal that comes while
+  // the window is already ending ends the program at once.
+  vantorel::platform::HandleEndSignals(window, [&window](int signal) {
+    if (window.Ending()) vantorel::platform::EndBySignal(signal);
+    window.close();
+  });
+#ifndef QT_NO_SESSIONMANAGER
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.close(); });
+#endif
   window.Form_Load();
-  return QApplication::exec();
+  // The window system going away ends the program through exit() (Qt's X11
+  // connection does so). Registered after the load, so the settings store
+  // opened there is destroyed only after this has saved through it.
+  static vantorel::frmMain* liveWindow = nullptr;
+  liveWindow = &window;
+  std::atexit([] {
+    if (liveWindow) liveWindow->SaveAtExit();
+  });
+  // A close during the load (a signal while a start-up message shows) has
+  // ended the window already; the event loop would then wait forever.
+  const int status = window.Ended() ? window.ExitStatus() : QApplication::exec();
+  liveWindow = nullptr;
+  return status;
 }
