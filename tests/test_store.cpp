@@ -139,8 +139,7 @@ void MakeOldStore(const fs::path& file, bool withLog, std::initializer_list<cons
 // change rolled back, and the copies put back.
 bool HotJournal(const fs::path& file) {
   sqlite3* db = nullptr;
-  const std::string journal = file.string() + "-journal";
-  std::string bytes, pages;
+  std::string bytes, pages, journal = file.string() + "-journal";
   if (sqlite3_open(file.c_str(), &db) == SQLITE_OK &&
       sqlite3_exec(db, "PRAGMA cache_size = 2; BEGIN; UPDATE registry_values SET data = X'393900' WHERE name = 'oMV';"
                        "INSERT INTO registry_values SELECT key, name || '+', fold || '+', type, zeroblob(3000) FROM registry_values;",
@@ -220,13 +219,11 @@ namespace {
 // The values sqlite3 itself reads of a file, as "name=hex": a plain scan, up to the first damage.
 std::set<std::string> Readable(const fs::path& file) {
   std::set<std::string> rows;
-  sqlite3* db = nullptr;
-  sqlite3_stmt* q = nullptr;
+  sqlite3* db = nullptr; sqlite3_stmt* q = nullptr;
   if (sqlite3_open_v2(("file:" + file.string() + "?immutable=1").c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK &&
       sqlite3_prepare_v2(db, "SELECT name || '=' || hex(data) FROM registry_values", -1, &q, nullptr) == SQLITE_OK)
     while (sqlite3_step(q) == SQLITE_ROW) rows.insert(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)));
-  sqlite3_finalize(q);
-  sqlite3_close(db);
+  sqlite3_finalize(q), sqlite3_close(db);
   return rows;
 }
 // A store with pages on its free list, and the first of them damaged (a
@@ -289,8 +286,7 @@ TEST_F(Store, DamagedAndForeignFilesAreRecoveredIntoAFreshStoreAndKeptAside) {
     st::KeyValues k;
     std::string notice;
     if (i % 2 == 0) {
-      State s;
-      s.SettingsPath = kPath;
+      State s = StateA();
       notice = LoadData(s).notice;
       k = st::ReadKey(HKLM, kPath);
       EXPECT_TRUE(Has(notice, "The settings file was damaged: ") && Has(notice, c.problem)) << notice;
@@ -306,18 +302,16 @@ TEST_F(Store, DamagedAndForeignFilesAreRecoveredIntoAFreshStoreAndKeptAside) {
     now.erase("fresh=78");
     EXPECT_TRUE(std::ranges::includes(now, readable)) << "nothing sqlite3 reads is lost";
     EXPECT_TRUE(std::ranges::includes(all, now));
-    if (std::string(c.problem).starts_with("failed") || Has(c.problem, "another program")) EXPECT_TRUE(now == all) << "every value came back";
+    EXPECT_TRUE(now == all || !(std::string(c.problem).starts_with("failed") || Has(c.problem, "another program"))) << "all came back";
     partly += !now.empty() && now != all;
     // The load names what came back of the settings: all, none or how many.
-    size_t settings = 0;
-    for (const auto& [name, text] : SavedTexts(StateB())) settings += now.count(name + "=" + [&] {
-      std::string hex; for (unsigned char ch : text + '\0') { static const char* d = "0123456789ABCDEF"; hex += d[ch >> 4]; hex += d[ch & 15]; } return hex; }());
-    if (i % 2 == 0)
-      EXPECT_TRUE(settings == 24 ? Has(notice, "All 24 saved settings were recovered.")
-                  : settings == 0 ? Has(notice, "No saved setting could be recovered")
-                                  : Has(notice, std::to_string(settings) + " of 24 saved settings were recovered; these have their defaults: "))
-          << settings << " " << notice;
-    if (i % 2 == 0) EXPECT_EQ(k.values.size(), settings == 0 ? 0u : settings);
+    const size_t settings = std::ranges::count_if(SavedTexts(StateB()), [&](const auto& t) {
+      return std::ranges::any_of(now, [&](const std::string& row) { return row.starts_with(t.first + "="); }); });
+    EXPECT_TRUE(i % 2 == 1 || (k.values.size() == settings &&
+                                (settings == 24 ? Has(notice, "All 24 saved settings were recovered.")
+                                 : settings == 0 ? Has(notice, "No saved setting could be recovered")
+                                                 : Has(notice, std::to_string(settings) + " of 24 saved settings were recovered; these have their defaults: "))))
+        << settings << " " << notice;
     st::testing::CloseConnection();
   }
   EXPECT_GE(partly, 1) << "some damage leaves part of the values";
@@ -326,8 +320,7 @@ TEST_F(Store, DamagedAndForeignFilesAreRecoveredIntoAFreshStoreAndKeptAside) {
   for (const char* name : {"R(0)", "C(1)", "Tick(5)", "oBC", "oCPM"}) SaveRegSetting(kPath, name, "1");
   st::testing::CloseConnection();
   Sql(StoreFile(), "PRAGMA application_id = 7");
-  State s;
-  s.SettingsPath = kPath;
+  State s = StateA();
   const std::string notice = LoadData(s).notice;
   EXPECT_EQ(notice.substr(0, notice.find(" The old file")),
             "The settings file was damaged: it belongs to another program (application id 0x00000007). 5 of 24 saved "
@@ -341,10 +334,7 @@ TEST_F(Store, DamagedAndForeignFilesAreRecoveredIntoAFreshStoreAndKeptAside) {
   fs::create_directories(Folder());
   WriteAll(StoreFile(), DamagedFreePage(goodFile));
   const std::set<std::string> freed = Readable(StoreFile());
-  State loaded;
-  loaded.SettingsPath = kPath;
-  LoadData(loaded);
-  EXPECT_EQ(Joined(loaded), Joined(StateB()));
+  EXPECT_EQ(Joined(Loaded()), Joined(StateB()));
   for (int i = 0; i < 30; ++i) ASSERT_EQ(st::WriteValue(HKLM, "K9", "w" + std::to_string(i), 1, std::string(3000, 'w')), Ok);
   EXPECT_TRUE(std::ranges::includes(Readable(StoreFile()), freed));
   fs::remove_all(Folder());
@@ -422,7 +412,6 @@ TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
        cfg, Folder(), "fit", 0, "\"mv\": 799,", "", withLog},
       {"that store made writable again", [&] { MakeOldStore(StoreFile(), true, {"-wal", "-shm"}); return true; },
        cfg, Folder(), "close", 0, "read\n" + b799, b799, file},
-      {"a full disk, nothing to change", [&] { return tmpfs(false); }, mntCfg, onMnt, "close", 0, rb, b, file},
       {"a full disk", [&] { return tmpfs(false); }, mntCfg, onMnt, "change", 2, refused(onMnt, "No space left on device"), b, file},
       {"a read-only file system", [&] { return tmpfs(true); }, mntCfg, onMnt, "change", 2, refused(onMnt, "Read-only file system"), b, file},
       {"a lock held past the wait", [&] { return sqlite3_open(StoreFile().c_str(), &lock) == SQLITE_OK &&
@@ -665,17 +654,14 @@ TEST_F(Settings, TwoCopiesWritingAtOnceLoseNothingAndMixNothing) {
     ASSERT_TRUE(now == a || now == b) << now;
     seen.insert(now);
   }
-  kill(s1, SIGKILL), kill(s2, SIGKILL);
-  waitpid(s1, nullptr, 0), waitpid(s2, nullptr, 0);
+  kill(s1, SIGKILL), kill(s2, SIGKILL), waitpid(s1, nullptr, 0), waitpid(s2, nullptr, 0);
   EXPECT_EQ(seen.size(), 2u) << "both saves were seen";
 
   sqlite3* other = nullptr;
-  ASSERT_EQ(sqlite3_open(StoreFile().c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  ASSERT_TRUE(sqlite3_open(StoreFile().c_str(), &other) == SQLITE_OK && sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK);
   st::testing::SetLockWait(200);
   EXPECT_EQ(Fit({"--saved"}), kExitFailure);
-  st::testing::SetLockWait(-1);
-  sqlite3_close(other);
+  st::testing::SetLockWait(-1), sqlite3_close(other);
 }
 
 class Registry : public StoreTest {};
