@@ -1,5 +1,5 @@
 // Speed of the closing save and of the load, through the real store file
-// (write-ahead log, synchronous=NORMAL, one transaction per value).
+// (rollback journal, synchronous=FULL, the whole save in one transaction).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -40,7 +40,7 @@ State Saved(int i) {
   return s;
 }
 
-// SaveData of every value (23 writes) into an existing store.
+// SaveData of every value (24 writes, one transaction) into an existing store.
 void BM_SaveData(benchmark::State& bs) {
   TempConfig config;
   SaveData(Saved(0));
@@ -49,7 +49,7 @@ void BM_SaveData(benchmark::State& bs) {
 }
 
 // The closing save as the program ends: SaveData, then the connection
-// closes, which folds the write-ahead log into the file and flushes both.
+// closes.
 void BM_SaveDataAndClose(benchmark::State& bs) {
   TempConfig config;
   SaveData(Saved(0));
