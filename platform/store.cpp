@@ -256,7 +256,12 @@ class Store {
         if (IsCorruption(e.code)) return Damaged(DamageWords(e.code));
         // A writer was killed in its commit and this open may not roll the
         // file back: read a rolled-back copy.
-        if (e.code == SQLITE_READONLY_ROLLBACK && !copyWith) {
+        // (Also when the rollback itself fails here, say in a folder where
+        // the journal cannot be removed.)
+        const bool cannotChange = IsPrimary(e.code, SQLITE_READONLY) || IsPrimary(e.code, SQLITE_IOERR) ||
+                                  IsPrimary(e.code, SQLITE_CANTOPEN);
+        if (!copyWith && header != Header::Wal && cannotChange &&
+            (e.code == SQLITE_READONLY_ROLLBACK || Beside(path, "-journal", true))) {
           copyWith = "-journal";
           continue;
         }

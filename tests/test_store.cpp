@@ -442,6 +442,8 @@ TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
        cfg, Folder(), "fit", 0, fitB, "", {"registry.sqlite3", "registry.sqlite3-journal"}, true},
       {"a writer killed in its commit, then the window", [&] { return HotJournal(StoreFile()); },
        cfg, Folder(), "close", 0, rb, b, file},
+      {"the same in a read-only folder", [&] { fs::permissions(Folder(), fs::perms::owner_read | fs::perms::owner_exec); return HotJournal(StoreFile()); },
+       cfg, Folder(), "close", 0, rb, "", {"registry.sqlite3", "registry.sqlite3-journal"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
