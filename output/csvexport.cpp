@@ -49,7 +49,7 @@ CsvSave SaveCsvInFolder(const State& s, const std::string& folder) {
 }
 
 CsvSave SaveCsv(const State& s, const std::string& programFolder, const std::string& documentsFolder) {
-  CsvSave first = SaveCsvInFolder(s, programFolder);
+  CsvSave first = programFolder.empty() ? CsvSave{} : SaveCsvInFolder(s, programFolder);
   if (first.ok) return first;
   const std::string folder = documentsFolder + "/Vantorel";
   if (std::string why = platform::MakePrivateFolders(folder); !why.empty()) {
@@ -57,7 +57,7 @@ CsvSave SaveCsv(const State& s, const std::string& programFolder, const std::str
     return first;
   }
   CsvSave second = SaveCsvInFolder(s, folder);
-  if (!second.ok) second.message = first.message + "\n" + second.message;
+  if (!second.ok && !first.message.empty()) second.message = first.message + "\n" + second.message;
   return second;
 }
 

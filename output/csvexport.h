@@ -31,10 +31,11 @@ struct CsvSave {
 // look-up and the write moves on to the next free name.
 CsvSave SaveCsvInFolder(const State& s, const std::string& folder);
 
-// "Save as CSV": into programFolder (the executable's folder) when that folder
-// accepts the file, else into Vantorel/ under documentsFolder (created with
-// mode 0700 when missing), with the same numbering. An installed program's
-// folder is not writable for its users, so their exports land there.
+// "Save as CSV": into programFolder (the executable's folder) when there is
+// one and it accepts the file, else into Vantorel/ under documentsFolder
+// (created with mode 0700 when missing), with the same numbering. An
+// installed program has no program folder for exports (ProgramExportFolder):
+// even where root could write there, the package manager owns that folder.
 CsvSave SaveCsv(const State& s, const std::string& programFolder,
                 const std::string& documentsFolder = platform::DocumentsFolder());
 

@@ -107,6 +107,19 @@ std::string ExecutableFolder() {
   return Folder(std::string(buf.data(), static_cast<size_t>(n)));
 }
 
+bool UnderSystemPrefix(const std::string& folder) {
+  for (const char* prefix : {"/usr", "/opt", "/bin", "/sbin", "/snap", "/app", "/nix"}) {
+    const std::string_view p = prefix;
+    if (folder.rfind(p, 0) == 0 && (folder.size() == p.size() || folder[p.size()] == '/')) return true;
+  }
+  return false;
+}
+
+std::string ProgramExportFolder() {
+  const std::string folder = ExecutableFolder();
+  return UnderSystemPrefix(folder) ? std::string() : folder;
+}
+
 std::string ExecutableName() {
   std::vector<char> buf(4096);
   const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);

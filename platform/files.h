@@ -28,6 +28,16 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes);
 // The folder of the running executable, without a trailing slash.
 std::string ExecutableFolder();
 
+// Whether a folder lies under a system prefix (/usr, /usr/local, /opt,
+// /bin, /sbin, /snap, /app, /nix): the place of an installed program, which
+// the package manager owns.
+bool UnderSystemPrefix(const std::string& folder);
+
+// Where exports go before the documents folder: the executable's folder for
+// a program that is not installed (a build, an unpacked copy), empty for an
+// installed one.
+std::string ProgramExportFolder();
+
 // The executable's file name without folder and extension.
 std::string ExecutableName();
 

@@ -125,9 +125,10 @@ TEST_F(TempDir, ExportFallsBackToThePrivateDocumentsFolder) {
       {"missing", "docs2/deeper", "docs2/deeper/Vantorel/VTL_0001.CSV"},
       {"plain-file", "docs3", "docs3/Vantorel/VTL_0002.CSV"},  // same numbering there
       {"missing", "plain-file", ""},
+      {"", "docs4", "docs4/Vantorel/VTL_0001.CSV"},  // an installed program: never beside it
   };
   for (const auto& [program, docs, written] : cases) {
-    const CsvSave r = SaveCsv(s, (dir / program).string(), (dir / docs).string());
+    const CsvSave r = SaveCsv(s, program.empty() ? "" : (dir / program).string(), (dir / docs).string());
     EXPECT_EQ(std::pair(r.ok, r.ok ? ReadFile(r.path) : ""), std::pair(!written.empty(), written.empty() ? "" : CsvText(s)));
     EXPECT_TRUE(!r.ok || r.path == (dir / written).string()) << r.path;
   }
@@ -138,6 +139,9 @@ TEST_F(TempDir, ExportFallsBackToThePrivateDocumentsFolder) {
     EXPECT_EQ(fs::status(dir / created).permissions(), fs::perms::owner_all) << created;
   EXPECT_FALSE(fs::exists(dir / "docs1") || fs::exists(dir / "missing"));
   EXPECT_EQ(ReadFile(dir / "docs3/Vantorel/VTL_0001.CSV"), "keep me");
+  for (auto [folder, installed] : {std::pair{"/usr/bin", true}, {"/usr/local/bin", true}, {"/opt/vantorel/bin", true},
+                                   {"/usr", true}, {"/usr2/bin", false}, {"/home/u/build", false}, {"/snapshots", false}})
+    EXPECT_EQ(platform::UnderSystemPrefix(folder), installed) << folder;
 }
 
 TEST_F(TempDir, DocumentsFolderFollowsTheUserDirsFile) {
