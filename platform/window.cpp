@@ -18,6 +18,9 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
+#include <cstdlib>
+#include <string_view>
+
 #include <algorithm>
 #include <cmath>
 
@@ -61,6 +64,22 @@ QCursor MakeProgramCursor() {
 }
 
 }  // namespace
+
+bool DisplayAvailable(std::string& why) {
+  const char* chosen = std::getenv("QT_QPA_PLATFORM");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if ((chosen && *chosen && std::string_view(chosen).rfind("xcb", 0) != 0) || (wayland && *wayland)) return true;
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) {
+    why = "DISPLAY is not set";
+    return false;
+  }
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  const bool ok = !xcb_connection_has_error(c);
+  xcb_disconnect(c);
+  if (!ok) why = "the X server at DISPLAY=" + std::string(display) + " cannot be reached";
+  return ok;
+}
 
 const QCursor& ProgramCursor() {
   static const QCursor cursor = MakeProgramCursor();

@@ -2,12 +2,21 @@
 // frameless window by a handle, the beep, the screen's size, the clipboard.
 #pragma once
 
+#include <string>
+
 class QCursor;
 class QIcon;
 class QImage;
 class QWidget;
 
 namespace vantorel::platform {
+
+// Whether the window system can be reached, asked before Qt starts (Qt ends
+// the program with an abort when it cannot open its display). A platform
+// chosen with QT_QPA_PLATFORM other than xcb, or a Wayland display, is left
+// to Qt; otherwise the X server named by DISPLAY must accept a connection.
+// When not, why says so in words ("DISPLAY is not set").
+bool DisplayAvailable(std::string& why);
 
 // The program's own 32 by 32 two-colour pointer, drawn by the program.
 const QCursor& ProgramCursor();

@@ -1,7 +1,9 @@
 // Vantorel's start-up: the settings path from the executable's own name (a
 // copy under another name keeps separate settings), then the main window.
 #include <QApplication>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "model/state.h"
 #include "platform/endsignals.h"
@@ -12,6 +14,12 @@
 #include "settings/settings.h"
 
 int main(int argc, char** argv) {
+  // Without a display Qt would abort; one line says what is missing instead.
+  if (std::string why; !vantorel::platform::DisplayAvailable(why)) {
+    std::fprintf(stderr, "%s needs a graphical display (%s); vantorel-fit works without one.\n",
+                 vantorel::platform::ExecutableName().c_str(), why.c_str());
+    return 1;
+  }
   // The font configuration is read beside the connection to the window system.
   vantorel::platform::FontConfigLoader fonts;
   QApplication app(argc, argv);
