@@ -55,8 +55,11 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VANTOREL_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The faces that stand in for the window's: Liberation Mono has Courier New's
 # metrics (the list, the printed list and the dope card), DejaVu Sans
-# Condensed and Nimbus Sans Narrow keep every caption inside its control.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-dejavu-extra, fonts-urw-base35")
+# Condensed keeps every caption inside its control. Nimbus Sans Narrow only
+# sets the copyright line a little larger; without it DejaVu Sans Condensed
+# is set smaller to fit.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-dejavu-extra")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-urw-base35")
 # The summary above is its first line; CPack indents these lines.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vantorel is a desktop tool for air-rifle shooters. From the scope-turret
 clicks measured at up to six ranges it fits a flat-fire pellet trajectory

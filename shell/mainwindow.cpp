@@ -124,7 +124,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
       s_(s),
       exeName_(std::move(exeName)),
       printService_(std::make_unique<platform::SystemPrintService>()),
-      exportFolder_(platform::ExecutableFolder()) {
+      exportFolder_(platform::ProgramExportFolder()) {
   setObjectName("frmMain");
   setWindowTitle("Ardenko");
   setAutoFillBackground(true);
@@ -242,6 +242,7 @@ void frmMain::Form_Load() {
   for (QLabel* t : AppTitle) t->setText(caption);
   AppTitle[1]->move(AppTitle[0]->x() - platform::TwipsToPixels(30), AppTitle[0]->y() - platform::TwipsToPixels(30));
   Copyright->setText(caption + QString::fromUtf8(kCopyrightNotice));
+  FitCopyright();
 
   Rows->Update_Boxes();
   setFixedSize(platform::TwipsToPixels(kWidth), platform::TwipsToPixels(kHeight));
@@ -346,6 +347,20 @@ void frmMain::Setup_Fonts() {
     const QFont f = w->font();
     platform::FontSpec face{"Tahoma", f.pointSizeF(), f.bold(), f.italic(), f.underline(), f.strikeOut()};
     w->setFont(platform::MakeFont(face));
+  }
+}
+
+void frmMain::FitCopyright() {
+  // The notice ends clear of the graph title at its height (in either unit's
+  // wording). Without a narrow face installed the stand-in runs wider: it is
+  // set a little smaller until it fits.
+  const QFontMetrics titleFont(platform::MakeFont("Tahoma", 8.25));
+  const int titleHalf = std::max(titleFont.horizontalAdvance(QString::fromStdString(GraphTitle(false))),
+                                 titleFont.horizontalAdvance(QString::fromStdString(GraphTitle(true)))) / 2;
+  const int room = Copyright->geometry().right() - (P5->mapTo(this, QPoint(P5->width() / 2, 0)).x() + titleHalf + 6);
+  for (double points = 6.75; points >= 5; points -= 0.25) {
+    Copyright->setFont(platform::MakeFont("Tahoma", points));
+    if (QFontMetrics(Copyright->font()).horizontalAdvance(Copyright->text()) <= room) break;
   }
 }
 

@@ -80,7 +80,8 @@ class frmMain : public QWidget {
   int ExitStatus() const { return exitStatus_; }
   // The printers the window prints on (the system's by default); set before Form_Load.
   void SetPrintService(std::unique_ptr<platform::PrintService> service);
-  // The folder "Save as CSV" writes to (the executable's folder by default).
+  // The folder "Save as CSV" writes to first (the executable's folder unless
+  // the program is installed; empty: the documents folder's Vantorel/).
   void SetExportFolder(std::string folder) { exportFolder_ = std::move(folder); }
   State& state() { return s_; }
   // The program ends without the window (exit() called when the window
@@ -122,6 +123,7 @@ class frmMain : public QWidget {
   void Do_Units_Stuff();
   void Setup_Fonts();
   void DrawOutline();
+  void FitCopyright();
   void Save_CSV();
   void Print_List();
   void Print_Window();
