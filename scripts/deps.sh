@@ -18,7 +18,7 @@ package=(
 test=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool imagemagick dbus
+  xvfb xauth x11-utils xdotool imagemagick dbus at-spi2-core
   cups cups-client printer-driver-cups-pdf poppler-utils
   desktop-file-utils appstream man-db
 )

@@ -16,7 +16,7 @@ build=$(cd "$1" && pwd) work=$(mktemp -d) app="" xvfb="" holder=""
 trap 'kill $app $xvfb $holder 2>/dev/null || :; rm -rf "$work"' EXIT; fail() { echo "FAIL: $case: $*" >&2; exit 1; }
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
+export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 launch() {  # in the settings folder $work/$case, made afresh unless there
   export XDG_CONFIG_HOME="$work/$case.config"; mkdir -p "$XDG_CONFIG_HOME"; db="$XDG_CONFIG_HOME/Morvale Services/registry.sqlite3"
   # A script's background job starts with SIGINT ignored; a user's program has it.
@@ -30,7 +30,12 @@ ends() {  # STATUS TENTHS: the program ends with STATUS within TENTHS tenths of 
   local status=0; wait "$app" || status=$?; app=""
   [ "$status" = "$1" ] || fail "status $status, not $1: $(cat "$work/$case.log")"
 }
-go() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) "${@:3}"; }  # window pixels, then more xdotool
+# Window pixels, then more xdotool. xdotool's --sync waits 15 s for a move to
+# the spot the pointer already rests on (a window that opens where the last one was).
+go() {
+  [ "$(xdotool getmouselocation | cut -d' ' -f1-2)" = "x:$((X + $1)) y:$((Y + $2))" ] || xdotool mousemove --sync $((X + $1)) $((Y + $2))
+  [ $# -le 2 ] || xdotool "${@:3}"
+}
 panel() {  # the status panel over the graph while the fit runs
   import -window root -crop "1x1+$((X + 200))+$((Y + 170))" "$work/p.png"; [ "$(convert "$work/p.png" -format '%[hex:p{0,0}]' info:)" = 004040 ]
 }
