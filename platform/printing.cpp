@@ -364,6 +364,10 @@ std::optional<std::string> PrintJob::EndDoc() {
   const std::string printer = Quoted(target_).toStdString();
   if (!ended || printer_->printerState() == QPrinter::Error || printer_->printerState() == QPrinter::Aborted)
     return "The print system did not accept the page for the printer " + printer + ".";
+  // Qt hands the page to the print system on this thread at the end of the
+  // document and keeps no record of the answer; libcups does, per thread.
+  if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
+    return "The print system did not accept the page for the printer " + printer + ": " + cupsLastErrorString();
   return std::nullopt;
 }
 

@@ -136,3 +136,21 @@ TEST_F(WindowTest, WithoutAnAnsweringPrintSystemNothingWaitsAndPagesGoToPdfFiles
   EXPECT_TRUE(first.starts_with("%PDF-") && read(out / "VTL_0001.PDF") == first && read(out / "VTL_0004.PDF").starts_with("%PDF-"));
   EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_all);
 }
+
+// A queue of the print system that refuses jobs (cupsreject): the error window names it and the print system's reason.
+TEST_F(WindowTest, APageThePrintSystemRefusesIsSaidSo) {
+  const bool setUp = std::system("bash '" VANTOREL_SOURCE_DIR "/scripts/cups-setup.sh'") == 0;
+  if (!setUp || !std::ranges::count(platform::SystemPrintService().Printers(), "VantorelPDF")) GTEST_SKIP() << "no VantorelPDF";
+  const struct Accepting { ~Accepting() { std::system("cupsaccept VantorelPDF"); } } again;
+  ASSERT_EQ(std::system("cupsreject VantorelPDF"), 0);
+  systemPrinters = true;
+  Start();
+  platform::QueueModalAnswer([](QDialog& d) {
+    auto* list = d.findChild<QListWidget*>("List1");
+    list->setCurrentItem(list->findItems("VantorelPDF", Qt::MatchExactly).value(0));
+    d.findChild<QPushButton*>("cbOK")->click();
+  });
+  Answer(), Press(kPrintList);
+  EXPECT_EQ(told, std::vector<QString>{"Printing Failed|The print system did not accept the page for the printer "
+                                       "\"VantorelPDF\": Destination \"VantorelPDF\" is not accepting jobs."});
+}
