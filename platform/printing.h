@@ -8,8 +8,9 @@
 // long for the print system: a print system that does not answer within
 // kPrintSystemWaitMs, a printer that has vanished, a page the print system
 // refuses or a printer Qt cannot use is reported by EndDoc as a message for
-// the user. The print system is only ever asked on a connection of its own,
-// on a thread nothing waits for beyond that time.
+// the user. The program asks the print system only on a connection of its
+// own, on a thread nothing waits for beyond that time; Qt's print engine
+// talks to it only for a job on a printer the print system has just listed.
 #pragma once
 
 #include <QObject>
@@ -33,7 +34,7 @@ class QTimer;
 
 namespace vantorel::platform {
 
-// The printer every collection of the print system ends with: it saves each
+// The printer SystemPrintService's collection always ends with: it saves each
 // page as a new PDF file (VTL_0001.PDF, VTL_0002.PDF, ...).
 inline constexpr char kPdfPrinterName[] = "Print to PDF file";
 
