@@ -19,12 +19,22 @@ frmSelectPrinter& SelectPrinterWindow(QWidget* mainWindow, platform::PrintServic
   return *new frmSelectPrinter(service, state, mainWindow, background);
 }
 
-bool PrinterReady(State& state, platform::PrintService& service, QWidget* mainWindow, platform::Colour background) {
-  if (service.Count() == 0) return false;
+namespace {
+
+// The job's end: its complaint, or the file it was saved as told.
+std::optional<std::string> Ended(platform::PrintJob& job, std::optional<std::string> problem, const PrintNotices& notices) {
+  if (!problem && !job.SavedAs().empty() && notices.saved) notices.saved(job.SavedAs());
+  return problem;
+}
+
+}  // namespace
+
+bool PrinterReady(State& state, platform::PrintService& service, QWidget* mainWindow, const PrintNotices& notices,
+                  platform::Colour background) {
   if (!mainWindow && !state.PrinterChosen) return false;  // no window to show the chooser over
   if (!state.PrinterChosen) {
     frmSelectPrinter& chooser = SelectPrinterWindow(mainWindow, service, state, background);
-    chooser.ShowModal();
+    chooser.ShowModal(notices.unanswered);
     // No trace of the chooser may be left on the window (nor in its picture).
     chooser.hide();
     mainWindow->repaint();
@@ -35,10 +45,10 @@ bool PrinterReady(State& state, platform::PrintService& service, QWidget* mainWi
 
 std::optional<std::string> PrintListOnCurrentPrinter(State& state, platform::PrintService& service,
                                                      QWidget* mainWindow, const std::string& programName,
-                                                     platform::Colour background) {
-  if (!PrinterReady(state, service, mainWindow, background)) return std::nullopt;
+                                                     const PrintNotices& notices, platform::Colour background) {
+  if (!PrinterReady(state, service, mainWindow, notices, background)) return std::nullopt;
   std::unique_ptr<platform::PrintJob> job = service.StartJob(programName);
-  return Print_List(state, *job, programName);
+  return Ended(*job, Print_List(state, *job, programName), notices);
 }
 
 std::optional<PicturePlace> PlaceWindowPicture(double pageWidth, double pageHeight, double windowWidth,
@@ -59,7 +69,7 @@ std::optional<PicturePlace> PlaceWindowPicture(double pageWidth, double pageHeig
 }
 
 std::optional<std::string> PrintWindowPicture(platform::PrintService& service, const QImage& picture,
-                                              const std::string& programName) {
+                                              const std::string& programName, const PrintNotices& notices) {
   if (picture.isNull()) return "There is no picture of the window to print.";
   const QSizeF size = picture.deviceIndependentSize();
   std::unique_ptr<platform::PrintJob> job = service.StartJob(programName);
@@ -69,7 +79,7 @@ std::optional<std::string> PrintWindowPicture(platform::PrintService& service, c
   if (place) job->DrawPicture(picture, place->x, place->y, place->w, place->h);
   std::optional<std::string> error = job->EndDoc();
   if (!error && !place) return "The printer reports no usable page size.";
-  return error;
+  return Ended(*job, error, notices);
 }
 
 }  // namespace vantorel

@@ -1,10 +1,11 @@
 // The two print commands as the main window runs them: the printed list
 // ("Print List") and the picture of the window (Ctrl+P). Both print only
-// once the user has confirmed a printer in this run: with no printer
-// installed they do nothing, and before the first confirmation they show the
-// printer chooser, printing nothing when it is cancelled.
+// once the user has confirmed a printer in this run: before the first
+// confirmation they show the printer chooser, printing nothing when it is
+// cancelled.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -28,11 +29,19 @@ inline constexpr platform::Colour kMainBackground = 0x00404000;
 frmSelectPrinter& SelectPrinterWindow(QWidget* mainWindow, platform::PrintService& service, State& state,
                                       platform::Colour background = kMainBackground);
 
-// True when printing may go ahead: a printer is installed, and one has been
-// confirmed in this run (if not, the chooser is shown modally over the main
-// window first, and the main window is repainted after it).
+// What the print commands tell the user besides a failure; either may be empty.
+struct PrintNotices {
+  // Before the chooser shows: why the print system's printers are not in it.
+  std::function<void(const std::string&)> unanswered;
+  // The page was saved as a file (the PDF printer): its full path.
+  std::function<void(const std::string&)> saved;
+};
+
+// True when printing may go ahead: a printer has been confirmed in this run
+// (if not, the chooser is shown modally over the main window first, and the
+// main window is repainted after it).
 bool PrinterReady(State& state, platform::PrintService& service, QWidget* mainWindow,
-                  platform::Colour background = kMainBackground);
+                  const PrintNotices& notices = {}, platform::Colour background = kMainBackground);
 
 // "Print List": PrinterReady, then the list page on the current printer.
 // programName is the executable's name without extension: the page's title
@@ -41,6 +50,7 @@ bool PrinterReady(State& state, platform::PrintService& service, QWidget* mainWi
 // printed.
 std::optional<std::string> PrintListOnCurrentPrinter(State& state, platform::PrintService& service,
                                                      QWidget* mainWindow, const std::string& programName,
+                                                     const PrintNotices& notices = {},
                                                      platform::Colour background = kMainBackground);
 
 // Where the window picture goes on the page, in twips: at the window's own
@@ -60,6 +70,6 @@ std::optional<PicturePlace> PlaceWindowPicture(double pageWidth, double pageHeig
 // picture. Returns a message for the user on failure (no picture, a printer
 // or print-system failure).
 std::optional<std::string> PrintWindowPicture(platform::PrintService& service, const QImage& picture,
-                                              const std::string& programName);
+                                              const std::string& programName, const PrintNotices& notices = {});
 
 }  // namespace vantorel

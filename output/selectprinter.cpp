@@ -122,14 +122,16 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
   }
 }
 
-int frmSelectPrinter::ShowModal() {
+int frmSelectPrinter::ShowModal(const std::function<void(const std::string&)>& unanswered) {
   Form_Activate();
+  if (const std::optional<std::string> why = service_.Unanswered(); why && unanswered) unanswered(*why);
   return platform::ExecModal(*this);
 }
 
 void frmSelectPrinter::Form_Activate() {
   list1_->clear();
-  const std::vector<std::string> names = service_.Printers();
+  names_ = service_.Printers();
+  const std::vector<std::string>& names = names_;
   for (const std::string& n : names) list1_->addItem(QString::fromStdString(n));
   list1_->setCurrentRow(0);
   list1_->setFocus(Qt::OtherFocusReason);
@@ -155,7 +157,7 @@ void frmSelectPrinter::cbOK_Click() {
     return;
   }
   const std::string chosen = list1_->item(selected)->text().toStdString();
-  const std::vector<std::string> names = service_.Printers();
+  const std::vector<std::string>& names = names_;
   // Every position with the chosen name is applied in turn: with equal names
   // the last one ends up current.
   for (int i = 0; i < static_cast<int>(names.size()); ++i) {

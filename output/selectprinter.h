@@ -10,6 +10,10 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "model/state.h"
 #include "platform/printing.h"
 #include "platform/surface.h"
@@ -35,13 +39,14 @@ class frmSelectPrinter : public QDialog {
   // outlive it.
   frmSelectPrinter(platform::PrintService& service, State& state, QWidget* mainWindow, platform::Colour background);
 
-  // Fills the list (Form_Activate), then shows the window modally until OK,
-  // Cancel, the close box or Esc hides it. Returns the dialog's result code;
-  // callers read State::PrinterChosen.
-  int ShowModal();
+  // Fills the list (Form_Activate), tells unanswered why the print
+  // system's printers are missing from it (when they are), then shows the
+  // window modally until OK, Cancel, the close box or Esc hides it. Returns
+  // the dialog's result code; callers read State::PrinterChosen.
+  int ShowModal(const std::function<void(const std::string&)>& unanswered = {});
 
-  // What the window does when it is shown: the list holds the installed
-  // printers in collection order, entry 0 is selected, then the current
+  // What the window does when it is shown: the list holds the printers in
+  // collection order (asked once, and kept for OK), entry 0 is selected, then the current
   // printer's entry (the last of equal names), whose position is kept as
   // StartPrinterIndex.
   void Form_Activate();
@@ -75,6 +80,7 @@ class frmSelectPrinter : public QDialog {
   platform::Colour background_;
   platform::Colour closeBoxColour_ = kCloseBoxRest;
   int startPrinterIndex_ = 0;
+  std::vector<std::string> names_;  // the collection the list shows
 
   QLabel* title_ = nullptr;
   QLabel* btnControl_ = nullptr;

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "model/numtext.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -157,6 +159,40 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   if (link(from.c_str(), to.c_str()) != 0) return -1;
   unlink(from.c_str());
   return 0;
+}
+
+std::string UniqueFileName(const std::string& prefix, const std::string& folder, const std::string& ext,
+                           const std::function<bool(const std::string&)>& taken) {
+  int n = 1;
+  for (; n <= 9999; ++n)
+    if (!taken(folder + "/" + prefix + "_" + FormatNumber(n, "0000") + ext)) break;
+  return prefix + "_" + FormatNumber(n, "0000") + ext;
+}
+
+SavedFile SaveNumbered(const std::string& folder, const std::string& prefix, const std::string& ext,
+                       std::string_view bytes) {
+  SavedFile res;
+  // A few attempts cover names taken by another program in the meantime.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const std::string name = UniqueFileName(prefix, folder, ext, NameTaken);
+    if (name == prefix + "_10000" + ext) {
+      res.message = "Every file name from " + prefix + "_0001" + ext + " to " + prefix + "_9999" + ext +
+                    " is already taken in " + folder + ". Move or delete some of the earlier files and try again.";
+      return res;
+    }
+    res.path = folder + "/" + name;
+    const WriteResult w = WriteNewFile(res.path, bytes);
+    if (w.status == WriteStatus::Ok) {
+      res.ok = true;
+      return res;
+    }
+    if (w.status == WriteStatus::Failed) {
+      res.message = w.message;
+      return res;
+    }
+  }
+  res.message = "No free file name could be claimed in " + folder + ".";
+  return res;
 }
 
 std::string DocumentsFolder() {

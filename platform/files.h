@@ -1,7 +1,9 @@
 // The file system as the program uses it: whether a name is taken, and
-// writing a new file whole or not at all, never over an existing one.
+// writing a new file whole or not at all, never over an existing one, also
+// under the first free numbered name (VTL_0001.CSV, VTL_0002.CSV, ...).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,25 @@ struct WriteResult {
 // (an atomic no-replace rename), so an existing file or link is never
 // overwritten or followed, and a failed write leaves no partial file behind.
 WriteResult WriteNewFile(const std::string& path, std::string_view bytes);
+
+// The first free name prefix_nnnn.ext in folder (ext begins with its dot),
+// without the folder; taken(path) tells whether a full path is in use. With
+// every number from 1 to 9999 taken the name carries the number 10000.
+std::string UniqueFileName(const std::string& prefix, const std::string& folder, const std::string& ext,
+                           const std::function<bool(const std::string&)>& taken);
+
+struct SavedFile {
+  bool ok = false;
+  std::string path;     // the full path written
+  std::string message;  // why nothing was written
+};
+
+// Writes bytes as a new file under the first free prefix_nnnn.ext in folder
+// (WriteNewFile: never over anything). Refuses when every number up to 9999
+// is taken; a name that another program takes between the look-up and the
+// write moves on to the next free name.
+SavedFile SaveNumbered(const std::string& folder, const std::string& prefix, const std::string& ext,
+                       std::string_view bytes);
 
 // The folder of the running executable, without a trailing slash.
 std::string ExecutableFolder();

@@ -7,11 +7,16 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTimer>
 
+#include <cups/cups.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -37,40 +42,154 @@ QString Quoted(const std::string& s) { return "\"" + QString::fromStdString(s) +
 // Settings every job shares: a portrait page, and the device's unit set to
 // the twip where the print engine allows it (the conversion below copes with
 // any other resolution).
-void SetUpPage(QPrinter& p, const std::string& documentName) {
-  p.setDocName(QString::fromStdString(documentName));
+template <class Device>
+void SetUpPage(Device& p) {
   p.setPageOrientation(QPageLayout::Portrait);
   p.setResolution(static_cast<int>(kTwipsPerInch));
 }
 
+// Qt's PDF output alone: a QPrinter would ask the print system for its
+// default printer, and wait for ever on one that does not answer. A fixed
+// paper size and quarter-inch margins, as a desk printer has, so that a PDF
+// page does not depend on any printer.
+std::unique_ptr<QPdfWriter> PdfPage(const std::string& path, const std::string& documentName) {
+  auto p = std::make_unique<QPdfWriter>(QString::fromStdString(path));
+  p->setTitle(QString::fromStdString(documentName));
+  p->setPageSize(QPageSize(QPageSize::A4));
+  p->setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Point);
+  SetUpPage(*p);
+  return p;
+}
+
+// The print system's printers, as one connection of its own asked them.
+struct Queues {
+  enum class Outcome { Listed, Unreachable, Failed, TimedOut } outcome = Outcome::TimedOut;
+  std::vector<std::string> names;  // "name" or "name/instance", as Qt names them
+  std::string defaultName;
+  std::string server;  // where the print system was looked for
+  std::string reason;  // why it failed
+};
+
+// Asks on a connection of its own that gives up once waitMs have passed:
+// libcups asks the timeout callback after every quarter second of silence
+// whether to go on waiting. Safe on any thread (libcups keeps its state per
+// thread).
+Queues AskQueues(int waitMs) {
+  using Clock = std::chrono::steady_clock;
+  struct Wait {
+    Clock::time_point until;
+    bool over = false;
+  } wait{Clock::now() + std::chrono::milliseconds(waitMs)};
+  Queues q;
+  q.server = cupsServer();
+  http_t* http = httpConnect2(q.server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, std::max(waitMs, 1), nullptr);
+  if (!http) {
+    q.outcome = Queues::Outcome::Unreachable;
+    return q;
+  }
+  httpSetTimeout(http, 0.25, [](http_t* h, void* data) {
+    auto* w = static_cast<Wait*>(data);
+    if (Clock::now() < w->until) return 1;
+    w->over = true;
+    httpShutdown(h);  // what libcups asks next on it fails at once
+    return 0;
+  }, &wait);
+  cups_dest_t* dests = nullptr;
+  const int n = cupsGetDests2(http, &dests);
+  for (int i = 0; i < n; ++i) {
+    std::string name = dests[i].name;
+    if (dests[i].instance) name += std::string("/") + dests[i].instance;
+    if (dests[i].is_default) q.defaultName = name;
+    q.names.push_back(std::move(name));
+  }
+  cupsFreeDests(n, dests);
+  // No printers comes back as "not found"; any other error means the list is not to be trusted.
+  const ipp_status_t status = cupsLastError();
+  if (wait.over)
+    q.outcome = Queues::Outcome::TimedOut;
+  else if (n == 0 && status > IPP_STATUS_OK_EVENTS_COMPLETE && status != IPP_STATUS_ERROR_NOT_FOUND)
+    q.outcome = Queues::Outcome::Failed;
+  else
+    q.outcome = Queues::Outcome::Listed;
+  if (q.outcome == Queues::Outcome::Failed) q.reason = cupsLastErrorString();
+  httpClose(http);
+  return q;
+}
+
+// AskQueues on a thread that is waited for at most waitMs, and abandoned
+// after that.
+Queues QueuesWithin(int waitMs) {
+  const Detached<Queues> ask([waitMs] { return AskQueues(waitMs); });
+  return ask.Within(waitMs).value_or(Queues{});
+}
+
+int CountOf(size_t n) { return n > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n); }
+
+std::string NoAnswer() {
+  return "The print system did not answer within " + std::to_string(kPrintSystemWaitMs / 1000) + " seconds";
+}
+
 }  // namespace
 
-PrintJob::PrintJob(std::unique_ptr<QPrinter> printer, std::string target, bool toPdf)
-    : printer_(std::move(printer)), target_(std::move(target)), toPdf_(toPdf) {
-  const int dpi = printer_->resolution();
+PrintJob::PrintJob(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPdfWriter> pdf, std::string target)
+    : printer_(std::move(printer)), pdf_(std::move(pdf)), target_(std::move(target)) {
+  const int dpi = Device()->logicalDpiY();
   devicePerTwip_ = dpi > 0 ? static_cast<double>(dpi) / kTwipsPerInch : 1.0;
   surfaceFont_.name = "Courier New";
   surfaceFont_.size = 10;
 }
 
-std::unique_ptr<PrintJob> PrintJob::ForPrinter(const std::string& deviceName, const std::string& documentName) {
+QPagedPaintDevice* PrintJob::Device() const {
+  if (printer_) return printer_.get();
+  return pdf_.get();
+}
+
+std::unique_ptr<PrintJob> PrintJob::ForPrinter(const std::string& deviceName, const std::string& documentName,
+                                               int waitMs) {
+  const std::string printer = Quoted(deviceName).toStdString();
+  std::optional<std::string> cannot;
+  if (deviceName.empty()) {
+    cannot = "No printer is installed.";
+  } else {
+    const Queues q = QueuesWithin(waitMs);
+    switch (q.outcome) {
+      case Queues::Outcome::TimedOut: cannot = NoAnswer() + "; nothing was printed on " + printer + "."; break;
+      case Queues::Outcome::Unreachable:
+        cannot = "The print system (CUPS at " + q.server + ") cannot be reached; nothing was printed on " + printer + ".";
+        break;
+      case Queues::Outcome::Failed:
+        cannot = "The print system could not be asked for the printer " + printer + ": " + q.reason;
+        break;
+      case Queues::Outcome::Listed:
+        if (std::find(q.names.begin(), q.names.end(), deviceName) == q.names.end())
+          cannot = "The printer " + printer + " is no longer installed.";
+        break;
+    }
+  }
+  if (cannot) {  // measured on a PDF page that is never opened
+    auto job = std::unique_ptr<PrintJob>(new PrintJob(nullptr, PdfPage({}, documentName), deviceName));
+    job->error_ = cannot;
+    return job;
+  }
   auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  if (!deviceName.empty()) p->setPrinterName(QString::fromStdString(deviceName));
-  SetUpPage(*p, documentName);
-  return std::unique_ptr<PrintJob>(new PrintJob(std::move(p), deviceName, false));
+  p->setPrinterName(QString::fromStdString(deviceName));
+  p->setDocName(QString::fromStdString(documentName));
+  SetUpPage(*p);
+  return std::unique_ptr<PrintJob>(new PrintJob(std::move(p), nullptr, deviceName));
 }
 
 std::unique_ptr<PrintJob> PrintJob::ForPdfFile(const std::string& path, const std::string& documentName) {
-  auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  p->setOutputFormat(QPrinter::PdfFormat);
-  p->setOutputFileName(QString::fromStdString(path));
-  // A fixed paper size and quarter-inch margins, as a desk printer has, so
-  // that a PDF page does not depend on whichever printer happens to be the
-  // system's default.
-  p->setPageSize(QPageSize(QPageSize::A4));
-  p->setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Point);
-  SetUpPage(*p, documentName);
-  return std::unique_ptr<PrintJob>(new PrintJob(std::move(p), path, true));
+  return std::unique_ptr<PrintJob>(new PrintJob(nullptr, PdfPage(path, documentName), path));
+}
+
+std::unique_ptr<PrintJob> PrintJob::ForNumberedPdf(const std::string& folder, const std::string& documentName) {
+  auto scratch = std::make_unique<QTemporaryDir>();
+  const std::string page = scratch->isValid() ? scratch->filePath("page.pdf").toStdString() : std::string();
+  auto job = std::unique_ptr<PrintJob>(new PrintJob(nullptr, PdfPage(page, documentName), page));
+  if (page.empty()) job->error_ = "Cannot create a temporary folder: " + scratch->errorString().toStdString() + ".";
+  job->scratch_ = std::move(scratch);
+  job->numberedFolder_ = folder;
+  return job;
 }
 
 PrintJob::~PrintJob() {
@@ -84,28 +203,23 @@ bool PrintJob::Open() const { return painter_ && painter_->isActive(); }
 bool PrintJob::Begin() {
   if (Open()) return true;
   if (error_) return false;
-  const QString name = QString::fromStdString(target_);
-  if (!toPdf_) {
-    if (target_.empty()) {
-      error_ = "No printer is installed.";
-      return false;
-    }
+  if (printer_) {
     // Qt keeps its previous printer when asked for one that does not exist;
     // a job must never go to a printer other than the chosen one.
-    if (QPrinterInfo::printerInfo(name).isNull() || printer_->printerName() != name) {
+    if (printer_->printerName() != QString::fromStdString(target_)) {
       error_ = "The printer " + Quoted(target_).toStdString() + " is no longer installed.";
       return false;
     }
-  }
-  if (!printer_->isValid()) {
-    error_ = "The printer " + Quoted(target_).toStdString() + " cannot be used.";
-    return false;
+    if (!printer_->isValid()) {
+      error_ = "The printer " + Quoted(target_).toStdString() + " cannot be used.";
+      return false;
+    }
   }
   painter_ = std::make_unique<QPainter>();
-  if (!painter_->begin(printer_.get())) {
+  if (!painter_->begin(Device())) {
     painter_.reset();
-    error_ = toPdf_ ? "The file " + Quoted(target_).toStdString() + " cannot be written."
-                    : "The print system refused the print job for the printer " + Quoted(target_).toStdString() + ".";
+    error_ = printer_ ? "The print system refused the print job for the printer " + Quoted(target_).toStdString() + "."
+                      : "The file " + Quoted(target_).toStdString() + " cannot be written.";
     return false;
   }
   painter_->setRenderHint(QPainter::Antialiasing, true);
@@ -113,11 +227,11 @@ bool PrintJob::Begin() {
 }
 
 double PrintJob::ScaleWidth() const {
-  return printer_->pageLayout().paintRect(QPageLayout::Point).width() * kTwipsPerPoint;
+  return Device()->pageLayout().paintRect(QPageLayout::Point).width() * kTwipsPerPoint;
 }
 
 double PrintJob::ScaleHeight() const {
-  return printer_->pageLayout().paintRect(QPageLayout::Point).height() * kTwipsPerPoint;
+  return Device()->pageLayout().paintRect(QPageLayout::Point).height() * kTwipsPerPoint;
 }
 
 void PrintJob::Cls() {
@@ -172,19 +286,19 @@ void PrintJob::Circle(double x, double y, double radius, Colour c) {
 }
 
 double PrintJob::TextWidth(std::string_view text) const {
-  const QFontMetricsF fm(MakeFont(surfaceFont_), printer_.get());
+  const QFontMetricsF fm(MakeFont(surfaceFont_), Device());
   return fm.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))) / DevicePerTwip();
 }
 
 double PrintJob::TextHeight(std::string_view) const {
-  const QFontMetricsF fm(MakeFont(surfaceFont_), printer_.get());
+  const QFontMetricsF fm(MakeFont(surfaceFont_), Device());
   return fm.lineSpacing() / DevicePerTwip();
 }
 
 void PrintJob::Print(std::string_view text, bool endLine) {
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   const QFont font = MakeFont(surfaceFont_);
-  const QFontMetricsF fm(font, printer_.get());
+  const QFontMetricsF fm(font, Device());
   const double f = DevicePerTwip();
   // Printing anything, even an empty line, opens the document.
   if (Begin() && !s.isEmpty() && Finite({curX_, curY_})) {
@@ -208,7 +322,7 @@ void PrintJob::PrintRotated(std::string_view text, const FontSpec& font, double 
   // QFont takes whole pixels; anything outside 1 to 10000 printer dots keeps
   // the font's point size.
   if (std::isfinite(pixels) && pixels >= 1 && pixels <= 10000) qf.setPixelSize(static_cast<int>(std::lround(pixels)));
-  const QFontMetricsF fm(qf, printer_.get());
+  const QFontMetricsF fm(qf, Device());
   if (Begin() && !s.isEmpty() && Finite({curX_, curY_})) {
     painter_->save();
     painter_->setFont(qf);
@@ -222,7 +336,7 @@ void PrintJob::PrintRotated(std::string_view text, const FontSpec& font, double 
   curY_ += fm.lineSpacing() / f;
 }
 
-int PrintJob::DpiY() const { return printer_->resolution(); }
+int PrintJob::DpiY() const { return Device()->logicalDpiY(); }
 
 void PrintJob::DrawPicture(const QImage& picture, double x, double y, double w, double h) {
   if (picture.isNull() || !Finite({x, y, w, h}) || !Begin()) return;
@@ -234,6 +348,7 @@ void PrintJob::DrawPicture(const QImage& picture, double x, double y, double w, 
 std::optional<std::string> PrintJob::EndDoc() {
   curX_ = 0;
   curY_ = 0;
+  savedAs_.clear();
   if (error_) {
     std::optional<std::string> e = std::move(error_);
     error_.reset();
@@ -242,54 +357,86 @@ std::optional<std::string> PrintJob::EndDoc() {
   if (!Open()) return std::nullopt;
   const bool ended = painter_->end();
   painter_.reset();
-  if (!ended || printer_->printerState() == QPrinter::Error || printer_->printerState() == QPrinter::Aborted) {
-    return toPdf_ ? "The file " + Quoted(target_).toStdString() + " could not be completed."
-                  : "The print system did not accept the page for the printer " + Quoted(target_).toStdString() + ".";
+  if (!printer_) {
+    if (!ended) return "The file " + Quoted(target_).toStdString() + " could not be completed.";
+    return numberedFolder_.empty() ? std::nullopt : KeepNumbered();
   }
+  const std::string printer = Quoted(target_).toStdString();
+  if (!ended || printer_->printerState() == QPrinter::Error || printer_->printerState() == QPrinter::Aborted)
+    return "The print system did not accept the page for the printer " + printer + ".";
+  // Qt hands the page to the print system on this thread at the end of the
+  // document and keeps no record of the answer; libcups does, per thread.
+  if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
+    return "The print system did not accept the page for the printer " + printer + ": " + cupsLastErrorString();
+  return std::nullopt;
+}
+
+std::optional<std::string> PrintJob::KeepNumbered() {
+  if (std::string why = MakePrivateFolders(numberedFolder_); !why.empty()) return "The page was not saved. " + why;
+  QFile f(QString::fromStdString(target_));
+  if (!f.open(QIODevice::ReadOnly)) return "The PDF page could not be made: " + f.errorString().toStdString() + ".";
+  const QByteArray bytes = f.readAll();
+  const SavedFile saved =
+      platform::SaveNumbered(numberedFolder_, "VTL", ".PDF", std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  if (!saved.ok) return saved.message;
+  savedAs_ = saved.path;
   return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------
 
-PrinterCountQuery::PrinterCountQuery(const PrintService& service)
-    : thread_(QThread::create([this, &service] { count_ = service.Count(); })) {
-  connect(thread_, &QThread::finished, this, [this] { emit Known(count_); });
-  thread_->start();
+PrinterCountQuery::PrinterCountQuery(std::function<int()> count)
+    : answer_(std::move(count)), poll_(new QTimer(this)) {
+  // The thread cannot safely reach back into this object, which may be gone
+  // by the time it answers: the answer is looked for instead.
+  poll_->setInterval(20);
+  connect(poll_, &QTimer::timeout, this, [this] {
+    if (!answer_.Done()) return;
+    poll_->stop();
+    count_ = answer_.Within(0).value_or(0);
+    emit Known(*count_);
+  });
+  poll_->start();
 }
 
-PrinterCountQuery::~PrinterCountQuery() {
-  thread_->wait();
-  delete thread_;
-}
-
-int PrinterCountQuery::Count() {
-  thread_->wait();
-  return count_;
-}
+PrinterCountQuery::~PrinterCountQuery() = default;
 
 std::vector<std::string> SystemPrintService::Printers() const {
-  std::vector<std::string> names;
-  for (const QString& n : QPrinterInfo::availablePrinterNames()) names.push_back(n.toStdString());
-  return names;
+  const Queues q = QueuesWithin(kPrintSystemWaitMs);
+  asked_ = true;
+  listed_ = q.names;
+  listed_.push_back(kPdfPrinterName);
+  default_ = q.defaultName;
+  const std::string onlyPdf = std::string("; only \"") + kPdfPrinterName + "\" is listed.";
+  switch (q.outcome) {
+    case Queues::Outcome::TimedOut: unanswered_ = NoAnswer() + onlyPdf; break;
+    case Queues::Outcome::Failed: unanswered_ = "The print system could not list its printers (" + q.reason + ")" + onlyPdf; break;
+    default: unanswered_.reset(); break;
+  }
+  return listed_;
+}
+
+std::function<int()> SystemPrintService::CountAsker() const {
+  return [] { return CountOf(AskQueues(kPrintSystemWaitMs).names.size() + 1); };
 }
 
 std::string SystemPrintService::CurrentDeviceName() const {
   if (!current_.empty()) return current_;
-  // No printer was current yet (none was installed): the system's default,
-  // else the first installed printer.
-  const QString def = QPrinterInfo::defaultPrinterName();
-  if (!def.isEmpty()) return def.toStdString();
-  const std::vector<std::string> names = Printers();
-  return names.empty() ? std::string() : names.front();
+  // No printer was made current yet: the print system's default, else the
+  // first in the collection.
+  if (!asked_) Printers();
+  return default_.empty() ? listed_.front() : default_;
 }
 
 void SystemPrintService::SetCurrent(int i) {
-  const std::vector<std::string> names = Printers();
-  if (i >= 0 && i < static_cast<int>(names.size())) current_ = names[static_cast<size_t>(i)];
+  if (!asked_) Printers();
+  if (i >= 0 && i < static_cast<int>(listed_.size())) current_ = listed_[static_cast<size_t>(i)];
 }
 
 std::unique_ptr<PrintJob> SystemPrintService::StartJob(const std::string& documentName) {
-  return PrintJob::ForPrinter(CurrentDeviceName(), documentName);
+  const std::string current = CurrentDeviceName();
+  if (current == kPdfPrinterName) return PrintJob::ForNumberedPdf(DocumentsFolder() + "/Vantorel", documentName);
+  return PrintJob::ForPrinter(current, documentName);
 }
 
 PdfPrintService::PdfPrintService(std::vector<std::string> names, int current, std::string pdfPath)
@@ -303,6 +450,10 @@ std::string PdfPrintService::CurrentDeviceName() const {
 
 void PdfPrintService::SetCurrent(int i) {
   if (i >= 0 && i < static_cast<int>(names_.size())) current_ = i;
+}
+
+std::function<int()> PdfPrintService::CountAsker() const {
+  return [n = CountOf(names_.size())] { return n; };
 }
 
 std::unique_ptr<PrintJob> PdfPrintService::StartJob(const std::string& documentName) {

@@ -274,9 +274,8 @@ void frmMain::Form_Load() {
   // Hand the window to the window system now (the request would otherwise
   // wait for the end of the load); it is painted once the estimate is drawn.
   platform::FlushWindowSystem();
-  // The print service answers in a thread of its own; nothing else uses it
-  // until the answer is in (PrinterCount waits for it).
-  printerQuery_ = std::make_unique<platform::PrinterCountQuery>(*printService_);
+  // The printer count is asked on a thread of its own that nothing waits for.
+  printerQuery_ = std::make_unique<platform::PrinterCountQuery>(printService_->CountAsker());
   connect(printerQuery_.get(), &platform::PrinterCountQuery::Known, this, &frmMain::PrinterCountKnown);
   if (waitingForStore_) {
     storeWait_.start();
@@ -368,7 +367,9 @@ void frmMain::DrawOutline() {
   Surface->PaintKept([](QPainter& p, QSize size) { vantorel::DrawOutline(p, size, kMainOutline, kBackColour); });
 }
 
-int frmMain::PrinterCount() { return printerQuery_ ? printerQuery_->Count() : printService_->Count(); }
+std::optional<int> frmMain::PrinterCount() const {
+  return printerQuery_ ? printerQuery_->Count() : std::nullopt;
+}
 
 void frmMain::PrinterCountKnown(int count) {
   if (count == 0 || busy_) return;
@@ -415,8 +416,9 @@ void frmMain::Control_Buttons(bool enable) {
   btnControl->setEnabled(enable);
   if (!enable) return;
   Commands->cbButton[s_.MetricUnits ? kMetric : kImperial]->setEnabled(false);
-  // With no printer installed the two output commands stay as the load left them.
-  if (PrinterCount() == 0) {
+  // Until the printer count is in, and with no printer at all, the two output
+  // commands stay disabled.
+  if (PrinterCount().value_or(0) == 0) {
     Commands->cbButton[kSaveCsv]->setEnabled(false);
     Commands->cbButton[kPrintList]->setEnabled(false);
   }
@@ -620,25 +622,35 @@ void frmMain::Save_CSV() {
     ShowError("File Not Saved", saved.message);
     return;
   }
-  QMessageBox box(QMessageBox::Information, "File Saved",
-                  "File saved as\n" + QString::fromStdString(saved.path), QMessageBox::Ok, this);
+  FileSaved(saved.path);
+}
+
+void frmMain::FileSaved(const std::string& path) {
+  QMessageBox box(QMessageBox::Information, "File Saved", "File saved as\n" + QString::fromStdString(path),
+                  QMessageBox::Ok, this);
   platform::ExecModal(box);
+}
+
+PrintNotices frmMain::Notices() {
+  return {[](const std::string& why) { ShowError("Print System", why); },
+          [this](const std::string& path) { FileSaved(path); }};
 }
 
 void frmMain::SetPrintService(std::unique_ptr<platform::PrintService> service) { printService_ = std::move(service); }
 
 void frmMain::Print_List() {
-  if (auto problem = PrintListOnCurrentPrinter(s_, *printService_, this, exeName_))
+  if (auto problem = PrintListOnCurrentPrinter(s_, *printService_, this, exeName_, Notices()))
     ShowError("Printing Failed", *problem);
 }
 
 void frmMain::Print_Window() {
-  if (PrinterCount() == 0) return;
-  if (!PrinterReady(s_, *printService_, this)) return;
+  if (PrinterCount().value_or(0) == 0) return;  // nothing to print on, or not known yet
+  if (!PrinterReady(s_, *printService_, this, Notices())) return;
   // The picture of the window as it looks now, outline included, also
   // handed to the clipboard.
   const QImage picture = platform::GrabToClipboard(this);
-  if (auto problem = PrintWindowPicture(*printService_, picture, exeName_)) ShowError("Printing Failed", *problem);
+  if (auto problem = PrintWindowPicture(*printService_, picture, exeName_, Notices()))
+    ShowError("Printing Failed", *problem);
 }
 
 void frmMain::closeEvent(QCloseEvent* e) {

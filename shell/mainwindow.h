@@ -8,10 +8,12 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "model/state.h"
 #include "output/graph.h"
+#include "output/printcommands.h"
 #include "platform/surface.h"
 #include "settings/settings.h"
 
@@ -125,6 +127,10 @@ class frmMain : public QWidget {
   void DrawOutline();
   void FitCopyright();
   void Save_CSV();
+  // The "File Saved" box naming the file.
+  void FileSaved(const std::string& path);
+  // What the print commands say through this window.
+  PrintNotices Notices();
   void Print_List();
   void Print_Window();
 
@@ -156,9 +162,9 @@ class frmMain : public QWidget {
   void Reset();
   void End(int status);
   // The printer count, asked for after the window shows (asking the print
-  // service can be slow); until it is known the two printing commands stay
-  // disabled and Ctrl+P waits for it.
-  int PrinterCount();
+  // system can be slow, or never end); nullopt until it is known, and until
+  // then the two printing commands stay disabled and Ctrl+P does nothing.
+  std::optional<int> PrinterCount() const;
   void PrinterCountKnown(int count);
   void ShowStoreError(const std::exception& e);
   void ApplyLabels(const std::array<std::string, kRows>& labels);
@@ -174,7 +180,7 @@ class frmMain : public QWidget {
   // at its next candidate and the window then ends this way.
   enum class AfterFit { Nothing, Close, Reset };
   AfterFit afterFit_ = AfterFit::Nothing;
-  // Asked once the window shows; it keeps the answer. It ends before the service it asks.
+  // Asked once the window shows; it keeps the answer. Ending it never waits.
   std::unique_ptr<platform::PrinterCountQuery> printerQuery_;
   // Moving the window by the title where the window system cannot.
   bool dragging_ = false;

@@ -19,6 +19,7 @@
 #include "output/printlist.h"
 #include "output/selectprinter.h"
 #include "platform/modal.h"
+#include "print_system.h"
 
 using namespace vantorel;
 namespace fs = std::filesystem;
@@ -99,11 +100,13 @@ TEST_F(Printing, FailuresComeBackAsMessages) {
   QImage picture(10, 10, QImage::Format_RGB32);
   picture.fill(Qt::white);
   EXPECT_EQ(PrintWindowPicture(service, picture, "Vantorel"), cannotWrite);
-  // A printer no longer installed: nothing goes to another one.
-  auto job = platform::PrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
-  job->Print("x");
-  EXPECT_FALSE(job->Open());
-  EXPECT_EQ(job->EndDoc(), "The printer \"Vantorel No Such Printer\" is no longer installed.");
+  // A print system that is not there, or does not answer within a few seconds: nothing is printed.
+  for (const bool hung : {false, true}) {
+    const PrintSystemAt cups(pdf + ".cups", hung);
+    const auto job = platform::PrintJob::ForPrinter("VantorelPDF", "Vantorel");
+    EXPECT_EQ((job->Print("x"), job->EndDoc()), (hung ? "The print system did not answer within 3 seconds" : "The print system (CUPS at " + pdf +
+              ".cups) cannot be reached") + std::string("; nothing was printed on \"VantorelPDF\"."));
+  }
 }
 
 // Twips: a window narrower than the page at its own size, a wider one scaled to the page width; centred both ways.
@@ -208,6 +211,9 @@ TEST(PrintSystem, TheListArrivesAsAPdf) {
   EXPECT_EQ(PrintListOnCurrentPrinter(state, service, &main, list), std::nullopt);
   platform::SetModalTestMode(false);
   EXPECT_EQ(service.CurrentDeviceName(), "VantorelPDF");
+  // A printer the print system does not know: nothing goes to another one.
+  const auto job = platform::PrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
+  EXPECT_EQ((job->Print("x"), job->EndDoc()), "The printer \"Vantorel No Such Printer\" is no longer installed.");
   // The complete PDF, waited for at most a minute.
   const std::string pdf = Shell("for i in $(seq 300); do f=$(ls /var/spool/cups-pdf/vantorel/*" + list +
                                 "*.pdf 2>/dev/null | head -n 1) && pdfinfo \"$f\" >/dev/null 2>&1 && printf %s \"$f\" && break;"

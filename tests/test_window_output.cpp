@@ -1,6 +1,6 @@
 // What the user gets out of the window: the error window itself, "Save as
 // CSV", "Print List" and the printed picture of the window (Ctrl+P), with
-// the printers replaced by PDF files.
+// the printers replaced by PDF files, and on the print system's own printers.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "print_system.h"
 #include "window_fixture.h"
 
 using namespace vantorel;
@@ -91,4 +92,65 @@ TEST_F(WindowTest, WithoutPrintersTheOutputCommandsStayDisabled) {
   Press(kCalculate);  // after a fit the two stay as the load left them
   EXPECT_TRUE(Button(kCalculate)->isEnabled());
   EXPECT_FALSE(Button(kPrintList)->isEnabled() || Button(kSaveCsv)->isEnabled());
+}
+
+// CUPS_SERVER names first a print system that is not there, then a hung one
+// that takes connections and never answers: nothing waits for it, and the
+// PDF printer, then the only one, saves each page as the next free
+// VTL_nnnn.PDF in the documents folder's Vantorel/ and says where.
+TEST_F(WindowTest, WithoutAnAnsweringPrintSystemNothingWaitsAndPagesGoToPdfFiles) {
+  const fs::path out = dir / "docs/Vantorel";
+  { std::ofstream(dir / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << (dir / "docs").string() << "\"\n"; }
+  const auto read = [](const fs::path& f) { std::ifstream in(f); return std::string(std::istreambuf_iterator<char>(in), {}); };
+  std::string first;  // VTL_0001.PDF as first written
+  systemPrinters = true;
+  for (const bool hung : {false, true}) {
+    SCOPED_TRACE(hung);
+    const PrintSystemAt cups((dir / "cups").string(), hung);
+    Start("Vantorel", {}, false);
+    if (hung) {
+      Press(kCalculate);  // the fit ends and hands its controls back while the printer count is not in
+      EXPECT_TRUE(Button(kCalculate)->isEnabled() && RangeField(0)->isEnabled() && Label(0) != "(?)");
+      QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);  // no printer count yet: nothing happens
+      QElapsedTimer closing;
+      closing.start(), QTest::keyClick(w.get(), Qt::Key_Escape);
+      EXPECT_TRUE(w->Ended() && closing.elapsed() < 1000) << closing.elapsed();
+      Start("Vantorel", {}, false);
+      Answer();  // before the chooser: why only the PDF printer is in it
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Button(kPrintList)->isEnabled() && Button(kSaveCsv)->isEnabled(); }, 8000));
+    platform::QueueModalAnswer([](QDialog& d) {
+      auto* list = d.findChild<QListWidget*>("List1");
+      EXPECT_EQ(std::pair(list->count(), list->currentItem()->text()), std::pair(1, QString("Print to PDF file")));
+      d.findChild<QPushButton*>("cbOK")->click();
+    });
+    Answer(), Press(kPrintList);
+    Answer(), QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);  // straight to the chosen printer
+    const QString saved = "File Saved|File saved as\n" + QString::fromStdString(out.string()) + "/VTL_000%1.PDF";
+    std::vector<QString> said{saved.arg(hung ? 3 : 1), saved.arg(hung ? 4 : 2)};
+    if (hung) said.insert(said.begin(), "Print System|The print system did not answer within 3 seconds; only \"Print to PDF file\" is listed.");
+    EXPECT_EQ(told, said);
+    told.clear();
+    if (first.empty()) first = read(out / "VTL_0001.PDF");
+  }
+  EXPECT_TRUE(first.starts_with("%PDF-") && read(out / "VTL_0001.PDF") == first && read(out / "VTL_0004.PDF").starts_with("%PDF-"));
+  EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_all);
+}
+
+// A queue of the print system that refuses jobs (cupsreject): the error window names it and the print system's reason.
+TEST_F(WindowTest, APageThePrintSystemRefusesIsSaidSo) {
+  const bool setUp = std::system("bash '" VANTOREL_SOURCE_DIR "/scripts/cups-setup.sh'") == 0;
+  if (!setUp || !std::ranges::count(platform::SystemPrintService().Printers(), "VantorelPDF")) GTEST_SKIP() << "no VantorelPDF";
+  const struct Accepting { ~Accepting() { std::system("cupsaccept VantorelPDF"); } } again;
+  ASSERT_EQ(std::system("cupsreject VantorelPDF"), 0);
+  systemPrinters = true;
+  Start();
+  platform::QueueModalAnswer([](QDialog& d) {
+    auto* list = d.findChild<QListWidget*>("List1");
+    list->setCurrentItem(list->findItems("VantorelPDF", Qt::MatchExactly).value(0));
+    d.findChild<QPushButton*>("cbOK")->click();
+  });
+  Answer(), Press(kPrintList);
+  EXPECT_EQ(told, std::vector<QString>{"Printing Failed|The print system did not accept the page for the printer "
+                                       "\"VantorelPDF\": Destination \"VantorelPDF\" is not accepting jobs."});
 }

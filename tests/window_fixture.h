@@ -58,8 +58,9 @@ class WindowTest : public ::testing::Test {
     std::filesystem::remove_all(dir);
   }
   // A window under the executable name exe, with these printers (each job
-  // writes page.pdf); it returns once the printer count has arrived (unless
-  // not settle: at once, as when the window waits for a locked store).
+  // writes page.pdf), or the print system's when systemPrinters is set; it
+  // returns once the printer count has arrived (unless not settle: at once,
+  // as when the window waits for a locked store).
   void Start(const std::string& exe = "Vantorel", std::vector<std::string> printerNames = {"Alpha", "Bravo"},
              bool settle = true) {
     w.reset();
@@ -67,10 +68,10 @@ class WindowTest : public ::testing::Test {
     state.SettingsPath = vantorel::BuildSettingsPath(exe);
     w = std::make_unique<vantorel::frmMain>(state, exe);
     w->SetCompletePause(0);
-    const bool any = !printerNames.empty();
+    const bool any = systemPrinters || !printerNames.empty();
     auto service = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
-    printers = service.get();
-    w->SetPrintService(std::move(service));
+    printers = systemPrinters ? nullptr : service.get();
+    if (!systemPrinters) w->SetPrintService(std::move(service));
     w->SetExportFolder(dir.string());  // the load then finds both
     w->Form_Load();
     EXPECT_FALSE(Button(vantorel::kPrintList)->isEnabled());  // until the printer count arrives
@@ -120,5 +121,6 @@ class WindowTest : public ::testing::Test {
   vantorel::State state;
   std::unique_ptr<vantorel::frmMain> w;
   vantorel::platform::PdfPrintService* printers = nullptr;
+  bool systemPrinters = false;
   std::vector<QString> told;
 };
