@@ -419,6 +419,8 @@ TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
        cfg, Folder(), "close 300", 3, notSaved("another program kept it locked for more than 300 milliseconds"), b, file},
       {"a store its owner may not read", [&] { fs::permissions(StoreFile(), fs::perms::none); return true; },
        cfg, Folder(), "close", 3, notSaved("Permission denied"), b, file},
+      {"a store of a later version", [&] { return Sql(StoreFile(), "PRAGMA user_version = 2").empty(); },
+       cfg, Folder(), "close", 3, notSaved("it was written by a later version of the program"), b, file},
       {"vantorel-fit on a store its owner may not read", [&] { fs::permissions(StoreFile(), fs::perms::none); return true; },
        cfg, Folder(), "fit", 1, "(Permission denied)\"\n}", "", file},
       {"a read-only folder, nothing to change", [&] { fs::permissions(Folder(), fs::perms::owner_read | fs::perms::owner_exec); return true; },
