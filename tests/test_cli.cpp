@@ -71,7 +71,7 @@ TEST(Cli, CommandLineConventions) {
       {With({"-V"}), 0, "vantorel-fit ", "-"},
       {With({"--metric", "--model", "790,0.033,2,30,8", "--estimate"}), 0, "  R C  \n  m Clk\n\n 10:30  (52)\n", "-"},
       {With({"--model=790,0.033,2,30,8", "--estimate", "--"}), 0, "  R C  \n Yd Clk\n\n 10:52  (52)\n", "-"},
-      {With({"--frobnicate"}), kExitUsage, "-", "vantorel-fit: unknown option --frobnicate\n" + hint},
+      {With({"--frobnicate"}), 64, "-", "vantorel-fit: unknown option --frobnicate\n" + hint},
       {{"10:52", "20:0"}, kExitUsage, "-", "vantorel-fit: exactly six rows are needed, 2 given\n" + hint},
       {With({"--json=yes"}), kExitUsage, "-", "vantorel-fit: option --json takes no value\n" + hint},
       {With({"--csv"}), kExitUsage, "-", "vantorel-fit: exactly six rows are needed, 5 given\n" + hint},

@@ -419,6 +419,8 @@ TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
        cfg, Folder(), "close 300", 3, notSaved("another program kept it locked for more than 300 milliseconds"), b, file},
       {"a store its owner may not read", [&] { fs::permissions(StoreFile(), fs::perms::none); return true; },
        cfg, Folder(), "close", 3, notSaved("Permission denied"), b, file},
+      {"a folder its owner may not enter", [&] { fs::permissions(Folder(), fs::perms::none); return true; },
+       cfg, Folder(), "close", 3, notSaved("Permission denied"), "", file},
       {"a store of a later version", [&] { return Sql(StoreFile(), "PRAGMA user_version = 2").empty(); },
        cfg, Folder(), "close", 3, notSaved("it was written by a later version of the program"), b, file},
       {"vantorel-fit on a store its owner may not read", [&] { fs::permissions(StoreFile(), fs::perms::none); return true; },
