@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QToolTip>
 #include <QSet>
 #include <functional>
 #include <ranges>
@@ -198,8 +200,11 @@ TEST_F(WindowTest, ADamagedStoreIsRecoveredAndSaidAtStart) {
 }
 
 TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
-  // The list's widest lines: one measured point per line fits, two at one range wrap.
-  for (auto [name, value] : {std::pair{"R(4)", "150"}, {"R(5)", "150"}, {"C(4)", "-123"}, {"C(5)", "-123"}})
+  // The list's longest lines (metric, the largest clicks): the model's clicks
+  // fit; three points at one range stay on their one line, cut at the edge,
+  // the whole line in its tooltip and in the list's accessible text.
+  for (auto [name, value] : {std::pair{"Metric", "1"}, {"R(3)", "150"}, {"R(4)", "150"}, {"R(5)", "150"}, {"C(3)", "-32768"},
+                             {"C(4)", "-32768"}, {"C(5)", "-32768"}, {"C(2)", "-32768"}})
     SaveRegSetting(BuildSettingsPath("Vantorel"), name, value);
   Start();
   for (size_t k = 0; k < kRows; ++k) Find<QLabel>(At("ErrorInd", k))->setText("(188)");  // the widest of a fit
@@ -207,13 +212,23 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
   auto* list = Find<QPlainTextEdit>("ClickList");
   EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
   const double room = list->viewport()->width() - 2 * list->document()->documentMargin() - 1;
-  int lines = 0;
-  for (const QString& line : List().split('\n')) {
-    if (line.count('(') >= 2) continue;  // two points at one range wrap
-    EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance(line), room) << line.toStdString();
-    ++lines;
+  const QStringList lines = List().split('\n');
+  ASSERT_EQ(lines.size(), 3 + 150 - 10 + 1);
+  for (QTextBlock line = list->document()->begin(); line.isValid(); line = line.next()) {
+    list->document()->documentLayout()->blockBoundingRect(line);  // laid out as when scrolled to
+    EXPECT_EQ(line.layout()->lineCount(), 1) << line.text().toStdString();
+    EXPECT_LE(line.text().contains('(') ? 0 : QFontMetrics(list->font()).horizontalAdvance(line.text()), room) << line.text().toStdString();
   }
-  EXPECT_EQ(lines, 3 + 150 - 10);
+  EXPECT_TRUE(lines.back().startsWith("150:") && lines.back().endsWith("(-32768) (-32768) (-32768)")) << lines.back().toStdString();
+  for (int n : {13, static_cast<int>(lines.size()) - 1}) {  // a line that fits, the cut one
+    const QTextCursor at(list->document()->findBlockByNumber(n));
+    list->setTextCursor(at), list->ensureCursorVisible();
+    QHelpEvent e(QEvent::ToolTip, list->cursorRect(at).center(), {});
+    QApplication::sendEvent(list->viewport(), &e);
+    EXPECT_EQ(QToolTip::text().toStdString(), n == 13 ? "Range/Click List (1 - 100 m)" : lines.back().toStdString());
+  }
+  EXPECT_TRUE(QAccessible::queryAccessibleInterface(list)->text(QAccessible::Value).endsWith("\n" + lines.back()));
+  QToolTip::hideText();
   // The copyright line: white on teal, clear of the graph title at its height.
   auto* notice = Find<QLabel>("Copyright");
   EXPECT_TRUE(notice->text().startsWith("Vantorel V1.0.0 ")) << notice->text().toStdString();
