@@ -36,6 +36,9 @@ TEST_F(WindowTest, RangeFieldNormalisesOnEnterAndOnLeaving) {
   for (size_t k = 0; k < kRows; ++k) EXPECT_EQ(Label(k), "(?)");
   Type(ClicksField(0), "7");  // Enter is swallowed, nothing else
   EXPECT_EQ(ClicksField(0)->text(), "7");
+  // A text wider than its field shows its start once the field is left or the program sets it.
+  Type(ClicksField(1), "-1234", Qt::Key_Tab);
+  for (QLineEdit* f : {ClicksField(1), RangeField(0), RangeField(3), ClicksField(5)}) EXPECT_EQ(f->cursorPosition(), 0) << f->text().toStdString();
 }
 
 TEST_F(WindowTest, UntickingAndTheThreeTickMinimum) {
