@@ -329,10 +329,11 @@ void frmMain::RetryLoad() {
 
 void frmMain::LoadFinished() {
   s_.FormReady = true;
-  // What happened to the store, in one window, then one for each saved value that could not be used.
-  if (!loaded_.notice.empty()) ShowError("Saved Settings", loaded_.notice);
-  for (const QString& problem : QString::fromStdString(loaded_.problems).split("\r\n", Qt::SkipEmptyParts))
-    ShowError("Saved Settings", problem.toStdString());
+  // What happened to the store and every saved value that could not be
+  // used, in one window, a blank line between one and the next.
+  QStringList told = QString::fromStdString(loaded_.problems).split("\r\n", Qt::SkipEmptyParts);
+  if (!loaded_.notice.empty()) told.prepend(QString::fromStdString(loaded_.notice));
+  if (!told.empty()) ShowError("Saved Settings", told.join("\n\n").toStdString());
   if (ended_) return;
   PseudoCalc();
 }
