@@ -513,12 +513,17 @@ void frmMain::cbButton_Click(int index) {
       break;
     case kSaveCsv: Save_CSV(); break;
     case kImperial:
-    case kMetric:
+    case kMetric: {
+      // The focus goes from the pressed button to the other one, which the switch enables.
+      QPushButton* other = Commands->cbButton[index == kMetric ? kImperial : kMetric];
+      other->setEnabled(true);
+      if (Commands->cbButton[static_cast<size_t>(index)]->hasFocus()) other->setFocus(Qt::OtherFocusReason);
       s_.MetricUnits = index == kMetric;
       Do_Units_Stuff();
       repaint();
       cbButton_Click(kCalculate);
       break;
+    }
     case kPrintList: Print_List(); break;
     default: break;
   }

@@ -66,11 +66,13 @@ TEST_F(WindowTest, ARefusedDataPointOpensTheErrorWindowAndChangesNothing) {
   EXPECT_TRUE(Button(kCalculate)->isEnabled() && !Find("Frame3")->isVisible());
 }
 
+// The focus goes to the other unit button, now enabled.
 TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   Start();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
   Press(kMetric);
   EXPECT_EQ(RangeField(2)->text(), "30");
-  EXPECT_TRUE(!Button(kMetric)->isEnabled() && Button(kImperial)->isEnabled());
+  EXPECT_TRUE(!Button(kMetric)->isEnabled() && Button(kImperial)->isEnabled() && Button(kImperial)->hasFocus());
   ExpectModel(w->state(), {390, 0.009, 3.25, 30, 9.1});
   EXPECT_TRUE(List().startsWith("  R C  \n  m Clk\n"));
   // Edits no calculation has collected give way to the data points when the
@@ -79,9 +81,9 @@ TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   ClicksField(2)->setText("1");
   Press(kCalculate);
   ClicksField(3)->setText("99");
-  Press(kImperial);
+  Button(kImperial)->setFocus(), QTest::keyClick(Button(kImperial), Qt::Key_Space);  // Space on the focused button
   ExpectModel(w->state(), {820, 0.026, 1.95, 21, 8.1});
-  EXPECT_FALSE(Button(kImperial)->isEnabled());
+  EXPECT_TRUE(!Button(kImperial)->isEnabled() && Button(kMetric)->hasFocus());
   EXPECT_EQ(ClicksField(3)->text(), "12");
 }
 
