@@ -8,6 +8,7 @@
 
 #include "entry/validation.h"
 #include "model/numtext.h"
+#include "platform/accessible.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
 #include "platform/window.h"
@@ -86,6 +87,8 @@ DataRows::DataRows(State& s, std::string exeName, QWidget* parent)
     const QString idx = "(" + QString::number(i) + ")";
     auto* frame = new QFrame(this);
     frame->setObjectName("RFrm" + idx);
+    platform::SetAccessibleRole(frame, QAccessible::Grouping);
+    frame->setAccessibleName("Data point " + n);
     frame->setFrameShape(QFrame::Box);
     frame->setFrameShadow(QFrame::Sunken);
     frame->setProperty("rowFrame", true);

@@ -12,6 +12,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 
+#include "platform/accessible.h"
 #include "platform/fonts.h"
 #include "platform/modal.h"
 #include "platform/qtcolour.h"
@@ -72,6 +73,8 @@ QString Breakable(QString text, const QFontMetrics& m, int width) {
 
 frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
   setObjectName("frmError");
+  // A screen reader announces it as an alert: its title as its name, its body as its description.
+  platform::SetAccessibleRole(this, QAccessible::AlertMessage);
   setModal(true);
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -116,6 +119,8 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   title_->setText(QString::fromStdString(title));
   QString text = QString::fromStdString(body);
   text.replace("\r\n", "\n");
+  setAccessibleName(title_->text());
+  setAccessibleDescription(text);
   // A body too long for its area at 12 points is set smaller, down to 9
   // points. A path may break after any "/", and a word wider than a line
   // (a long folder or file name, a number with many digits) inside itself.

@@ -72,10 +72,12 @@ TEST_F(WindowTest, OutlineAndGraphArePaintedAndKept) {
 // field); the next start restores what was saved, with a saved placement and
 // a greyed tick that a click clears.
 TEST_F(WindowTest, EveryWayOfClosingSavesAndTheNextStartRestores) {
-  for (int how = 0; how < 3; ++how) {
+  for (int how = 0; how < 4; ++how) {
     Start();
     w->state().DataClicks[0] = 53 + how;
-    how == 0 ? QTest::mouseClick(Find("btnControl"), Qt::LeftButton) : how == 1 ? Press(kExit) : void(w->close());
+    QAccessibleActionInterface* box = QAccessible::queryAccessibleInterface(Find("btnControl"))->actionInterface();
+    how == 0 ? QTest::mouseClick(Find("btnControl"), Qt::LeftButton) : how == 1 ? Press(kExit) : how == 2 ? void(w->close())
+             : box ? box->doAction(QAccessibleActionInterface::pressAction()) : void();  // a screen reader's press
     EXPECT_TRUE(w->Ended() && Saved("C(0)") == std::to_string(53 + how)) << how;
   }
   Start();
@@ -247,7 +249,9 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
 }
 
 // Tab from Exit walks every input control once, in order; every control that
-// takes the focus has a name of its own; Enter acts on the focused button.
+// takes the focus has a name of its own; a screen reader finds the window by
+// its caption, the close box as a button, the rows by number, the title
+// once; Enter acts on the focused button.
 TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
   Start();
   ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
@@ -268,11 +272,22 @@ TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
   for (size_t k = 0; k < kRows; ++k) EXPECT_EQ(walk.indexOf(At("CTxt", k)), walk.indexOf(At("RTxt", k)) + 1);
   EXPECT_LT(walk.indexOf("CTxt(5)"), walk.indexOf("Ticked(0)"));
   EXPECT_LT(walk.indexOf("Ticked(0)"), walk.indexOf("ClickList"));
-  QSet<QString> names;  // and the close box's
-  for (QWidget* c : w->findChildren<QWidget*>())
-    if ((c->focusPolicy() & Qt::TabFocus) || c->objectName() == "btnControl") names.insert(c->accessibleName());
+  QSet<QString> names;
+  for (QWidget* c : w->findChildren<QWidget*>()) if (c->focusPolicy() & Qt::TabFocus) names << c->accessibleName();
   EXPECT_TRUE(names.contains("Range 1") && names.contains("Clicks 6") && !names.contains(""));
-  EXPECT_EQ(names.size(), 6 + 6 * 3 + 2);
+  EXPECT_EQ(names.size(), 6 + 6 * 3 + 1);
+  const std::tuple<QString, QAccessible::Role, QString> table[] = {{"frmMain", QAccessible::Window, "Vantorel V1.0.0"},
+      {"AppTitle(0)", QAccessible::StaticText, "Vantorel V1.0.0"}, {"btnControl", QAccessible::Button, "Close"},
+      {"RFrm(0)", QAccessible::Grouping, "Data point 1"}, {"RFrm(5)", QAccessible::Grouping, "Data point 6"}};
+  for (const auto& [name, role, text] : table) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(name == "frmMain" ? w.get() : Find(name));
+    EXPECT_TRUE(a->role() == role && a->text(QAccessible::Name) == text) << name.toStdString();
+  }
+  QAccessibleInterface* top = QAccessible::queryAccessibleInterface(w.get());
+  QStringList parts;
+  for (int i = 0; i < top->childCount(); ++i) parts << top->child(i)->object()->objectName();
+  EXPECT_EQ(parts.join(" "), "AppTitle(0) P0 ClickList Mode0 Frame5 Frame3 btnControl Copyright");
+  EXPECT_EQ(top->indexOfChild(QAccessible::queryAccessibleInterface(Find("btnControl"))), 6);
   ClicksField(0)->setFocus();  // no length limit in the fields
   QTest::keyClicks(ClicksField(0), QString(300, '1'));
   EXPECT_EQ(ClicksField(0)->text().size(), 302);

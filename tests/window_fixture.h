@@ -101,13 +101,18 @@ class WindowTest : public ::testing::Test {
     QTest::keyClick(field, then);
   }
   // Answers the next modal window: notes "title|text" and closes it as a user would;
-  // the error window's texts are measured against their controls too.
+  // the error window's texts are measured against their controls too, and
+  // it is read as an alert named by its title with its body as description.
   void Answer() {
     vantorel::platform::QueueModalAnswer([this](QDialog& d) {
       if (auto* e = qobject_cast<vantorel::frmError*>(&d)) {
-        told.push_back(e->Title()->text() + "|" + e->Body()->text().remove(QChar(0x200B)));
+        const QString body = e->Body()->text().remove(QChar(0x200B));
+        told.push_back(e->Title()->text() + "|" + body);
         ExpectTextsFit(e);
         EXPECT_TRUE(e->Body()->font().pointSizeF() >= 9 && e->screen()->availableGeometry().contains(e->geometry()));
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(e);
+        EXPECT_TRUE(a->role() == QAccessible::AlertMessage && a->text(QAccessible::Name) == e->Title()->text() &&
+                    a->text(QAccessible::Description) == body) << body.toStdString();
         if (w) {  // centred over the main window
           EXPECT_LE((e->geometry().center() - w->geometry().center()).manhattanLength(), 1);
         }
