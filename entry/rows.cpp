@@ -8,6 +8,7 @@
 
 #include "entry/validation.h"
 #include "model/numtext.h"
+#include "platform/accessible.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
 #include "platform/window.h"
@@ -66,6 +67,13 @@ QLineEdit* Field(QWidget* parent, const QString& name, const QString& text, cons
   return edit;
 }
 
+// A text the program puts into a field shows from its start, not scrolled
+// to its end (a five-character "-1234" would show as "1234").
+void SetText(QLineEdit* field, const std::string& text) {
+  field->setText(QString::fromStdString(text));
+  field->setCursorPosition(0);
+}
+
 }  // namespace
 
 DataRows::DataRows(State& s, std::string exeName, QWidget* parent)
@@ -79,6 +87,8 @@ DataRows::DataRows(State& s, std::string exeName, QWidget* parent)
     const QString idx = "(" + QString::number(i) + ")";
     auto* frame = new QFrame(this);
     frame->setObjectName("RFrm" + idx);
+    platform::SetAccessibleRole(frame, QAccessible::Grouping);
+    frame->setAccessibleName("Data point " + n);
     frame->setFrameShape(QFrame::Box);
     frame->setFrameShadow(QFrame::Sunken);
     frame->setProperty("rowFrame", true);
@@ -125,11 +135,14 @@ bool DataRows::eventFilter(QObject* watched, QEvent* event) {
       if (ke->key() != Qt::Key_Return && ke->key() != Qt::Key_Enter) return false;
       return watched == RTxt[k] ? RTxt_KeyPress(i, 13) : CTxt_KeyPress(i, 13);
     }
-    if (event->type() == QEvent::FocusOut && watched == RTxt[k]) {
-      // Leaving the field for another control normalises it; the window
-      // merely losing activation (a message box, another program) does not.
+    if (event->type() == QEvent::FocusOut) {
+      // Leaving the field for another control normalises a range and shows
+      // the start of the text; the window merely losing activation (a
+      // message box, another program) does neither.
       const auto reason = static_cast<QFocusEvent*>(event)->reason();
-      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) RTxt_LostFocus(i);
+      if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return false;
+      if (watched == RTxt[k]) RTxt_LostFocus(i);
+      static_cast<QLineEdit*>(watched)->setCursorPosition(0);
     }
     return false;
   }
@@ -148,7 +161,7 @@ bool DataRows::CTxt_KeyPress(int, int key) { return key == 13; }
 
 void DataRows::Normalise(int index) {
   QLineEdit* field = RTxt[static_cast<size_t>(index)];
-  if (auto text = NormalisedRangeText(field->text().toStdString())) field->setText(QString::fromStdString(*text));
+  if (auto text = NormalisedRangeText(field->text().toStdString())) SetText(field, *text);
   for (QLabel* label : ErrorInd) label->setText("(?)");
 }
 
@@ -179,8 +192,8 @@ void DataRows::Ticked_Click(int index) {
 
 void DataRows::Update_Boxes() {
   for (size_t k = 0; k < kRows; ++k) {
-    RTxt[k]->setText(QString::fromStdString(FormatNumber(s_.DataRange[k], "0")));
-    CTxt[k]->setText(QString::fromStdString(FormatNumber(s_.DataClicks[k], "0")));
+    SetText(RTxt[k], FormatNumber(s_.DataRange[k], "0"));
+    SetText(CTxt[k], FormatNumber(s_.DataClicks[k], "0"));
   }
   RowStates();
 }
@@ -203,8 +216,8 @@ std::array<std::string, kRows> DataRows::ClickTexts() const {
 
 void DataRows::SetTexts(const std::array<std::string, kRows>& ranges, const std::array<std::string, kRows>& clicks) {
   for (size_t k = 0; k < kRows; ++k) {
-    RTxt[k]->setText(QString::fromStdString(ranges[k]));
-    CTxt[k]->setText(QString::fromStdString(clicks[k]));
+    SetText(RTxt[k], ranges[k]);
+    SetText(CTxt[k], clicks[k]);
   }
 }
 

@@ -15,6 +15,9 @@ class ClickListBox : public QPlainTextEdit {
   // Rebuilds the tooltip and the whole text from the shared state. With
   // headsOnly (a model that cannot be evaluated) only the heads are shown.
   void Update_ClickList(const State& s, bool headsOnly = false);
+
+ protected:
+  bool viewportEvent(QEvent* e) override;
 };
 
 }  // namespace vantorel

@@ -6,8 +6,13 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextBoundaryFinder>
 #include <algorithm>
 
+#include "platform/accessible.h"
 #include "platform/fonts.h"
 #include "platform/modal.h"
 #include "platform/qtcolour.h"
@@ -23,10 +28,53 @@ constexpr platform::Colour kBackColour = 0x00404000;
 constexpr double kClientWidth = 4290;
 QPointer<QWidget> errorOwner;
 QPointer<frmError> errorWindow;
+
+constexpr QChar kBreak(u'\u200B');  // a zero-width space: a line may break there
+
+// A word wider than a line gets places to break: after punctuation inside
+// it ("_", "-", "." in a file name) and, in a part still too wide, after
+// every character.
+QString BreakableWord(const QString& word, const QFontMetrics& m, int width) {
+  if (m.horizontalAdvance(word) <= width) return word;
+  QString out, part;
+  auto addPart = [&] {
+    if (m.horizontalAdvance(part) <= width) {
+      out += part;
+    } else {
+      QTextBoundaryFinder chars(QTextBoundaryFinder::Grapheme, part);
+      for (qsizetype at = 0, next; (next = chars.toNextBoundary()) > 0; at = next)
+        out += part.mid(at, next - at) + (next < part.size() ? QString(kBreak) : QString());
+    }
+    part.clear();
+  };
+  for (qsizetype i = 0; i < word.size(); ++i) {
+    part += word[i];
+    if (word[i].isPunct() && part.size() > 1 && i + 1 < word.size() && word[i + 1].isLetterOrNumber()) addPart(), out += kBreak;
+  }
+  addPart();
+  return out;
+}
+
+// The text with places to break after each "/" and inside every word too
+// wide for a line of this width.
+QString Breakable(QString text, const QFontMetrics& m, int width) {
+  text.replace('/', QString('/') + kBreak);
+  QString out;
+  qsizetype start = 0;
+  for (qsizetype i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !text[i].isSpace() && text[i] != kBreak) continue;
+    out += BreakableWord(text.mid(start, i - start), m, width);
+    if (i < text.size()) out += text[i];
+    start = i + 1;
+  }
+  return out;
+}
 }  // namespace
 
 frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
   setObjectName("frmError");
+  // A screen reader announces it as an alert: its title as its name, its body as its description.
+  platform::SetAccessibleRole(this, QAccessible::AlertMessage);
   setModal(true);
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -37,6 +85,7 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
     auto* label = new QLabel(this);
     label->setObjectName(name);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setTextFormat(Qt::PlainText);  // a file name is never read as markup
     label->setFont(platform::MakeFont("Tahoma", 12));
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, Qt::white);
@@ -48,6 +97,11 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
   title_ = makeLabel("Title", 225, 195, 3870, 390);
   body_ = makeLabel("Body", 375, 690, 3630, 1095);
   body_->setWordWrap(true);
+  bodyArea_ = new QScrollArea(this);
+  bodyArea_->setObjectName("BodyArea");
+  bodyArea_->setFrameShape(QFrame::NoFrame);
+  bodyArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  bodyArea_->setWidget(body_);  // the body fills its background in the window's colour
 
   cbClose_ = new QPushButton("Close", this);
   cbClose_->setObjectName("cbClose");
@@ -65,32 +119,53 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   title_->setText(QString::fromStdString(title));
   QString text = QString::fromStdString(body);
   text.replace("\r\n", "\n");
-  // A body too long for its area at 12 points (a long file path, a number
-  // with many digits) is set smaller, down to 9 points, and a path may break
-  // after any "/"; a body that still does not fit makes the window taller,
-  // so that the whole message can be read.
-  text.replace('/', QStringLiteral("/\u200B"));
-  const double areaTwips = 1095;
-  const int areaWidth = platform::TwipsToPixels(3630);
+  setAccessibleName(title_->text());
+  setAccessibleDescription(text);
+  // A body too long for its area at 12 points is set smaller, down to 9
+  // points. A path may break after any "/", and a word wider than a line
+  // (a long folder or file name, a number with many digits) inside itself.
+  // A body that still does not fit makes the window taller, up to the
+  // height of the screen; beyond that the body scrolls. So the whole
+  // message can always be read.
+  const double areaTwips = 1095, frameTwips = 2010 + 540 + 120 - areaTwips;  // the window but its body
+  QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+  const QRect room = screen->availableGeometry();
+  const int areaMin = platform::TwipsToPixels(areaTwips), areaMax = std::max(areaMin, room.height() - platform::TwipsToPixels(frameTwips));
+  int lineWidth = platform::TwipsToPixels(3630);
   QFont font;
+  QString shown;
   int need = 0;
+  auto layOut = [&] {
+    const QFontMetrics m(font);
+    shown = Breakable(text, m, lineWidth);
+    need = m.boundingRect(QRect(0, 0, lineWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignHCenter, shown).height();
+  };
   for (double points = 12; points >= 9; points -= 0.5) {
     font = platform::MakeFont("Tahoma", points);
-    const QRect r = QFontMetrics(font).boundingRect(QRect(0, 0, areaWidth, 10000), Qt::TextWordWrap | Qt::AlignHCenter, text);
-    need = r.width() <= areaWidth ? r.height() : 10000;
-    if (need <= platform::TwipsToPixels(areaTwips)) break;
+    layOut();
+    if (need <= areaMin) break;
   }
-  const double extra = std::max(0.0, platform::PixelsToTwips(need) - areaTwips);
-  platform::PlaceTwips(body_, 375, 690, 3630, areaTwips + extra);
-  platform::PlaceTwips(cbClose_, 1620, 2010 + extra, 1260, 540);
+  const bool scrolls = need > areaMax;
+  if (scrolls) {  // the lines make room for the scroll bar
+    lineWidth -= bodyArea_->verticalScrollBar()->sizeHint().width();
+    layOut();
+  }
+  const int area = std::clamp(need, areaMin, areaMax);
+  const double extra = platform::PixelsToTwips(area - areaMin);
+  platform::PlaceTwips(bodyArea_, 375, 690, 3630, areaTwips + extra);
   body_->setFont(font);
-  body_->setText(text);
+  body_->setText(shown);
+  body_->resize(lineWidth, std::max(need, area));
+  bodyArea_->verticalScrollBar()->setValue(0);
+  bodyArea_->setFocusPolicy(scrolls ? Qt::StrongFocus : Qt::NoFocus);  // the keys scroll it
+  platform::PlaceTwips(cbClose_, 1620, 2010 + extra, 1260, 540);
   // The window's height follows its button: button top + height + 120 twips.
   const double h = 2010 + extra + 540 + 120;
   setFixedSize(platform::TwipsToPixels(kClientWidth), platform::TwipsToPixels(h));
-  if (QWidget* owner = parentWidget()) {
+  if (QWidget* owner = parentWidget()) {  // centred over the main window, on the screen
     const QRect o = owner->frameGeometry();
-    move(o.x() + (o.width() - width()) / 2, o.y() + (o.height() - height()) / 2);
+    move(std::clamp(o.x() + (o.width() - width()) / 2, room.left(), std::max(room.left(), room.right() + 1 - width())),
+         std::clamp(o.y() + (o.height() - height()) / 2, room.top(), std::max(room.top(), room.bottom() + 1 - height())));
   }
   cbClose_->setFocus();
   update();

@@ -7,6 +7,7 @@
 
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace vantorel {
 
@@ -30,6 +31,7 @@ class frmError : public QDialog {
   void cbClose_Click();
   QLabel* title_;
   QLabel* body_;
+  QScrollArea* bodyArea_;  // holds the body; it scrolls a body taller than the screen allows
   QPushButton* cbClose_;
 };
 

@@ -26,6 +26,7 @@
 #include "model/trajectory.h"
 #include "output/clicklistbox.h"
 #include "output/csvexport.h"
+#include "platform/accessible.h"
 #include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/modal.h"
@@ -95,6 +96,7 @@ void NoticeLabel::paintEvent(QPaintEvent*) {
 
 CloseBox::CloseBox(QWidget* parent) : QWidget(parent) {
   setObjectName("btnControl");
+  platform::SetAccessibleRole(this, QAccessible::Button);
   setToolTip("Exit ");
   setAccessibleName("Close");
   setCursor(platform::ProgramCursor());
@@ -106,6 +108,10 @@ void CloseBox::SetBackColor(platform::Colour c) {
   if (back_ == c) return;
   back_ = c;
   update();
+}
+
+void CloseBox::click() {
+  if (isEnabled()) emit clicked();
 }
 
 void CloseBox::paintEvent(QPaintEvent*) {
@@ -126,6 +132,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
       printService_(std::make_unique<platform::SystemPrintService>()),
       exportFolder_(platform::ProgramExportFolder()) {
   setObjectName("frmMain");
+  platform::SetAccessibleRole(this, QAccessible::Window);  // read as a window named by its caption
   setWindowTitle("Ardenko");
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -139,6 +146,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
   Surface->SetBackColor(kBackColour);
   Surface->SetDrawWidth(2);
   Surface->PlaceTwips(0, 0, kWidth, kHeight);
+  platform::HideFromAccessibility(Surface);
 
   for (int i = 0; i < 2; ++i) {
     QLabel* t = MakeLabel(this, "AppTitle(" + QString::number(i) + ")", 135, 75, 10110, 495);
@@ -150,6 +158,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
     AppTitle[static_cast<size_t>(i)] = t;
   }
   AppTitle[0]->raise();  // the dark copy lies over the white one: an embossed title
+  platform::HideFromAccessibility(AppTitle[1]);  // read once
 
   // The notice lies over the top of the graph panel: white on a teal band.
   Copyright = new NoticeLabel(this);
@@ -160,6 +169,7 @@ frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
   Copyright->setToolTip("Copyright Notice ");
 
   btnControl = new CloseBox(this);
+  connect(btnControl, &CloseBox::clicked, this, &frmMain::btnControl_Click);
 
   P0 = new platform::PictureBox(this);
   P0->setObjectName("P0");
@@ -329,10 +339,11 @@ void frmMain::RetryLoad() {
 
 void frmMain::LoadFinished() {
   s_.FormReady = true;
-  // What happened to the store, in one window, then one for each saved value that could not be used.
-  if (!loaded_.notice.empty()) ShowError("Saved Settings", loaded_.notice);
-  for (const QString& problem : QString::fromStdString(loaded_.problems).split("\r\n", Qt::SkipEmptyParts))
-    ShowError("Saved Settings", problem.toStdString());
+  // What happened to the store and every saved value that could not be
+  // used, in one window, a blank line between one and the next.
+  QStringList told = QString::fromStdString(loaded_.problems).split("\r\n", Qt::SkipEmptyParts);
+  if (!loaded_.notice.empty()) told.prepend(QString::fromStdString(loaded_.notice));
+  if (!told.empty()) ShowError("Saved Settings", told.join("\n\n").toStdString());
   if (ended_) return;
   PseudoCalc();
 }
@@ -529,12 +540,17 @@ void frmMain::cbButton_Click(int index) {
       break;
     case kSaveCsv: Save_CSV(); break;
     case kImperial:
-    case kMetric:
+    case kMetric: {
+      // The focus goes from the pressed button to the other one, which the switch enables.
+      QPushButton* other = Commands->cbButton[index == kMetric ? kImperial : kMetric];
+      other->setEnabled(true);
+      if (Commands->cbButton[static_cast<size_t>(index)]->hasFocus()) other->setFocus(Qt::OtherFocusReason);
       s_.MetricUnits = index == kMetric;
       Do_Units_Stuff();
       repaint();
       cbButton_Click(kCalculate);
       break;
+    }
     case kPrintList: Print_List(); break;
     default: break;
   }
@@ -747,9 +763,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
       auto* me = static_cast<QMouseEvent*>(event);
       if (watched == AppTitle[0] || watched == AppTitle[1]) AppTitle_MouseUp(me->button() == Qt::LeftButton ? 1 : 2);
       if (watched == Surface) Form_MouseUp();
-      if (watched == btnControl && me->button() == Qt::LeftButton && btnControl->rect().contains(me->position().toPoint()) &&
-          btnControl->isEnabled())
-        btnControl_Click();
+      if (watched == btnControl && me->button() == Qt::LeftButton && btnControl->rect().contains(me->position().toPoint()))
+        btnControl->click();
       break;
     }
     default: break;

@@ -42,13 +42,20 @@ class NoticeLabel : public QLabel {
 };
 
 // The close box in the title area: a small picture with a resting and a
-// hover colour.
+// hover colour, read by a screen reader as the button "Close".
 class CloseBox : public QWidget {
   Q_OBJECT
  public:
   explicit CloseBox(QWidget* parent);
   platform::Colour BackColor() const { return back_; }
   void SetBackColor(platform::Colour c);
+
+ public slots:
+  // A press (the mouse released over it, or a screen reader's "Press"): clicked, when enabled.
+  void click();
+
+ signals:
+  void clicked();
 
  protected:
   void paintEvent(QPaintEvent* e) override;

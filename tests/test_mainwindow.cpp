@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QToolTip>
 #include <QSet>
 #include <functional>
 #include <ranges>
@@ -70,10 +72,12 @@ TEST_F(WindowTest, OutlineAndGraphArePaintedAndKept) {
 // field); the next start restores what was saved, with a saved placement and
 // a greyed tick that a click clears.
 TEST_F(WindowTest, EveryWayOfClosingSavesAndTheNextStartRestores) {
-  for (int how = 0; how < 3; ++how) {
+  for (int how = 0; how < 4; ++how) {
     Start();
     w->state().DataClicks[0] = 53 + how;
-    how == 0 ? QTest::mouseClick(Find("btnControl"), Qt::LeftButton) : how == 1 ? Press(kExit) : void(w->close());
+    QAccessibleActionInterface* box = QAccessible::queryAccessibleInterface(Find("btnControl"))->actionInterface();
+    how == 0 ? QTest::mouseClick(Find("btnControl"), Qt::LeftButton) : how == 1 ? Press(kExit) : how == 2 ? void(w->close())
+             : box ? box->doAction(QAccessibleActionInterface::pressAction()) : void();  // a screen reader's press
     EXPECT_TRUE(w->Ended() && Saved("C(0)") == std::to_string(53 + how)) << how;
   }
   Start();
@@ -181,6 +185,7 @@ TEST_F(WindowTest, ALockedStoreIsWaitedForWithTheWindowShownAndNeverSavedOverUnr
 // file went; the close saves into the fresh store.
 TEST_F(WindowTest, ADamagedStoreIsRecoveredAndSaidAtStart) {
   SaveRegSetting(BuildSettingsPath("Vantorel"), "R(0)", "11");
+  SaveRegSetting(BuildSettingsPath("Vantorel"), "C(0)", "x");
   platform::store::testing::CloseConnection();
   sqlite3* db = nullptr;  // another application's id: not this program's store any more
   ASSERT_EQ(sqlite3_open(platform::store::FilePath().c_str(), &db), SQLITE_OK);
@@ -188,9 +193,10 @@ TEST_F(WindowTest, ADamagedStoreIsRecoveredAndSaidAtStart) {
   Answer();
   Start();
   EXPECT_EQ(RangeField(0)->text(), "11");
-  ASSERT_EQ(told.size(), 1u);
+  ASSERT_EQ(told.size(), 1u);  // with the value that cannot be used
   EXPECT_TRUE(told[0].startsWith("Saved Settings|The settings file") && told[0].contains("another program (application id 0x00000007)") &&
-              told[0].contains("1 of 24 saved settings were recovered;") && told[0].contains("registry.sqlite3.corrupt-"))
+              told[0].contains("2 of 24 saved settings were recovered;") && told[0].contains("registry.sqlite3.corrupt-") &&
+              told[0].endsWith("\n\nThe saved clicks of data point 1 \"x\" cannot be used; the default 52 was used."))
       << told[0].toStdString();
   w->state().DataRange[1] = 21;
   w->close();
@@ -198,8 +204,11 @@ TEST_F(WindowTest, ADamagedStoreIsRecoveredAndSaidAtStart) {
 }
 
 TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
-  // The list's widest lines: one measured point per line fits, two at one range wrap.
-  for (auto [name, value] : {std::pair{"R(4)", "150"}, {"R(5)", "150"}, {"C(4)", "-123"}, {"C(5)", "-123"}})
+  // The list's longest lines (metric, the largest clicks): the model's clicks
+  // fit; three points at one range stay on their one line, cut at the edge,
+  // the whole line in its tooltip and in the list's accessible text.
+  for (auto [name, value] : {std::pair{"Metric", "1"}, {"R(3)", "150"}, {"R(4)", "150"}, {"R(5)", "150"}, {"C(3)", "-32768"},
+                             {"C(4)", "-32768"}, {"C(5)", "-32768"}, {"C(2)", "-32768"}})
     SaveRegSetting(BuildSettingsPath("Vantorel"), name, value);
   Start();
   for (size_t k = 0; k < kRows; ++k) Find<QLabel>(At("ErrorInd", k))->setText("(188)");  // the widest of a fit
@@ -207,13 +216,23 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
   auto* list = Find<QPlainTextEdit>("ClickList");
   EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
   const double room = list->viewport()->width() - 2 * list->document()->documentMargin() - 1;
-  int lines = 0;
-  for (const QString& line : List().split('\n')) {
-    if (line.count('(') >= 2) continue;  // two points at one range wrap
-    EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance(line), room) << line.toStdString();
-    ++lines;
+  const QStringList lines = List().split('\n');
+  ASSERT_EQ(lines.size(), 3 + 150 - 10 + 1);
+  for (QTextBlock line = list->document()->begin(); line.isValid(); line = line.next()) {
+    list->document()->documentLayout()->blockBoundingRect(line);  // laid out as when scrolled to
+    EXPECT_EQ(line.layout()->lineCount(), 1) << line.text().toStdString();
+    EXPECT_LE(line.text().contains('(') ? 0 : QFontMetrics(list->font()).horizontalAdvance(line.text()), room) << line.text().toStdString();
   }
-  EXPECT_EQ(lines, 3 + 150 - 10);
+  EXPECT_TRUE(lines.back().startsWith("150:") && lines.back().endsWith("(-32768) (-32768) (-32768)")) << lines.back().toStdString();
+  for (int n : {13, static_cast<int>(lines.size()) - 1}) {  // a line that fits, the cut one
+    const QTextCursor at(list->document()->findBlockByNumber(n));
+    list->setTextCursor(at), list->ensureCursorVisible();
+    QHelpEvent e(QEvent::ToolTip, list->cursorRect(at).center(), {});
+    QApplication::sendEvent(list->viewport(), &e);
+    EXPECT_EQ(QToolTip::text().toStdString(), n == 13 ? "Range/Click List (1 - 100 m)" : lines.back().toStdString());
+  }
+  EXPECT_TRUE(QAccessible::queryAccessibleInterface(list)->text(QAccessible::Value).endsWith("\n" + lines.back()));
+  QToolTip::hideText();
   // The copyright line: white on teal, clear of the graph title at its height.
   auto* notice = Find<QLabel>("Copyright");
   EXPECT_TRUE(notice->text().startsWith("Vantorel V1.0.0 ")) << notice->text().toStdString();
@@ -230,7 +249,9 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
 }
 
 // Tab from Exit walks every input control once, in order; every control that
-// takes the focus has a name of its own; Enter acts on the focused button.
+// takes the focus has a name of its own; a screen reader finds the window by
+// its caption, the close box as a button, the rows by number, the title
+// once; Enter acts on the focused button.
 TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
   Start();
   ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
@@ -251,11 +272,22 @@ TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
   for (size_t k = 0; k < kRows; ++k) EXPECT_EQ(walk.indexOf(At("CTxt", k)), walk.indexOf(At("RTxt", k)) + 1);
   EXPECT_LT(walk.indexOf("CTxt(5)"), walk.indexOf("Ticked(0)"));
   EXPECT_LT(walk.indexOf("Ticked(0)"), walk.indexOf("ClickList"));
-  QSet<QString> names;  // and the close box's
-  for (QWidget* c : w->findChildren<QWidget*>())
-    if ((c->focusPolicy() & Qt::TabFocus) || c->objectName() == "btnControl") names.insert(c->accessibleName());
+  QSet<QString> names;
+  for (QWidget* c : w->findChildren<QWidget*>()) if (c->focusPolicy() & Qt::TabFocus) names << c->accessibleName();
   EXPECT_TRUE(names.contains("Range 1") && names.contains("Clicks 6") && !names.contains(""));
-  EXPECT_EQ(names.size(), 6 + 6 * 3 + 2);
+  EXPECT_EQ(names.size(), 6 + 6 * 3 + 1);
+  const std::tuple<QString, QAccessible::Role, QString> table[] = {{"frmMain", QAccessible::Window, "Vantorel V1.0.0"},
+      {"AppTitle(0)", QAccessible::StaticText, "Vantorel V1.0.0"}, {"btnControl", QAccessible::Button, "Close"},
+      {"RFrm(0)", QAccessible::Grouping, "Data point 1"}, {"RFrm(5)", QAccessible::Grouping, "Data point 6"}};
+  for (const auto& [name, role, text] : table) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(name == "frmMain" ? w.get() : Find(name));
+    EXPECT_TRUE(a->role() == role && a->text(QAccessible::Name) == text) << name.toStdString();
+  }
+  QAccessibleInterface* top = QAccessible::queryAccessibleInterface(w.get());
+  QStringList parts;
+  for (int i = 0; i < top->childCount(); ++i) parts << top->child(i)->object()->objectName();
+  EXPECT_EQ(parts.join(" "), "AppTitle(0) P0 ClickList Mode0 Frame5 Frame3 btnControl Copyright");
+  EXPECT_EQ(top->indexOfChild(QAccessible::queryAccessibleInterface(Find("btnControl"))), 6);
   ClicksField(0)->setFocus();  // no length limit in the fields
   QTest::keyClicks(ClicksField(0), QString(300, '1'));
   EXPECT_EQ(ClicksField(0)->text().size(), 302);

@@ -38,6 +38,10 @@ TEST_F(WindowTest, ErrorWindowLooksRightAndClosesByButtonEscOrEnter) {
   ShowError("Second", "Three");
   ShowError("Third", "Four");
   EXPECT_EQ(seen, (std::vector<QString>{"First|One\nTwo", "Second|Three", "Third|Four"}));
+  // Runs with no place to break (a file name, a long number) are broken anywhere and shown whole.
+  const QString name = "/home/Range_Cards_Winter_League_2026.Shooting_Club_Results.CSV", digits = QString(90, 'W') + QString(3000, '9');
+  for (const QString& body : {name, digits}) Answer(), ShowError("Long", body.toStdString());
+  EXPECT_EQ(told, (std::vector<QString>{"Long|" + name, "Long|" + digits}));
 }
 
 TEST_F(WindowTest, SaveAsCsvSaysWhereItSavedOrWhyNot) {
@@ -45,14 +49,15 @@ TEST_F(WindowTest, SaveAsCsvSaysWhereItSavedOrWhyNot) {
   Answer();
   Press(kSaveCsv);
   EXPECT_EQ(told, std::vector<QString>{"File Saved|File saved as\n" + QString::fromStdString((dir / "VTL_0001.CSV").string())});
-  // A folder that does not exist, and no documents folder to fall back on.
+  // A folder that does not exist, and no documents folder (a long name, a file) to fall back on.
   w->SetExportFolder((dir / "missing").string());
-  { std::ofstream(dir / "plain") << ""; }
-  { std::ofstream(dir / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << (dir / "plain").string() << "\"\n"; }
+  const fs::path plain = dir / "Shooting_Club_Results_and_Range_Cards_Winter_League_2026";
+  { std::ofstream(plain) << ""; }
+  { std::ofstream(dir / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << plain.string() << "\"\n"; }
   Answer();
   Press(kSaveCsv);
   ASSERT_EQ(told.size(), 2u);
-  EXPECT_TRUE(told[1].startsWith("File Not Saved|")) << told[1].toStdString();
+  EXPECT_TRUE(told[1].startsWith("File Not Saved|") && told[1].contains(QString::fromStdString(plain.string()))) << told[1].toStdString();
   EXPECT_FALSE(fs::exists(dir / "missing") || w->Ended());
 }
 
@@ -79,8 +84,8 @@ TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
   // Ctrl+P, also with Shift: the chooser is not asked again.
   QTest::keyClick(RangeField(0), Qt::Key_P, Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier));
   EXPECT_TRUE(printers->JobsStarted() == 2 && fs::exists(pdf) && !QGuiApplication::clipboard()->image().isNull());
-  QTest::keyClick(RangeField(0), Qt::Key_P);  // P alone is typed
-  EXPECT_TRUE(RangeField(0)->text() == "10p" && printers->JobsStarted() == 2);
+  QTest::keyClick(RangeField(0), Qt::Key_P);  // P alone is typed (the cursor rests at the start)
+  EXPECT_TRUE(RangeField(0)->text() == "p10" && printers->JobsStarted() == 2);
 }
 
 TEST_F(WindowTest, WithoutPrintersTheOutputCommandsStayDisabled) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <cstdlib>
@@ -34,9 +36,9 @@ inline void ExpectTextsFit(QWidget* window) {
     auto* b = qobject_cast<QPushButton*>(c);
     const QString text = l ? l->text() : b ? b->text() : QString();
     if (text.isEmpty() || c->objectName().startsWith("AppTitle")) continue;  // the title's own check is in the window test
-    const QFontMetrics m(c->font());
+    const QFontMetrics m(c->font());  // laid out as the label lays itself out
     const int room = b ? c->width() - 4 : c->contentsRect().width(), wrap = l && l->wordWrap() ? Qt::TextWordWrap : 0;
-    const QRect need = m.boundingRect(QRect(0, 0, room, 10000), wrap | Qt::AlignHCenter, text);
+    const QRect need = m.boundingRect(QRect(0, 0, room, 10000), wrap | int(l ? l->alignment() : Qt::AlignHCenter), text);
     EXPECT_LE(need.width(), room) << text.toStdString();
     EXPECT_LE(wrap ? need.height() : m.tightBoundingRect(text).height(), c->contentsRect().height()) << text.toStdString();
   }
@@ -100,12 +102,18 @@ class WindowTest : public ::testing::Test {
     QTest::keyClick(field, then);
   }
   // Answers the next modal window: notes "title|text" and closes it as a user would;
-  // the error window's texts are measured against their controls too.
+  // the error window's texts are measured against their controls too, and
+  // it is read as an alert named by its title with its body as description.
   void Answer() {
     vantorel::platform::QueueModalAnswer([this](QDialog& d) {
       if (auto* e = qobject_cast<vantorel::frmError*>(&d)) {
-        told.push_back(e->Title()->text() + "|" + e->Body()->text().remove(QChar(0x200B)));
+        const QString body = e->Body()->text().remove(QChar(0x200B));
+        told.push_back(e->Title()->text() + "|" + body);
         ExpectTextsFit(e);
+        EXPECT_TRUE(e->Body()->font().pointSizeF() >= 9 && e->screen()->availableGeometry().contains(e->geometry()));
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(e);
+        EXPECT_TRUE(a->role() == QAccessible::AlertMessage && a->text(QAccessible::Name) == e->Title()->text() &&
+                    a->text(QAccessible::Description) == body) << body.toStdString();
         if (w) {  // centred over the main window
           EXPECT_LE((e->geometry().center() - w->geometry().center()).manhattanLength(), 1);
         }
