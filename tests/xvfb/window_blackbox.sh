@@ -3,7 +3,8 @@
 # would. Three runs share one settings folder:
 #  1. tooltips in the desktop's colours, the title drag (the program moves
 #     the window itself), Enter on the focused Exit ends it, saving;
-#  2. clicks typed in two rows, Calculate, Esc after the fit: the fitted model is saved;
+#  2. an installed program's export going to the documents folder; clicks
+#     typed in two rows, Calculate, Esc after the fit: the fitted model is saved;
 #  3. Calculate, then Esc at once: the program ends quickly with the best model so far.
 # Usage: window_blackbox.sh FOLDER (the one with Vantorel and vantorel-fit)
 set -euo pipefail
@@ -11,7 +12,7 @@ build=$(cd "$1" && pwd) work=$(mktemp -d) app="" xvfb=""
 trap 'kill $app $xvfb 2>/dev/null; rm -rf "$work"' EXIT; fail() { echo "FAIL: $*" >&2; exit 1; }
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!  # a free display
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+export DISPLAY=":$(cat "$work/display")" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 HOME="$work"
 launch() {
   (cd / && exec "$build/Vantorel") >"$work/app.log" 2>&1 & app=$!
   wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Vantorel V1\.0\.0$' | awk 'NR == 1') || fail "no window"; sleep 1
@@ -52,6 +53,10 @@ go 300 250 key Return; ended "Enter on Exit"
 saved | grep -q '"min_data_range": 10' || fail "Enter on Exit did not save"
 
 launch
+if [ "$build" = /usr/bin ]; then  # the installed program, run as root: its exports never land in /usr/bin
+  go 324 401 click 1; sleep 1; xdotool key Return; sleep 0.3  # "Save as CSV", then the "File Saved" box
+  [ -s "$work/Documents/Vantorel/VTL_0001.CSV" ] && ! ls /usr/bin/VTL_* >/dev/null 2>&1 || fail "the export is not in the documents folder"
+fi
 for row in 1 2; do  # the clicks fields of rows 2 and 3
   go $((30 + 1131 * row / 15)) 353 click 1; sleep 0.2; xdotool key ctrl+a type 1; xdotool key Return
 done
