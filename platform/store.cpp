@@ -100,7 +100,8 @@ class Store {
 
   // Makes conn a connection to the current store file. A missing file is
   // created only for a write. A damaged file met on the way is recovered
-  // into a fresh store where writing is allowed.
+  // into a fresh store where writing is allowed, and looked for again, so
+  // this never returns Again.
   Found Acquire(bool forWrite) {
     if (transactionOpen && conn.db) return Found::Ready;
     failure.clear();
@@ -435,12 +436,9 @@ class Store {
     const auto names = SplitPath(path);
     if (!rootRow || !names) return KeyStatus::Missing;
     for (int attempt = 0; attempt < 2; ++attempt) {
-      switch (Acquire(false)) {
-        case Found::Missing: return KeyStatus::Missing;
-        case Found::Unavailable:
-        case Found::Again: return KeyStatus::Unreadable;
-        case Found::Ready: break;
-      }
+      const Found f = Acquire(false);  // never Again: it looks again itself
+      if (f == Found::Missing) return KeyStatus::Missing;
+      if (f != Found::Ready) return KeyStatus::Unreadable;
       if (!conn.hasTables) return KeyStatus::Missing;
       try {
         conn.Exec("BEGIN");
@@ -464,7 +462,7 @@ class Store {
   // write lock taken (BEGIN IMMEDIATE). Again after damage was met and dealt with.
   Found Begin(bool create) {
     const Found f = Acquire(create);
-    if (f != Found::Ready) return f == Found::Again ? Found::Unavailable : f;
+    if (f != Found::Ready) return f;
     if (!create && !conn.hasTables) return Found::Missing;
     // A store that cannot be written cannot have its keys opened for writing.
     if (sqlite3_db_readonly(conn.db, "main") == 1) {

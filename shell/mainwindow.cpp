@@ -309,8 +309,6 @@ void frmMain::PlaceFromSettings(const LoadResult& from) {
   move(platform::TwipsToPixels(left), platform::TwipsToPixels(top));
 }
 
-void frmMain::PlaceFromSettings() { PlaceFromSettings(loaded_); }
-
 void frmMain::RetryLoad() {
   if (ended_ || !waitingForStore_) return;
   // Each try takes the lock only if it is free, so the window never waits on it.
@@ -329,7 +327,7 @@ void frmMain::RetryLoad() {
   busy_ = false;
   Timer1->stop();
   Frame3->hide();
-  PlaceFromSettings();
+  PlaceFromSettings(loaded_);
   Rows->LoadTicks();
   Rows->Update_Boxes();
   for (size_t k = 0; k < kRows; ++k) Rows->RFrm[k]->setEnabled(true);

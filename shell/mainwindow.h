@@ -161,7 +161,6 @@ class frmMain : public QWidget {
   void Form_QueryUnload();
   // The window's place from the saved values (centred without them).
   void PlaceFromSettings(const LoadResult& from);
-  void PlaceFromSettings();
   // Tries the locked store again; once it is read, or the wait is over, the load goes on.
   void RetryLoad();
   // The end of the load: the messages about the store, then the start-up estimate.
