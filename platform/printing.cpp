@@ -321,7 +321,7 @@ void PrintJob::PrintRotated(std::string_view text, const FontSpec& font, double 
   const double pixels = pixelHeight * kTwipsPerPixel * f;
   // QFont takes whole pixels; anything outside 1 to 10000 printer dots keeps
   // the font's point size.
-  if (std::isfinite(pixels) && pixels >= 1 && pixels <= 10000) qf.setPixelSize(static_cast<int>(std::lround(pixels)));
+  if (std::isfinite(pixels) && pixels >= 1 && pixels <= 10000) qf.setPixelSize(static_cast<int>(RoundHalfAway(pixels)));
   const QFontMetricsF fm(qf, Device());
   if (Begin() && !s.isEmpty() && Finite({curX_, curY_})) {
     painter_->save();
