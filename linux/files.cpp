@@ -1,6 +1,5 @@
+// The file layer on Linux: POSIX calls, /proc and the XDG folders.
 #include "platform/files.h"
-
-#include "model/numtext.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,12 +17,8 @@
 
 namespace vantorel::platform {
 
-std::string Folder(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
+char FolderSeparator() { return '/'; }
+bool IsFolderSeparator(char c) { return c == '/'; }
 
 namespace {
 
@@ -109,19 +104,6 @@ std::string ExecutableFolder() {
   return Folder(std::string(buf.data(), static_cast<size_t>(n)));
 }
 
-bool UnderSystemPrefix(const std::string& folder) {
-  for (const char* prefix : {"/usr", "/opt", "/bin", "/sbin", "/snap", "/app", "/nix"}) {
-    const std::string_view p = prefix;
-    if (folder.rfind(p, 0) == 0 && (folder.size() == p.size() || folder[p.size()] == '/')) return true;
-  }
-  return false;
-}
-
-std::string ProgramExportFolder() {
-  const std::string folder = ExecutableFolder();
-  return UnderSystemPrefix(folder) ? std::string() : folder;
-}
-
 std::string ExecutableName() {
   std::vector<char> buf(4096);
   const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
@@ -159,40 +141,6 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   if (link(from.c_str(), to.c_str()) != 0) return -1;
   unlink(from.c_str());
   return 0;
-}
-
-std::string UniqueFileName(const std::string& prefix, const std::string& folder, const std::string& ext,
-                           const std::function<bool(const std::string&)>& taken) {
-  int n = 1;
-  for (; n <= 9999; ++n)
-    if (!taken(folder + "/" + prefix + "_" + FormatNumber(n, "0000") + ext)) break;
-  return prefix + "_" + FormatNumber(n, "0000") + ext;
-}
-
-SavedFile SaveNumbered(const std::string& folder, const std::string& prefix, const std::string& ext,
-                       std::string_view bytes) {
-  SavedFile res;
-  // A few attempts cover names taken by another program in the meantime.
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    const std::string name = UniqueFileName(prefix, folder, ext, NameTaken);
-    if (name == prefix + "_10000" + ext) {
-      res.message = "Every file name from " + prefix + "_0001" + ext + " to " + prefix + "_9999" + ext +
-                    " is already taken in " + folder + ". Move or delete some of the earlier files and try again.";
-      return res;
-    }
-    res.path = folder + "/" + name;
-    const WriteResult w = WriteNewFile(res.path, bytes);
-    if (w.status == WriteStatus::Ok) {
-      res.ok = true;
-      return res;
-    }
-    if (w.status == WriteStatus::Failed) {
-      res.message = w.message;
-      return res;
-    }
-  }
-  res.message = "No free file name could be claimed in " + folder + ".";
-  return res;
 }
 
 std::string DocumentsFolder() {
