@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "model/clicktable.h"
+#include "model/exactmath.h"
 #include "model/numtext.h"
 #include "model/trajectory.h"
 
@@ -29,6 +30,19 @@ TEST(Trajectory, WorkedExamplesImperialAndMetric) {
   EXPECT_NEAR(PathHeight(790, 30, 30, 0.033, 2, true), 0, 1e-12);
   // At range 0 the divisor is 18 inches: finite, and tan = 1 for a height of 18.
   EXPECT_TRUE(std::isfinite(AngleMOA(0, -2, false)) && std::fabs(AngleMOA(0, 18, false) - 45 * 60) < 1e-6);
+}
+
+// The model's own exponential and arc tangent: the nearest double, the same
+// on every system (values where some C libraries are one ulp off included).
+TEST(Trajectory, ExpAndAtanGiveTheNearestDouble) {
+  const std::tuple<double, double, double> cases[] = {  // x, e^x, atan x
+      {0, 1, 0}, {1, 0x1.5bf0a8b145769p+1, 0x1.921fb54442d18p-1}, {-0.5, 0x1.368b2fc6f960ap-1, -0x1.dac670561bb4fp-2},
+      {30, 0x1.370470aec28edp+43, 0x1.8997fbb8b19cp+0}, {709.8, kInf, 0x1.91c360be0ebefp+0}, {-746, 0, -0x1.91c7dbb6e4f94p+0},
+      {-kInf, 0, -0x1.921fb54442d18p+0}};
+  for (const auto& [x, e, a] : cases) EXPECT_EQ(std::pair(Exp(x), Atan(x)), std::pair(e, a)) << x;
+  EXPECT_EQ(std::pair(Exp(0x1.7bb2fec56d5dp-5), Atan(0x1.2e2fbe33acd5bp-5)), std::pair(0x1.0c251715a4e6bp+0, 0x1.2e0caee3b36d2p-5));
+  for (const auto& [x, e, a] : cases) EXPECT_EQ(std::pair(Exp(x), Atan(x)), std::pair(e, a)) << x;
+  EXPECT_TRUE(std::isnan(Exp(kNaN)) && std::isnan(Atan(kNaN)) && std::signbit(Atan(-0.0)));
 }
 
 TEST(Trajectory, ParameterSetsThatCannotBeEvaluatedAreNamed) {
