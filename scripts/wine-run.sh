@@ -6,7 +6,7 @@
 # status is the program's.
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...]" >&2; exit 64; }
-prefix=$1; shift
+prefix=$(realpath -m "$1"); shift
 
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko installer on the first start, no windows on any display.
