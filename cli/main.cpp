@@ -1,8 +1,8 @@
 #include <iostream>
 
 #include "cli/fitcli.h"
+#include "platform/files.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return vantorel::RunFitCli(args, std::cout, std::cerr);
+  return vantorel::RunFitCli(vantorel::platform::ProgramArguments(argc, argv), std::cout, std::cerr);
 }
