@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 
 #include "entry/calculate.h"
 #include "entry/commands.h"
@@ -24,19 +25,20 @@
 #include "model/fit.h"
 #include "model/numtext.h"
 #include "model/trajectory.h"
-#include "output/clicklistbox.h"
+#include "shell/clicklistbox.h"
 #include "output/csvexport.h"
 #include "platform/accessible.h"
 #include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/modal.h"
 #include "platform/picturebox.h"
-#include "output/printcommands.h"
+#include "linux/printing.h"
 #include "platform/printing.h"
 #include "platform/qtcolour.h"
 #include "platform/twips.h"
 #include "platform/window.h"
 #include "shell/errorwindow.h"
+#include "shell/selectprinter.h"
 #include "platform/look.h"
 #include "platform/outline.h"
 #include "settings/settings.h"
@@ -125,12 +127,13 @@ void CloseBox::paintEvent(QPaintEvent*) {
   p.drawLine(image.topRight() + QPointF(-6, 6), image.bottomLeft() + QPointF(6, -6));
 }
 
-frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
+frmMain::frmMain(State& s, std::string exeName, std::unique_ptr<platform::PrintService> printService, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       s_(s),
       exeName_(std::move(exeName)),
-      printService_(std::make_unique<platform::SystemPrintService>()),
+      printService_(std::move(printService)),
       exportFolder_(platform::ProgramExportFolder()) {
+  if (!printService_) throw std::invalid_argument("The main window needs a print service");
   setObjectName("frmMain");
   platform::SetAccessibleRole(this, QAccessible::Window);  // read as a window named by its caption
   setWindowTitle("Ardenko");
@@ -285,8 +288,17 @@ void frmMain::Form_Load() {
   // wait for the end of the load); it is painted once the estimate is drawn.
   platform::FlushWindowSystem();
   // The printer count is asked on a thread of its own that nothing waits for.
+  // The thread cannot safely reach back into the window, which may be gone
+  // by the time it answers: the answer is looked for instead.
   printerQuery_ = std::make_unique<platform::PrinterCountQuery>(printService_->CountAsker());
-  connect(printerQuery_.get(), &platform::PrinterCountQuery::Known, this, &frmMain::PrinterCountKnown);
+  auto* poll = new QTimer(this);
+  poll->setInterval(20);
+  connect(poll, &QTimer::timeout, this, [this, poll] {
+    if (!printerQuery_->Arrived()) return;
+    poll->deleteLater();
+    PrinterCountKnown(*printerQuery_->Count());
+  });
+  poll->start();
   if (waitingForStore_) {
     storeWait_.start();
     QTimer::singleShot(kLoadRetryMs, this, &frmMain::RetryLoad);
@@ -645,25 +657,25 @@ void frmMain::FileSaved(const std::string& path) {
   platform::ExecModal(box);
 }
 
-PrintNotices frmMain::Notices() {
+app::PrintNotices frmMain::Notices() {
   return {[](const std::string& why) { ShowError("Print System", why); },
           [this](const std::string& path) { FileSaved(path); }};
 }
 
-void frmMain::SetPrintService(std::unique_ptr<platform::PrintService> service) { printService_ = std::move(service); }
+app::PrinterChooser& frmMain::Chooser() { return SelectPrinterWindow(this, *printService_, s_, kBackColour).Chooser(); }
 
 void frmMain::Print_List() {
-  if (auto problem = PrintListOnCurrentPrinter(s_, *printService_, this, exeName_, Notices()))
+  if (auto problem = app::PrintListOnCurrentPrinter(s_, *printService_, Chooser(), exeName_, Notices()))
     ShowError("Printing Failed", *problem);
 }
 
 void frmMain::Print_Window() {
   if (PrinterCount().value_or(0) == 0) return;  // nothing to print on, or not known yet
-  if (!PrinterReady(s_, *printService_, this, Notices())) return;
+  if (!app::PrinterReady(s_, Chooser(), Notices())) return;
   // The picture of the window as it looks now, outline included, also
   // handed to the clipboard.
-  const QImage picture = platform::GrabToClipboard(this);
-  if (auto problem = PrintWindowPicture(*printService_, picture, exeName_, Notices()))
+  const platform::Image picture = platform::FromQImage(platform::GrabToClipboard(this));
+  if (auto problem = app::PrintWindowPicture(*printService_, picture, exeName_, Notices()))
     ShowError("Printing Failed", *problem);
 }
 

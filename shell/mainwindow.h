@@ -13,7 +13,7 @@
 
 #include "model/state.h"
 #include "output/graph.h"
-#include "output/printcommands.h"
+#include "app/printcommands.h"
 #include "platform/surface.h"
 #include "settings/settings.h"
 
@@ -23,8 +23,6 @@ namespace vantorel {
 
 namespace platform {
 class PictureBox;
-class PrintService;
-class PrinterCountQuery;
 }
 class ClickListBox;
 class CommandButtons;
@@ -71,7 +69,9 @@ class frmMain : public QWidget {
   static constexpr platform::Colour kCloseBoxRest = 0x00000080;
   static constexpr platform::Colour kCloseBoxHover = 0x000000FF;
 
-  frmMain(State& s, std::string exeName, QWidget* parent = nullptr);
+  // The window prints through printService (never null) for its whole life.
+  frmMain(State& s, std::string exeName, std::unique_ptr<platform::PrintService> printService,
+          QWidget* parent = nullptr);
   ~frmMain() override;
 
   // The load sequence: placement, fonts, saved settings, captions, rows,
@@ -87,8 +87,6 @@ class frmMain : public QWidget {
   // Ended, or about to: a close or the reset gesture waits for the search to stop.
   bool Ending() const { return ended_ || StopRequested(); }
   int ExitStatus() const { return exitStatus_; }
-  // The printers the window prints on (the system's by default); set before Form_Load.
-  void SetPrintService(std::unique_ptr<platform::PrintService> service);
   // The folder "Save as CSV" writes to first (the executable's folder unless
   // the program is installed; empty: the documents folder's Vantorel/).
   void SetExportFolder(std::string folder) { exportFolder_ = std::move(folder); }
@@ -137,7 +135,9 @@ class frmMain : public QWidget {
   // The "File Saved" box naming the file.
   void FileSaved(const std::string& path);
   // What the print commands say through this window.
-  PrintNotices Notices();
+  app::PrintNotices Notices();
+  // The printer chooser, made on first use and kept.
+  app::PrinterChooser& Chooser();
   void Print_List();
   void Print_Window();
 

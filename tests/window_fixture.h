@@ -23,7 +23,7 @@
 #include "entry/commands.h"
 #include "model/state.h"
 #include "platform/modal.h"
-#include "platform/printing.h"
+#include "linux/printing.h"
 #include "shell/errorwindow.h"
 #include "shell/mainwindow.h"
 #include "settings/settings.h"
@@ -68,12 +68,18 @@ class WindowTest : public ::testing::Test {
     w.reset();
     state = vantorel::State{};
     state.SettingsPath = vantorel::BuildSettingsPath(exe);
-    w = std::make_unique<vantorel::frmMain>(state, exe);
-    w->SetCompletePause(0);
     const bool any = systemPrinters || !printerNames.empty();
-    auto service = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
-    printers = systemPrinters ? nullptr : service.get();
-    if (!systemPrinters) w->SetPrintService(std::move(service));
+    std::unique_ptr<vantorel::platform::PrintService> service;
+    if (systemPrinters) {
+      service = std::make_unique<vantorel::platform::SystemPrintService>();
+      printers = nullptr;
+    } else {
+      auto pdf = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
+      printers = pdf.get();
+      service = std::move(pdf);
+    }
+    w = std::make_unique<vantorel::frmMain>(state, exe, std::move(service));
+    w->SetCompletePause(0);
     w->SetExportFolder(dir.string());  // the load then finds both
     w->Form_Load();
     EXPECT_FALSE(Button(vantorel::kPrintList)->isEnabled());  // until the printer count arrives
