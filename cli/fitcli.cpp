@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "entry/calculate.h"
+#include "entry/rows.h"
 #include "entry/validation.h"
 #include "model/clicktable.h"
 #include "model/numtext.h"
@@ -340,7 +341,7 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (e.labels[i]) r.labels[i] = *e.labels[i];
 
   if (!o.estimateOnly) {
-    if (s.TickedCount() < 3) return refuse(MoreRangesNeeded(kProgramName));
+    if (auto few = TooFewTicked(s, kProgramName)) return refuse(*few);
     CalculateSteps quiet;  // nothing to show while the search runs
     const Calculation fit = CalculateModel(s, o.ranges, o.clicks, quiet);
     if (fit.refused) return refuse(*fit.refused);
