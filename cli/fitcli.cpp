@@ -17,7 +17,7 @@
 #include "output/csvexport.h"
 #include "output/printlist.h"
 #include "platform/files.h"
-#include "platform/printing.h"
+#include "platform/pdf.h"
 #include "platform/store.h"
 #include "settings/settings.h"
 

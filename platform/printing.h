@@ -112,12 +112,4 @@ class PrinterCountQuery {
   std::optional<int> count_;
 };
 
-// Draws one document with draw (which ends it with EndDoc and returns its
-// complaint) as a PDF page, and saves it as a new file at path the way
-// WriteNewFile does: never over an existing file, and no partial file on
-// failure. Needs no printer and no display. Returns what went wrong for the
-// user, or nullopt when the file was written. Made by the Linux printing.
-std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName,
-                                       const std::function<std::optional<std::string>(PrinterSurface&)>& draw);
-
 }  // namespace vantorel::platform

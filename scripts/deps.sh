@@ -9,7 +9,7 @@ set -euo pipefail
 
 run=(
   g++ cmake ninja-build make pkg-config
-  qt6-base-dev libsqlite3-dev libfontconfig-dev libxcb1-dev libcups2-dev
+  qt6-base-dev libsqlite3-dev libfontconfig-dev libxcb1-dev libcups2-dev libhpdf-dev
   fonts-liberation2 fonts-dejavu-extra fonts-urw-base35 fontconfig
 )
 package=(
