@@ -1,6 +1,6 @@
 // The printer chooser's decisions and the print commands, over a print
-// service and a chooser window of the test's own: no print system, no
-// window system.
+// service, its pages and a chooser window of the test's own: no print
+// system, no window system.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -17,23 +17,49 @@ using app::PrinterChooser;
 
 namespace {
 
-// What happened, in order: "job", "picture x y w h", "end", "list a,b|1",
-// "warn title|text", "modal", "hide", "colour c", "unanswered why", "saved path".
+// What the service, its pages and the window were asked, in order.
 using Log = std::vector<std::string>;
 
-std::string Num(double v) { return std::to_string(static_cast<int64_t>(v)); }
+// The print service and the chooser's window in one.
+struct Fake : platform::PrintService, app::PrinterChooserView {
+  Log log;
+  std::vector<std::string> names;
+  int current = 1, selected = -1;
+  std::function<void()> user;  // what the user does while the chooser shows
+  std::optional<std::string> unanswered, endDoc;
+  std::string savedAs;
+  double pageWidth = 11180;  // by 16120 twips
 
-// A page 11180 by 16120 twips (unless told otherwise) that writes down pictures and its end.
+  std::vector<std::string> Printers() const override { return names; }
+  std::optional<std::string> Unanswered() const override { return unanswered; }
+  std::function<int()> CountAsker() const override { return [] { return 0; }; }
+  std::string CurrentDeviceName() const override { return current < 0 ? "" : names.at(static_cast<size_t>(current)); }
+  void SetCurrent(int i) override { current = i >= 0 && i < std::ssize(names) ? i : current; }
+  std::unique_ptr<platform::PrintJob> StartJob(const std::string&) override;
+
+  void ShowPrinters(const std::vector<std::string>& shown, int sel) override {
+    log.push_back("list " + std::to_string(shown.size()) + " " + std::to_string(selected = sel));
+  }
+  int SelectedPrinter() const override { return selected; }
+  void Warn(const std::string& title, const std::string& text) override { log.push_back("warn " + title + "|" + text); }
+  void SetCloseBoxColour(platform::Colour c) override { log.push_back("colour " + std::to_string(c)); }
+  void RunModal() override {
+    log.push_back("modal");
+    if (user) user();
+  }
+  void Hide() override { log.push_back("hide"); }
+};
+
+// A page that notes the pictures drawn on it and its end.
 class FakeJob : public platform::PrintJob {
  public:
-  FakeJob(Log& log, double w, double h, std::optional<std::string> end, std::string saved)
-      : log_(log), w_(w), h_(h), end_(std::move(end)), saved_(std::move(saved)) {}
-  double ScaleWidth() const override { return w_; }
-  double ScaleHeight() const override { return h_; }
+  explicit FakeJob(Fake& f) : f_(f) {}
+  double ScaleWidth() const override { return f_.pageWidth; }
+  double ScaleHeight() const override { return 16120; }
   void Cls() override {}
   void Line(double, double, double, double, platform::Colour) override {}
   void Box(double, double, double, double, platform::Colour) override {}
-  void PSet(double x, double y, platform::Colour) override { curX_ = x, curY_ = y; }
+  void PSet(double, double, platform::Colour) override {}
   void Circle(double, double, double, platform::Colour) override {}
   double TextWidth(std::string_view t) const override { return 120.0 * static_cast<double>(t.size()); }
   double TextHeight(std::string_view) const override { return 240; }
@@ -41,153 +67,84 @@ class FakeJob : public platform::PrintJob {
   void PrintRotated(std::string_view, const platform::FontSpec&, double, int) override {}
   int DpiY() const override { return 600; }
   void DrawPicture(const platform::Image&, double x, double y, double w, double h) override {
-    log_.push_back("picture " + Num(x) + " " + Num(y) + " " + Num(w) + " " + Num(h));
+    f_.log.push_back("picture " + std::to_string(std::array{x, y, w, h} == std::array{2590.0, 5810.0, 6000.0, 4500.0}));
   }
-  std::optional<std::string> EndDoc() override { return log_.push_back("end"), end_; }
-  std::string SavedAs() const override { return saved_; }
+  std::optional<std::string> EndDoc() override { return f_.log.push_back("end"), f_.endDoc; }
+  std::string SavedAs() const override { return f_.savedAs; }
 
  private:
-  Log& log_;
-  double w_, h_;
-  std::optional<std::string> end_;
-  std::string saved_;
+  Fake& f_;
 };
 
-class FakeService : public platform::PrintService {
- public:
-  FakeService(Log& log, std::vector<std::string> names, int current) : log_(log), names_(std::move(names)), current_(current) {}
-  std::vector<std::string> Printers() const override { return names_; }
-  std::optional<std::string> Unanswered() const override { return unanswered; }
-  std::function<int()> CountAsker() const override {
-    return [n = static_cast<int>(names_.size())] { return n; };
-  }
-  std::string CurrentDeviceName() const override {
-    return current_ >= 0 && current_ < static_cast<int>(names_.size()) ? names_[static_cast<size_t>(current_)] : "";
-  }
-  void SetCurrent(int i) override {
-    if (i >= 0 && i < static_cast<int>(names_.size())) current_ = i;
-  }
-  std::unique_ptr<platform::PrintJob> StartJob(const std::string&) override {
-    log_.push_back("job");
-    return std::make_unique<FakeJob>(log_, page[0], page[1], endDoc, savedAs);
-  }
-  int current() const { return current_; }
-
-  std::optional<std::string> unanswered;
-  std::array<double, 2> page{11180, 16120};
-  std::optional<std::string> endDoc;
-  std::string savedAs;
-
- private:
-  Log& log_;
-  std::vector<std::string> names_;
-  int current_;
-};
-
-// The window: user acts on the chooser while it is shown, as a user would.
-class FakeView : public app::PrinterChooserView {
- public:
-  explicit FakeView(Log& log) : log_(log) {}
-  void ShowPrinters(const std::vector<std::string>& names, int sel) override {
-    std::string all;
-    for (const std::string& n : names) all += (all.empty() ? "" : ",") + n;
-    log_.push_back("list " + all + "|" + std::to_string(sel));
-    selected = sel;
-  }
-  int SelectedPrinter() const override { return selected; }
-  void Warn(const std::string& title, const std::string& text) override { log_.push_back("warn " + title + "|" + text); }
-  void SetCloseBoxColour(platform::Colour c) override { log_.push_back("colour " + std::to_string(c)); }
-  void RunModal() override {
-    log_.push_back("modal");
-    if (user) user();
-  }
-  void Hide() override { log_.push_back("hide"); }
-
-  int selected = -1;
-  std::function<void()> user;
-
- private:
-  Log& log_;
-};
+std::unique_ptr<platform::PrintJob> Fake::StartJob(const std::string&) {
+  log.push_back("job");
+  return std::make_unique<FakeJob>(*this);
+}
 
 struct Rig {
-  Log log;
+  Fake f;
   State state = [] {
     State s = DefaultState();
     PseudoCalc(s);
     return s;
   }();
-  FakeService service;
-  FakeView view{log};
-  PrinterChooser chooser{service, state, view};
-  explicit Rig(std::vector<std::string> names = {"Alpha", "Bravo", "Charlie"}, int current = 1)
-      : service(log, std::move(names), current) {}
+  PrinterChooser chooser{f, state, f};
+  explicit Rig(std::vector<std::string> names = {"Alpha", "Bravo", "Charlie"}, int current = 1) {
+    f.names = std::move(names), f.current = current;
+  }
 };
 
 }  // namespace
 
+// Entry 0, then the current printer's entry, the last of equal names; its
+// position is kept between showings until another current one is found.
 TEST(PrinterChooser, ListsTheCollectionAndSelectsTheCurrentPrinter) {
-  const struct {
-    std::vector<std::string> names;
-    int current;
-    std::string shown;
-    int start;
-  } cases[] = {
-      {{"Alpha", "Bravo", "Charlie"}, 1, "list Alpha,Bravo,Charlie|1", 1},
-      {{"Alpha", "Bravo", "Bravo", "Charlie"}, 1, "list Alpha,Bravo,Bravo,Charlie|2", 2},  // the last of equal names
-      {{"Alpha", "Bravo"}, -1, "list Alpha,Bravo|0", 0},  // no current printer: entry 0, the start stays 0
-      {{}, -1, "list |-1", 0},
+  const std::tuple<std::vector<std::string>, int, std::string, int> cases[] = {
+      {{"Alpha", "Bravo", "Charlie"}, 1, "list 3 1", 1},
+      {{"Alpha", "Bravo", "Bravo", "Charlie"}, 1, "list 4 2", 2},
+      {{"Alpha", "Bravo"}, -1, "list 2 0", 0},
+      {{}, -1, "list 0 -1", 0},
   };
-  for (const auto& c : cases) {
-    Rig r(c.names, c.current);
+  for (const auto& [names, current, shown, start] : cases) {
+    Rig r(names, current);
     r.chooser.Form_Activate();
-    EXPECT_EQ(r.log, Log{c.shown});
-    EXPECT_EQ(r.chooser.StartPrinterIndex(), c.start) << c.shown;
+    EXPECT_EQ(std::pair(r.f.log, r.chooser.StartPrinterIndex()), std::pair(Log{shown}, start)) << shown;
   }
-  // The start printer is kept between showings until another current one is found.
   Rig r({"Alpha", "Bravo", "Charlie"}, 2);
   r.chooser.Form_Activate();
-  r.service.SetCurrent(-1);
+  r.f.current = -1;
   r.chooser.Form_Activate();
   EXPECT_EQ(r.chooser.StartPrinterIndex(), 2);
 }
 
-// Print List before a printer is confirmed: the chooser shows; OK makes the
-// selected printer current and prints, Cancel puts back the printer current
-// when the chooser was shown and prints nothing.
+// Print List before a printer is confirmed: OK makes the selected printer
+// current and prints, Cancel puts back the printer current when the chooser
+// was shown and prints nothing. A confirmed printer is not asked for again.
 TEST(PrinterChooser, OkChoosesAndPrintsCancelPutsTheStartPrinterBack) {
-  const struct {
-    const char* how;
-    std::vector<std::string> names;
-    std::function<void(Rig&)> user;
-    bool chosen;
-    int current;
-    Log seen;  // after the list is shown
-  } ways[] = {
-      {"OK", {"Alpha", "Bravo", "Charlie"}, [](Rig& r) { r.view.selected = 0, r.chooser.cbOK_Click(); }, true, 0,
+  const std::tuple<const char*, std::vector<std::string>, std::function<void(Rig&)>, bool, int, Log> ways[] = {
+      {"OK", {"Alpha", "Bravo", "Charlie"}, [](Rig& r) { r.chooser.cbOK_Click(); }, true, 0, {"modal", "hide", "job", "end"}},
+      {"OK on a name listed twice", {"Alpha", "Bravo", "Alpha"}, [](Rig& r) { r.chooser.cbOK_Click(); }, true, 2,
        {"modal", "hide", "job", "end"}},
-      {"OK on a name listed twice", {"Alpha", "Bravo", "Alpha"}, [](Rig& r) { r.view.selected = 0, r.chooser.cbOK_Click(); },
-       true, 2, {"modal", "hide", "job", "end"}},
       {"OK with nothing selected, then Cancel", {"Alpha", "Bravo", "Charlie"},
-       [](Rig& r) { r.view.selected = -1, r.chooser.cbOK_Click(), r.chooser.cbCancel_Click(); }, false, 1,
+       [](Rig& r) { r.f.selected = -1, r.chooser.cbOK_Click(), r.chooser.cbCancel_Click(); }, false, 1,
        {"modal", "warn Oops ...|Select a Printer", "hide"}},
-      {"Cancel", {"Alpha", "Bravo", "Charlie"}, [](Rig& r) { r.view.selected = 0, r.chooser.cbCancel_Click(); }, false, 1,
-       {"modal", "hide"}},
+      {"Cancel", {"Alpha", "Bravo", "Charlie"}, [](Rig& r) { r.chooser.cbCancel_Click(); }, false, 1, {"modal", "hide"}},
   };
-  for (const auto& w : ways) {
-    SCOPED_TRACE(w.how);
-    Rig r(w.names, 1);
-    r.view.user = [&] {
-      r.service.SetCurrent(2);  // meanwhile another printer is made current
-      w.user(r);
+  for (const auto& [how, names, act, chosen, current, seen] : ways) {
+    SCOPED_TRACE(how);
+    Rig r(names, 1);
+    r.f.user = [&, act = act] {
+      r.f.selected = 0;  // the user selects the first; meanwhile another printer is made current
+      r.f.current = 2;
+      act(r);
     };
-    EXPECT_EQ(app::PrintListOnCurrentPrinter(r.state, r.service, r.chooser, "Vantorel"), std::nullopt);
-    EXPECT_EQ(std::tuple(r.state.PrinterChosen, r.service.current()), std::tuple(w.chosen, w.current));
-    EXPECT_EQ(Log(r.log.begin() + 1, r.log.end()), w.seen);
-    // A confirmed printer is not asked for again; without one the chooser shows again.
-    r.log.clear();
-    r.view.user = [&] { r.chooser.cbCancel_Click(); };
-    EXPECT_TRUE(app::PrinterReady(r.state, r.chooser) == w.chosen && r.log.empty() == w.chosen);
+    EXPECT_EQ(app::PrintListOnCurrentPrinter(r.state, r.f, r.chooser, "Vantorel"), std::nullopt);
+    EXPECT_EQ(std::tuple(r.state.PrinterChosen, r.f.current, Log(r.f.log.begin() + 1, r.f.log.end())),
+              std::tuple(chosen, current, seen));
+    r.f.log.clear();
+    r.f.user = [&] { r.chooser.cbCancel_Click(); };
+    const bool ready = app::PrinterReady(r.state, r.chooser);
+    EXPECT_EQ(std::pair(ready, r.f.log.empty()), std::pair(chosen, chosen));
   }
 }
 
@@ -196,69 +153,42 @@ TEST(PrinterChooser, CloseBoxLightsUnderTheMouseOnly) {
   for (auto move : {&PrinterChooser::btnControl_MouseMove, &PrinterChooser::btnControl_MouseMove,
                     &PrinterChooser::Form_MouseMove, &PrinterChooser::Form_MouseMove, &PrinterChooser::btnControl_MouseMove})
     (r.chooser.*move)();
-  EXPECT_EQ(r.log, (Log{"colour 255", "colour 128", "colour 255"}));  // a colour already shown is not set again
+  EXPECT_EQ(r.f.log, (Log{"colour 255", "colour 128", "colour 255"}));  // a colour already shown is not set again
   EXPECT_EQ(app::PrinterChooserLayout().Control("btnControl").backColour, PrinterChooser::kCloseBoxRest);
 }
 
-TEST(PrintCommands, NoticesAndFailuresOfAJob) {
-  const struct {
-    const char* how;
-    std::optional<std::string> unanswered, endDoc;
-    std::string savedAs;
-    Log seen;
-    std::optional<std::string> result;
-  } cases[] = {
-      {"the print system did not answer: said before the chooser", "no answer", {}, "",
-       {"unanswered no answer", "modal", "hide", "job", "end"}, {}},
-      {"a page saved as a file", {}, {}, "/docs/VTL_0001.PDF", {"modal", "hide", "job", "end", "saved /docs/VTL_0001.PDF"}, {}},
-      {"a refused page: its reason, and nothing said saved", {}, "refused", "/docs/VTL_0001.PDF",
-       {"modal", "hide", "job", "end"}, "refused"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.how);
-    Rig r;
-    r.service.unanswered = c.unanswered, r.service.endDoc = c.endDoc, r.service.savedAs = c.savedAs;
-    r.view.user = [&] { r.chooser.cbOK_Click(); };
-    const app::PrintNotices notices{[&](const std::string& why) { r.log.push_back("unanswered " + why); },
-                                    [&](const std::string& path) { r.log.push_back("saved " + path); }};
-    EXPECT_EQ(app::PrintListOnCurrentPrinter(r.state, r.service, r.chooser, "Vantorel", notices), c.result);
-    std::erase_if(r.log, [](const std::string& s) { return s.starts_with("list"); });
-    EXPECT_EQ(r.log, c.seen);
-  }
-}
-
-// Twips: a window narrower than the page at its own size, a wider one scaled
-// to the page width; centred both ways; the picture's size in
-// device-independent pixels, whatever its device pixels.
-TEST(PrintCommands, WindowPictureCentredAtItsOwnSizeOrScaledToThePageWidth) {
+// The window picture at its own size in device-independent pixels, centred;
+// what the print system and the page say on the way.
+TEST(PrintCommands, WindowPictureNoticesAndFailures) {
   const auto place = [](double w, double h) {
     const auto p = app::PlaceWindowPicture(11180, 16120, w, h);
     return p ? std::array{p->x, p->y, p->w, p->h} : std::array{-1.0, -1.0, -1.0, -1.0};
   };
-  EXPECT_EQ(place(6000, 4500), (std::array{2590.0, 5810.0, 6000.0, 4500.0}));
-  EXPECT_EQ(place(15000, 7500), (std::array{0.0, 5265.0, 11180.0, 5590.0}));
+  EXPECT_EQ(place(15000, 7500), (std::array{0.0, 5265.0, 11180.0, 5590.0}));  // wider than the page: scaled to its width
   EXPECT_EQ(place(11180, 3333.5), (std::array{0.0, 6393.0, 11180.0, 3334.0}));  // whole twips, halves up
   for (const double bad : {0.0, -1.0, std::nan(""), HUGE_VAL}) EXPECT_EQ(place(bad, 100)[0], -1) << bad;
 
-  const struct {
-    const char* how;
-    platform::Image picture;
-    std::array<double, 2> page;
-    Log seen;
-    std::optional<std::string> result;
-  } cases[] = {
-      {"400 by 300", {400, 300, 1.0, std::vector<uint32_t>(400 * 300)}, {11180, 16120}, {"job", "picture 2590 5810 6000 4500", "end"}, {}},
-      {"the same on a screen of 2 device pixels to the pixel", {800, 600, 2.0, std::vector<uint32_t>(800 * 600)}, {11180, 16120},
-       {"job", "picture 2590 5810 6000 4500", "end"}, {}},
-      {"a page without a size", {400, 300, 1.0, std::vector<uint32_t>(400 * 300)}, {0, 16120}, {"job", "end"},
+  const platform::Image hiDpi{800, 600, 2.0, std::vector<uint32_t>(800 * 600)}, cut{400, 300, 1.0, std::vector<uint32_t>(400 * 299)};
+  const std::tuple<const char*, std::function<void(Fake&)>, const platform::Image&, Log, std::optional<std::string>> cases[] = {
+      {"the print system did not answer: said before the chooser", [](Fake& f) { f.unanswered = "no answer"; }, hiDpi,
+       {"unanswered no answer", "modal", "hide", "job", "picture 1", "end"}, {}},
+      {"the page saved as a file", [](Fake& f) { f.savedAs = "/VTL_0001.PDF"; }, hiDpi,
+       {"modal", "hide", "job", "picture 1", "end", "saved /VTL_0001.PDF"}, {}},
+      {"a refused page: its reason, nothing said saved", [](Fake& f) { f.endDoc = "refused", f.savedAs = "/VTL_0001.PDF"; },
+       hiDpi, {"modal", "hide", "job", "picture 1", "end"}, "refused"},
+      {"a page without a size", [](Fake& f) { f.pageWidth = 0; }, hiDpi, {"modal", "hide", "job", "end"},
        "The printer reports no usable page size."},
-      {"no picture", {400, 300, 1.0, std::vector<uint32_t>(400 * 299)}, {11180, 16120}, {},
-       "There is no picture of the window to print."},
+      {"no whole picture", [](Fake&) {}, cut, {"modal", "hide"}, "There is no picture of the window to print."},
   };
-  for (const auto& c : cases) {
+  for (const auto& [how, set, picture, seen, result] : cases) {
     Rig r;
-    r.service.page = c.page;
-    EXPECT_EQ(app::PrintWindowPicture(r.service, c.picture, "Vantorel"), c.result) << c.how;
-    EXPECT_EQ(r.log, c.seen) << c.how;
+    set(r.f);
+    r.f.user = [&] { r.chooser.cbOK_Click(); };
+    const app::PrintNotices notices{[&](const std::string& why) { r.f.log.push_back("unanswered " + why); },
+                                    [&](const std::string& path) { r.f.log.push_back("saved " + path); }};
+    ASSERT_TRUE(app::PrinterReady(r.state, r.chooser, notices));
+    EXPECT_EQ(app::PrintWindowPicture(r.f, picture, "Vantorel", notices), result) << how;
+    std::erase_if(r.f.log, [](const std::string& s) { return s.starts_with("list"); });
+    EXPECT_EQ(r.f.log, seen) << how;
   }
 }
