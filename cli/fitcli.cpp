@@ -224,7 +224,7 @@ std::string JsonNumber(double v) { return std::isfinite(v) ? ShortestText(v) : "
 struct Outcome {
   std::array<std::string, kRows> labels{"(0)", "(0)", "(0)", "(0)", "(0)", "(0)"};
   std::optional<double> fitError;
-  std::array<long, 2> candidates{0, 0};
+  std::array<int64_t, 2> candidates{0, 0};
   std::optional<Refusal> refused;
   std::optional<std::string> error;  // why the run failed
 };

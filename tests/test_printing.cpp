@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -143,16 +142,6 @@ TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
       {"Esc in the list", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Escape); }, false},
       {"closed by the window system", [](QDialog& d) { d.close(); }, false},
       {"close box", [](QDialog& d) { QTest::mouseClick(d.findChild<QWidget*>("btnControl"), Qt::LeftButton); }, false},
-      {"OK with nothing selected: asked for a selection", [](QDialog& d) {
-         List(d)->clearSelection();
-         platform::QueueModalAnswer([](QDialog& m) {
-           EXPECT_EQ(dynamic_cast<QMessageBox&>(m).text() + m.windowTitle(), "Select a PrinterOops ...");
-           m.accept();
-         });
-         Press(d, "cbOK");
-         EXPECT_TRUE(d.isVisible());
-         Press(d, "cbCancel");
-       }, false},
   };
   for (const auto& [how, leave, chosen] : ways) {
     SCOPED_TRACE(how);

@@ -69,16 +69,10 @@ class WindowTest : public ::testing::Test {
     state = vantorel::State{};
     state.SettingsPath = vantorel::BuildSettingsPath(exe);
     const bool any = systemPrinters || !printerNames.empty();
-    std::unique_ptr<vantorel::platform::PrintService> service;
-    if (systemPrinters) {
-      service = std::make_unique<vantorel::platform::SystemPrintService>();
-      printers = nullptr;
-    } else {
-      auto pdf = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
-      printers = pdf.get();
-      service = std::move(pdf);
-    }
-    w = std::make_unique<vantorel::frmMain>(state, exe, std::move(service));
+    auto pdf = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
+    printers = systemPrinters ? nullptr : pdf.get();
+    w = std::make_unique<vantorel::frmMain>(state, exe, systemPrinters ? std::make_unique<vantorel::platform::SystemPrintService>()
+                                                                        : std::unique_ptr<vantorel::platform::PrintService>(std::move(pdf)));
     w->SetCompletePause(0);
     w->SetExportFolder(dir.string());  // the load then finds both
     w->Form_Load();
