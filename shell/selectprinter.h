@@ -29,7 +29,6 @@ class frmSelectPrinter : public QDialog, public app::PrinterChooserView {
   frmSelectPrinter(platform::PrintService& service, State& state, QWidget* mainWindow, platform::Colour background);
 
   app::PrinterChooser& Chooser() { return chooser_; }
-  platform::Colour Background() const { return background_; }
 
   // Esc, the window system's close and a rejected modal showing all cancel.
   void reject() override;
