@@ -2,6 +2,7 @@
 #include "app/layout.h"
 
 #include <string>
+#include <tuple>
 
 namespace vantorel::app {
 
@@ -187,6 +188,45 @@ WindowLayout MakeErrorWindow() {
   return e;
 }
 
+// The printer chooser: no title bar of the window system's; the label Title
+// takes its place (and is the handle it is dragged by), the close box over its end.
+WindowLayout MakePrinterChooser() {
+  WindowLayout w{"frmSelectPrinter", "Select Printer", 4380, 2835, kTeal, {}};
+  ControlLayout title = Control("Title", ControlKind::Label, "", 105, 105, 4410, 465);
+  title.caption = "Printer Objects Detected.....";
+  title.toolTip = "Printers detected on this system ";
+  title.font = Tahoma(8.25);
+  title.foreColour = kWhite;
+  title.backColour = kTeal;
+  title.transparent = true;
+  ControlLayout close = Control("btnControl", ControlKind::CloseBox, "", 3975, 90, 315, 315);
+  close.toolTip = "Exit Printer Selector ";
+  close.foreColour = kWhite;
+  close.backColour = 0x00000080;  // dark red; bright red (&H000000FF) under the mouse
+  close.accessibleName = "Cancel";
+  ControlLayout list = Control("List1", ControlKind::ListBox, "", 90, 480, 4215, 1650);
+  list.toolTip = "Double-click on Printer to select it ";
+  list.font = {"Trebuchet MS", 8.25};
+  list.foreColour = kBlack;
+  list.backColour = kWhite;
+  list.tabIndex = 0;
+  list.accessibleName = "Printers";
+  w.controls = {title, close, list};
+  for (const auto& [name, caption, tip, left, tab] : {std::tuple("cbCancel", "Cancel", "Cancel Selecting Printer", 105, 1),
+                                                      std::tuple("cbOK", "OK", "Use Selected Printer", 3210, 2)}) {
+    ControlLayout b = Control(name, ControlKind::Button, "", left, 2250, 1080, 465);
+    b.caption = caption;
+    b.toolTip = tip;
+    b.font = Tahoma(8.25);
+    b.foreColour = kBlack;
+    b.backColour = kWhite;
+    b.align = Align::Centre;
+    b.tabIndex = tab;
+    w.controls.push_back(b);
+  }
+  return w;
+}
+
 }  // namespace
 
 const WindowLayout& MainWindowLayout() {
@@ -200,7 +240,7 @@ const WindowLayout& ErrorWindowLayout() {
 }
 
 const WindowLayout& PrinterChooserLayout() {
-  static const WindowLayout layout{"frmSelectPrinter", "", 4380, 2835, kTeal, {}};
+  static const WindowLayout layout = MakePrinterChooser();
   return layout;
 }
 

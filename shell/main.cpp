@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
+#include "linux/printing.h"
 #include "model/state.h"
 #include "platform/endsignals.h"
 #include "platform/files.h"
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
 
   static vantorel::State state;
   state.SettingsPath = vantorel::BuildSettingsPath(exeName);
-  vantorel::frmMain window(state, exeName);
+  vantorel::frmMain window(state, exeName, std::make_unique<vantorel::platform::SystemPrintService>());
   window.SetQuitOnEnd(true);
   // Every way of ending the program closes the window as its close box does,
   // saving (during a fit, once the search stops). A signal that comes while

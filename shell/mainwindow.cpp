@@ -9,11 +9,12 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
+#include <stdexcept>
 
 #include "app/layout.h"
-#include "output/clicklistbox.h"
 #include "output/graph.h"
-#include "output/printcommands.h"
+#include "app/printcommands.h"
+#include "linux/printing.h"
 #include "platform/accessible.h"
 #include "platform/files.h"
 #include "platform/fonts.h"
@@ -25,8 +26,10 @@
 #include "platform/qtcolour.h"
 #include "platform/twips.h"
 #include "platform/window.h"
+#include "shell/clicklistbox.h"
 #include "shell/errorwindow.h"
 #include "shell/rows.h"
+#include "shell/selectprinter.h"
 
 namespace vantorel {
 
@@ -183,10 +186,9 @@ QWidget* frmMain::MakeControl(const app::ControlLayout& c, QWidget* parent) {
   return w;
 }
 
-frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      s_(s),
-      printService_(std::make_unique<platform::SystemPrintService>()) {
+frmMain::frmMain(State& s, std::string exeName, std::unique_ptr<platform::PrintService> printService, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), s_(s), printService_(std::move(printService)) {
+  if (!printService_) throw std::invalid_argument("The main window needs a print service");
   const app::WindowLayout& layout = app::MainWindowLayout();
   setup_.exeName = std::move(exeName);
   setup_.exportFolder = platform::ProgramExportFolder();
@@ -270,8 +272,17 @@ void frmMain::Form_Load() {
   // for, once the window shows.
   logic_->Form_Load();
   if (Ended()) return;
+  // The thread cannot safely reach back into the window, which may be gone
+  // by the time it answers: the answer is looked for instead.
   printerQuery_ = std::make_unique<platform::PrinterCountQuery>(printService_->CountAsker());
-  connect(printerQuery_.get(), &platform::PrinterCountQuery::Known, this, &frmMain::PrinterCountKnown);
+  auto* poll = new QTimer(this);
+  poll->setInterval(20);
+  connect(poll, &QTimer::timeout, this, [this, poll] {
+    if (!printerQuery_->Arrived()) return;
+    poll->deleteLater();
+    PrinterCountKnown(*printerQuery_->Count());
+  });
+  poll->start();
 }
 
 void frmMain::PrinterCountKnown(int count) {
@@ -398,27 +409,29 @@ void frmMain::ShowBox(app::BoxKind kind, const std::string& title, const std::st
   platform::ExecModal(box);
 }
 
-void frmMain::SetPrintService(std::unique_ptr<platform::PrintService> service) { printService_ = std::move(service); }
+app::PrinterChooser& frmMain::Chooser() {
+  return SelectPrinterWindow(this, *printService_, s_, app::MainWindowLayout().backColour).Chooser();
+}
 
 void frmMain::PrintList() {
-  const PrintNotices notices{[this](const std::string& why) { ShowError("Print System", why); },
+  const app::PrintNotices notices{[this](const std::string& why) { ShowError("Print System", why); },
                              [this](const std::string& path) {
                                ShowBox(app::BoxKind::Information, "File Saved", "File saved as\n" + path);
                              }};
-  if (auto problem = PrintListOnCurrentPrinter(s_, *printService_, this, setup_.exeName, notices))
+  if (auto problem = app::PrintListOnCurrentPrinter(s_, *printService_, Chooser(), setup_.exeName, notices))
     ShowError("Printing Failed", *problem);
 }
 
 void frmMain::PrintWindow() {
-  const PrintNotices notices{[this](const std::string& why) { ShowError("Print System", why); },
+  const app::PrintNotices notices{[this](const std::string& why) { ShowError("Print System", why); },
                              [this](const std::string& path) {
                                ShowBox(app::BoxKind::Information, "File Saved", "File saved as\n" + path);
                              }};
-  if (!PrinterReady(s_, *printService_, this, notices)) return;
+  if (!app::PrinterReady(s_, Chooser(), notices)) return;
   // The picture of the window as it looks now, outline included, also
   // handed to the clipboard.
-  const QImage picture = platform::GrabToClipboard(this);
-  if (auto problem = PrintWindowPicture(*printService_, picture, setup_.exeName, notices))
+  const platform::Image picture = platform::FromQImage(platform::GrabToClipboard(this));
+  if (auto problem = app::PrintWindowPicture(*printService_, picture, setup_.exeName, notices))
     ShowError("Printing Failed", *problem);
 }
 

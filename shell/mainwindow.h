@@ -25,6 +25,9 @@ class PictureBox;
 class PrintService;
 class PrinterCountQuery;
 }  // namespace platform
+namespace app {
+class PrinterChooser;
+}  // namespace app
 
 // A white caption on a band of the window's colour just as wide as its text,
 // so that it reads on the window and on the white graph panel alike.
@@ -65,7 +68,9 @@ class CloseBox : public QWidget {
 class frmMain : public QWidget, private app::MainView {
   Q_OBJECT
  public:
-  frmMain(State& s, std::string exeName, QWidget* parent = nullptr);
+  // The window prints through printService (never null) for its whole life.
+  frmMain(State& s, std::string exeName, std::unique_ptr<platform::PrintService> printService,
+          QWidget* parent = nullptr);
   ~frmMain() override;
 
   // The load sequence; the window shows during it.
@@ -80,8 +85,6 @@ class frmMain : public QWidget, private app::MainView {
   // Ended, or about to: a close or the reset gesture waits for the search to stop.
   bool Ending() const { return logic_ && logic_->Ending(); }
   int ExitStatus() const { return logic_ ? logic_->ExitStatus() : 0; }
-  // The printers the window prints on (the system's by default); set before Form_Load.
-  void SetPrintService(std::unique_ptr<platform::PrintService> service);
   // The folder "Save as CSV" writes to first.
   void SetExportFolder(std::string folder) {
     setup_.exportFolder = folder;
@@ -134,6 +137,8 @@ class frmMain : public QWidget, private app::MainView {
   QWidget* Control(const std::string& name) const;
   QWidget* MakeControl(const app::ControlLayout& c, QWidget* parent);
   void PrinterCountKnown(int count);
+  // The printer chooser, made on first use and kept.
+  app::PrinterChooser& Chooser();
   // Moving the window by its title where the window system cannot.
   void AppTitle_MouseDown(int button);
   void AppTitle_MouseMove();

@@ -23,7 +23,7 @@
 #include "app/mainwindow.h"
 #include "model/state.h"
 #include "platform/modal.h"
-#include "platform/printing.h"
+#include "linux/printing.h"
 #include "shell/errorwindow.h"
 #include "shell/mainwindow.h"
 #include "settings/settings.h"
@@ -68,12 +68,12 @@ class WindowTest : public ::testing::Test {
     w.reset();
     state = vantorel::State{};
     state.SettingsPath = vantorel::BuildSettingsPath(exe);
-    w = std::make_unique<vantorel::frmMain>(state, exe);
-    w->SetCompletePause(0);
     const bool any = systemPrinters || !printerNames.empty();
-    auto service = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
-    printers = systemPrinters ? nullptr : service.get();
-    if (!systemPrinters) w->SetPrintService(std::move(service));
+    auto pdf = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
+    printers = systemPrinters ? nullptr : pdf.get();
+    w = std::make_unique<vantorel::frmMain>(state, exe, systemPrinters ? std::make_unique<vantorel::platform::SystemPrintService>()
+                                                                        : std::unique_ptr<vantorel::platform::PrintService>(std::move(pdf)));
+    w->SetCompletePause(0);
     w->SetExportFolder(dir.string());  // the load then finds both
     w->Form_Load();
     EXPECT_FALSE(Button(vantorel::kPrintList)->isEnabled());  // until the printer count arrives
