@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "linux/sqlitestore.h"
 #include "model/fit.h"
 #include "platform/modal.h"
 #include "shell/mainwindow.h"
@@ -22,7 +23,8 @@ constexpr long kCandidates = 127325;  // clicks 52, 1, 1, 12, 28, 44
 void BM_WindowCalculate(benchmark::State& bs) {
   State s;
   s.SettingsPath = BuildSettingsPath("VantorelBench");
-  frmMain w(s, "VantorelBench");
+  platform::SqliteStore store;
+  frmMain w(s, "VantorelBench", store);
   w.SetCompletePause(0);
   w.Form_Load();
   w.findChild<QLineEdit*>("CTxt(1)")->setText("1");

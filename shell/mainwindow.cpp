@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -44,6 +45,9 @@
 namespace vantorel {
 
 namespace {
+
+// The decimal point the settings' numbers are written with: the user's locale's.
+std::string DecimalPoint() { return QLocale().decimalPoint().toStdString(); }
 
 // The window's final size, and the design size the default placement is
 // computed from (the load narrows the window to its final width after
@@ -125,10 +129,11 @@ void CloseBox::paintEvent(QPaintEvent*) {
   p.drawLine(image.topRight() + QPointF(-6, 6), image.bottomLeft() + QPointF(6, -6));
 }
 
-frmMain::frmMain(State& s, std::string exeName, QWidget* parent)
+frmMain::frmMain(State& s, std::string exeName, platform::Store& store, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       s_(s),
       exeName_(std::move(exeName)),
+      store_(store),
       printService_(std::make_unique<platform::SystemPrintService>()),
       exportFolder_(platform::ProgramExportFolder()) {
   setObjectName("frmMain");
@@ -239,7 +244,7 @@ void frmMain::Form_Load() {
   s_.FormReady = false;
   // A store another program holds locked is waited for with the window
   // shown: the first read waits only a moment.
-  loaded_ = LoadData(s_, kFirstLoadWaitMs);
+  loaded_ = LoadData(store_, s_, kFirstLoadWaitMs, DecimalPoint());
   waitingForStore_ = loaded_.locked;
   PlaceFromSettings(waitingForStore_ ? LoadResult{} : loaded_);  // centred until the settings are in
 
@@ -312,14 +317,14 @@ void frmMain::PlaceFromSettings(const LoadResult& from) {
 void frmMain::RetryLoad() {
   if (ended_ || !waitingForStore_) return;
   // Each try takes the lock only if it is free, so the window never waits on it.
-  loaded_ = LoadData(s_, 0);
-  const int waitMs = platform::store::LockWaitMs();
+  loaded_ = LoadData(store_, s_, 0, DecimalPoint());
+  const int waitMs = store_.LockWaitMs();
   if (loaded_.locked && storeWait_.elapsed() < waitMs) {
     QTimer::singleShot(kLoadRetryMs, this, &frmMain::RetryLoad);
     return;
   }
   if (loaded_.locked) {
-    loaded_.reason = platform::store::LockedReason(waitMs);
+    loaded_.reason = store_.LockedReason(waitMs);
     loaded_.notice = NotReadMessage(loaded_);
   }
   // The settings are in (or will not come): the window takes them and its place.
@@ -591,7 +596,7 @@ void frmMain::Reset() {
   ended_ = true;  // the window ends without its closing save
   hide();
   try {
-    ResetSettings(s_.SettingsPath);
+    ResetSettings(store_, s_.SettingsPath);
   } catch (const std::exception& e) {
     ShowStoreError(e);
     End(1);
@@ -693,7 +698,7 @@ void frmMain::Form_QueryUnload() {
     return;
   }
   try {
-    SaveData(s_);
+    SaveData(store_, s_, DecimalPoint());
   } catch (const std::exception& e) {
     ShowStoreError(e);
     End(1);
@@ -775,9 +780,9 @@ void frmMain::SaveAtExit() {
   ended_ = true;
   if (!loaded_.MaySave()) return;  // what could not be read is not written over
   try {
-    SaveData(s_);
+    SaveData(store_, s_, DecimalPoint());
   } catch (const RegistryError& e) {
-    std::fprintf(stderr, "%s: settings not saved: run-time error %ld: %s (source: %s) %s\n", exeName_.c_str(), e.number(),
+    std::fprintf(stderr, "%s: settings not saved: run-time error %ld: %s (source: %s) %s\n", exeName_.c_str(), long{e.number()},
                  e.description().c_str(), e.source().c_str(), e.detail().c_str());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: settings not saved: %s\n", exeName_.c_str(), e.what());

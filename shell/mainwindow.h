@@ -71,7 +71,8 @@ class frmMain : public QWidget {
   static constexpr platform::Colour kCloseBoxRest = 0x00000080;
   static constexpr platform::Colour kCloseBoxHover = 0x000000FF;
 
-  frmMain(State& s, std::string exeName, QWidget* parent = nullptr);
+  // The settings are loaded from and saved to store, which outlives the window.
+  frmMain(State& s, std::string exeName, platform::Store& store, QWidget* parent = nullptr);
   ~frmMain() override;
 
   // The load sequence: placement, fonts, saved settings, captions, rows,
@@ -178,6 +179,7 @@ class frmMain : public QWidget {
 
   State& s_;
   std::string exeName_;
+  platform::Store& store_;
   std::unique_ptr<platform::PrintService> printService_;
   std::string exportFolder_;
   GraphScale graph_{};

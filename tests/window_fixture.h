@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "entry/commands.h"
+#include "linux/sqlitestore.h"
 #include "model/state.h"
 #include "platform/modal.h"
 #include "platform/printing.h"
@@ -68,7 +69,7 @@ class WindowTest : public ::testing::Test {
     w.reset();
     state = vantorel::State{};
     state.SettingsPath = vantorel::BuildSettingsPath(exe);
-    w = std::make_unique<vantorel::frmMain>(state, exe);
+    w = std::make_unique<vantorel::frmMain>(state, exe, store);
     w->SetCompletePause(0);
     const bool any = systemPrinters || !printerNames.empty();
     auto service = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
@@ -81,7 +82,7 @@ class WindowTest : public ::testing::Test {
       EXPECT_TRUE(QTest::qWaitFor([&] { return Button(vantorel::kPrintList)->isEnabled(); }));
     }
   }
-  std::string Saved(const char* name) { return vantorel::GetRegSetting(state.SettingsPath, name, "none"); }
+  std::string Saved(const char* name) { return vantorel::GetRegSetting(store, state.SettingsPath, name, "none"); }
 
   template <class T = QWidget>
   T* Find(const QString& name) {
@@ -127,6 +128,7 @@ class WindowTest : public ::testing::Test {
 
   std::filesystem::path dir;
   vantorel::State state;
+  vantorel::platform::SqliteStore store;
   std::unique_ptr<vantorel::frmMain> w;
   vantorel::platform::PdfPrintService* printers = nullptr;
   bool systemPrinters = false;
