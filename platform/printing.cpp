@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -18,7 +17,6 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/files.h"
 #include "platform/fonts.h"
@@ -321,7 +319,7 @@ void PrintJob::PrintRotated(std::string_view text, const FontSpec& font, double 
   const double pixels = pixelHeight * kTwipsPerPixel * f;
   // QFont takes whole pixels; anything outside 1 to 10000 printer dots keeps
   // the font's point size.
-  if (std::isfinite(pixels) && pixels >= 1 && pixels <= 10000) qf.setPixelSize(static_cast<int>(std::lround(pixels)));
+  if (std::isfinite(pixels) && pixels >= 1 && pixels <= 10000) qf.setPixelSize(static_cast<int>(RoundHalfAway(pixels)));
   const QFontMetricsF fm(qf, Device());
   if (Begin() && !s.isEmpty() && Finite({curX_, curY_})) {
     painter_->save();
@@ -459,41 +457,6 @@ std::function<int()> PdfPrintService::CountAsker() const {
 std::unique_ptr<PrintJob> PdfPrintService::StartJob(const std::string& documentName) {
   ++jobs_;
   return PrintJob::ForPdfFile(pdfPath_, documentName);
-}
-
-std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName,
-                                       const std::function<std::optional<std::string>(PrinterSurface&)>& draw) {
-  if (NameTaken(path)) return "The file " + path + " already exists.";
-  // Fonts and the PDF engine need a GUI application. A program without one
-  // (the command line) gets one on the offscreen platform, which needs no
-  // display, for the length of this call.
-  std::unique_ptr<QGuiApplication> ownApp;
-  if (!QGuiApplication::instance()) {
-    static int argc = 3;
-    static char arg0[] = "vantorel", arg1[] = "-platform", arg2[] = "offscreen";
-    static char* argv[] = {arg0, arg1, arg2, nullptr};
-    // Qt's own warnings (a missing runtime folder and the like) are noise on
-    // a command line; failures come back as this function's result.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-      if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
-    ownApp = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  // Qt writes the PDF under a private temporary name; the finished bytes are
-  // then saved under path without replacing anything.
-  QTemporaryDir scratch;
-  if (!scratch.isValid()) return "Cannot create a temporary folder: " + scratch.errorString().toStdString() + ".";
-  const QString tmp = scratch.filePath("page.pdf");
-  {
-    const std::unique_ptr<PrintJob> job = PrintJob::ForPdfFile(tmp.toStdString(), documentName);
-    if (auto problem = draw(*job)) return "Cannot make " + path + ": " + *problem;
-  }
-  QFile f(tmp);
-  if (!f.open(QIODevice::ReadOnly)) return "The PDF page could not be made: " + f.errorString().toStdString() + ".";
-  const QByteArray bytes = f.readAll();
-  const WriteResult w = WriteNewFile(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-  if (w.status != WriteStatus::Ok) return w.message;
-  return std::nullopt;
 }
 
 }  // namespace vantorel::platform

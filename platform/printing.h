@@ -231,13 +231,4 @@ class PdfPrintService : public PrintService {
   int jobs_ = 0;
 };
 
-// Draws one document with draw (which ends it with EndDoc and returns its
-// complaint) through Qt's PDF output, and saves it as a new file at path the
-// way WriteNewFile does: never over an existing file, and no partial file on
-// failure. Needs no printer and no display: a program without a Qt GUI
-// application (the command line) gets one on the offscreen platform. Returns
-// what went wrong for the user, or nullopt when the file was written.
-std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName,
-                                       const std::function<std::optional<std::string>(PrinterSurface&)>& draw);
-
 }  // namespace vantorel::platform

@@ -1,6 +1,6 @@
 // A settings store in memory, for tests of what lies above the store: the
 // key and name rules of every store, transactions, read-only access, and on
-// request refused writes or a store that cannot be read.
+// request refused writes.
 #pragma once
 
 #include <algorithm>
@@ -21,8 +21,6 @@ class MemoryStore : public platform::Store {
  public:
   // After n more writes every write fails (negative: never).
   void FailWritesAfter(int n) { writesLeft_ = n; }
-  // Every read of a key finds the store unreadable for this reason (empty: readable).
-  std::string unreadable;
 
   std::string Location() const override { return "the memory store"; }
   std::string ProgramName() const override { return "Vantorel"; }
@@ -35,10 +33,7 @@ class MemoryStore : public platform::Store {
   std::optional<std::vector<std::string>> SubkeyNames(int32_t root, std::string_view path) override { return List(root, path, true); }
   platform::store::KeyValues ReadKey(int32_t root, std::string_view path, int) override {
     platform::store::KeyValues out;
-    if (!unreadable.empty())
-      out.status = platform::store::KeyStatus::Unreadable, out.reason = failure_ = unreadable;
-    else if (const Key* k = Find(root, path))
-      out.status = platform::store::KeyStatus::Read, out.values = k->values;
+    if (const Key* k = Find(root, path)) out.status = platform::store::KeyStatus::Read, out.values = k->values;
     return out;
   }
   bool CreateKey(int32_t root, std::string_view path) override { return Write([&] { return Make(root, path) ? Result::Ok : Result::KeyFailed; }) == Result::Ok; }

@@ -41,20 +41,6 @@ TEST_F(WindowTest, RangeFieldNormalisesOnEnterAndOnLeaving) {
   for (QLineEdit* f : {ClicksField(1), RangeField(0), RangeField(3), ClicksField(5)}) EXPECT_EQ(f->cursorPosition(), 0) << f->text().toStdString();
 }
 
-TEST_F(WindowTest, UntickingAndTheThreeTickMinimum) {
-  Start();
-  for (size_t k : {0, 1, 2}) QTest::mouseClick(Tick(k), Qt::LeftButton);  // three left: allowed
-  EXPECT_FALSE(RangeField(0)->isEnabled() || ClicksField(0)->isEnabled() || Find("ErrorInd(0)")->isVisible() ||
-               RangeField(0)->text() != "10");
-  Answer();
-  QTest::mouseClick(Tick(3), Qt::LeftButton);
-  EXPECT_EQ(told, std::vector<QString>{"More Ranges Needed|Vantorel needs at least three enabled ranges to generate a list."});
-  EXPECT_TRUE(Tick(3)->isChecked() && RangeField(3)->isEnabled() && ClicksField(3)->isEnabled() &&
-              Find("ErrorInd(3)")->isVisible() && w->state().TickedCount() == 3);
-  QTest::mouseClick(Tick(0), Qt::LeftButton);  // ticking never complains
-  EXPECT_EQ(told.size(), 1u);
-}
-
 TEST_F(WindowTest, ARefusedDataPointOpensTheErrorWindowAndChangesNothing) {
   Start();
   const QString before = List();

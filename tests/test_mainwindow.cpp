@@ -80,12 +80,12 @@ TEST_F(WindowTest, EveryWayOfClosingSavesAndTheNextStartRestores) {
              : box ? box->doAction(QAccessibleActionInterface::pressAction()) : void();  // a screen reader's press
     EXPECT_TRUE(w->Ended() && Saved("C(0)") == std::to_string(53 + how)) << how;
   }
+  QLocale::setDefault(QLocale("de_DE"));  // numbers are saved with the locale's decimal point
   Start();
   Tick(4)->click();
   w->state().DataRange[0] = 12;
   w->state().SetParams({800, 0.031, 2.25, 28, 7.5});
   w->state().MetricUnits = true;
-  QLocale::setDefault(QLocale("de_DE"));  // numbers are saved with the locale's decimal point
   QTest::keyClick(RangeField(0), Qt::Key_Escape);
   QLocale::setDefault(QLocale::system());
   EXPECT_TRUE(w->Ended() && w->ExitStatus() == 0 && !w->isVisible());

@@ -27,10 +27,8 @@
 #include "linux/sqlitestore.h"
 #include "model/utf8.h"
 #include "platform/files.h"
-#include "platform/store.h"
 #include "registry_cases.h"
 #include "saved_states.h"
-#include "settings/settings.h"
 
 using namespace vantorel;
 using namespace vantorel::test;

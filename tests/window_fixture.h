@@ -20,7 +20,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "entry/commands.h"
+#include "app/mainwindow.h"
 #include "linux/sqlitestore.h"
 #include "model/state.h"
 #include "platform/modal.h"
