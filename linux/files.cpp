@@ -104,6 +104,10 @@ std::string ExecutableFolder() {
   return Folder(std::string(buf.data(), static_cast<size_t>(n)));
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
+}
+
 std::string ExecutableName() {
   std::vector<char> buf(4096);
   const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);

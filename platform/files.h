@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantorel::platform {
 
@@ -64,6 +65,10 @@ std::string ProgramExportFolder();
 
 // The executable's file name without folder and extension.
 std::string ExecutableName();
+
+// The program's arguments after its name, as UTF-8 texts (on Windows read
+// from the system's UTF-16 command line, whatever the code page).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // The user's documents folder as the XDG user-dirs convention names it:
 // XDG_DOCUMENTS_DIR in ${XDG_CONFIG_HOME:-$HOME/.config}/user-dirs.dirs

@@ -4,12 +4,14 @@
 
 #include <windows.h>
 #include <knownfolders.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace vantorel::platform {
 
@@ -164,6 +166,16 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
 std::string ExecutableFolder() {
   const std::string exe = ExecutablePath();
   return exe.empty() ? "." : Folder(exe);
+}
+
+std::vector<std::string> ProgramArguments(int, char**) {
+  std::vector<std::string> args;
+  int n = 0;
+  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n)) {
+    for (int i = 1; i < n; ++i) args.push_back(Narrow(wide[i], wcslen(wide[i])));
+    LocalFree(wide);
+  }
+  return args;
 }
 
 std::string ExecutableName() {
