@@ -77,7 +77,8 @@ std::string StoreErrorText(const std::exception& e) {
   return e.what();
 }
 
-MainWindow::MainWindow(State& s, MainView& view, Setup setup) : s_(s), view_(view), setup_(std::move(setup)) {
+MainWindow::MainWindow(State& s, platform::Store& store, MainView& view, Setup setup)
+    : s_(s), store_(store), view_(view), setup_(std::move(setup)) {
   for (size_t k = 0; k < kRows; ++k) s_.Ticked[k] = 1;  // the boxes are ticked until the load sets them
 }
 
@@ -93,7 +94,7 @@ void MainWindow::Form_Load() {
   phase_ = Phase::Loading;
   // A store another program holds locked is waited for with the window
   // shown: the first read waits only a moment.
-  loaded_ = LoadData(s_, kFirstLoadWaitMs);
+  loaded_ = LoadData(store_, s_, kFirstLoadWaitMs, setup_.decimalPoint);
   const bool waiting = loaded_.locked;
   PlaceFromSettings(waiting ? LoadResult{} : loaded_);  // centred until the settings are in
   LoadTicks();
@@ -143,14 +144,14 @@ void MainWindow::PlaceFromSettings(const LoadResult& from) {
 void MainWindow::RetryLoad() {
   if (phase_ != Phase::WaitingForStore) return;
   // Each try takes the lock only if it is free, so the window never waits on it.
-  loaded_ = LoadData(s_, 0);
+  loaded_ = LoadData(store_, s_, 0, setup_.decimalPoint);
   const auto waited = std::chrono::steady_clock::now() - waitStart_;
   if (loaded_.locked && waited < std::chrono::milliseconds(setup_.lockWaitMs)) {
     view_.After(kLoadRetryMs, [this] { RetryLoad(); });
     return;
   }
   if (loaded_.locked) {
-    loaded_.reason = platform::store::LockedReason(setup_.lockWaitMs);
+    loaded_.reason = store_.LockedReason(setup_.lockWaitMs);
     loaded_.notice = NotReadMessage(loaded_);
   }
   // The settings are in (or will not come): the window takes them and its place.
@@ -427,7 +428,7 @@ void MainWindow::Reset() {
   phase_ = Phase::Ended;  // the window ends without its closing save
   view_.HideWindow();
   try {
-    ResetSettings(s_.SettingsPath);
+    ResetSettings(store_, s_.SettingsPath);
   } catch (const std::exception& e) {
     ShowStoreError(e);
     End(1);
@@ -462,7 +463,7 @@ void MainWindow::Form_QueryUnload() {
     return;
   }
   try {
-    SaveData(s_);
+    SaveData(store_, s_, setup_.decimalPoint);
   } catch (const std::exception& e) {
     ShowStoreError(e);
     End(1);
@@ -477,7 +478,7 @@ void MainWindow::SaveAtExit(const std::function<void(const std::string&)>& repor
   phase_ = Phase::Ended;
   if (waiting || !loaded_.MaySave()) return;  // what could not be read is not written over
   try {
-    SaveData(s_);
+    SaveData(store_, s_, setup_.decimalPoint);
   } catch (const RegistryError& e) {
     report(setup_.exeName + ": settings not saved: run-time error " + std::to_string(e.number()) + ": " +
            e.description() + " (source: " + e.source() + ") " + e.detail());

@@ -121,8 +121,10 @@ class MainWindow {
     double screenWidth = 0, screenHeight = 0;  // twips
     int completePauseMs = 500;                 // how long "Complete" shows
     int lockWaitMs = 15000;                    // how long a locked store is tried
+    std::string decimalPoint = ".";            // the user's locale's, for the numbers saved
   };
-  MainWindow(State& s, MainView& view, Setup setup);
+  // The settings are loaded from and saved to store.
+  MainWindow(State& s, platform::Store& store, MainView& view, Setup setup);
 
   void Form_Load();
   // Events.
@@ -177,6 +179,7 @@ class MainWindow {
   void ShowPanel(const char* text);
 
   State& s_;
+  platform::Store& store_;
   MainView& view_;
   Setup setup_;
   Phase phase_ = Phase::Loading;

@@ -267,7 +267,7 @@ int Finish(std::ostream& out, std::ostream& err, int status) {
   return status;
 }
 
-int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, platform::Store& store) {
   Options o;
   try {
     o = Parse(args);
@@ -296,8 +296,8 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // shooter's values.
     s.SettingsPath = BuildSettingsPath(kProgramName);
     {
-      platform::store::AccessScope readOnly(platform::store::Access::ReadOnly);
-      const LoadResult loaded = LoadData(s);
+      platform::store::AccessScope readOnly(store, platform::store::Access::ReadOnly);
+      const LoadResult loaded = LoadData(store, s);
       if (loaded.kind == LoadResult::Kind::Unreadable)
         unread = "the saved settings could not be read from " + loaded.filePath + " (" + loaded.reason + ")";
       else if (!loaded.problems.empty())

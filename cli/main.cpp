@@ -1,8 +1,10 @@
 #include <iostream>
 
 #include "cli/fitcli.h"
+#include "linux/sqlitestore.h"
 #include "platform/files.h"
 
 int main(int argc, char** argv) {
-  return vantorel::RunFitCli(vantorel::platform::ProgramArguments(argc, argv), std::cout, std::cerr);
+  vantorel::platform::SqliteStore store;
+  return vantorel::RunFitCli(vantorel::platform::ProgramArguments(argc, argv), std::cout, std::cerr, store);
 }

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -186,8 +187,9 @@ QWidget* frmMain::MakeControl(const app::ControlLayout& c, QWidget* parent) {
   return w;
 }
 
-frmMain::frmMain(State& s, std::string exeName, std::unique_ptr<platform::PrintService> printService, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), s_(s), printService_(std::move(printService)) {
+frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
+                 std::unique_ptr<platform::PrintService> printService, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), s_(s), store_(store), printService_(std::move(printService)) {
   if (!printService_) throw std::invalid_argument("The main window needs a print service");
   const app::WindowLayout& layout = app::MainWindowLayout();
   setup_.exeName = std::move(exeName);
@@ -266,8 +268,9 @@ void frmMain::Form_Load() {
   const platform::ScreenSize screen = platform::PrimaryScreenSize();
   setup_.screenWidth = platform::PixelsToTwips(screen.width);
   setup_.screenHeight = platform::PixelsToTwips(screen.height);
-  setup_.lockWaitMs = platform::store::LockWaitMs();
-  logic_ = std::make_unique<app::MainWindow>(s_, static_cast<app::MainView&>(*this), setup_);
+  setup_.lockWaitMs = store_.LockWaitMs();
+  setup_.decimalPoint = QLocale().decimalPoint().toStdString();
+  logic_ = std::make_unique<app::MainWindow>(s_, store_, static_cast<app::MainView&>(*this), setup_);
   // The printer count is asked on a thread of its own that nothing waits
   // for, once the window shows.
   logic_->Form_Load();

@@ -68,8 +68,10 @@ class CloseBox : public QWidget {
 class frmMain : public QWidget, private app::MainView {
   Q_OBJECT
  public:
-  // The window prints through printService (never null) for its whole life.
-  frmMain(State& s, std::string exeName, std::unique_ptr<platform::PrintService> printService,
+  // The settings are loaded from and saved to store, which outlives the
+  // window; the window prints through printService (never null) for its
+  // whole life.
+  frmMain(State& s, std::string exeName, platform::Store& store, std::unique_ptr<platform::PrintService> printService,
           QWidget* parent = nullptr);
   ~frmMain() override;
 
@@ -147,6 +149,7 @@ class frmMain : public QWidget, private app::MainView {
   bool IsTitle(QObject* o) const;
 
   State& s_;
+  platform::Store& store_;
   app::MainWindow::Setup setup_;
   std::unique_ptr<app::MainWindow> logic_;
   std::map<std::string, QWidget*> controls_;

@@ -10,6 +10,7 @@
 #include "app/layout.h"
 #include "app/mainwindow.h"
 #include "entry/rows.h"
+#include "memory_store.h"
 #include "settings/settings.h"
 
 using namespace vantorel;
@@ -84,7 +85,7 @@ class AppTest : public ::testing::Test {
     std::filesystem::create_directories(dir);
     setenv("XDG_CONFIG_HOME", dir.string().c_str(), 1);
     s.SettingsPath = BuildSettingsPath("Vantorel");
-    w = std::make_unique<app::MainWindow>(s, v, app::MainWindow::Setup{"Vantorel", dir.string(), 1, 2, 3, 19200, 14400});
+    w = std::make_unique<app::MainWindow>(s, store, v, app::MainWindow::Setup{"Vantorel", dir.string(), 1, 2, 3, 19200, 14400});
     v.w = w.get();
     w->Form_Load();
   }
@@ -92,6 +93,7 @@ class AppTest : public ::testing::Test {
   std::filesystem::path dir;
   State s;
   FakeView v;
+  test::MemoryStore store;
   std::unique_ptr<app::MainWindow> w;
 };
 
@@ -172,7 +174,7 @@ TEST_F(AppTest, ClosingDuringTheFitOrItsCompletePauseEndsOnceItStops) {
   w->cbButton_Click(kCalculate);
   EXPECT_EQ(v.turns, 1);  // stopped at the next candidate
   EXPECT_TRUE(w->Ended() && v.ended == 0 && !v.shown);
-  EXPECT_EQ(GetRegSetting(s.SettingsPath, "R(0)", "none"), "10");  // saved on the way out
+  EXPECT_EQ(GetRegSetting(store, s.SettingsPath, "R(0)", "none"), "10");  // saved on the way out
 }
 
 TEST_F(AppTest, TicksRowsUnitsAndBlink) {

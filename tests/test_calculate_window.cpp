@@ -109,7 +109,7 @@ TEST_F(WindowTest, AnUnusableSavedModelIsReportedAndTheDataKept) {
   // the settings add up from one start to the next.
   for (auto [saved, problems] : {std::pair{Settings{{"oMV", "0"}, {"oBC", "1e-300"}}, 2},
                                  {Settings{{"oMV", "800"}, {"oBC", "0"}, {"R(0)", "12"}}, 1}}) {
-    for (auto [name, value] : saved) SaveRegSetting(BuildSettingsPath("Vantorel"), name, value);
+    for (auto [name, value] : saved) SaveRegSetting(store, BuildSettingsPath("Vantorel"), name, value);
     told.clear();
     Answer();  // one window for all of them
     Start();
@@ -122,7 +122,7 @@ TEST_F(WindowTest, AnUnusableSavedModelIsReportedAndTheDataKept) {
   // Every saved value unusable: one window, on the screen, names them all.
   QStringList names = {"Metric", "oMV", "oBC", "oSH", "oZR", "oCPM"};
   for (size_t k = 0; k < kRows; ++k) names << At("R", k) << At("C", k) << At("Tick", k);
-  for (const QString& name : names) SaveRegSetting(BuildSettingsPath("Vantorel"), name.toStdString(), "Shooting_Club_Results_and_Range_Cards");
+  for (const QString& name : names) SaveRegSetting(store, BuildSettingsPath("Vantorel"), name.toStdString(), "Shooting_Club_Results_and_Range_Cards");
   told.clear(), Answer(), Start();
   EXPECT_TRUE(told.size() == 1 && told[0].count("cannot be used") == 24) << told.size();
 }
@@ -148,6 +148,6 @@ TEST_F(WindowTest, ClosingOrResettingDuringTheSearchStopsItAndEnds) {
     EXPECT_TRUE(w->Ended());
     const std::string mv = Saved("oMV");  // the best model so far, not the finished fit
     EXPECT_TRUE(how == "reset" ? mv == "none" : mv != "1" && mv != "775" && mv != "none") << mv;
-    ResetSettings(state.SettingsPath);
+    ResetSettings(store, state.SettingsPath);
   }
 }

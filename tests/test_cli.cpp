@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/fitcli.h"
+#include "memory_store.h"
 #include "model/clicktable.h"
 #include "output/csvexport.h"
 #include "platform/pdf.h"
@@ -21,9 +22,11 @@ struct CliRun {
   std::string out, err;
 };
 
+test::MemoryStore store;
+
 CliRun Fit(std::vector<std::string> args) {
   std::ostringstream out, err;
-  const int status = RunFitCli(args, out, err);
+  const int status = RunFitCli(args, out, err, store);
   return {status, out.str(), err.str()};
 }
 
@@ -116,7 +119,7 @@ TEST(Cli, CommandLineConventions) {
   // Output that cannot be written (a full disk, a closed pipe) is a failure.
   std::ostringstream broken, err;
   broken.setstate(std::ios::badbit);
-  EXPECT_EQ(RunFitCli(With({"--estimate"}), broken, err), kExitFailure);
+  EXPECT_EQ(RunFitCli(With({"--estimate"}), broken, err, store), kExitFailure);
   EXPECT_EQ(err.str(), "vantorel-fit: cannot write to standard output\n");
 }
 
