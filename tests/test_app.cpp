@@ -11,27 +11,13 @@
 #include "app/mainwindow.h"
 #include "entry/rows.h"
 #include "memory_store.h"
+#include "null_surface.h"
 #include "settings/settings.h"
 
 using namespace vantorel;
 using app::Phase;
 
 namespace {
-
-struct NullSurface : platform::Surface {
-  double ScaleWidth() const override { return 5430; }
-  double ScaleHeight() const override { return 2565; }
-  void Cls() override {}
-  void Line(double, double, double, double, platform::Colour) override {}
-  void Box(double, double, double, double, platform::Colour) override {}
-  void PSet(double, double, platform::Colour) override {}
-  void Circle(double, double, double, platform::Colour) override {}
-  double TextWidth(std::string_view t) const override { return 90.0 * static_cast<double>(t.size()); }
-  double TextHeight(std::string_view) const override { return 195; }
-  void Print(std::string_view, bool) override {}
-  void PrintRotated(std::string_view, const platform::FontSpec&, double, int) override {}
-  int DpiY() const override { return 96; }
-};
 
 struct FakeView : app::MainView {
   std::map<std::string, std::string> text, tip;
@@ -43,7 +29,7 @@ struct FakeView : app::MainView {
   int turns = 0, printed = 0, ended = -1;
   bool timer = false, shown = false;
   app::MainWindow* w = nullptr;
-  NullSurface p0, p5;
+  test::NullSurface<> p0, p5;
 
   void SetText(const std::string& c, const std::string& t) override { text[c] = t; }
   std::string Text(const std::string& c) const override { return text.count(c) ? text.at(c) : ""; }
@@ -195,7 +181,18 @@ TEST_F(AppTest, TicksRowsUnitsAndBlink) {
     w->Timer1_Timer();
     EXPECT_EQ(!v.hidden.count("Working"), shown);
   }
-  w->Copyright_MouseDown(2, 3);  // Shift and Ctrl: nothing
+  for (auto [button, shift] : {std::pair{2, 3}, {2, 0}, {1, 1}}) w->Copyright_MouseDown(button, shift);  // not the reset
   EXPECT_FALSE(w->Ended());
   EXPECT_TRUE(w->Form_KeyDown(27, 0) && w->Ended() && v.ended == 0);
+}
+
+TEST_F(AppTest, ARefusedRangeChangesNothingAndTheResetForgetsEverything) {
+  const std::string list = v.text["ClickList"];
+  v.text["RTxt(3)"] = "201";
+  w->cbButton_Click(kCalculate);
+  EXPECT_EQ(v.told, std::vector<std::string>{"Range Error|Ranges must be greater than zero but no greater than 100 Yards."});
+  EXPECT_TRUE(v.text["ClickList"] == list && v.text["ErrorInd(1)"] == "(1)" && w->phase() == Phase::Idle && v.later.empty());
+  SaveData(store, s);
+  w->Copyright_MouseDown(2, 1);  // Shift with a right click: the settings go, nothing is saved
+  EXPECT_TRUE(w->Ended() && v.ended == 0 && GetRegSetting(store, s.SettingsPath, "R(0)", "none") == "none");
 }

@@ -41,17 +41,6 @@ TEST_F(WindowTest, RangeFieldNormalisesOnEnterAndOnLeaving) {
   for (QLineEdit* f : {ClicksField(1), RangeField(0), RangeField(3), ClicksField(5)}) EXPECT_EQ(f->cursorPosition(), 0) << f->text().toStdString();
 }
 
-TEST_F(WindowTest, ARefusedDataPointOpensTheErrorWindowAndChangesNothing) {
-  Start();
-  const QString before = List();
-  RangeField(3)->setText("201");
-  Answer();
-  Press(kCalculate);
-  EXPECT_EQ(told, std::vector<QString>{"Range Error|Ranges must be greater than zero but no greater than 100 Yards."});
-  EXPECT_TRUE(List() == before && Label(1) == "(1)");
-  EXPECT_TRUE(Button(kCalculate)->isEnabled() && !Find("Frame3")->isVisible());
-}
-
 // The focus goes to the other unit button, now enabled.
 TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   Start();
@@ -71,34 +60,6 @@ TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   ExpectModel(w->state(), {820, 0.026, 1.95, 21, 8.1});
   EXPECT_TRUE(!Button(kImperial)->isEnabled() && Button(kMetric)->hasFocus());
   EXPECT_EQ(ClicksField(3)->text(), "12");
-}
-
-TEST_F(WindowTest, NothingCanBeStartedWhileTheSearchRuns) {
-  Start();
-  int blinks = 0;
-  bool hidden = false, checked = false;
-  QTimer tick;  // runs inside the search's event-loop turns: "Working" blinks
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    if (Find("Working")->isHidden() != hidden) ++blinks, hidden = !hidden;
-    if (blinks < 2) QThread::msleep(5);  // a slow machine: the search lasts two blinks
-  });
-  tick.start(0);
-  QTimer::singleShot(0, w.get(), [&] {
-    checked = true;
-    for (QWidget* c : w->findChildren<QWidget*>(QRegularExpression("cbButton|btnControl|RFrm")))
-      EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
-    EXPECT_EQ(Label(0), "(?)");
-    EXPECT_TRUE(Find("Frame3")->isVisible() && Find("Frame3")->geometry().center() == w->rect().center());
-    QTest::keyClick(RangeField(0), Qt::Key_P, Qt::ControlModifier);  // no printing meanwhile
-  });
-  Press(kCalculate);
-  EXPECT_TRUE(checked && blinks >= 2 && printers->JobsStarted() == 0) << blinks;
-  for (QWidget* c : w->findChildren<QWidget*>(QRegularExpression("cbButton|btnControl|RFrm")))
-    EXPECT_EQ(c->isEnabled(), c->objectName() != "cbButton(3)") << c->objectName().toStdString();  // not Imperial
-  QStringList labels;  // the fitted model's
-  for (size_t k = 0; k < kRows; ++k) labels << Label(k);
-  EXPECT_EQ(labels.join(" "), "(52) (0) (-1) (12) (32) (43)");
-  EXPECT_TRUE(List().startsWith("  R C  \n Yd Clk\n\n 10:52  (52)\n 11:41 \n") && !Find("Frame3")->isVisible());
 }
 
 // A saved model parameter the model cannot use is named once after the

@@ -100,28 +100,6 @@ TEST_F(WindowTest, EveryWayOfClosingSavesAndTheNextStartRestores) {
   EXPECT_TRUE(Tick(2)->checkState() == Qt::Unchecked && !RangeField(2)->isEnabled());
 }
 
-// The settings key follows the executable's name: a copy under another name
-// keeps its own settings. Shift with a right click on the notice deletes
-// them without saving.
-TEST_F(WindowTest, TheExecutableNameChoosesTheSettingsAndTheResetGestureDeletesThem) {
-  Start("Other");
-  EXPECT_EQ(w->windowTitle(), "Other V1.0.0");
-  w->state().DataRange[0] = 12;
-  w->close();
-  Start();  // the program's own name
-  EXPECT_EQ(RangeField(0)->text(), "10");
-  Start("Other");
-  ASSERT_EQ(RangeField(0)->text(), "12");
-  w->state().DataRange[0] = 14;
-  for (auto [button, keys] : {std::pair{Qt::RightButton, Qt::ControlModifier | Qt::ShiftModifier},
-                              {Qt::RightButton, Qt::NoModifier}, {Qt::LeftButton, Qt::ShiftModifier}})
-    QTest::mouseClick(Find("Copyright"), button, keys);  // not the gesture
-  ASSERT_FALSE(w->Ended());
-  QTest::mouseClick(Find("Copyright"), Qt::RightButton, Qt::ShiftModifier);
-  EXPECT_TRUE(w->Ended() && w->ExitStatus() == 0);
-  EXPECT_EQ(Saved("R(0)"), "none");
-}
-
 // A save the store refuses writes nothing and names the first value, the
 // file and the reason; a reset that cannot write deletes nothing.
 TEST_F(WindowTest, AStoreThatRefusesTheSaveOrTheResetEndsWithItsMessage) {
@@ -269,11 +247,6 @@ TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
     if ((c->focusPolicy() & Qt::TabFocus) && c->isVisible() && c->isEnabled()) inputs << c->objectName();
   EXPECT_EQ(QSet<QString>(walk.begin(), walk.end()), inputs);
   EXPECT_EQ(walk.size(), inputs.size());
-  // The commands first, then each row's range and clicks, the ticks, the list.
-  EXPECT_LT(walk.indexOf("cbButton(1)"), walk.indexOf("RTxt(0)"));
-  for (size_t k = 0; k < kRows; ++k) EXPECT_EQ(walk.indexOf(At("CTxt", k)), walk.indexOf(At("RTxt", k)) + 1);
-  EXPECT_LT(walk.indexOf("CTxt(5)"), walk.indexOf("Ticked(0)"));
-  EXPECT_LT(walk.indexOf("Ticked(0)"), walk.indexOf("ClickList"));
   QSet<QString> names;
   for (QWidget* c : w->findChildren<QWidget*>()) if (c->focusPolicy() & Qt::TabFocus) names << c->accessibleName();
   EXPECT_TRUE(names.contains("Range 1") && names.contains("Clicks 6") && !names.contains(""));

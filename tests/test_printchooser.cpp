@@ -11,6 +11,7 @@
 #include "app/printcommands.h"
 #include "app/printerchooser.h"
 #include "model/clicktable.h"
+#include "null_surface.h"
 
 using namespace vantorel;
 using app::PrinterChooser;
@@ -51,21 +52,9 @@ struct Fake : platform::PrintService, app::PrinterChooserView {
 };
 
 // A page that notes the pictures drawn on it and its end.
-class FakeJob : public platform::PrintJob {
+class FakeJob : public test::NullSurface<platform::PrintJob> {
  public:
-  explicit FakeJob(Fake& f) : f_(f) {}
-  double ScaleWidth() const override { return f_.pageWidth; }
-  double ScaleHeight() const override { return 16120; }
-  void Cls() override {}
-  void Line(double, double, double, double, platform::Colour) override {}
-  void Box(double, double, double, double, platform::Colour) override {}
-  void PSet(double, double, platform::Colour) override {}
-  void Circle(double, double, double, platform::Colour) override {}
-  double TextWidth(std::string_view t) const override { return 120.0 * static_cast<double>(t.size()); }
-  double TextHeight(std::string_view) const override { return 240; }
-  void Print(std::string_view, bool) override {}
-  void PrintRotated(std::string_view, const platform::FontSpec&, double, int) override {}
-  int DpiY() const override { return 600; }
+  explicit FakeJob(Fake& f) : f_(f) { width = f.pageWidth, height = 16120; }
   void DrawPicture(const platform::Image&, double x, double y, double w, double h) override {
     f_.log.push_back("picture " + std::to_string(std::array{x, y, w, h} == std::array{2590.0, 5810.0, 6000.0, 4500.0}));
   }
@@ -148,17 +137,6 @@ TEST(PrinterChooser, OkChoosesAndPrintsCancelPutsTheStartPrinterBack) {
   }
 }
 
-TEST(PrinterChooser, CloseBoxLightsUnderTheMouseOnly) {
-  Rig r;
-  for (auto move : {&PrinterChooser::btnControl_MouseMove, &PrinterChooser::btnControl_MouseMove,
-                    &PrinterChooser::Form_MouseMove, &PrinterChooser::Form_MouseMove, &PrinterChooser::btnControl_MouseMove})
-    (r.chooser.*move)();
-  EXPECT_EQ(r.f.log, (Log{"colour 255", "colour 128", "colour 255"}));  // a colour already shown is not set again
-  EXPECT_EQ(app::PrinterChooserLayout().Control("btnControl").backColour, PrinterChooser::kCloseBoxRest);
-}
-
-// The window picture at its own size in device-independent pixels, centred;
-// what the print system and the page say on the way.
 TEST(PrintCommands, WindowPictureNoticesAndFailures) {
   const auto place = [](double w, double h) {
     const auto p = app::PlaceWindowPicture(11180, 16120, w, h);

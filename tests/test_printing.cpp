@@ -162,21 +162,6 @@ TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
   EXPECT_EQ(std::pair(platform::UnansweredModals(), platform::PendingModalAnswers()), std::pair(0, 0));
 }
 
-TEST_F(Printing, ChooserCloseBoxLightsUnderTheMouseOnly) {
-  frmSelectPrinter& w = Chooser();
-  QWidget* closeBox = w.findChild<QWidget*>("btnControl");
-  EXPECT_EQ(w.childAt(275, 15), closeBox);  // over the title's end
-  const QImage cross = closeBox->grab().toImage();
-  EXPECT_EQ(cross, cross.mirrored(true, false)) << "the cross is symmetric";
-  const auto colour = [&] { return closeBox->palette().color(QPalette::Window); };
-  for (auto [elsewhere, after] : {std::pair<QWidget*, QColor>(List(w)->viewport(), QColor(128, 0, 0)), {w.findChild<QWidget*>("cbOK"), QColor(255, 0, 0)}}) {
-    Mouse(closeBox, QEvent::MouseMove);
-    EXPECT_EQ(colour(), QColor(255, 0, 0));
-    Mouse(elsewhere, QEvent::MouseMove, {40, 10});
-    EXPECT_EQ(colour(), after) << elsewhere->objectName().toStdString();  // dark red again, but over the buttons
-  }
-}
-
 // The print system end to end: the virtual PDF printer that
 // scripts/cups-setup.sh installs writes every job as a PDF file into
 // /var/spool/cups-pdf/vantorel. Where the print system cannot run, the test skips.

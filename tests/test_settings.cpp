@@ -128,20 +128,3 @@ TEST_F(Settings, NumberTextsTakeTheGivenDecimalPointAndLoadWithAnyOther) {
   for (const auto& [text, value] : texts) EXPECT_EQ(LocaleToDouble(text), value) << text;
 }
 
-// A save is one transaction: one the store refuses writes nothing and names
-// its first value that could not be written, with where the store is and
-// why; a reset that cannot write deletes nothing.
-TEST_F(Settings, RefusedWritesReachTheCallerWholeAndWriteNothing) {
-  SaveData(store, StateA());
-  store.FailWritesAfter(7);  // the eighth write, C(2), fails
-  EXPECT_EQ(Raised([&] { SaveData(store, StateB()); }),
-            "26001 Vantorel.cRegistry: " + kFailed + "C(2)' to value: '17'|The settings file the memory store could not be written: refused.");
-  store.FailWritesAfter(-1);
-  EXPECT_EQ(Joined(Loaded()), Joined(StateA())) << "nothing of the refused save was written";
-  SaveData(store, StateB());
-  store.FailWritesAfter(0);
-  SaveData(store, StateB());  // nothing to change: nothing to refuse
-  EXPECT_TRUE(Has(Raised([&] { ResetSettings(store, kPath); }), "26001 Vantorel.cRegistry: " + kFailed + "Dummy' to value: '99'|"));
-  store.FailWritesAfter(-1);
-  EXPECT_EQ(Saved("R(0)"), "12") << "a reset that cannot write \"Dummy\" deletes nothing";
-}
