@@ -12,7 +12,7 @@
 #include "linux/printing.h"
 #include "linux/sqlitestore.h"
 #include "model/fit.h"
-#include "platform/modal.h"
+#include "linux/modal.h"
 #include "shell/mainwindow.h"
 #include "settings/settings.h"
 

@@ -3,20 +3,18 @@
 # implementations of the platform interfaces, and the tests of that part,
 # run under Wine. Nothing here needs Qt, SQLite or CUPS.
 
-# The portable part of the platform layer; it goes when platform/ as a whole
-# is built above the line.
-vantorel_layer(vantorel_platform platform BELOW model SOURCES platform/files.cpp LIBS vantorel_model)
-
-# Win32 implementations of the platform interfaces. The portable code calls
-# into them, so each of the two static libraries lists the other.
-vantorel_layer(vantorel_windows windows BELOW platform model SOURCES windows/files.cpp
-  LIBS vantorel_platform shell32 ole32)
-target_link_libraries(vantorel_platform PUBLIC vantorel_windows)
+# Win32 implementations of the platform interfaces (the file layer is part
+# of vantorel_platform), and vantorel-fit.exe.
+vantorel_layer(vantorel_windows windows BELOW platform model SOURCES windows/pdf.cpp windows/store.cpp
+  LIBS vantorel_platform)
+add_executable(vantorel-fit cli/main.cpp)
+target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
 
 # The tests: each tests/NAME.cpp becomes NAME.exe, linked with every library
 # above, and runs as one test under Wine (the emulator of the toolchain file),
 # so a test program starts Wine once, not once per case.
-set(VANTOREL_WINDOWS_TESTS test_model test_fit test_entry test_settings test_files_windows)
+set(VANTOREL_WINDOWS_TESTS test_model test_fit test_entry test_output test_graph test_settings test_app test_printchooser
+                           test_files_windows)
 
 if(VANTOREL_TESTS)
   enable_testing()

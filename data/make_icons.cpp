@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "platform/icon.h"
+#include "linux/icon.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

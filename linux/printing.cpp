@@ -19,8 +19,8 @@
 
 #include "model/numtext.h"
 #include "platform/files.h"
-#include "platform/fonts.h"
-#include "platform/qtcolour.h"
+#include "linux/fonts.h"
+#include "linux/qtcolour.h"
 #include "platform/twips.h"
 
 namespace vantorel::platform {

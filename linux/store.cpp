@@ -563,6 +563,8 @@ using store::detail::Engine;
 using namespace store;
 
 SqliteStore::SqliteStore() : engine_(std::make_unique<Engine>()) {}
+
+std::unique_ptr<Store> OpenProgramStore() { return std::make_unique<SqliteStore>(); }
 SqliteStore::~SqliteStore() = default;
 
 std::string SqliteStore::Location() const { return detail::StoreFolder() + "/" + detail::kFileName; }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -169,6 +170,10 @@ class Store {
   // Sets the access; the access it replaces.
   virtual store::Access SetAccess(store::Access a) = 0;
 };
+
+// The program's settings store on this system, opened by a front end once at
+// start and handed to whatever reads or writes the settings.
+std::unique_ptr<Store> OpenProgramStore();
 
 namespace store {
 

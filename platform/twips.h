@@ -1,15 +1,13 @@
 // Twips (1/1440 inch) are the program's unit for every position and size on
 // windows, drawing boxes and paper. On screen, 15 twips make one
-// device-independent pixel (96 dots per inch); Qt scales those pixels on
-// high-density screens. This is the one place where twips become pixels.
+// device-independent pixel (96 dots per inch); the window system scales
+// those pixels on high-density screens. This is the one place where twips become pixels.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 
 #include "model/numtext.h"
-
-class QWidget;
 
 namespace vantorel::platform {
 
@@ -27,9 +25,5 @@ inline int TwipsToPixels(double twips) {
 }
 inline double TwipsToPixelsF(double twips) { return twips / kTwipsPerPixel; }
 inline double PixelsToTwips(double pixels) { return pixels * kTwipsPerPixel; }
-
-// Places a widget at a position and size given in twips within its parent
-// (a negative size is an empty one).
-void PlaceTwips(QWidget* w, double left, double top, double width, double height);
 
 }  // namespace vantorel::platform

@@ -6,7 +6,8 @@
 #include <QToolTip>
 
 #include "output/clicklist.h"
-#include "platform/fonts.h"
+#include "linux/fonts.h"
+#include "linux/window.h"
 #include "platform/twips.h"
 
 namespace vantorel {

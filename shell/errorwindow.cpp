@@ -13,14 +13,14 @@
 #include <algorithm>
 
 #include "app/layout.h"
-#include "platform/accessible.h"
-#include "platform/fonts.h"
-#include "platform/modal.h"
-#include "platform/qtcolour.h"
+#include "linux/accessible.h"
+#include "linux/fonts.h"
+#include "linux/modal.h"
+#include "linux/qtcolour.h"
 #include "platform/twips.h"
-#include "platform/window.h"
+#include "linux/window.h"
 #include "platform/look.h"
-#include "platform/outline.h"
+#include "linux/outline.h"
 
 namespace vantorel {
 

@@ -9,10 +9,10 @@
 #include "linux/printing.h"
 #include "linux/sqlitestore.h"
 #include "model/state.h"
-#include "platform/endsignals.h"
+#include "linux/endsignals.h"
 #include "platform/files.h"
-#include "platform/fonts.h"
-#include "platform/window.h"
+#include "linux/fonts.h"
+#include "linux/window.h"
 #include "shell/mainwindow.h"
 #include "settings/settings.h"
 

@@ -9,13 +9,13 @@
 #include <QPushButton>
 
 #include "app/layout.h"
-#include "platform/fonts.h"
+#include "linux/fonts.h"
 #include "platform/look.h"
-#include "platform/modal.h"
-#include "platform/outline.h"
-#include "platform/qtcolour.h"
+#include "linux/modal.h"
+#include "linux/outline.h"
+#include "linux/qtcolour.h"
 #include "platform/twips.h"
-#include "platform/window.h"
+#include "linux/window.h"
 
 namespace vantorel {
 

@@ -69,7 +69,6 @@ class AppTest : public ::testing::Test {
   void SetUp() override {
     dir = std::filesystem::temp_directory_path() / ("vantorel-app-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(dir);
-    setenv("XDG_CONFIG_HOME", dir.string().c_str(), 1);
     s.SettingsPath = BuildSettingsPath("Vantorel");
     w = std::make_unique<app::MainWindow>(s, store, v, app::MainWindow::Setup{"Vantorel", dir.string(), 1, 2, 3, 19200, 14400});
     v.w = w.get();

@@ -14,7 +14,7 @@
 #include <span>
 
 #include "output/graph.h"
-#include "platform/fonts.h"
+#include "linux/fonts.h"
 #include "platform/store.h"
 #include "window_fixture.h"
 

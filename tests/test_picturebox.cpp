@@ -11,7 +11,7 @@
 #include "model/clicktable.h"
 #include "output/graph.h"
 #include "output/rotatedtext.h"
-#include "platform/picturebox.h"
+#include "linux/picturebox.h"
 
 using namespace vantorel;
 using platform::FontSpec;

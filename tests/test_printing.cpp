@@ -18,7 +18,7 @@
 #include "linux/printing.h"
 #include "model/clicktable.h"
 #include "output/printlist.h"
-#include "platform/modal.h"
+#include "linux/modal.h"
 #include "print_system.h"
 #include "shell/selectprinter.h"
 

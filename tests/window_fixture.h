@@ -23,7 +23,7 @@
 #include "app/mainwindow.h"
 #include "linux/sqlitestore.h"
 #include "model/state.h"
-#include "platform/modal.h"
+#include "linux/modal.h"
 #include "linux/printing.h"
 #include "shell/errorwindow.h"
 #include "shell/mainwindow.h"

@@ -1,4 +1,4 @@
-#include "platform/accessible.h"
+#include "linux/accessible.h"
 
 #include <QAccessibleWidget>
 #include <QMetaObject>

@@ -1,4 +1,4 @@
-#include "platform/modal.h"
+#include "linux/modal.h"
 
 #include <QDialog>
 #include <deque>

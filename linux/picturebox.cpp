@@ -1,4 +1,4 @@
-#include "platform/picturebox.h"
+#include "linux/picturebox.h"
 
 #include <QFontMetricsF>
 #include <QPaintEvent>
@@ -9,7 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/fonts.h"
+#include "linux/fonts.h"
+#include "linux/window.h"
 #include "platform/twips.h"
 
 namespace vantorel::platform {

@@ -1,4 +1,4 @@
-#include "platform/fonts.h"
+#include "linux/fonts.h"
 
 #include <fontconfig/fontconfig.h>
 

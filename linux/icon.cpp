@@ -1,4 +1,4 @@
-#include "platform/icon.h"
+#include "linux/icon.h"
 
 #include <QImage>
 #include <QPainter>

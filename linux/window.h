@@ -33,6 +33,10 @@ bool StartSystemMove(QWidget* w);
 // at once, before anything is painted). Nothing on other window systems.
 void FlushWindowSystem();
 
+// Places a widget at a position and size given in twips within its parent
+// (TwipsToPixels for each).
+void PlaceTwips(QWidget* w, double left, double top, double width, double height);
+
 // The system's default beep.
 void Beep();
 

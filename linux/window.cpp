@@ -1,4 +1,4 @@
-#include "platform/window.h"
+#include "linux/window.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -24,7 +24,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/icon.h"
+#include "linux/icon.h"
 #include "platform/twips.h"
 
 namespace vantorel::platform {

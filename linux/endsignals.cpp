@@ -1,4 +1,4 @@
-#include "platform/endsignals.h"
+#include "linux/endsignals.h"
 
 #include <cerrno>
 #include <csignal>

@@ -20,7 +20,7 @@
 
 #include <functional>
 
-#include "platform/qtcolour.h"
+#include "linux/qtcolour.h"
 #include "platform/surface.h"
 
 namespace vantorel::platform {

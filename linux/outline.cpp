@@ -1,10 +1,10 @@
-#include "platform/outline.h"
+#include "linux/outline.h"
 
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
-#include "platform/qtcolour.h"
+#include "linux/qtcolour.h"
 #include "platform/twips.h"
 
 namespace vantorel {
