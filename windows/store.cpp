@@ -15,7 +15,7 @@ class RegistryNotYet final : public Store {
   using Result = store::WriteResult;
 
  public:
-  std::string Location() const override { return "HKEY_CURRENT_USER\\Software\\Morvale Services\\" + ExecutableName(); }
+  std::string Location() const override { return "HKEY_CURRENT_USER\\Software\\Morvale Services"; }
   std::string ProgramName() const override { return ExecutableName(); }
   bool KeyExists(int32_t, std::string_view) override { return false; }
   std::optional<store::StoredValue> ReadValue(int32_t, std::string_view, std::string_view) override { return std::nullopt; }
