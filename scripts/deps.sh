@@ -4,7 +4,8 @@
 # Usage: deps.sh run|package|test
 #   run      building and running the programs
 #   package  that, and making the Debian package (make package)
-#   test     that, and every test tool (make test, make bench, make fuzz)
+#   test     that, and every test tool (make test, make bench, make fuzz,
+#            scripts/style.sh)
 set -euo pipefail
 
 run=(
@@ -17,7 +18,7 @@ package=(
 )
 test=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils xdotool imagemagick dbus at-spi2-core
   cups cups-client printer-driver-cups-pdf poppler-utils
   desktop-file-utils appstream man-db
