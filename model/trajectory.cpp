@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "model/numtext.h"
 
 namespace vantorel {
 
