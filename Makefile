@@ -4,12 +4,14 @@
 # seconds), `make bench` runs the benchmarks, `make fuzz` runs each fuzz
 # target for a minute. Each first installs the Debian packages it needs
 # (scripts/deps.sh): run only what building and running need, the others the
-# test tools as well.
+# test tools as well. `make windows` cross-builds the standard C++ part for
+# Windows into build-windows/ (its tests run there under Wine: ctest
+# --test-dir build-windows).
 
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: all build run package test test-normal test-asan bench fuzz clean
+.PHONY: all build run package windows test test-normal test-asan bench fuzz clean
 
 all: build
 
@@ -26,6 +28,11 @@ package:
 	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build -j $(JOBS) --target package
 
+windows:
+	@bash scripts/deps.sh windows
+	@cmake -S . -B build-windows $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build-windows -j $(JOBS)
+
 test:
 	@bash scripts/deps.sh test
 	@bash scripts/test.sh
@@ -41,4 +48,4 @@ fuzz:
 	@bash scripts/fuzz.sh 60
 
 clean:
-	rm -rf build build-asan build-bench build-fuzz
+	rm -rf build build-asan build-bench build-fuzz build-windows

@@ -41,6 +41,8 @@ struct ControlLayout {
   int tabIndex = -1;           // place in the tab order; -1: not a tab stop
   std::string accessibleName;  // empty: the caption
   bool visible = true;
+  bool hiddenFromReaders = false;  // a copy a screen reader must not read twice
+  bool border = false;             // a picture box's thin frame
 };
 
 struct WindowLayout {

@@ -1,20 +1,246 @@
 // The three windows, control by control.
 #include "app/layout.h"
 
+#include <string>
+#include <tuple>
+
 namespace vantorel::app {
 
+namespace {
+
+constexpr platform::Colour kTeal = 0x00404000;  // every window's background
+constexpr platform::Colour kWhite = 0x00FFFFFF;
+constexpr platform::Colour kBlack = 0x00000000;
+constexpr platform::Colour kDarkRed = 0x00000040;
+
+platform::FontSpec Tahoma(double points, bool bold = false) { return {"Tahoma", points, bold}; }
+
+std::string At(const char* array, int i) { return std::string(array) + "(" + std::to_string(i) + ")"; }
+
+// A white caption on the window's colour.
+ControlLayout Caption(std::string name, std::string parent, double l, double t, double w, double h,
+                      std::string text, double points) {
+  ControlLayout c;
+  c.name = std::move(name);
+  c.parent = std::move(parent);
+  c.left = l, c.top = t, c.width = w, c.height = h;
+  c.caption = std::move(text);
+  c.font = Tahoma(points);
+  c.foreColour = kWhite;
+  c.backColour = kTeal;
+  c.transparent = true;
+  c.align = Align::Centre;
+  return c;
+}
+
+ControlLayout Control(std::string name, ControlKind kind, std::string parent, double l, double t, double w, double h) {
+  ControlLayout c;
+  c.name = std::move(name);
+  c.kind = kind;
+  c.parent = std::move(parent);
+  c.left = l, c.top = t, c.width = w, c.height = h;
+  return c;
+}
+
+WindowLayout MakeMainWindow() {
+  WindowLayout m{"frmMain", "Ardenko", 8610, 6585, kTeal, {}};
+  auto& v = m.controls;
+  // The title twice: the white copy two pixels up and left of the dark one,
+  // which lies over it: an embossed title, and the handle to drag the window by.
+  for (int i : {1, 0}) {
+    ControlLayout t = Caption(At("AppTitle", i), "", i == 0 ? 135 : 105, i == 0 ? 75 : 45, 10110, 495, "", 14.25);
+    t.foreColour = i == 0 ? kDarkRed : kWhite;
+    t.align = Align::Left;
+    t.toolTip = "Click here and drag to move the application";
+    t.hiddenFromReaders = i == 1;
+    v.push_back(t);
+  }
+  ControlLayout p0 = Control("P0", ControlKind::PictureBox, "", 60, 480, 6750, 3540);
+  p0.font = Tahoma(8.25);
+  p0.foreColour = kBlack;
+  p0.backColour = kWhite;
+  p0.accessibleName = "Graph";
+  v.push_back(p0);
+  ControlLayout p5 = Control("P5", ControlKind::PictureBox, "P0", 690, 450, 5460, 2595);
+  p5.font = p0.font;
+  p5.foreColour = kBlack;
+  p5.backColour = kWhite;
+  p5.border = true;
+  v.push_back(p5);
+
+  ControlLayout list = Control("ClickList", ControlKind::ListBox, "", 6885, 480, 1635, 6000);
+  list.font = {"Courier New", 8.25, true};
+  list.foreColour = kBlack;
+  list.backColour = kWhite;
+  list.accessibleName = "Range and click list";
+  list.tabIndex = 23;
+  v.push_back(list);
+
+  // The six data-point rows: tab order runs through the fields row by row,
+  // then the tick boxes from the last row back.
+  ControlLayout mode0 = Control("Mode0", ControlKind::Frame, "", 60, 4020, 6765, 1665);
+  mode0.transparent = true;
+  v.push_back(mode0);
+  for (int i = 0; i < 6; ++i) {
+    const std::string n = std::to_string(i + 1), frame = At("RFrm", i);
+    ControlLayout f = Control(frame, ControlKind::Frame, "Mode0", 1131.0 * i, 0, 1110, 1620);
+    f.transparent = true;
+    f.border = true;
+    f.accessibleName = "Data point " + n;
+    v.push_back(f);
+    v.push_back(Caption(At("Range", i), frame, 120, 180, 525, 255, "Range", 8.25));
+    ControlLayout r = Control(At("RTxt", i), ControlKind::TextBox, frame, 120, 405, 525, 315);
+    r.caption = "10";
+    r.toolTip = "Range #" + n;
+    r.accessibleName = "Range " + n;
+    r.tabIndex = 5 + 2 * i;
+    v.push_back(r);
+    v.push_back(Caption(At("Clicks", i), frame, 120, 885, 525, 255, "Clicks", 8.25));
+    ControlLayout c = Control(At("CTxt", i), ControlKind::TextBox, frame, 120, i == 2 ? 1140 : 1125, 525, 315);
+    c.caption = "56";
+    c.toolTip = "Clicks @ Range #" + n;
+    c.accessibleName = "Clicks " + n;
+    c.tabIndex = 6 + 2 * i;
+    v.push_back(c);
+    for (ControlLayout* field : {&v[v.size() - 3], &v.back()}) {
+      field->font = {"MS Sans Serif", 9.75};
+      field->foreColour = kBlack;
+      field->backColour = kWhite;
+      field->align = Align::Centre;
+    }
+    ControlLayout tick = Control(At("Ticked", i), ControlKind::CheckBox, frame, 840, 165, 210, 255);
+    tick.toolTip = "Include Range #" + n + " if ticked ";
+    tick.accessibleName = "Include range " + n;
+    tick.font = Tahoma(8.25);
+    tick.tabIndex = 17 + (5 - i);
+    v.push_back(tick);
+    ControlLayout e = Caption(At("ErrorInd", i), frame, 675, 1200, 420, 240, "(0)", 8.25);
+    e.toolTip = "Calculated Clicks Error for Range #" + n;
+    v.push_back(e);
+  }
+
+  ControlLayout frame5 = Control("Frame5", ControlKind::Frame, "", 60, 5715, 6765, 810);
+  frame5.transparent = true;
+  v.push_back(frame5);
+  struct Button {
+    const char* caption;
+    const char* tip;
+    double l, t, w, h;
+    int tab;
+  };
+  static const Button buttons[6] = {
+      {"Exit", "Exit ", 5760, 30, 1005, 555, 0},
+      {"Calculate", "Calculate", 1395, 30, 1005, 555, 2},
+      {"Save as CSV", "Save Range/Click List as CSV file", 4305, 30, 1005, 555, 24},
+      {"Imperial", "Use Imperial Units (Yards, Inches) ", 105, 30, 840, 330, 4},
+      {"Metric", "Use Metric Units (Metre, Centimetre)", 105, 390, 840, 330, 3},
+      {"Print List", "Print Range/Click List ", 2850, 30, 1005, 555, 1},
+  };
+  for (int i = 0; i < 6; ++i) {
+    const Button& b = buttons[i];
+    ControlLayout c = Control(At("cbButton", i), ControlKind::Button, "Frame5", b.l, b.t, b.w, b.h);
+    c.caption = b.caption;
+    c.toolTip = b.tip;
+    c.font = Tahoma(8.25);
+    c.foreColour = kBlack;
+    c.backColour = kWhite;
+    c.align = Align::Centre;
+    c.tabIndex = b.tab;
+    v.push_back(c);
+  }
+
+  // The status panel lies outside the window at rest; a fit moves it to the middle.
+  ControlLayout frame3 = Control("Frame3", ControlKind::PictureBox, "", 9720, 4500, 3165, 1755);
+  frame3.backColour = kTeal;
+  frame3.visible = false;
+  v.push_back(frame3);
+  ControlLayout working = Caption("Working", "Frame3", 120, 630, 2970, 465, "Working", 18);
+  working.toolTip = "Current Status ";
+  v.push_back(working);
+
+  ControlLayout close = Control("btnControl", ControlKind::CloseBox, "", 8175, 90, 315, 315);
+  close.backColour = 0x00000080;  // dark red; bright red (&H000000FF) under the mouse
+  close.foreColour = kWhite;
+  close.toolTip = "Exit ";
+  close.accessibleName = "Close";
+  v.push_back(close);
+  // Over the top of the graph panel: white on a teal band.
+  ControlLayout copyright = Caption("Copyright", "", 2835, 645, 3870, 165, "", 6.75);
+  copyright.align = Align::Right;
+  copyright.toolTip = "Copyright Notice ";
+  v.push_back(copyright);
+  return m;
+}
+
+WindowLayout MakeErrorWindow() {
+  // The height follows the body: the Close button's top + its height + 120.
+  WindowLayout e{"frmError", "", 4290, 2670, kTeal, {}};
+  e.controls.push_back(Caption("Title", "", 225, 195, 3870, 390, "", 12));
+  e.controls.push_back(Caption("Body", "", 375, 690, 3630, 1095, "", 12));
+  ControlLayout close = Control("cbClose", ControlKind::Button, "", 1620, 2010, 1260, 540);
+  close.caption = "Close";
+  close.font = Tahoma(9.75);
+  close.foreColour = kBlack;
+  close.backColour = kWhite;
+  close.align = Align::Centre;
+  close.tabIndex = 0;
+  e.controls.push_back(close);
+  return e;
+}
+
+// The printer chooser: no title bar of the window system's; the label Title
+// takes its place (and is the handle it is dragged by), the close box over its end.
+WindowLayout MakePrinterChooser() {
+  WindowLayout w{"frmSelectPrinter", "Select Printer", 4380, 2835, kTeal, {}};
+  ControlLayout title = Control("Title", ControlKind::Label, "", 105, 105, 4410, 465);
+  title.caption = "Printer Objects Detected.....";
+  title.toolTip = "Printers detected on this system ";
+  title.font = Tahoma(8.25);
+  title.foreColour = kWhite;
+  title.backColour = kTeal;
+  title.transparent = true;
+  ControlLayout close = Control("btnControl", ControlKind::CloseBox, "", 3975, 90, 315, 315);
+  close.toolTip = "Exit Printer Selector ";
+  close.foreColour = kWhite;
+  close.backColour = 0x00000080;  // dark red; bright red (&H000000FF) under the mouse
+  close.accessibleName = "Cancel";
+  ControlLayout list = Control("List1", ControlKind::ListBox, "", 90, 480, 4215, 1650);
+  list.toolTip = "Double-click on Printer to select it ";
+  list.font = {"Trebuchet MS", 8.25};
+  list.foreColour = kBlack;
+  list.backColour = kWhite;
+  list.tabIndex = 0;
+  list.accessibleName = "Printers";
+  w.controls = {title, close, list};
+  for (const auto& [name, caption, tip, left, tab] : {std::tuple("cbCancel", "Cancel", "Cancel Selecting Printer", 105, 1),
+                                                      std::tuple("cbOK", "OK", "Use Selected Printer", 3210, 2)}) {
+    ControlLayout b = Control(name, ControlKind::Button, "", left, 2250, 1080, 465);
+    b.caption = caption;
+    b.toolTip = tip;
+    b.font = Tahoma(8.25);
+    b.foreColour = kBlack;
+    b.backColour = kWhite;
+    b.align = Align::Centre;
+    b.tabIndex = tab;
+    w.controls.push_back(b);
+  }
+  return w;
+}
+
+}  // namespace
+
 const WindowLayout& MainWindowLayout() {
-  static const WindowLayout layout{"frmMain", "", 8610, 6585, 0x00404000, {}};
+  static const WindowLayout layout = MakeMainWindow();
   return layout;
 }
 
 const WindowLayout& ErrorWindowLayout() {
-  static const WindowLayout layout{"frmError", "", 0, 0, 0x00404000, {}};
+  static const WindowLayout layout = MakeErrorWindow();
   return layout;
 }
 
 const WindowLayout& PrinterChooserLayout() {
-  static const WindowLayout layout{"frmSelectPrinter", "", 4380, 2835, 0x00404000, {}};
+  static const WindowLayout layout = MakePrinterChooser();
   return layout;
 }
 

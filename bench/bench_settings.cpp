@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/store.h"
+#include "linux/sqlitestore.h"
 #include "settings/settings.h"
 
 using namespace vantorel;
 
 namespace {
+
+platform::SqliteStore store;
 
 // A configuration folder of its own, removed at the end.
 class TempConfig {
@@ -20,10 +22,10 @@ class TempConfig {
     std::string tmpl = (std::filesystem::temp_directory_path() / "vantorel-bench-XXXXXX").string();
     if (mkdtemp(tmpl.data())) folder_ = tmpl;
     setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
-    platform::store::testing::CloseConnection();
+    store.CloseConnection();
   }
   ~TempConfig() {
-    platform::store::testing::CloseConnection();
+    store.CloseConnection();
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
   }
@@ -43,20 +45,20 @@ State Saved(int i) {
 // SaveData of every value (24 writes, one transaction) into an existing store.
 void BM_SaveData(benchmark::State& bs) {
   TempConfig config;
-  SaveData(Saved(0));
+  SaveData(store, Saved(0));
   int i = 0;
-  for (auto _ : bs) SaveData(Saved(++i));
+  for (auto _ : bs) SaveData(store, Saved(++i));
 }
 
 // The closing save as the program ends: SaveData, then the connection
 // closes.
 void BM_SaveDataAndClose(benchmark::State& bs) {
   TempConfig config;
-  SaveData(Saved(0));
+  SaveData(store, Saved(0));
   int i = 0;
   for (auto _ : bs) {
-    SaveData(Saved(++i));
-    platform::store::testing::CloseConnection();
+    SaveData(store, Saved(++i));
+    store.CloseConnection();
   }
 }
 
@@ -67,7 +69,7 @@ void BM_FirstSaveData(benchmark::State& bs) {
     {
       TempConfig config;
       bs.ResumeTiming();
-      SaveData(Saved(0));
+      SaveData(store, Saved(0));
       bs.PauseTiming();
     }
     bs.ResumeTiming();
@@ -78,12 +80,12 @@ void BM_FirstSaveData(benchmark::State& bs) {
 // the start of a run (the integrity check included).
 void BM_LoadData(benchmark::State& bs) {
   TempConfig config;
-  SaveData(Saved(0));
+  SaveData(store, Saved(0));
   for (auto _ : bs) {
-    platform::store::testing::CloseConnection();
+    store.CloseConnection();
     State s;
     s.SettingsPath = BuildSettingsPath("Vantorel");
-    LoadData(s);
+    LoadData(store, s);
     benchmark::DoNotOptimize(s.DataRange);
   }
 }

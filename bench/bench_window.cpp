@@ -7,7 +7,10 @@
 #include <QPushButton>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
+#include "linux/printing.h"
+#include "linux/sqlitestore.h"
 #include "model/fit.h"
 #include "platform/modal.h"
 #include "shell/mainwindow.h"
@@ -22,7 +25,8 @@ constexpr long kCandidates = 127325;  // clicks 52, 1, 1, 12, 28, 44
 void BM_WindowCalculate(benchmark::State& bs) {
   State s;
   s.SettingsPath = BuildSettingsPath("VantorelBench");
-  frmMain w(s, "VantorelBench");
+  platform::SqliteStore store;
+  frmMain w(s, "VantorelBench", store, std::make_unique<platform::SystemPrintService>());
   w.SetCompletePause(0);
   w.Form_Load();
   w.findChild<QLineEdit*>("CTxt(1)")->setText("1");

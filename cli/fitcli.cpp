@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "entry/calculate.h"
+#include "entry/rows.h"
 #include "entry/validation.h"
 #include "model/clicktable.h"
 #include "model/numtext.h"
@@ -16,7 +17,7 @@
 #include "output/csvexport.h"
 #include "output/printlist.h"
 #include "platform/files.h"
-#include "platform/printing.h"
+#include "platform/pdf.h"
 #include "platform/store.h"
 #include "settings/settings.h"
 
@@ -223,7 +224,7 @@ std::string JsonNumber(double v) { return std::isfinite(v) ? ShortestText(v) : "
 struct Outcome {
   std::array<std::string, kRows> labels{"(0)", "(0)", "(0)", "(0)", "(0)", "(0)"};
   std::optional<double> fitError;
-  std::array<long, 2> candidates{0, 0};
+  std::array<int64_t, 2> candidates{0, 0};
   std::optional<Refusal> refused;
   std::optional<std::string> error;  // why the run failed
 };
@@ -266,7 +267,7 @@ int Finish(std::ostream& out, std::ostream& err, int status) {
   return status;
 }
 
-int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, platform::Store& store) {
   Options o;
   try {
     o = Parse(args);
@@ -295,8 +296,8 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // shooter's values.
     s.SettingsPath = BuildSettingsPath(kProgramName);
     {
-      platform::store::AccessScope readOnly(platform::store::Access::ReadOnly);
-      const LoadResult loaded = LoadData(s);
+      platform::store::AccessScope readOnly(store, platform::store::Access::ReadOnly);
+      const LoadResult loaded = LoadData(store, s);
       if (loaded.kind == LoadResult::Kind::Unreadable)
         unread = "the saved settings could not be read from " + loaded.filePath + " (" + loaded.reason + ")";
       else if (!loaded.problems.empty())
@@ -340,7 +341,7 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (e.labels[i]) r.labels[i] = *e.labels[i];
 
   if (!o.estimateOnly) {
-    if (s.TickedCount() < 3) return refuse(MoreRangesNeeded(kProgramName));
+    if (auto few = TooFewTicked(s, kProgramName)) return refuse(*few);
     CalculateSteps quiet;  // nothing to show while the search runs
     const Calculation fit = CalculateModel(s, o.ranges, o.clicks, quiet);
     if (fit.refused) return refuse(*fit.refused);

@@ -1,8 +1,10 @@
 #include <iostream>
 
 #include "cli/fitcli.h"
+#include "linux/sqlitestore.h"
+#include "platform/files.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return vantorel::RunFitCli(args, std::cout, std::cerr);
+  vantorel::platform::SqliteStore store;
+  return vantorel::RunFitCli(vantorel::platform::ProgramArguments(argc, argv), std::cout, std::cerr, store);
 }

@@ -49,7 +49,7 @@ Refusal MoreRangesNeeded(const std::string& exeName) {
 }
 
 std::optional<std::string> NormalisedRangeText(const std::string& text) {
-  const double v = std::nearbyint(std::fabs(LeadingNumber(text)));
+  const double v = RoundHalfEven(std::fabs(LeadingNumber(text)));
   if (!(v <= 200)) return std::nullopt;
   return FormatNumber(v, "0");
 }

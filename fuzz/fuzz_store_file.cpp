@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fuzzcheck.h"
-#include "platform/store.h"
+#include "linux/sqlitestore.h"
 #include "settings/settings.h"
 
 using namespace vantorel;
@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+platform::SqliteStore gStore;
 fs::path gConfig;
 std::string gImage;  // the bytes of a valid store with every value saved
 
@@ -48,8 +49,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   gConfig = tmpl;
   setenv("XDG_CONFIG_HOME", gConfig.c_str(), 1);
   atexit(CleanUp);
-  SaveData(Saved());
-  platform::store::testing::CloseConnection();
+  SaveData(gStore, Saved());
+  gStore.CloseConnection();
   std::ifstream in(StoreFolder() / "registry.sqlite3", std::ios::binary);
   gImage.assign(std::istreambuf_iterator<char>(in), {});
   if (gImage.empty()) abort();
@@ -81,19 +82,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   State s;
   s.SettingsPath = BuildSettingsPath("Vantorel");
-  LoadData(s);
+  LoadData(gStore, s);
   fuzzcheck::LoadedStateIsUsable(s);
   try {
-    SaveData(Saved());
+    SaveData(gStore, Saved());
     State again;
     again.SettingsPath = s.SettingsPath;
-    LoadData(again);
+    LoadData(gStore, again);
     fuzzcheck::LoadedStateIsUsable(again);
   } catch (const RegistryError&) {
     // A damaged store that still passes the integrity check may refuse a
     // write (say a later layout number): refused, not crashed.
   }
-  platform::store::testing::CloseConnection();
+  gStore.CloseConnection();
   std::error_code ec;
   fs::remove_all(StoreFolder(), ec);
   return 0;

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const char* const kLocales[] = {"C", "de_DE", "sv_SE", "ar_EG"};
   size_t pos = 0;
   auto byte = [&]() -> uint8_t { return pos < size ? data[pos++] : 0; };
-  QLocale::setDefault(QLocale(kLocales[byte() % 4]));
+  const std::string point = QLocale(kLocales[byte() % 4]).decimalPoint().toStdString();
 
   // Per value read, in the load's order: a presence/type byte, a length byte,
   // then the bytes.
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto it = stored.find(name);
     if (it == stored.end()) return std::nullopt;
     return it->second.ToText();
-  });
+  }, point);
   fuzzcheck::LoadedStateIsUsable(s);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "model/fit.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -90,7 +91,7 @@ class Search {
   }
 
   // Visits one candidate; false when the observer stops the search there.
-  bool Visit(long& count) {
+  bool Visit(int64_t& count) {
     ++count;
     if (!obs_ || obs_->Candidate()) return true;
     report_.interrupted = true;
@@ -101,7 +102,7 @@ class Search {
   // or the observer stopped it).
   bool RunPass(int pass) {
     const PassGrid& g = w_.grid;
-    long& count = report_.candidates[static_cast<size_t>(pass)];
+    int64_t& count = report_.candidates[static_cast<size_t>(pass)];
     const int n = w_.points;
 
     // Flight terms depend on the ballistic coefficient and the range only.
@@ -114,8 +115,8 @@ class Search {
     for (int zi = 0; zi < g.zr.n; ++zi) {
       const double zr = g.zr.v[static_cast<size_t>(zi)];
       if (zr == 0) {
-        const long inner = static_cast<long>(g.mv.n) * g.sh.n * g.bc.n * g.cpm.n;
-        for (long k = 0; k < inner; ++k)
+        const int64_t inner = static_cast<int64_t>(g.mv.n) * g.sh.n * g.bc.n * g.cpm.n;
+        for (int64_t k = 0; k < inner; ++k)
           if (!Visit(count)) return true;
         continue;
       }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -32,7 +33,7 @@ struct ZeroRangeGrid {
 ZeroRangeGrid FirstPassZeroRanges(const State& s);
 
 struct FitReport {
-  std::array<long, 2> candidates{0, 0};  // candidates visited in pass 1 and pass 2
+  std::array<int64_t, 2> candidates{0, 0};  // candidates visited in pass 1 and pass 2
   double bestError = 100000000.0;        // smallest fit error found
   bool improved = false;                 // some candidate beat the starting error
   bool stoppedEarly = false;             // a fit error below 0.5 ended the search

@@ -4,13 +4,44 @@
 #include <charconv>
 #include <cmath>
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "model/utf8.h"
 
 namespace vantorel {
 
-double RoundHalfAway(double x) { return std::round(x); }
+namespace {
+
+// Every double of this magnitude or more is a whole number.
+constexpr double kAllWhole = 4503599627370496.0;  // 2^52
+
+// The whole part of x (|x| < 2^52) and the exact remainder x - whole, which
+// has the sign of x. The integer conversion truncates and is in range.
+std::pair<double, double> SplitWhole(double x) {
+  const double whole = static_cast<double>(static_cast<int64_t>(x));
+  return {whole, x - whole};
+}
+
+}  // namespace
+
+// Made of exact operations only, so every system's build gives the same
+// result (some C libraries round 0.49999999999999994 up to 1).
+double RoundHalfAway(double x) {
+  if (!(std::fabs(x) < kAllWhole)) return x;  // NaN, infinities and large values are whole already
+  const auto [whole, rest] = SplitWhole(x);
+  const double r = std::fabs(rest) >= 0.5 ? whole + std::copysign(1.0, x) : whole;
+  return std::copysign(r, x);  // -0.4 gives -0
+}
+
+double RoundHalfEven(double x) {
+  if (!(std::fabs(x) < kAllWhole)) return x;
+  const auto [whole, rest] = SplitWhole(x);
+  const bool odd = static_cast<int64_t>(whole) % 2 != 0;
+  const double r = std::fabs(rest) > 0.5 || (std::fabs(rest) == 0.5 && odd) ? whole + std::copysign(1.0, x) : whole;
+  return std::copysign(r, x);
+}
 
 namespace {
 
@@ -91,7 +122,7 @@ double LeadingNumber(std::string_view text) {
   if (res.ec != std::errc::result_out_of_range) return v;
   // Out of range: the decimal exponent of the first significant digit tells
   // which way (saturated, so a thousand-digit exponent cannot overflow).
-  long e10 = 0;
+  int64_t e10 = 0;
   bool seenPoint = false, seenDigit = false;
   size_t k = start + (negative ? 1 : 0);
   for (; k < i; ++k) {
@@ -107,9 +138,9 @@ double LeadingNumber(std::string_view text) {
   }
   if (end > i) {
     const bool expNegative = s[i + 1] == '-';
-    long exp = 0;
+    int64_t exp = 0;
     for (size_t j = i + 1; j < end; ++j)
-      if (IsDigit(s[j])) exp = std::min(exp * 10 + (s[j] - '0'), 100000L);
+      if (IsDigit(s[j])) exp = std::min<int64_t>(exp * 10 + (s[j] - '0'), 100000);
     e10 += expNegative ? -exp : exp;
   }
   const double magnitude = e10 > 0 ? HUGE_VAL : 0.0;
@@ -118,7 +149,7 @@ double LeadingNumber(std::string_view text) {
 
 std::optional<int16_t> ToInt16HalfEven(double x) {
   if (!std::isfinite(x)) return std::nullopt;
-  const double r = std::nearbyint(x);  // default rounding mode: halves to even
+  const double r = RoundHalfEven(x);
   if (r < -32768.0 || r > 32767.0) return std::nullopt;
   return static_cast<int16_t>(r);
 }

@@ -12,8 +12,10 @@
 namespace vantorel {
 
 // Nearest whole number, halves away from zero, computed exactly from the double.
-// Returns NaN or infinity unchanged.
+// Returns NaN or infinity unchanged; a value that rounds to zero keeps its sign.
 double RoundHalfAway(double x);
+// The same with halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
+double RoundHalfEven(double x);
 
 // Formats x with a display pattern made of optional literal text, a run of
 // '0' digits and optional literal text: "0" gives "52", "0)" gives "52)",

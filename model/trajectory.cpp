@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "model/exactmath.h"
 
 namespace vantorel {
 
@@ -18,7 +19,7 @@ double PathHeight(double mv, double zr, double range, double bc, double sh, bool
 double AngleMOA(double range, double height, bool metric) {
   const double x = metric ? (height * kInchesPerCm) / ((range + 0.5) * kYardsPerMetre * kInchesPerYard)
                           : height / ((range + 0.5) * kInchesPerYard);
-  return std::atan(x) * 180.0 / kPi * 60.0;
+  return Atan(x) * 180.0 / kPi * 60.0;
 }
 
 double ModelClicks(double range, double height, double cpm, bool metric) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "model/exactmath.h"
 #include "model/state.h"
 
 namespace vantorel {
@@ -27,7 +28,7 @@ inline constexpr double kPi = 3.141592654;
 // x (yards) multiplied by the muzzle velocity. Dividing it by the velocity in
 // ft/s gives the time in seconds.
 inline double FlightTerm(double x, double bc) {
-  return (std::exp(x / (bc * kDecayYards)) - 1.0) * (bc * kDecayFeet);
+  return (Exp(x / (bc * kDecayYards)) - 1.0) * (bc * kDecayFeet);
 }
 
 // The height formula in its two parts, in yards, inches and ft/s whatever

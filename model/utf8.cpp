@@ -62,4 +62,28 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+std::string FoldCase(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+      ++i;
+      continue;
+    }
+    char32_t cp = 0;
+    size_t len = 0;
+    if (DecodeUtf8At(s, i, cp, len)) {
+      AppendUtf8(out, SimpleCaseFold(cp));
+      i += len;
+    } else {
+      out += static_cast<char>(c);
+      ++i;
+    }
+  }
+  return out;
+}
+
 }  // namespace vantorel

@@ -18,4 +18,10 @@ std::vector<char32_t> DecodeUtf8(std::string_view s);
 // Appends the UTF-8 form of cp.
 void AppendUtf8(std::string& out, char32_t cp);
 
+// Unicode simple case folding of one code point (model/casefold.cpp).
+char32_t SimpleCaseFold(char32_t cp);
+// s with every code point simply case-folded; a byte that starts no valid
+// sequence is kept as it is, so it matches only itself.
+std::string FoldCase(std::string_view s);
+
 }  // namespace vantorel

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/numtext.h"
 #include "model/utf8.h"
 
 namespace vantorel {
@@ -39,7 +40,7 @@ char32_t FromAnsi(char c) {
 int WholePoints(double points) {
   if (std::isnan(points) || points <= 0) return 0;
   if (points >= 32767.0) return 32767;
-  return static_cast<int>(std::nearbyint(points));  // default rounding: halves to even
+  return static_cast<int>(RoundHalfEven(points));
 }
 
 int32_t MulDiv(int32_t a, int32_t b, int32_t c) {

@@ -1,11 +1,15 @@
 // The file system as the program uses it: whether a name is taken, and
 // writing a new file whole or not at all, never over an existing one, also
 // under the first free numbered name (VTL_0001.CSV, VTL_0002.CSV, ...).
+// Paths are UTF-8 texts. The numbering and the folder arithmetic are the
+// same everywhere (files.cpp); linux/files.cpp and windows/files.cpp ask
+// each system for the rest.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantorel::platform {
 
@@ -62,24 +66,40 @@ std::string ProgramExportFolder();
 // The executable's file name without folder and extension.
 std::string ExecutableName();
 
+// The program's arguments after its name, as UTF-8 texts (on Windows read
+// from the system's UTF-16 command line, whatever the code page).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
 // The user's documents folder as the XDG user-dirs convention names it:
 // XDG_DOCUMENTS_DIR in ${XDG_CONFIG_HOME:-$HOME/.config}/user-dirs.dirs
-// ("$HOME/..." or an absolute path), else $HOME/Documents. The folder need
-// not exist.
+// ("$HOME/..." or an absolute path), else $HOME/Documents. On Windows the
+// known folder Documents. The folder need not exist.
 std::string DocumentsFolder();
 
-// The folder part of a path ("." for a bare name, "/" for the root).
+// The folder part of a path ("." for a bare name, "/" for the root; on
+// Windows "C:\\" for a file at the top of a drive).
 std::string Folder(const std::string& path);
+
+// A name inside a folder: folder, the system's separator, name.
+std::string InFolder(const std::string& folder, const std::string& name);
+
+// The separator the system writes ('/', or '\\' on Windows), and whether a
+// character separates folders (on Windows both '/' and '\\' do).
+char FolderSeparator();
+bool IsFolderSeparator(char c);
 
 // $HOME (or the password database's home when HOME is not an absolute path),
 // and ${XDG_CONFIG_HOME:-$HOME/.config} (a relative XDG_CONFIG_HOME is ignored).
+// On Windows the user's profile folder and the roaming application data.
 std::string HomeFolder();
 std::string ConfigFolder();
 
-// rename that fails with EEXIST instead of replacing the target; 0 on success.
+// rename that fails with EEXIST instead of replacing the target; 0 on success
+// (errno tells why not).
 int RenameNoReplace(const std::string& from, const std::string& to);
 
-// Creates path and any missing folder above it, each new one with mode 0700;
+// Creates path and any missing folder above it, each new one with mode 0700
+// (on Windows with the access its parent passes on);
 // folders already there are left as they are. Empty when path is a folder
 // afterwards, else what went wrong for the user.
 std::string MakePrivateFolders(const std::string& path);

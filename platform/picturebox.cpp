@@ -32,7 +32,7 @@ int ClampRound(double v, int lo, int hi) {
   if (std::isnan(v)) v = 0;
   if (v <= lo) return lo;
   if (v >= hi) return hi;
-  return static_cast<int>(std::lround(v));
+  return static_cast<int>(RoundHalfAway(v));
 }
 
 QString ToQString(std::string_view text) {
@@ -191,7 +191,7 @@ double PictureBox::ScaleWidth() const { return PixelsToTwips(std::max(0, width()
 
 double PictureBox::ScaleHeight() const { return PixelsToTwips(std::max(0, height() - 2 * BorderPixels())); }
 
-int PictureBox::DpiY() const { return static_cast<int>(std::lround(kTwipsPerInch / kTwipsPerPixel)); }
+int PictureBox::DpiY() const { return static_cast<int>(RoundHalfAway(kTwipsPerInch / kTwipsPerPixel)); }
 
 void PictureBox::Cls() {
   SyncImage();

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/numtext.h"
+
 class QWidget;
 
 namespace vantorel::platform {
@@ -21,7 +23,7 @@ inline constexpr double kMaxPixels = 1.0e6;
 inline int TwipsToPixels(double twips) {
   const double px = twips / kTwipsPerPixel;
   if (std::isnan(px)) return 0;
-  return static_cast<int>(std::lround(std::clamp(px, -kMaxPixels, kMaxPixels)));
+  return static_cast<int>(RoundHalfAway(std::clamp(px, -kMaxPixels, kMaxPixels)));
 }
 inline double TwipsToPixelsF(double twips) { return twips / kTwipsPerPixel; }
 inline double PixelsToTwips(double pixels) { return pixels * kTwipsPerPixel; }

@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a task needs, when one is missing. Quick
 # when everything is already present.
-# Usage: deps.sh run|package|test
+# Usage: deps.sh run|package|windows|test
 #   run      building and running the programs
 #   package  that, and making the Debian package (make package)
-#   test     that, and every test tool (make test, make bench, make fuzz,
+#   windows  cross-building the standard C++ part for Windows and running
+#            its tests under Wine (make windows)
+#   test     all of these, and every test tool (make test, make bench, make fuzz,
 #            scripts/style.sh)
 set -euo pipefail
 
 run=(
   g++ cmake ninja-build make pkg-config
-  qt6-base-dev libsqlite3-dev libfontconfig-dev libxcb1-dev libcups2-dev
+  qt6-base-dev libsqlite3-dev libfontconfig-dev libxcb1-dev libcups2-dev libhpdf-dev
   fonts-liberation2 fonts-dejavu-extra fonts-urw-base35 fontconfig
 )
 package=(
   dpkg-dev file
+)
+windows=(
+  cmake ninja-build make g++-mingw-w64-x86-64-posix googletest wine wine64 python3
 )
 test=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev
@@ -27,8 +32,9 @@ test=(
 case "${1:-test}" in
   run) packages=("${run[@]}") ;;
   package) packages=("${run[@]}" "${package[@]}") ;;
-  test) packages=("${run[@]}" "${package[@]}" "${test[@]}") ;;
-  *) echo "usage: deps.sh run|package|test" >&2; exit 64 ;;
+  windows) packages=("${windows[@]}") ;;
+  test) packages=("${run[@]}" "${package[@]}" "${windows[@]}" "${test[@]}") ;;
+  *) echo "usage: deps.sh run|package|windows|test" >&2; exit 64 ;;
 esac
 
 missing=()

@@ -2,7 +2,9 @@
 # Builds and runs the whole suite twice, warnings failing the build: a normal
 # build, followed by the layout and clang-tidy check, then a build with
 # AddressSanitizer, UndefinedBehaviorSanitizer and the standard library's checks that fails on any report;
-# then runs each fuzz target for 30 seconds.
+# then runs each fuzz target for 30 seconds; then cross-builds the standard
+# C++ part for Windows, runs its tests under Wine and checks that the Linux
+# and the Windows build print the same figures for 1,007 data sets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -14,6 +16,10 @@ run_suite() {
   echo "== $dir"
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
+  count_ctest "$dir"
+}
+count_ctest() {
+  local dir=$1
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" 2>&1 | tee "$dir/ctest.log" || :
   local total pass skip
   total=$(sed -n 's/.* tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log" | tail -n 1)
@@ -45,5 +51,16 @@ fuzz_failed=0
 bash scripts/fuzz.sh 30 || fuzz_failed=1
 fuzzers=$(ls fuzz/fuzz_*.cpp | wc -l)
 if [ "$fuzz_failed" = 0 ]; then passed=$((passed + fuzzers)); else failed=$((failed + 1)); fi
+# Windows: the tests under Wine, then the figures of both builds compared.
+echo "== build-windows"
+make --no-print-directory windows JOBS="$jobs"
+count_ctest build-windows
+if python3 scripts/crosscheck.py --batch 1000 build/fit_report \
+     "bash scripts/wine-run.sh build-windows/wineprefix build-windows/fit_report.exe"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
 echo "tests: $passed passed, $skipped skipped, $failed failed"
 [ "$failed" = 0 ]

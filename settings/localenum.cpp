@@ -1,20 +1,16 @@
-// Number texts of the saved settings in the user's locale.
-#include <QLocale>
-#include <QString>
-
+// Number texts of the saved settings.
 #include "model/numtext.h"
 #include "settings/settings.h"
 
 namespace vantorel {
 
-std::string LocaleNumberText(double v) {
+std::string LocaleNumberText(double v, std::string_view decimalPoint) {
   const std::string plain = GeneralText(v, '.');
-  const std::string point = QLocale().decimalPoint().toStdString();
   std::string out;
-  out.reserve(plain.size() + point.size());
+  out.reserve(plain.size() + decimalPoint.size());
   for (char c : plain) {
     if (c == '.')
-      out += point;
+      out += decimalPoint;
     else
       out += c;
   }

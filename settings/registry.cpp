@@ -1,8 +1,8 @@
 #include "settings/registry.h"
 
+#include <algorithm>
 #include <cstdlib>
 
-#include "platform/files.h"
 #include "platform/store.h"
 
 namespace vantorel {
@@ -107,6 +107,10 @@ bool HasReference(const std::string& text) {
 
 std::string UpToZero(const std::string& s) { return s.substr(0, s.find('\0')); }
 
+// A number of names as the enumerations count it (no store holds more than
+// fit; a count beyond stops at the largest).
+int32_t Count(size_t n) { return static_cast<int32_t>(std::min<size_t>(n, INT32_MAX)); }
+
 }  // namespace
 
 RegValue DecodeStoredValue(int32_t type, std::string_view data) {
@@ -124,7 +128,7 @@ RegValue DecodeStoredValue(int32_t type, std::string_view data) {
 
 std::string cRegistry::Section() const { return UpToZero(sectionKey_); }
 std::string cRegistry::Name() const { return UpToZero(valueKey_); }
-std::string cRegistry::Source() const { return platform::ExecutableName() + ".cRegistry"; }
+std::string cRegistry::Source() const { return store_.ProgramName() + ".cRegistry"; }
 std::string cRegistry::KeyText() const { return std::to_string(classKey_); }
 
 std::string cRegistry::SetValueFailure(const RegValue& v) const {
@@ -132,13 +136,13 @@ std::string cRegistry::SetValueFailure(const RegValue& v) const {
          "' to value: '" + v.ToText() + "'";
 }
 
-RegistryError cRegistry::WriteError(long number, const RegValue& v) const {
-  return RegistryError(number, Source(), SetValueFailure(v), StoreWriteDetail());
+RegistryError cRegistry::WriteError(int32_t number, const RegValue& v) const {
+  return RegistryError(number, Source(), SetValueFailure(v), StoreWriteDetail(store_));
 }
 
-std::string StoreWriteDetail() {
-  const std::string why = store::LastFailure();
-  return "The settings file " + store::FilePath() + " could not be written" + (why.empty() ? "." : ": " + why + ".");
+std::string StoreWriteDetail(const platform::Store& store) {
+  const std::string why = store.LastFailure();
+  return "The settings file " + store.Location() + " could not be written" + (why.empty() ? "." : ": " + why + ".");
 }
 
 void cRegistry::Machine(const std::string& sMachine) {
@@ -148,24 +152,24 @@ void cRegistry::Machine(const std::string& sMachine) {
     machine_ = sMachine.rfind("\\\\", 0) == 0 ? sMachine : "\\\\" + sMachine;
 }
 
-bool cRegistry::KeyExists() const { return store::KeyExists(classKey_, Section()); }
+bool cRegistry::KeyExists() const { return store_.KeyExists(classKey_, Section()); }
 
 bool cRegistry::CreateKey() {
-  if (!store::CreateKey(classKey_, Section()))
+  if (!store_.CreateKey(classKey_, Section()))
     throw RegistryError(kRegErrFailed, Source(), "Failed to create registry Key: '" + sectionKey_);
   return true;
 }
 
 bool cRegistry::DeleteKey() {
-  if (!store::DeleteKey(classKey_, Section()))
+  if (!store_.DeleteKey(classKey_, Section()))
     throw RegistryError(kRegErrFailed, Source(),
                         "Failed to delete registry Key: '" + KeyText() + "',Section: '" + sectionKey_,
-                        StoreWriteDetail());
+                        StoreWriteDetail(store_));
   return true;
 }
 
 bool cRegistry::DeleteValue() {
-  switch (store::DeleteValue(classKey_, Section(), Name())) {
+  switch (store_.DeleteValue(classKey_, Section(), Name())) {
     case store::WriteResult::Ok: return true;
     case store::WriteResult::KeyFailed:
       throw RegistryError(kRegErrFailed, Source(),
@@ -179,7 +183,7 @@ bool cRegistry::DeleteValue() {
 
 RegValue cRegistry::Value() {
   if (!machine_.empty()) return default_;  // no connection to a remote store
-  const auto stored = store::ReadValue(classKey_, Section(), Name());
+  const auto stored = store_.ReadValue(classKey_, Section(), Name());
   if (!stored) return default_;
   valueType_ = stored->type;
   return DecodeStoredValue(stored->type, stored->data);
@@ -200,7 +204,7 @@ void cRegistry::Value(const RegValue& vValue) {
     }
     case REG_BINARY:
       if (vValue.kind() != RegValue::Kind::Bytes) {
-        if (!store::CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
+        if (!store_.CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
         throw RegistryError(kRegErrFailed, Source(), kNoDescription);
       }
       type = REG_BINARY;
@@ -210,7 +214,7 @@ void cRegistry::Value(const RegValue& vValue) {
     case REG_DWORD_BIG_ENDIAN: {
       if (vValue.kind() != RegValue::Kind::Number) {
         // Only a whole number is written; anything else writes nothing.
-        if (!store::CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
+        if (!store_.CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
         return;
       }
       const uint32_t u = static_cast<uint32_t>(vValue.number());
@@ -220,11 +224,11 @@ void cRegistry::Value(const RegValue& vValue) {
     }
     default:
       // Any other type writes nothing and counts as a failed write.
-      if (!store::CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
+      if (!store_.CreateKey(classKey_, Section())) throw WriteError(kRegErrFailed, vValue);
       throw RegistryError(kRegErrWriteFailed, Source(), SetValueFailure(vValue));
   }
 
-  switch (store::WriteValue(classKey_, Section(), Name(), type, data)) {
+  switch (store_.WriteValue(classKey_, Section(), Name(), type, data)) {
     case store::WriteResult::Ok: lastValue_ = vValue; return;
     case store::WriteResult::KeyFailed: throw WriteError(kRegErrFailed, vValue);
     case store::WriteResult::ValueFailed: break;
@@ -232,22 +236,22 @@ void cRegistry::Value(const RegValue& vValue) {
   throw WriteError(kRegErrWriteFailed, vValue);
 }
 
-bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, long& iKeyCount) const {
+bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, int32_t& iKeyCount) const {
   sKeyNames.clear();
   iKeyCount = 0;
-  if (auto names = store::ValueNames(classKey_, Section())) {
+  if (auto names = store_.ValueNames(classKey_, Section())) {
     sKeyNames = std::move(*names);
-    iKeyCount = static_cast<long>(sKeyNames.size());
+    iKeyCount = Count(sKeyNames.size());
   }
   return true;
 }
 
-bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, long& iSectCount) const {
+bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, int32_t& iSectCount) const {
   sSect.clear();
   iSectCount = 0;
-  if (auto names = store::SubkeyNames(classKey_, Section())) {
+  if (auto names = store_.SubkeyNames(classKey_, Section())) {
     for (std::string& n : *names) sSect.push_back(UpToZero(n.substr(0, store::kMaxKeyName)));
-    iSectCount = static_cast<long>(sSect.size());
+    iSectCount = Count(sSect.size());
   }
   return true;
 }
@@ -300,7 +304,7 @@ void cRegistry::CreateEXEAssociation(const std::string& sExePath, const std::str
                                      const std::string& sOpenMenuText, bool bSupportPrint,
                                      const std::string& sPrintMenuText, bool bSupportNew,
                                      const std::string& sNewMenuText, bool bSupportInstall,
-                                     const std::string& sInstallMenuText, long lDefaultIconIndex) {
+                                     const std::string& sInstallMenuText, int32_t lDefaultIconIndex) {
   std::string exe = TrimBlanks(sExePath);
   if (!(exe.size() >= 2 && exe.front() == '"' && exe.back() == '"')) exe = "\"" + exe + "\"";
   auto orDefault = [](const std::string& text, const std::string& fallback) { return text.empty() ? fallback : text; };

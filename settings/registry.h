@@ -1,9 +1,10 @@
-// cRegistry: the program's gateway to its settings store. An object is
-// pointed at one value (root, key path, value name, value type) through its
-// properties and then reads or writes that value through Value, or acts on
-// the key as a whole. No store handle outlives a call; failures to create,
-// open, delete or write raise RegistryError with a number, the source
-// "<executable>.cRegistry" and a description.
+// cRegistry: the program's gateway to its settings store. An object works
+// on the store it is given, is pointed at one value (root, key path, value
+// name, value type) through its properties and then reads or writes that
+// value through Value, or acts on the key as a whole. No store handle
+// outlives a call; failures to create, open, delete or write raise
+// RegistryError with a number, the source "<program>.cRegistry" (the store's
+// ProgramName) and a description.
 #pragma once
 
 #include "platform/store.h"
@@ -20,9 +21,9 @@ namespace vantorel {
 // number such as -2147194455), its source and its description.
 class RegistryError : public std::exception {
  public:
-  RegistryError(long number, std::string source, std::string description, std::string detail = {})
+  RegistryError(int32_t number, std::string source, std::string description, std::string detail = {})
       : number_(number), source_(std::move(source)), description_(std::move(description)), detail_(std::move(detail)) {}
-  long number() const { return number_; }
+  int32_t number() const { return number_; }
   const std::string& source() const { return source_; }
   const std::string& description() const { return description_; }
   // For a store that refused a write: which file and why, in words
@@ -31,22 +32,22 @@ class RegistryError : public std::exception {
   const char* what() const noexcept override { return description_.c_str(); }
 
  private:
-  long number_;
+  int32_t number_;
   std::string source_;
   std::string description_;
   std::string detail_;
 };
 
-// The detail of an error of a store write: the store's file and the reason
-// the store gave for its last failure.
-std::string StoreWriteDetail();
+// The detail of an error of a store write: where the store is and the
+// reason it gave for its last failure.
+std::string StoreWriteDetail(const platform::Store& store);
 
 // Error numbers: 26001, and the object-defined errors &H80040000 + 1048 +
 // 26001 / 26004 / 26005.
-inline constexpr long kRegErrFailed = 26001;
-inline constexpr long kRegErrWriteFailed = -2147194455;      // &H800469A9
-inline constexpr long kRegErrBadAssociationList = -2147194452;  // &H800469AC
-inline constexpr long kRegErrNoClass = -2147194451;         // &H800469AD
+inline constexpr int32_t kRegErrFailed = 26001;
+inline constexpr int32_t kRegErrWriteFailed = -2147194455;      // &H800469A9
+inline constexpr int32_t kRegErrBadAssociationList = -2147194452;  // &H800469AC
+inline constexpr int32_t kRegErrNoClass = -2147194451;         // &H800469AD
 
 // The description an error gets when it is raised without one of its own.
 inline constexpr const char* kNoDescription = "Application-defined or object-defined error";
@@ -91,6 +92,8 @@ RegValue DecodeStoredValue(int32_t type, std::string_view data);
 
 class cRegistry {
  public:
+  explicit cRegistry(platform::Store& store) : store_(store) {}
+
   // Roots (predefined handles) and value types.
   static constexpr int32_t HKEY_CLASSES_ROOT = platform::store::kClassesRoot;
   static constexpr int32_t HKEY_CURRENT_USER = platform::store::kCurrentUser;
@@ -119,15 +122,15 @@ class cRegistry {
 
   // Names of the key's values / subkeys; the count is set to their number.
   // Always true; a key that cannot be opened gives no names.
-  bool EnumerateValues(std::vector<std::string>& sKeyNames, long& iKeyCount) const;
-  bool EnumerateSections(std::vector<std::string>& sSect, long& iSectCount) const;
+  bool EnumerateValues(std::vector<std::string>& sKeyNames, int32_t& iKeyCount) const;
+  bool EnumerateSections(std::vector<std::string>& sSect, int32_t& iSectCount) const;
 
   void CreateEXEAssociation(const std::string& sExePath, const std::string& sClassName,
                             const std::string& sClassDescription, const std::string& sAssociation,
                             const std::string& sOpenMenuText = "", bool bSupportPrint = false,
                             const std::string& sPrintMenuText = "", bool bSupportNew = false,
                             const std::string& sNewMenuText = "", bool bSupportInstall = false,
-                            const std::string& sInstallMenuText = "", long lDefaultIconIndex = -1);
+                            const std::string& sInstallMenuText = "", int32_t lDefaultIconIndex = -1);
   // vItems: verb name, menu text, command, repeated.
   void CreateAdditionalEXEAssociations(const std::string& sClassName, const std::vector<RegValue>& vItems);
 
@@ -146,7 +149,7 @@ class cRegistry {
                const RegValue& vDefault, const RegValue& vNewValue);
 
   // The error a Value write of v raises when the store refuses it.
-  RegistryError WriteError(long number, const RegValue& v) const;
+  RegistryError WriteError(int32_t number, const RegValue& v) const;
 
   const RegValue& Default() const { return default_; }
   void Default(const RegValue& vDefault) { default_ = vDefault; }
@@ -163,6 +166,7 @@ class cRegistry {
   // HKEY_LOCAL_MACHINE at "SOFTWARE\Classes\" + section.
   void WriteToBothRoots(const std::string& text);
 
+  platform::Store& store_;
   int32_t classKey_ = 0;
   std::string sectionKey_;
   std::string valueKey_;

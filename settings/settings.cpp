@@ -1,12 +1,12 @@
 #include "settings/settings.h"
 
-#include <QString>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
 
 #include "model/trajectory.h"
+#include "model/utf8.h"
 #include "platform/store.h"
 
 namespace vantorel {
@@ -16,8 +16,8 @@ namespace {
 std::string Indexed(const char* stem, int i) { return std::string(stem) + "(" + std::to_string(i) + ")"; }
 
 // One store object per access, pointed at a value of the settings key.
-cRegistry SettingsValue(const std::string& settingsPath, const std::string& name) {
-  cRegistry r;
+cRegistry SettingsValue(platform::Store& store, const std::string& settingsPath, const std::string& name) {
+  cRegistry r(store);
   r.ClassKey(cRegistry::HKEY_LOCAL_MACHINE);
   r.SectionKey(settingsPath);
   r.ValueKey(name);
@@ -25,19 +25,22 @@ cRegistry SettingsValue(const std::string& settingsPath, const std::string& name
   return r;
 }
 
-// The stored text as the user is shown it: quoted, and cut after 40
-// characters when longer.
+// The stored text as the user is shown it: quoted, and cut after 24
+// characters when longer (each byte that is not UTF-8 counts as one, and is
+// shown as U+FFFD).
 std::string Quoted(const std::string& text) {
-  const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min<size_t>(text.size(), 4096)));
-  const std::u32string chars = q.toStdU32String();
-  if (chars.size() <= 24) return "\"" + text + "\"";
-  return "\"" + QString::fromStdU32String(chars.substr(0, 24)).toStdString() + "\u2026\"";
+  constexpr size_t kShown = 24;
+  const std::vector<char32_t> chars = DecodeUtf8(std::string_view(text).substr(0, 4 * (kShown + 1)));
+  if (chars.size() <= kShown) return "\"" + text + "\"";
+  std::string cut;
+  for (size_t k = 0; k < kShown; ++k) AppendUtf8(cut, chars[k]);
+  return "\"" + cut + "\u2026\"";
 }
 
 // Collects the stored values that cannot be used, one line each.
 class Loader {
  public:
-  explicit Loader(const SettingReader& get) : get_(get) {}
+  Loader(const SettingReader& get, std::string_view decimalPoint) : get_(get), point_(decimalPoint) {}
 
   // A 16-bit setting within [lo, hi]; the default when the text is not such a number.
   int16_t Int16(const std::string& name, const std::string& words, int16_t def, int16_t lo = INT16_MIN,
@@ -56,7 +59,7 @@ class Loader {
   // the default.
   Variant Parameter(const std::string& name, const std::string& words, double def, double ModelParams::*field,
                     bool metric) {
-    const std::string defText = LocaleNumberText(def);
+    const std::string defText = LocaleNumberText(def, point_);
     const auto text = Stored(name);
     if (!text) return Variant::Text(defText, def);
     const auto v = LocaleToDouble(*text);
@@ -83,20 +86,24 @@ class Loader {
   }
 
   const SettingReader& get_;
+  std::string_view point_;
   std::string message_;
 };
 
 std::string RowWords(const char* what, int i) { return std::string(what) + " of data point " + std::to_string(i + 1); }
 
-std::string ParameterText(const Variant& v) { return v.isText() ? v.text() : LocaleNumberText(v.number()); }
+std::string ParameterText(const Variant& v, std::string_view point) {
+  return v.isText() ? v.text() : LocaleNumberText(v.number(), point);
+}
 
 }  // namespace
 
 
 std::string BuildSettingsPath(const std::string& exeName) { return "Software\\Morvale Services\\" + exeName + "\\"; }
 
-void SaveRegSetting(const std::string& settingsPath, const std::string& name, const std::string& text) {
-  cRegistry r = SettingsValue(settingsPath, name);
+void SaveRegSetting(platform::Store& store, const std::string& settingsPath, const std::string& name,
+                    const std::string& text) {
+  cRegistry r = SettingsValue(store, settingsPath, name);
   r.Value(RegValue::Text(text));
 }
 
@@ -105,20 +112,21 @@ std::string SettingText(const RegValue& stored, const std::string& defaultText) 
   return text.empty() ? defaultText : text;
 }
 
-std::string GetRegSetting(const std::string& settingsPath, const std::string& name, const std::string& defaultText) {
-  cRegistry r = SettingsValue(settingsPath, name);
+std::string GetRegSetting(platform::Store& store, const std::string& settingsPath, const std::string& name,
+                          const std::string& defaultText) {
+  cRegistry r = SettingsValue(store, settingsPath, name);
   return SettingText(r.Value(), defaultText);
 }
 
-void DeleteRegSettings(const std::string& settingsPath) {
-  cRegistry r;
+void DeleteRegSettings(platform::Store& store, const std::string& settingsPath) {
+  cRegistry r(store);
   r.ClassKey(cRegistry::HKEY_LOCAL_MACHINE);
   r.SectionKey(settingsPath);
   r.DeleteKey();
 }
 
-std::string LoadDataFrom(State& s, const SettingReader& get) {
-  Loader load(get);
+std::string LoadDataFrom(State& s, const SettingReader& get, std::string_view decimalPoint) {
+  Loader load(get, decimalPoint);
   for (int i = 0; i < kRows; ++i) {
     const size_t k = static_cast<size_t>(i);
     s.DataRange[k] = load.Int16(Indexed("R", i), RowWords("range", i), kDefaultRanges[k]);
@@ -141,7 +149,7 @@ std::string LoadDataFrom(State& s, const SettingReader& get) {
 namespace {
 
 // The settings the program saves, by value name, in the order a save writes them.
-std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s) {
+std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s, std::string_view point) {
   std::vector<std::pair<std::string, std::string>> texts;
   for (int i = 0; i < kRows; ++i) {
     const size_t k = static_cast<size_t>(i);
@@ -149,11 +157,11 @@ std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s) {
     texts.emplace_back(Indexed("C", i), std::to_string(s.DataClicks[k]));
     texts.emplace_back(Indexed("Tick", i), std::to_string(s.Ticked[k]));
   }
-  texts.emplace_back("oMV", ParameterText(s.ModelMV));
-  texts.emplace_back("oBC", ParameterText(s.ModelBC));
-  texts.emplace_back("oSH", ParameterText(s.ModelSH));
-  texts.emplace_back("oZR", ParameterText(s.ModelZR));
-  texts.emplace_back("oCPM", LocaleNumberText(s.ModelCPM));
+  texts.emplace_back("oMV", ParameterText(s.ModelMV, point));
+  texts.emplace_back("oBC", ParameterText(s.ModelBC, point));
+  texts.emplace_back("oSH", ParameterText(s.ModelSH, point));
+  texts.emplace_back("oZR", ParameterText(s.ModelZR, point));
+  texts.emplace_back("oCPM", LocaleNumberText(s.ModelCPM, point));
   texts.emplace_back("Metric", s.MetricUnits ? "1" : "0");
   return texts;
 }
@@ -172,7 +180,7 @@ std::string SettingWords(const std::string& name) {
 // Which of the saved settings a recovery got back.
 std::string RecoveredWords(const std::map<std::string, std::string>& texts) {
   std::vector<std::string> lost;
-  const auto all = SavedTexts(DefaultState());
+  const auto all = SavedTexts(DefaultState(), ".");
   for (const auto& [name, text] : all)
     if (!texts.count(platform::store::FoldName(name))) lost.push_back(SettingWords(name));
   if (lost.empty()) return "All " + std::to_string(all.size()) + " saved settings were recovered.";
@@ -185,18 +193,18 @@ std::string RecoveredWords(const std::map<std::string, std::string>& texts) {
 
 }  // namespace
 
-LoadResult LoadData(State& s, int waitMs) {
+LoadResult LoadData(platform::Store& from, State& s, int waitMs, std::string_view decimalPoint) {
   namespace store = platform::store;
   LoadResult r;
-  r.filePath = store::FilePath();
-  const store::KeyValues key = store::ReadKey(store::kLocalMachine, s.SettingsPath, waitMs);
+  r.filePath = from.Location();
+  const store::KeyValues key = from.ReadKey(store::kLocalMachine, s.SettingsPath, waitMs);
   for (const auto& [name, value] : key.values)
     r.texts.emplace(store::FoldName(name), DecodeStoredValue(value.type, value.data).ToText());
   r.problems = LoadDataFrom(s, [&r](const std::string& name) -> std::optional<std::string> {
     const auto it = r.texts.find(platform::store::FoldName(name));
     if (it == r.texts.end()) return std::nullopt;
     return it->second;
-  });
+  }, decimalPoint);
   switch (key.status) {
     case store::KeyStatus::Read: r.kind = LoadResult::Kind::Read; break;
     case store::KeyStatus::Missing: r.kind = LoadResult::Kind::Missing; break;
@@ -236,11 +244,11 @@ std::string NotSavedMessage(const LoadResult& r) {
          "was left as it was.";
 }
 
-void SaveData(const State& s) {
+void SaveData(platform::Store& to, const State& s, std::string_view decimalPoint) {
   namespace store = platform::store;
-  const auto texts = SavedTexts(s);
+  const auto texts = SavedTexts(s, decimalPoint);
   // Nothing to change: nothing is written.
-  const store::KeyValues now = store::ReadKey(store::kLocalMachine, s.SettingsPath);
+  const store::KeyValues now = to.ReadKey(store::kLocalMachine, s.SettingsPath, store::kLockWaitMs);
   if (now.status == store::KeyStatus::Read) {
     std::map<std::string, std::pair<int32_t, std::string>> stored;
     for (const auto& [name, value] : now.values) stored.emplace(store::FoldName(name), std::pair{value.type, value.data});
@@ -250,15 +258,16 @@ void SaveData(const State& s) {
     });
     if (same) return;
   }
-  store::Transaction whole;
-  for (const auto& [name, text] : texts) SaveRegSetting(s.SettingsPath, name, text);
+  store::Transaction whole(to);
+  for (const auto& [name, text] : texts) SaveRegSetting(to, s.SettingsPath, name, text);
   if (!whole.Commit())
-    throw SettingsValue(s.SettingsPath, texts.front().first).WriteError(kRegErrWriteFailed, RegValue::Text(texts.front().second));
+    throw SettingsValue(to, s.SettingsPath, texts.front().first)
+        .WriteError(kRegErrWriteFailed, RegValue::Text(texts.front().second));
 }
 
-void ResetSettings(const std::string& settingsPath) {
-  SaveRegSetting(settingsPath, "Dummy", "99");
-  DeleteRegSettings(settingsPath);
+void ResetSettings(platform::Store& store, const std::string& settingsPath) {
+  SaveRegSetting(store, settingsPath, "Dummy", "99");
+  DeleteRegSettings(store, settingsPath);
 }
 
 }  // namespace vantorel

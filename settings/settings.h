@@ -1,16 +1,23 @@
 // The saved settings: the six data points, their tick states, the model
 // parameters and the unit choice, kept as text values in one key of the
 // settings store (local-machine root, path "Software\Morvale Services\" +
-// executable name + "\"). The load reads the whole key at once and says
-// whether it could; a stored text that cannot be used gives its default and
-// a message. A store that refuses a save or a reset raises RegistryError, which
-// the window shows with its number, source and description before it ends.
+// executable name + "\"). Every routine works on the store it is given
+// (the one the program's start-up made). The load reads the whole key at
+// once and says whether it could; a stored text that cannot be used gives
+// its default and a message. A store that refuses a save or a reset raises
+// RegistryError, which the window shows with its number, source and
+// description before it ends.
+//
+// Numbers are written with the decimal point of the user's locale, which
+// the front end passes in ("." unless told otherwise), and read whatever
+// locale wrote them.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/state.h"
 #include "settings/registry.h"
@@ -22,13 +29,14 @@ std::string BuildSettingsPath(const std::string& exeName);
 
 // Writes one text value into the settings key, creating the key (and its
 // parents) when needed. Throws RegistryError.
-void SaveRegSetting(const std::string& settingsPath, const std::string& name, const std::string& text);
+void SaveRegSetting(platform::Store& store, const std::string& settingsPath, const std::string& name, const std::string& text);
 // Reads one value as text; a missing key or value, or an empty text, gives
 // defaultText. A number stored by something else reads as its decimal text.
-std::string GetRegSetting(const std::string& settingsPath, const std::string& name, const std::string& defaultText);
+std::string GetRegSetting(platform::Store& store, const std::string& settingsPath, const std::string& name,
+                          const std::string& defaultText);
 // Deletes the settings key with all its values. Throws RegistryError (also
 // when the key does not exist).
-void DeleteRegSettings(const std::string& settingsPath);
+void DeleteRegSettings(platform::Store& store, const std::string& settingsPath);
 
 // What a load found.
 struct LoadResult {
@@ -41,7 +49,7 @@ struct LoadResult {
   Kind kind = Kind::Missing;
   std::string reason;    // for Unreadable, in words
   bool locked = false;   // Unreadable because another program held the store's lock past the wait
-  std::string filePath;  // the store file
+  std::string filePath;  // where the store is (its Location)
   // What the user is told as soon as the window shows, in one message: a
   // damaged or foreign store (what was wrong, which settings were
   // recovered, where the old file was kept), or a store that could not be
@@ -61,8 +69,10 @@ struct LoadResult {
 // Fills DataRange, DataClicks, Ticked, ModelMV/BC/SH/ZR (as the texts read),
 // ModelCPM and MetricUnits from the key at s.SettingsPath, read in one
 // snapshot, waiting up to waitMs for another program's lock. Whatever could
-// not be read or used takes its default.
-LoadResult LoadData(State& s, int waitMs = platform::store::kLockWaitMs);
+// not be read or used takes its default (a number's default text with
+// decimalPoint).
+LoadResult LoadData(platform::Store& store, State& s, int waitMs = platform::store::kLockWaitMs,
+                    std::string_view decimalPoint = ".");
 // What the user is told when the window closes without saving because the
 // load could not read the store: why, and where the file is.
 std::string NotSavedMessage(const LoadResult& r);
@@ -73,21 +83,21 @@ std::string NotReadMessage(const LoadResult& r);
 // them or, after a failure, none (the error names the first value that
 // could not be written, and its detail the file and the reason). When the
 // store already holds exactly these texts nothing is written, so a save
-// with nothing to change works on a store that cannot be written.
-void SaveData(const State& s);
+// with nothing to change works on a store that cannot be written. Numbers
+// that are not kept as texts are written with decimalPoint.
+void SaveData(platform::Store& store, const State& s, std::string_view decimalPoint = ".");
 // Forgets all settings: "Dummy" = "99" (so that the key exists), then the
 // key is deleted. Throws RegistryError.
-void ResetSettings(const std::string& settingsPath);
+void ResetSettings(platform::Store& store, const std::string& settingsPath);
 
-// Number texts in the user's locale (QLocale's default, which is the system
-// locale unless the program chose another):
-// the general form (up to 15 significant digits, trailing zeros dropped,
-// the locale's decimal separator, no group separators, "1E-05" style
-// exponents), and the reverse conversion, which reads a number written
-// under any locale (any decimal separator a locale writes, any locale's
-// digits; ReadAnyLocaleNumber), so that a store saved under one locale loads
-// under every other; nullopt for anything that is not a finite number.
-std::string LocaleNumberText(double v);
+// Number texts of the settings: the general form (up to 15 significant
+// digits, trailing zeros dropped, decimalPoint as the decimal separator, no
+// group separators, "1E-05" style exponents), and the reverse conversion,
+// which reads a number written under any locale (any decimal separator a
+// locale writes, any locale's digits; ReadAnyLocaleNumber), so that a store
+// saved under one locale loads under every other; nullopt for anything that
+// is not a finite number.
+std::string LocaleNumberText(double v, std::string_view decimalPoint = ".");
 std::optional<double> LocaleToDouble(const std::string& text);
 // A text read into a 16-bit integer: the locale's number rounded half to
 // even; nullopt when it is not a number or does not fit.
@@ -102,6 +112,6 @@ std::string SettingText(const RegValue& stored, const std::string& defaultText);
 // the stored text, or nullopt (or an empty text) when there is none.
 // Returns the message about unusable values (empty when there were none).
 using SettingReader = std::function<std::optional<std::string>(const std::string& name)>;
-std::string LoadDataFrom(State& s, const SettingReader& get);
+std::string LoadDataFrom(State& s, const SettingReader& get, std::string_view decimalPoint = ".");
 
 }  // namespace vantorel

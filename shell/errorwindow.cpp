@@ -12,6 +12,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 
+#include "app/layout.h"
 #include "platform/accessible.h"
 #include "platform/fonts.h"
 #include "platform/modal.h"
@@ -24,8 +25,7 @@
 namespace vantorel {
 
 namespace {
-constexpr platform::Colour kBackColour = 0x00404000;
-constexpr double kClientWidth = 4290;
+const app::WindowLayout& Layout() { return app::ErrorWindowLayout(); }
 QPointer<QWidget> errorOwner;
 QPointer<frmError> errorWindow;
 
@@ -72,30 +72,34 @@ QString Breakable(QString text, const QFontMetrics& m, int width) {
 }  // namespace
 
 frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
-  setObjectName("frmError");
+  setObjectName(QString::fromStdString(Layout().name));
   // A screen reader announces it as an alert: its title as its name, its body as its description.
   platform::SetAccessibleRole(this, QAccessible::AlertMessage);
   setModal(true);
   setAutoFillBackground(true);
   QPalette pal = palette();
-  pal.setColor(QPalette::Window, platform::ToQColor(kBackColour));
+  pal.setColor(QPalette::Window, platform::ToQColor(Layout().backColour));
   setPalette(pal);
 
-  auto makeLabel = [this](const char* name, double l, double t, double w, double h) {
+  auto place = [](QWidget* w, const app::ControlLayout& c) {
+    w->setObjectName(QString::fromStdString(c.name));
+    w->setFont(platform::MakeFont(c.font));
+    platform::PlaceTwips(w, c.left, c.top, c.width, c.height);
+  };
+  auto makeLabel = [&](const char* name) {
+    const app::ControlLayout& c = Layout().Control(name);
     auto* label = new QLabel(this);
-    label->setObjectName(name);
+    place(label, c);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);  // a file name is never read as markup
-    label->setFont(platform::MakeFont("Tahoma", 12));
     QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, Qt::white);
+    pal.setColor(QPalette::WindowText, platform::ToQColor(c.foreColour));
     label->setPalette(pal);
     label->setFocusPolicy(Qt::NoFocus);
-    platform::PlaceTwips(label, l, t, w, h);
     return label;
   };
-  title_ = makeLabel("Title", 225, 195, 3870, 390);
-  body_ = makeLabel("Body", 375, 690, 3630, 1095);
+  title_ = makeLabel("Title");
+  body_ = makeLabel("Body");
   body_->setWordWrap(true);
   bodyArea_ = new QScrollArea(this);
   bodyArea_->setObjectName("BodyArea");
@@ -103,14 +107,13 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
   bodyArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   bodyArea_->setWidget(body_);  // the body fills its background in the window's colour
 
-  cbClose_ = new QPushButton("Close", this);
-  cbClose_->setObjectName("cbClose");
-  cbClose_->setFont(platform::MakeFont("Tahoma", 9.75));
+  const app::ControlLayout& close = Layout().Control("cbClose");
+  cbClose_ = new QPushButton(QString::fromStdString(close.caption), this);
+  place(cbClose_, close);
   cbClose_->setStyleSheet("QPushButton { background: white; color: black; border: 1px solid #808080; }"
                           "QPushButton:focus { border: 2px solid black; }");
   cbClose_->setCursor(platform::ProgramCursor());
-  cbClose_->setAccessibleName("Close");
-  platform::PlaceTwips(cbClose_, 1620, 2010, 1260, 540);
+  cbClose_->setAccessibleName(QString::fromStdString(close.caption));
   connect(cbClose_, &QPushButton::clicked, this, &frmError::cbClose_Click);
 }
 
@@ -161,7 +164,7 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   platform::PlaceTwips(cbClose_, 1620, 2010 + extra, 1260, 540);
   // The window's height follows its button: button top + height + 120 twips.
   const double h = 2010 + extra + 540 + 120;
-  setFixedSize(platform::TwipsToPixels(kClientWidth), platform::TwipsToPixels(h));
+  setFixedSize(platform::TwipsToPixels(Layout().width), platform::TwipsToPixels(h));
   if (QWidget* owner = parentWidget()) {  // centred over the main window, on the screen
     const QRect o = owner->frameGeometry();
     move(std::clamp(o.x() + (o.width() - width()) / 2, room.left(), std::max(room.left(), room.right() + 1 - width())),
@@ -182,7 +185,7 @@ void frmError::keyPressEvent(QKeyEvent* e) {
 void frmError::paintEvent(QPaintEvent* e) {
   QDialog::paintEvent(e);
   QPainter p(this);
-  DrawOutline(p, size(), kErrorOutline, kBackColour);
+  DrawOutline(p, size(), kErrorOutline, Layout().backColour);
 }
 
 void frmError::cbClose_Click() { reject(); }

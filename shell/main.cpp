@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
+#include "linux/printing.h"
+#include "linux/sqlitestore.h"
 #include "model/state.h"
 #include "platform/endsignals.h"
 #include "platform/files.h"
@@ -33,7 +36,10 @@ int main(int argc, char** argv) {
 
   static vantorel::State state;
   state.SettingsPath = vantorel::BuildSettingsPath(exeName);
-  vantorel::frmMain window(state, exeName);
+  // The one settings store, made before the exit handler below is registered,
+  // so that it is still there when that saves through it.
+  static vantorel::platform::SqliteStore store;
+  vantorel::frmMain window(state, exeName, store, std::make_unique<vantorel::platform::SystemPrintService>());
   window.SetQuitOnEnd(true);
   // Every way of ending the program closes the window as its close box does,
   // saving (during a fit, once the search stops). A signal that comes while
@@ -47,8 +53,7 @@ int main(int argc, char** argv) {
 #endif
   window.Form_Load();
   // The window system going away ends the program through exit() (Qt's X11
-  // connection does so). Registered after the load, so the settings store
-  // opened there is destroyed only after this has saved through it.
+  // connection does so).
   static vantorel::frmMain* liveWindow = nullptr;
   liveWindow = &window;
   std::atexit([] {

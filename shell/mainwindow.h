@@ -1,21 +1,20 @@
-// The main window: title and close box, the graph, the click list, the six
-// data-point rows, the command buttons and the status panel, with the
-// program's load sequence, its commands and its closing.
+// The main window as Qt shows it: its controls are made from the main
+// window's layout, every event goes to the portable MainWindow, and what
+// that asks of a view is done here.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QLabel>
+#include <QPoint>
 #include <QWidget>
-#include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/layout.h"
+#include "app/mainwindow.h"
 #include "model/state.h"
-#include "output/graph.h"
-#include "output/printcommands.h"
 #include "platform/surface.h"
-#include "settings/settings.h"
 
 class QTimer;
 
@@ -25,10 +24,10 @@ namespace platform {
 class PictureBox;
 class PrintService;
 class PrinterCountQuery;
-}
-class ClickListBox;
-class CommandButtons;
-class DataRows;
+}  // namespace platform
+namespace app {
+class PrinterChooser;
+}  // namespace app
 
 // A white caption on a band of the window's colour just as wide as its text,
 // so that it reads on the window and on the white graph panel alike.
@@ -41,11 +40,13 @@ class NoticeLabel : public QLabel {
   void paintEvent(QPaintEvent* e) override;
 };
 
-// The close box in the title area: a small picture with a resting and a
-// hover colour, read by a screen reader as the button "Close".
+// The close box in a title area: a small picture with a resting and a hover
+// colour and a white cross, read by a screen reader as the button "Close".
 class CloseBox : public QWidget {
   Q_OBJECT
  public:
+  static constexpr platform::Colour kRest = 0x00000080;
+  static constexpr platform::Colour kHover = 0x000000FF;
   explicit CloseBox(QWidget* parent);
   platform::Colour BackColor() const { return back_; }
   void SetBackColor(platform::Colour c);
@@ -61,41 +62,39 @@ class CloseBox : public QWidget {
   void paintEvent(QPaintEvent* e) override;
 
  private:
-  platform::Colour back_ = 0x00000080;
+  platform::Colour back_ = kRest;
 };
 
-class frmMain : public QWidget {
+class frmMain : public QWidget, private app::MainView {
   Q_OBJECT
  public:
-  static constexpr platform::Colour kBackColour = 0x00404000;
-  static constexpr platform::Colour kCloseBoxRest = 0x00000080;
-  static constexpr platform::Colour kCloseBoxHover = 0x000000FF;
-
-  frmMain(State& s, std::string exeName, QWidget* parent = nullptr);
+  // The settings are loaded from and saved to store, which outlives the
+  // window; the window prints through printService (never null) for its
+  // whole life.
+  frmMain(State& s, std::string exeName, platform::Store& store, std::unique_ptr<platform::PrintService> printService,
+          QWidget* parent = nullptr);
   ~frmMain() override;
 
-  // The load sequence: placement, fonts, saved settings, captions, rows,
-  // size, buttons, outlines, showing, then the start-up estimate.
+  // The load sequence; the window shows during it.
   void Form_Load();
 
-  // How long "Complete" stays before the window returns to idle.
-  void SetCompletePause(int ms) { completePauseMs_ = ms; }
+  // How long "Complete" stays before the window returns to idle (before Form_Load).
+  void SetCompletePause(int ms) { setup_.completePauseMs = ms; }
   // When set (the program's start-up does), the end of the window also ends
   // the application's event loop with the exit status.
   void SetQuitOnEnd(bool on) { quitOnEnd_ = on; }
-  bool Ended() const { return ended_; }
+  bool Ended() const { return logic_ && logic_->Ended(); }
   // Ended, or about to: a close or the reset gesture waits for the search to stop.
-  bool Ending() const { return ended_ || StopRequested(); }
-  int ExitStatus() const { return exitStatus_; }
-  // The printers the window prints on (the system's by default); set before Form_Load.
-  void SetPrintService(std::unique_ptr<platform::PrintService> service);
-  // The folder "Save as CSV" writes to first (the executable's folder unless
-  // the program is installed; empty: the documents folder's Vantorel/).
-  void SetExportFolder(std::string folder) { exportFolder_ = std::move(folder); }
+  bool Ending() const { return logic_ && logic_->Ending(); }
+  int ExitStatus() const { return logic_ ? logic_->ExitStatus() : 0; }
+  // The folder "Save as CSV" writes to first.
+  void SetExportFolder(std::string folder) {
+    setup_.exportFolder = folder;
+    if (logic_) logic_->SetExportFolder(std::move(folder));
+  }
   State& state() { return s_; }
   // The program ends without the window (exit() called when the window
-  // system went away): saves as closing would, a failure told on stderr
-  // only. Nothing once the window has ended.
+  // system went away): saves as closing would, a failure told on stderr.
   void SaveAtExit();
 
  signals:
@@ -108,103 +107,61 @@ class frmMain : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Controls; each carries the same name as its object name.
-  std::array<QLabel*, 2> AppTitle{};
-  QLabel* Copyright = nullptr;
-  CloseBox* btnControl = nullptr;
-  platform::PictureBox* P0 = nullptr;
-  platform::PictureBox* P5 = nullptr;
-  ClickListBox* ClickList = nullptr;
-  DataRows* Rows = nullptr;
-  CommandButtons* Commands = nullptr;
-  platform::PictureBox* Frame3 = nullptr;
-  QLabel* Working = nullptr;
-  QTimer* Timer1 = nullptr;
-  platform::PictureBox* Surface = nullptr;  // the window's own drawing surface, behind every control
+  // What the window does for its behaviour.
+  void SetText(const std::string& control, const std::string& text) override;
+  std::string Text(const std::string& control) const override;
+  void SetToolTip(const std::string& control, const std::string& text) override;
+  void SetDescription(const std::string& control, const std::string& text) override;
+  void SetEnabled(const std::string& control, bool on) override;
+  void SetVisible(const std::string& control, bool on) override;
+  void SetTick(int row, int value) override;
+  bool SetFocus(const std::string& control) override;
+  std::string Focused() const override;
+  void Place(double left, double top) override;
+  void CentreStatusPanel() override;
+  void ShowWindow() override;
+  void HideWindow() override;
+  void Flush() override;
+  void Repaint(const std::string& control) override;
+  void DrawOutline() override;
+  void FitCopyright() override;
+  void SetTimer1(bool on) override;
+  void After(int ms, std::function<void()> then) override;
+  void TurnEventLoop() override;
+  platform::Surface& P0() override;
+  platform::Surface& P5() override;
+  void ShowError(const std::string& title, const std::string& body) override;
+  void ShowBox(app::BoxKind kind, const std::string& title, const std::string& text) override;
+  void PrintList() override;
+  void PrintWindow() override;
+  void End(int status) override;
 
-  // Procedures.
-  void PseudoCalc();
-  void Calculate();
-  void Setup_P5();
-  void Update_P5(platform::Colour colour);
-  void Update_ClickList();
-  void Control_Buttons(bool enable);
-  void Do_Units_Stuff();
-  void Setup_Fonts();
-  void DrawOutline();
-  void FitCopyright();
-  void Save_CSV();
-  // The "File Saved" box naming the file.
-  void FileSaved(const std::string& path);
-  // What the print commands say through this window.
-  PrintNotices Notices();
-  void Print_List();
-  void Print_Window();
-
-  // Handlers.
-  void cbButton_Click(int index);
-  void btnControl_Click();
-  void btnControl_MouseMove();
-  bool Form_KeyDown(int keyCode, int shift);
-  void Form_MouseUp();
-  void Timer1_Timer();
-  void Copyright_MouseDown(int button, int shift);
+  QWidget* Control(const std::string& name) const;
+  QWidget* MakeControl(const app::ControlLayout& c, QWidget* parent);
+  void PrinterCountKnown(int count);
+  // The printer chooser, made on first use and kept.
+  app::PrinterChooser& Chooser();
+  // Moving the window by its title where the window system cannot.
   void AppTitle_MouseDown(int button);
   void AppTitle_MouseMove();
   void AppTitle_MouseUp(int button);
-
-  // True once a close or the reset gesture has asked a running fit to stop.
-  bool StopRequested() const { return afterFit_ != AfterFit::Nothing; }
-  class FitSteps;
-  void FitCollected(const std::array<std::string, kRows>& ranges, const std::array<std::string, kRows>& clicks);
-  void FitStarted();
-  void Form_QueryUnload();
-  // The window's place from the saved values (centred without them).
-  void PlaceFromSettings(const LoadResult& from);
-  // Tries the locked store again; once it is read, or the wait is over, the load goes on.
-  void RetryLoad();
-  // The end of the load: the messages about the store, then the start-up estimate.
-  void LoadFinished();
-  void Reset();
-  void End(int status);
-  // The printer count, asked for after the window shows (asking the print
-  // system can be slow, or never end); nullopt until it is known, and until
-  // then the two printing commands stay disabled and Ctrl+P does nothing.
-  std::optional<int> PrinterCount() const;
-  void PrinterCountKnown(int count);
-  void ShowStoreError(const std::exception& e);
-  void ApplyLabels(const std::array<std::string, kRows>& labels);
   bool InThisWindow(QObject* o) const;
+  bool IsTitle(QObject* o) const;
 
   State& s_;
-  std::string exeName_;
+  platform::Store& store_;
+  app::MainWindow::Setup setup_;
+  std::unique_ptr<app::MainWindow> logic_;
+  std::map<std::string, QWidget*> controls_;
+  platform::PictureBox* Surface = nullptr;  // the window's own drawing surface, behind every control
+  QTimer* Timer1 = nullptr;
   std::unique_ptr<platform::PrintService> printService_;
-  std::string exportFolder_;
-  GraphScale graph_{};
-  bool busy_ = false;
-  // A close or the reset gesture arrived while the fit ran: the search stops
-  // at its next candidate and the window then ends this way.
-  enum class AfterFit { Nothing, Close, Reset };
-  AfterFit afterFit_ = AfterFit::Nothing;
   // Asked once the window shows; it keeps the answer. Ending it never waits.
   std::unique_ptr<platform::PrinterCountQuery> printerQuery_;
-  // Moving the window by the title where the window system cannot.
   bool dragging_ = false;
   QPoint dragOffset_;
   QPoint mouseAt_;  // the mouse's screen position at the last press or move
-  bool ended_ = false;
   bool quitOnEnd_ = false;
-  int exitStatus_ = 0;
-  int completePauseMs_ = 500;
-  int blink_ = 0;  // the status label's blink counter
-  bool modelUsable_ = true;
-  LoadResult loaded_;  // what the load found: a store it could not read is not saved over
-  // Another program held the store locked at start: the window is shown and
-  // the lock tried again every kLoadRetryMs until kLockWaitMs have passed.
-  static constexpr int kFirstLoadWaitMs = 250;
-  static constexpr int kLoadRetryMs = 100;
-  bool waitingForStore_ = false;
-  QElapsedTimer storeWait_;
 };
 
 }  // namespace vantorel

@@ -41,31 +41,6 @@ TEST_F(WindowTest, RangeFieldNormalisesOnEnterAndOnLeaving) {
   for (QLineEdit* f : {ClicksField(1), RangeField(0), RangeField(3), ClicksField(5)}) EXPECT_EQ(f->cursorPosition(), 0) << f->text().toStdString();
 }
 
-TEST_F(WindowTest, UntickingAndTheThreeTickMinimum) {
-  Start();
-  for (size_t k : {0, 1, 2}) QTest::mouseClick(Tick(k), Qt::LeftButton);  // three left: allowed
-  EXPECT_FALSE(RangeField(0)->isEnabled() || ClicksField(0)->isEnabled() || Find("ErrorInd(0)")->isVisible() ||
-               RangeField(0)->text() != "10");
-  Answer();
-  QTest::mouseClick(Tick(3), Qt::LeftButton);
-  EXPECT_EQ(told, std::vector<QString>{"More Ranges Needed|Vantorel needs at least three enabled ranges to generate a list."});
-  EXPECT_TRUE(Tick(3)->isChecked() && RangeField(3)->isEnabled() && ClicksField(3)->isEnabled() &&
-              Find("ErrorInd(3)")->isVisible() && w->state().TickedCount() == 3);
-  QTest::mouseClick(Tick(0), Qt::LeftButton);  // ticking never complains
-  EXPECT_EQ(told.size(), 1u);
-}
-
-TEST_F(WindowTest, ARefusedDataPointOpensTheErrorWindowAndChangesNothing) {
-  Start();
-  const QString before = List();
-  RangeField(3)->setText("201");
-  Answer();
-  Press(kCalculate);
-  EXPECT_EQ(told, std::vector<QString>{"Range Error|Ranges must be greater than zero but no greater than 100 Yards."});
-  EXPECT_TRUE(List() == before && Label(1) == "(1)");
-  EXPECT_TRUE(Button(kCalculate)->isEnabled() && !Find("Frame3")->isVisible());
-}
-
 // The focus goes to the other unit button, now enabled.
 TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   Start();
@@ -87,34 +62,6 @@ TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   EXPECT_EQ(ClicksField(3)->text(), "12");
 }
 
-TEST_F(WindowTest, NothingCanBeStartedWhileTheSearchRuns) {
-  Start();
-  int blinks = 0;
-  bool hidden = false, checked = false;
-  QTimer tick;  // runs inside the search's event-loop turns: "Working" blinks
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    if (Find("Working")->isHidden() != hidden) ++blinks, hidden = !hidden;
-    if (blinks < 2) QThread::msleep(5);  // a slow machine: the search lasts two blinks
-  });
-  tick.start(0);
-  QTimer::singleShot(0, w.get(), [&] {
-    checked = true;
-    for (QWidget* c : w->findChildren<QWidget*>(QRegularExpression("cbButton|btnControl|RFrm")))
-      EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
-    EXPECT_EQ(Label(0), "(?)");
-    EXPECT_TRUE(Find("Frame3")->isVisible() && Find("Frame3")->geometry().center() == w->rect().center());
-    QTest::keyClick(RangeField(0), Qt::Key_P, Qt::ControlModifier);  // no printing meanwhile
-  });
-  Press(kCalculate);
-  EXPECT_TRUE(checked && blinks >= 2 && printers->JobsStarted() == 0) << blinks;
-  for (QWidget* c : w->findChildren<QWidget*>(QRegularExpression("cbButton|btnControl|RFrm")))
-    EXPECT_EQ(c->isEnabled(), c->objectName() != "cbButton(3)") << c->objectName().toStdString();  // not Imperial
-  QStringList labels;  // the fitted model's
-  for (size_t k = 0; k < kRows; ++k) labels << Label(k);
-  EXPECT_EQ(labels.join(" "), "(52) (0) (-1) (12) (32) (43)");
-  EXPECT_TRUE(List().startsWith("  R C  \n Yd Clk\n\n 10:52  (52)\n 11:41 \n") && !Find("Frame3")->isVisible());
-}
-
 // A saved model parameter the model cannot use is named once after the
 // window shows; its default takes its place and the data are kept.
 TEST_F(WindowTest, AnUnusableSavedModelIsReportedAndTheDataKept) {
@@ -123,7 +70,7 @@ TEST_F(WindowTest, AnUnusableSavedModelIsReportedAndTheDataKept) {
   // the settings add up from one start to the next.
   for (auto [saved, problems] : {std::pair{Settings{{"oMV", "0"}, {"oBC", "1e-300"}}, 2},
                                  {Settings{{"oMV", "800"}, {"oBC", "0"}, {"R(0)", "12"}}, 1}}) {
-    for (auto [name, value] : saved) SaveRegSetting(BuildSettingsPath("Vantorel"), name, value);
+    for (auto [name, value] : saved) SaveRegSetting(store, BuildSettingsPath("Vantorel"), name, value);
     told.clear();
     Answer();  // one window for all of them
     Start();
@@ -136,7 +83,7 @@ TEST_F(WindowTest, AnUnusableSavedModelIsReportedAndTheDataKept) {
   // Every saved value unusable: one window, on the screen, names them all.
   QStringList names = {"Metric", "oMV", "oBC", "oSH", "oZR", "oCPM"};
   for (size_t k = 0; k < kRows; ++k) names << At("R", k) << At("C", k) << At("Tick", k);
-  for (const QString& name : names) SaveRegSetting(BuildSettingsPath("Vantorel"), name.toStdString(), "Shooting_Club_Results_and_Range_Cards");
+  for (const QString& name : names) SaveRegSetting(store, BuildSettingsPath("Vantorel"), name.toStdString(), "Shooting_Club_Results_and_Range_Cards");
   told.clear(), Answer(), Start();
   EXPECT_TRUE(told.size() == 1 && told[0].count("cannot be used") == 24) << told.size();
 }
@@ -162,6 +109,6 @@ TEST_F(WindowTest, ClosingOrResettingDuringTheSearchStopsItAndEnds) {
     EXPECT_TRUE(w->Ended());
     const std::string mv = Saved("oMV");  // the best model so far, not the finished fit
     EXPECT_TRUE(how == "reset" ? mv == "none" : mv != "1" && mv != "775" && mv != "none") << mv;
-    ResetSettings(state.SettingsPath);
+    ResetSettings(store, state.SettingsPath);
   }
 }

@@ -7,8 +7,10 @@
 #include <sstream>
 
 #include "cli/fitcli.h"
+#include "memory_store.h"
 #include "model/clicktable.h"
 #include "output/csvexport.h"
+#include "platform/pdf.h"
 
 using namespace vantorel;
 namespace fs = std::filesystem;
@@ -20,10 +22,22 @@ struct CliRun {
   std::string out, err;
 };
 
+test::MemoryStore store;
+
 CliRun Fit(std::vector<std::string> args) {
   std::ostringstream out, err;
-  const int status = RunFitCli(args, out, err);
+  const int status = RunFitCli(args, out, err, store);
   return {status, out.str(), err.str()};
+}
+
+// What a command writes on standard output.
+std::string Shell(const std::string& command) {
+  std::string out;
+  char buf[4096];
+  FILE* f = popen(command.c_str(), "r");
+  for (size_t n; f && (n = fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+  EXPECT_TRUE(f && pclose(f) == 0) << command;
+  return out;
 }
 
 std::vector<std::string> With(std::vector<std::string> opts, std::string row4 = "40:12") {
@@ -105,6 +119,56 @@ TEST(Cli, CommandLineConventions) {
   // Output that cannot be written (a full disk, a closed pipe) is a failure.
   std::ostringstream broken, err;
   broken.setstate(std::ios::badbit);
-  EXPECT_EQ(RunFitCli(With({"--estimate"}), broken, err), kExitFailure);
+  EXPECT_EQ(RunFitCli(With({"--estimate"}), broken, err, store), kExitFailure);
   EXPECT_EQ(err.str(), "vantorel-fit: cannot write to standard output\n");
+}
+
+// --pdf: the printed list on an A4 page, 10 pt body in columns of 6 points:
+// the margin is 3 columns, and 500 twips add 4 before the title, heads and
+// rows; regular and bold faces of a fixed-pitch font, embedded.
+TEST(Cli, ThePrintedListAsPdf) {
+  const std::string pdf = (fs::temp_directory_path() / ("vantorel-cli-" + std::to_string(getpid()) + ".pdf")).string();
+  ASSERT_EQ(Fit(With({"--pdf", pdf, "--estimate"})).status, 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {"pdfinfo '" + pdf + "' | grep -E '^(Title|Pages|Page size):' | tr -s ' '",
+       "Title: Vantorel\nPages: 1\nPage size: 595 x 842 pts (A4)\n"},
+      {"pdftotext -layout -fixed 6 '" + pdf + "' - 2>&1 | sed -n '1p;3p;4p;6p;10p;30p;32p;33,$p' | tr -d '\\f'",
+       "       Vantorel\n"
+       "        Range   Clicks         Range   Clicks         Range   Clicks         Range   Clicks\n"
+       "         (Yd)   (Clk)           (Yd)   (Clk)           (Yd)   (Clk)           (Yd)   (Clk)\n"
+       "            1 : 940               26 : -2                51 : 34                76 : 98\n"
+       "            5 : 178               30 : 0    (0)          55 : 43   (44)         80 : 109\n"
+       "           25 : -2                50 : 32   (28)         75 : 95               100 : 173\n"
+       "          Calculated/(Entered) Data Point      Interpolated Result     Extrapolated Result\n"},
+      {"pdffonts '" + pdf + "' | awk 'NR > 2 { sub(/^[A-Z]+[+]/, \"\", $1); print $1, $(NF - 4) }'",
+       "LiberationMono yes\nLiberationMono-Bold,Bold yes\n"},
+  };
+  for (const auto& [command, want] : cases) EXPECT_EQ(Shell(command), want);
+  fs::remove(pdf);
+}
+
+// A PDF file is written whole or not at all, never over another, and keeps
+// text and title beyond ASCII.
+TEST(Cli, PdfFilesWholeOrNotAtAll) {
+  const std::string pdf = (fs::temp_directory_path() / ("vantorel-pdf-" + std::to_string(getpid()) + ".pdf")).string();
+  const auto printing = [](std::string text, std::optional<std::string> complaint = std::nullopt) {
+    return [=](platform::PrinterSurface& page) {
+      if (!text.empty()) page.Print(text);
+      const auto ended = page.EndDoc();
+      return complaint ? complaint : ended;
+    };
+  };
+  const std::string text = "Größe 5 °C – 9 € ½";
+  const std::tuple<platform::DrawDocument, std::optional<std::string>, std::string> cases[] = {
+      {printing("", "out of paper"), "Cannot make " + pdf + ": out of paper", ""},
+      {printing(""), "Cannot make " + pdf + ": nothing was drawn.", ""},
+      {printing(text), std::nullopt, text + "\n"},
+      {printing("again"), "The file " + pdf + " already exists.", text + "\n"},
+  };
+  for (const auto& [draw, said, kept] : cases) {
+    EXPECT_EQ(platform::WriteNewPdf(pdf, "Größe", draw), said);
+    EXPECT_EQ(fs::exists(pdf) ? Shell("pdftotext '" + pdf + "' - 2>&1 | tr -d '\\f' | sed '/^$/d'") : "", kept);
+  }
+  EXPECT_EQ(Shell("pdfinfo '" + pdf + "' | grep '^Title:'"), "Title:           Größe\n");
+  fs::remove(pdf);
 }

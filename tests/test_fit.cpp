@@ -23,7 +23,7 @@ State WithData(std::array<int16_t, kRows> ranges, std::array<int16_t, kRows> cli
 auto Tie(const ModelParams& p) { return std::tuple(p.mv, p.bc, p.sh, p.zr, p.cpm); }
 
 struct Recorder : FitObserver {
-  long candidates = 0;
+  int64_t candidates = 0;
   std::vector<double> errors;
   ModelParams last{};
   bool Candidate() override { return ++candidates; }
@@ -35,7 +35,7 @@ struct Recorder : FitObserver {
 TEST(Fit, DefaultImperialMetricAndNoZeroClick) {
   const struct {
     State s;
-    std::array<long, 2> candidates;
+    std::array<int64_t, 2> candidates;
     ModelParams found;
     double error;
     size_t improvements;
@@ -97,7 +97,7 @@ TEST(Fit, NonsenseStartingModelIsRefusedNotLoopedOn) {
   s.Ticked[0] = 0;
   s.ModelMV = Variant::Text("1e20", 1e20);
   const FitReport r = RunSearch(s);
-  EXPECT_EQ(std::pair(r.candidates[0], r.improved), std::pair(0L, false));
+  EXPECT_EQ(std::pair(r.candidates[0], r.improved), std::pair(int64_t{0}, false));
   ASSERT_TRUE(r.problem);
   EXPECT_NE(r.problem->find("cannot be set up"), std::string::npos);
 }

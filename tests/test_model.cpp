@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "model/clicktable.h"
+#include "model/exactmath.h"
 #include "model/numtext.h"
 #include "model/trajectory.h"
 
@@ -29,6 +30,19 @@ TEST(Trajectory, WorkedExamplesImperialAndMetric) {
   EXPECT_NEAR(PathHeight(790, 30, 30, 0.033, 2, true), 0, 1e-12);
   // At range 0 the divisor is 18 inches: finite, and tan = 1 for a height of 18.
   EXPECT_TRUE(std::isfinite(AngleMOA(0, -2, false)) && std::fabs(AngleMOA(0, 18, false) - 45 * 60) < 1e-6);
+}
+
+// The model's own exponential and arc tangent: the nearest double, the same
+// on every system (values where some C libraries are one ulp off included).
+TEST(Trajectory, ExpAndAtanGiveTheNearestDouble) {
+  const std::tuple<double, double, double> cases[] = {  // x, e^x, atan x
+      {0, 1, 0}, {1, 0x1.5bf0a8b145769p+1, 0x1.921fb54442d18p-1}, {-0.5, 0x1.368b2fc6f960ap-1, -0x1.dac670561bb4fp-2},
+      {30, 0x1.370470aec28edp+43, 0x1.8997fbb8b19cp+0}, {709.8, kInf, 0x1.91c360be0ebefp+0}, {-746, 0, -0x1.91c7dbb6e4f94p+0},
+      {-kInf, 0, -0x1.921fb54442d18p+0}};
+  for (const auto& [x, e, a] : cases) EXPECT_EQ(std::pair(Exp(x), Atan(x)), std::pair(e, a)) << x;
+  EXPECT_EQ(std::pair(Exp(0x1.7bb2fec56d5dp-5), Atan(0x1.2e2fbe33acd5bp-5)), std::pair(0x1.0c251715a4e6bp+0, 0x1.2e0caee3b36d2p-5));
+  for (const auto& [x, e, a] : cases) EXPECT_EQ(std::pair(Exp(x), Atan(x)), std::pair(e, a)) << x;
+  EXPECT_TRUE(std::isnan(Exp(kNaN)) && std::isnan(Atan(kNaN)) && std::signbit(Atan(-0.0)));
 }
 
 TEST(Trajectory, ParameterSetsThatCannotBeEvaluatedAreNamed) {
@@ -81,8 +95,14 @@ TEST(Estimate, ExtentsAndLabels) {
 // Edge cases of the number texts; the everyday ones show in the lists, the
 // CSV text and the collected data points.
 TEST(NumberText, PatternsLeadingNumbersRoundingAndGeneralText) {
+  // Exact on every system: some C libraries round the largest double below 0.5 up to 1.
+  const std::tuple<double, double, double> rounded[] = {  // x, halves away from zero, halves to even
+      {0.49999999999999994, 0, 0}, {0.5, 1, 0}, {-0.5, -1, 0}, {2.5, 3, 2}, {-3.5, -4, -4}, {4503599627370494.5, 4503599627370495, 4503599627370494},
+      {4503599627370495.5, 4503599627370496, 4503599627370496}, {4503599627370497.0, 4503599627370497, 4503599627370497}, {1e300, 1e300, 1e300}, {-kInf, -kInf, -kInf}};
+  for (const auto& [x, away, even] : rounded) EXPECT_EQ(std::pair(RoundHalfAway(x), RoundHalfEven(x)), std::pair(away, even)) << x;
+  EXPECT_TRUE(std::isnan(RoundHalfAway(kNaN)) && std::isnan(RoundHalfEven(kNaN)) && std::signbit(RoundHalfAway(-0.4)));
   const std::tuple<double, const char*, const char*> formats[] = {
-      {2.5, "0", "3"}, {-2.5, "0", "-3"}, {0.49999999999999994, "0", "0"}, {-0.4, "(0)", "(0)"},
+      {-2.5, "0", "-3"}, {0.49999999999999994, "0", "0"}, {-0.4, "(0)", "(0)"},
       {12345, "0000", "12345"}, {1e20, "0", "100000000000000000000"}, {kNaN, "0", "NaN"}, {-kInf, "0)", "-Infinity)"}};
   for (const auto& [x, pattern, text] : formats) EXPECT_EQ(FormatNumber(x, pattern), text) << x << " " << pattern;
   const std::pair<std::string, double> leading[] = {
@@ -90,7 +110,7 @@ TEST(NumberText, PatternsLeadingNumbersRoundingAndGeneralText) {
       {"\xd9\xa3", 0}, {"1e999", kInf}, {"-1e999", -kInf}, {"+0.005e311", kInf}, {"-1e-999", 0},
       {"0.000e99999999999", 0}, {std::string(5000, '9'), kInf}};
   for (const auto& [text, value] : leading) EXPECT_EQ(LeadingNumber(text), value) << text;
-  const std::pair<double, std::optional<int16_t>> rounding[] = {{32767.4, 32767}, {-32768.5, -32768},
+  const std::pair<double, std::optional<int16_t>> rounding[] = {{32767.4, 32767}, {-32768.5, -32768}, {-2.5, -2},
       {32767.5, std::nullopt}, {-32768.6, std::nullopt}, {kNaN, std::nullopt}, {kInf, std::nullopt}};
   for (const auto& [x, n] : rounding) EXPECT_EQ(ToInt16HalfEven(x), n) << x;
   const std::pair<double, const char*> general[] = {{0.034000000000000004, "0.034"}, {7.999999999999999, "8"},

@@ -1,9 +1,9 @@
 // Printing through Qt: pages from Qt's PDF output read back with poppler's
-// tools, the printer chooser on the offscreen platform, and the print system.
+// tools, the printer chooser's window on the offscreen platform, and the
+// print system.
 #include <gtest/gtest.h>
 
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -14,12 +14,13 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "app/printcommands.h"
+#include "linux/printing.h"
 #include "model/clicktable.h"
-#include "output/printcommands.h"
 #include "output/printlist.h"
-#include "output/selectprinter.h"
 #include "platform/modal.h"
 #include "print_system.h"
+#include "shell/selectprinter.h"
 
 using namespace vantorel;
 namespace fs = std::filesystem;
@@ -53,7 +54,15 @@ class Printing : public ::testing::Test {
   QWidget main;
   State state;
   platform::PdfPrintService service{{"Alpha", "Bravo", "Charlie"}, 1, pdf};
+  frmSelectPrinter& Chooser() { return SelectPrinterWindow(&main, service, state, 0x00404000); }
 };
+
+platform::Image Picture(int w, int h, double ratio = 1) {
+  QImage picture(w, h, QImage::Format_RGB32);
+  picture.setDevicePixelRatio(ratio);
+  picture.fill(Qt::red);
+  return platform::FromQImage(picture);
+}
 
 QListWidget* List(QWidget& d) { return d.findChild<QListWidget*>("List1"); }
 void Press(QWidget& d, const char* button) { d.findChild<QPushButton*>(button)->click(); }
@@ -97,54 +106,44 @@ TEST_F(Printing, FailuresComeBackAsMessages) {
   service.SetPdfPath(bad);
   const std::string cannotWrite = "The file \"" + bad + "\" cannot be written.";
   EXPECT_EQ(Print_List(DefaultState(), *service.StartJob("Vantorel"), "Vantorel"), cannotWrite);
-  QImage picture(10, 10, QImage::Format_RGB32);
-  picture.fill(Qt::white);
-  EXPECT_EQ(PrintWindowPicture(service, picture, "Vantorel"), cannotWrite);
+  EXPECT_EQ(app::PrintWindowPicture(service, Picture(10, 10), "Vantorel"), cannotWrite);
   // A print system that is not there, or does not answer within a few seconds: nothing is printed.
   for (const bool hung : {false, true}) {
     const PrintSystemAt cups(pdf + ".cups", hung);
-    const auto job = platform::PrintJob::ForPrinter("VantorelPDF", "Vantorel");
+    const auto job = platform::QtPrintJob::ForPrinter("VantorelPDF", "Vantorel");
     EXPECT_EQ((job->Print("x"), job->EndDoc()), (hung ? "The print system did not answer within 3 seconds" : "The print system (CUPS at " + pdf +
               ".cups) cannot be reached") + std::string("; nothing was printed on \"VantorelPDF\"."));
   }
 }
 
-// Twips: a window narrower than the page at its own size, a wider one scaled to the page width; centred both ways.
-TEST_F(Printing, WindowPictureCentredAtItsOwnSizeOrScaledToThePageWidth) {
-  const auto place = [](double w, double h) { const auto p = PlaceWindowPicture(11180, 16120, w, h); return std::array{p->x, p->y, p->w, p->h}; };
-  EXPECT_EQ(place(6000, 4500), (std::array{2590.0, 5810.0, 6000.0, 4500.0}));
-  EXPECT_EQ(place(15000, 7500), (std::array{0.0, 5265.0, 11180.0, 5590.0}));
-  EXPECT_FALSE(PlaceWindowPicture(0, 15000, 100, 100));  // a printer with no page size
-  // On the page, every pixel of a 400 by 300 window at 96 to the inch, on a screen of 1 or 2 device pixels to the pixel.
+// On the page, every pixel of a 400 by 300 window at 96 to the inch, on a screen of 1 or 2 device pixels to the pixel.
+TEST_F(Printing, WindowPictureKeepsEveryPixel) {
   for (double ratio : {1.0, 2.0}) {
-    QImage picture(static_cast<int>(400 * ratio), static_cast<int>(300 * ratio), QImage::Format_RGB32);
-    picture.setDevicePixelRatio(ratio);
-    picture.fill(Qt::red);
-    ASSERT_EQ(PrintWindowPicture(service, picture, "Vantorel"), std::nullopt);
+    const platform::Image picture = Picture(static_cast<int>(400 * ratio), static_cast<int>(300 * ratio), ratio);
+    EXPECT_EQ(platform::FromQImage(platform::ToQImage(picture)).pixels, picture.pixels);
+    ASSERT_EQ(app::PrintWindowPicture(service, picture, "Vantorel"), std::nullopt);
     EXPECT_EQ(Shell("pdfimages -list '" + pdf + "' | awk 'NR == 3 { print $4, $5, $13, $14 }'"),
               QString::asprintf("%g %g %g %g\n", 400 * ratio, 300 * ratio, 96 * ratio, 96 * ratio).toStdString());
   }
 }
 
-TEST_F(Printing, ChooserPrintsOnceAPrinterIsChosenAndPutsTheOldOneBackOtherwise) {
-  const std::tuple<const char*, void (*)(QDialog&), int> ways[] = {
-      {"OK", [](QDialog& d) { Press(d, "cbOK"); }, 0},  // the selected entry becomes current
-      {"Enter", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Return); }, 0},
-      {"Cancel", [](QDialog& d) { Press(d, "cbCancel"); }, 1},  // the printer current at the start is put back
-      {"Esc in the list", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Escape); }, 1},
-      {"closed by the window system", [](QDialog& d) { d.close(); }, 1},
-      {"OK with nothing selected: asked for a selection", [](QDialog& d) {
-         List(d)->clearSelection();
-         platform::QueueModalAnswer([](QDialog& m) {
-           EXPECT_EQ(dynamic_cast<QMessageBox&>(m).text() + m.windowTitle(), "Select a PrinterOops ...");
-           m.accept();
-         });
-         Press(d, "cbOK");
-         EXPECT_TRUE(d.isVisible());
-         Press(d, "cbCancel");
-       }, 1},
+// The window's controls, keys and close all reach the chooser: the list shows
+// the printers with the current one selected, and each way out hides it.
+TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
+  const std::tuple<const char*, void (*)(QDialog&), bool> ways[] = {
+      {"OK", [](QDialog& d) { Press(d, "cbOK"); }, true},
+      {"Enter", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Return); }, true},
+      {"double click", [](QDialog& d) {
+         const QPoint at = List(d)->visualItemRect(List(d)->item(0)).center();
+         QTest::mouseClick(List(d)->viewport(), Qt::LeftButton, {}, at);  // the first click of the two
+         QTest::mouseDClick(List(d)->viewport(), Qt::LeftButton, {}, at);
+       }, true},
+      {"Cancel", [](QDialog& d) { Press(d, "cbCancel"); }, false},
+      {"Esc in the list", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Escape); }, false},
+      {"closed by the window system", [](QDialog& d) { d.close(); }, false},
+      {"close box", [](QDialog& d) { QTest::mouseClick(d.findChild<QWidget*>("btnControl"), Qt::LeftButton); }, false},
   };
-  for (const auto& [how, leave, current] : ways) {
+  for (const auto& [how, leave, chosen] : ways) {
     SCOPED_TRACE(how);
     service.SetCurrent(1);
     state.PrinterChosen = false;
@@ -152,38 +151,15 @@ TEST_F(Printing, ChooserPrintsOnceAPrinterIsChosenAndPutsTheOldOneBackOtherwise)
       d.show();
       QStringList names;
       for (int i = 0; i < List(d)->count(); ++i) names << List(d)->item(i)->text();
-      EXPECT_EQ(names, QStringList({"Alpha", "Bravo", "Charlie"}));
-      EXPECT_EQ(List(d)->currentRow(), 1);
+      EXPECT_EQ(std::pair(names, List(d)->currentRow()), std::pair(QStringList({"Alpha", "Bravo", "Charlie"}), 1));
       List(d)->setFocus();
-      List(d)->setCurrentRow(0);  // the user selects the first; meanwhile the current printer changes
-      service.SetCurrent(2);
+      List(d)->setCurrentRow(0);
       leave(d);
     });
-    const bool chosen = current != 1;
-    EXPECT_EQ(PrintListOnCurrentPrinter(state, service, &main, "Vantorel"), std::nullopt);
-    EXPECT_EQ(std::tuple(state.PrinterChosen, service.CurrentIndex(), fs::remove(pdf)), std::tuple(chosen, current, chosen));
-    EXPECT_FALSE(SelectPrinterWindow(&main, service, state).isVisible());
-    if (chosen) {  // later prints go straight to the chosen printer
-      EXPECT_EQ(PrintListOnCurrentPrinter(state, service, &main, "Vantorel"), std::nullopt);
-      EXPECT_TRUE(fs::remove(pdf));
-    }
+    EXPECT_EQ(app::PrinterReady(state, Chooser().Chooser()), chosen);
+    EXPECT_EQ(std::pair(service.CurrentIndex(), Chooser().isVisible()), std::pair(chosen ? 0 : 1, false));
   }
   EXPECT_EQ(std::pair(platform::UnansweredModals(), platform::PendingModalAnswers()), std::pair(0, 0));
-}
-
-TEST_F(Printing, ChooserCloseBoxLightsUnderTheMouseOnly) {
-  frmSelectPrinter& w = SelectPrinterWindow(&main, service, state);
-  QWidget* closeBox = w.findChild<QWidget*>("btnControl");
-  EXPECT_EQ(w.childAt(275, 15), closeBox);  // over the title's end
-  const QImage cross = closeBox->grab().toImage();
-  EXPECT_EQ(cross, cross.mirrored(true, false)) << "the cross is symmetric";
-  const auto colour = [&] { return closeBox->palette().color(QPalette::Window); };
-  for (auto [elsewhere, after] : {std::pair<QWidget*, QColor>(List(w)->viewport(), QColor(128, 0, 0)), {w.findChild<QWidget*>("cbOK"), QColor(255, 0, 0)}}) {
-    Mouse(closeBox, QEvent::MouseMove);
-    EXPECT_EQ(colour(), QColor(255, 0, 0));
-    Mouse(elsewhere, QEvent::MouseMove, {40, 10});
-    EXPECT_EQ(colour(), after) << elsewhere->objectName().toStdString();  // dark red again, but over the buttons
-  }
 }
 
 // The print system end to end: the virtual PDF printer that
@@ -208,11 +184,12 @@ TEST(PrintSystem, TheListArrivesAsAPdf) {
   State state = DefaultState();
   PseudoCalc(state);
   QWidget main;
-  EXPECT_EQ(PrintListOnCurrentPrinter(state, service, &main, list), std::nullopt);
+  EXPECT_EQ(app::PrintListOnCurrentPrinter(state, service, SelectPrinterWindow(&main, service, state, 0x00404000).Chooser(), list),
+            std::nullopt);
   platform::SetModalTestMode(false);
   EXPECT_EQ(service.CurrentDeviceName(), "VantorelPDF");
   // A printer the print system does not know: nothing goes to another one.
-  const auto job = platform::PrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
+  const auto job = platform::QtPrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
   EXPECT_EQ((job->Print("x"), job->EndDoc()), "The printer \"Vantorel No Such Printer\" is no longer installed.");
   // The complete PDF, waited for at most a minute.
   const std::string pdf = Shell("for i in $(seq 300); do f=$(ls /var/spool/cups-pdf/vantorel/*" + list +

@@ -88,17 +88,6 @@ TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
   EXPECT_TRUE(RangeField(0)->text() == "p10" && printers->JobsStarted() == 2);
 }
 
-TEST_F(WindowTest, WithoutPrintersTheOutputCommandsStayDisabled) {
-  Start("Vantorel", {});
-  QTest::qWait(50);  // time for the printer count to arrive
-  EXPECT_FALSE(Button(kPrintList)->isEnabled() || Button(kSaveCsv)->isEnabled());
-  QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
-  EXPECT_EQ(printers->JobsStarted(), 0);
-  Press(kCalculate);  // after a fit the two stay as the load left them
-  EXPECT_TRUE(Button(kCalculate)->isEnabled());
-  EXPECT_FALSE(Button(kPrintList)->isEnabled() || Button(kSaveCsv)->isEnabled());
-}
-
 // CUPS_SERVER names first a print system that is not there, then a hung one
 // that takes connections and never answers: nothing waits for it, and the
 // PDF printer, then the only one, saves each page as the next free

@@ -20,10 +20,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "entry/commands.h"
+#include "app/mainwindow.h"
+#include "linux/sqlitestore.h"
 #include "model/state.h"
 #include "platform/modal.h"
-#include "platform/printing.h"
+#include "linux/printing.h"
 #include "shell/errorwindow.h"
 #include "shell/mainwindow.h"
 #include "settings/settings.h"
@@ -68,12 +69,12 @@ class WindowTest : public ::testing::Test {
     w.reset();
     state = vantorel::State{};
     state.SettingsPath = vantorel::BuildSettingsPath(exe);
-    w = std::make_unique<vantorel::frmMain>(state, exe);
-    w->SetCompletePause(0);
     const bool any = systemPrinters || !printerNames.empty();
-    auto service = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
-    printers = systemPrinters ? nullptr : service.get();
-    if (!systemPrinters) w->SetPrintService(std::move(service));
+    auto pdf = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
+    printers = systemPrinters ? nullptr : pdf.get();
+    w = std::make_unique<vantorel::frmMain>(state, exe, store, systemPrinters ? std::make_unique<vantorel::platform::SystemPrintService>()
+                                                                        : std::unique_ptr<vantorel::platform::PrintService>(std::move(pdf)));
+    w->SetCompletePause(0);
     w->SetExportFolder(dir.string());  // the load then finds both
     w->Form_Load();
     EXPECT_FALSE(Button(vantorel::kPrintList)->isEnabled());  // until the printer count arrives
@@ -81,7 +82,7 @@ class WindowTest : public ::testing::Test {
       EXPECT_TRUE(QTest::qWaitFor([&] { return Button(vantorel::kPrintList)->isEnabled(); }));
     }
   }
-  std::string Saved(const char* name) { return vantorel::GetRegSetting(state.SettingsPath, name, "none"); }
+  std::string Saved(const char* name) { return vantorel::GetRegSetting(store, state.SettingsPath, name, "none"); }
 
   template <class T = QWidget>
   T* Find(const QString& name) {
@@ -127,6 +128,7 @@ class WindowTest : public ::testing::Test {
 
   std::filesystem::path dir;
   vantorel::State state;
+  vantorel::platform::SqliteStore store;
   std::unique_ptr<vantorel::frmMain> w;
   vantorel::platform::PdfPrintService* printers = nullptr;
   bool systemPrinters = false;

@@ -1,7 +1,7 @@
 // The key tree of the settings store over its SQLite connection: the
-// store's state (one object for the process), finding and making keys, and
-// the reads and writes of the public interface.
-#include "platform/store.h"
+// store's state (one object per SqliteStore), finding and making keys, and
+// the reads and writes of the interface.
+#include "linux/sqlitestore.h"
 
 #include <cerrno>
 #include <climits>
@@ -9,14 +9,12 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <QChar>
 #include <algorithm>
 #include <mutex>
 #include <utility>
 
-#include "model/utf8.h"
+#include "linux/store_internal.h"
 #include "platform/files.h"
-#include "platform/store_internal.h"
 
 namespace vantorel::platform::store {
 
@@ -63,6 +61,13 @@ bool IsPrimary(int code, int primary) { return (code & 0xff) == primary; }
 enum class Found { Ready, Missing, Unavailable, Again };
 enum class Step { Key, Value };
 
+std::string LockedWords(int ms) {
+  const std::string wait = ms >= 1000 && ms % 1000 == 0
+                               ? std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds")
+                               : std::to_string(ms) + " milliseconds";
+  return "another program kept it locked for more than " + wait;
+}
+
 // The longest store path SQLite takes, with room for "-journal" after it.
 std::optional<std::string> TooLong(const std::string& path) {
   const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
@@ -71,10 +76,12 @@ std::optional<std::string> TooLong(const std::string& path) {
   return "path too long: " + std::to_string(path.size()) + " characters, SQLite takes at most " + std::to_string(most);
 }
 
+}  // namespace
+
 // The store as this process sees it: the connection to the current file,
-// the access allowed, the transaction in progress and the test hooks. One
-// object, guarded by its mutex.
-class Store {
+// the access allowed, the transaction in progress and the test hooks.
+// Guarded by its mutex.
+class detail::Engine {
  public:
   std::recursive_mutex mutex;
   Connection conn;
@@ -368,7 +375,7 @@ class Store {
   }
 
   std::string Reason(int code) const {
-    if (IsPrimary(code, SQLITE_BUSY) || IsPrimary(code, SQLITE_LOCKED)) return LockedReason(waitMs);
+    if (IsPrimary(code, SQLITE_BUSY) || IsPrimary(code, SQLITE_LOCKED)) return LockedWords(waitMs);
     // A file or folder this process may not change: the system's words for it.
     if ((IsPrimary(code, SQLITE_READONLY) || IsPrimary(code, SQLITE_CANTOPEN)) && !conn.path.empty() &&
         (::access(conn.path.c_str(), W_OK) != 0 || ::access(Folder(conn.path).c_str(), W_OK) != 0))
@@ -548,48 +555,29 @@ class Store {
   }
 };
 
-Store& TheStore() {
-  static Store store;
-  return store;
-}
+}  // namespace vantorel::platform::store
 
-}  // namespace
+namespace vantorel::platform {
 
-std::string FoldName(std::string_view name) {
-  std::string out;
-  out.reserve(name.size());
-  size_t i = 0;
-  while (i < name.size()) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-      ++i;
-      continue;
-    }
-    char32_t cp = 0;
-    size_t len = 0;
-    if (DecodeUtf8At(name, i, cp, len)) {
-      AppendUtf8(out, QChar::toCaseFolded(cp));
-      i += len;
-    } else {
-      out += static_cast<char>(c);  // not UTF-8: the byte matches only itself
-      ++i;
-    }
-  }
-  return out;
-}
+using store::detail::Engine;
+using namespace store;
 
-std::string FilePath() { return StoreFolder() + "/" + kFileName; }
+SqliteStore::SqliteStore() : engine_(std::make_unique<Engine>()) {}
+SqliteStore::~SqliteStore() = default;
 
-bool KeyExists(int32_t root, std::string_view path) {
-  Store& s = TheStore();
+std::string SqliteStore::Location() const { return detail::StoreFolder() + "/" + detail::kFileName; }
+
+std::string SqliteStore::ProgramName() const { return ExecutableName(); }
+
+bool SqliteStore::KeyExists(int32_t root, std::string_view path) {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Read(root, path, [](int64_t) {}) == KeyStatus::Read;
 }
 
-std::optional<StoredValue> ReadValue(int32_t root, std::string_view path, std::string_view name) {
+std::optional<StoredValue> SqliteStore::ReadValue(int32_t root, std::string_view path, std::string_view name) {
   if (!ValidValueName(name)) return std::nullopt;
-  Store& s = TheStore();
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   std::optional<StoredValue> found;
   s.Read(root, path, [&](int64_t key) {
@@ -605,8 +593,8 @@ std::optional<StoredValue> ReadValue(int32_t root, std::string_view path, std::s
   return found;
 }
 
-KeyValues ReadKey(int32_t root, std::string_view path, int waitMs) {
-  Store& s = TheStore();
+KeyValues SqliteStore::ReadKey(int32_t root, std::string_view path, int waitMs) {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.UseWait(std::max(0, waitMs));
   s.recovery.reset();
@@ -647,8 +635,8 @@ KeyValues ReadKey(int32_t root, std::string_view path, int waitMs) {
   return out;
 }
 
-std::optional<std::vector<std::string>> ValueNames(int32_t root, std::string_view path) {
-  Store& s = TheStore();
+std::optional<std::vector<std::string>> SqliteStore::ValueNames(int32_t root, std::string_view path) {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   std::vector<std::string> names;
   const KeyStatus st = s.Read(root, path, [&](int64_t key) {
@@ -660,8 +648,8 @@ std::optional<std::vector<std::string>> ValueNames(int32_t root, std::string_vie
   return names;
 }
 
-std::optional<std::vector<std::string>> SubkeyNames(int32_t root, std::string_view path) {
-  Store& s = TheStore();
+std::optional<std::vector<std::string>> SqliteStore::SubkeyNames(int32_t root, std::string_view path) {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   std::vector<std::string> names;
   const KeyStatus st = s.Read(root, path, [&](int64_t key) {
@@ -673,105 +661,100 @@ std::optional<std::vector<std::string>> SubkeyNames(int32_t root, std::string_vi
   return names;
 }
 
-bool CreateKey(int32_t root, std::string_view path) {
+bool SqliteStore::CreateKey(int32_t root, std::string_view path) {
   const auto rootRow = RootRow(root);
   const auto names = SplitPath(path);
   if (!rootRow || !names) return false;
-  Store& s = TheStore();
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(true, [&](Step&) {
            s.MakeKey(*rootRow, *names);
-           return WriteResult::Ok;
-         }) == WriteResult::Ok;
+           return store::WriteResult::Ok;
+         }) == store::WriteResult::Ok;
 }
 
-bool DeleteKey(int32_t root, std::string_view path) {
+bool SqliteStore::DeleteKey(int32_t root, std::string_view path) {
   const auto rootRow = RootRow(root);
   const auto names = SplitPath(path);
   if (!rootRow || !names || names->empty()) return false;
-  Store& s = TheStore();
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(false, [&](Step&) {
            const auto key = s.FindKey(*rootRow, *names);
-           if (!key) return WriteResult::KeyFailed;
+           if (!key) return store::WriteResult::KeyFailed;
            Statement sub(s.conn, "SELECT 1 FROM registry_keys WHERE parent = ?1 LIMIT 1");
            sub.Int(1, *key);
-           if (sub.Step()) return WriteResult::KeyFailed;
+           if (sub.Step()) return store::WriteResult::KeyFailed;
            Statement values(s.conn, "DELETE FROM registry_values WHERE key = ?1");
            values.Int(1, *key).Step();
            Statement self(s.conn, "DELETE FROM registry_keys WHERE id = ?1");
            self.Int(1, *key).Step();
-           return WriteResult::Ok;
-         }) == WriteResult::Ok;
+           return store::WriteResult::Ok;
+         }) == store::WriteResult::Ok;
 }
 
-WriteResult WriteValue(int32_t root, std::string_view path, std::string_view name, int32_t type,
+store::WriteResult SqliteStore::WriteValue(int32_t root, std::string_view path, std::string_view name, int32_t type,
                        std::string_view data) {
   const auto rootRow = RootRow(root);
   const auto names = SplitPath(path);
-  if (!rootRow || !names) return WriteResult::KeyFailed;
-  Store& s = TheStore();
+  if (!rootRow || !names) return store::WriteResult::KeyFailed;
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(true, [&](Step& step) {
     const int64_t key = s.MakeKey(*rootRow, *names);
     step = Step::Value;
     // The key stays created even when the value name is refused.
-    if (!ValidValueName(name)) return WriteResult::ValueFailed;
+    if (!ValidValueName(name)) return store::WriteResult::ValueFailed;
     Statement up(s.conn,
                  "INSERT INTO registry_values (key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5) "
                  "ON CONFLICT (key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
     up.Int(1, key).Text(2, name).Blob(3, FoldName(name)).Int(4, type).Blob(5, data);
     up.Step();
-    return WriteResult::Ok;
+    return store::WriteResult::Ok;
   });
 }
 
-WriteResult DeleteValue(int32_t root, std::string_view path, std::string_view name) {
+store::WriteResult SqliteStore::DeleteValue(int32_t root, std::string_view path, std::string_view name) {
   const auto rootRow = RootRow(root);
   const auto names = SplitPath(path);
-  if (!rootRow || !names) return WriteResult::KeyFailed;
-  Store& s = TheStore();
+  if (!rootRow || !names) return store::WriteResult::KeyFailed;
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(false, [&](Step& step) {
     const auto key = s.FindKey(*rootRow, *names);
-    if (!key) return WriteResult::KeyFailed;
+    if (!key) return store::WriteResult::KeyFailed;
     step = Step::Value;
-    if (!ValidValueName(name)) return WriteResult::ValueFailed;
+    if (!ValidValueName(name)) return store::WriteResult::ValueFailed;
     Statement del(s.conn, "DELETE FROM registry_values WHERE key = ?1 AND fold = ?2");
     del.Int(1, *key).Blob(2, FoldName(name)).Step();
-    return sqlite3_changes(s.conn.db) > 0 ? WriteResult::Ok : WriteResult::ValueFailed;
+    return sqlite3_changes(s.conn.db) > 0 ? store::WriteResult::Ok : store::WriteResult::ValueFailed;
   });
 }
 
-std::string LastFailure() {
-  Store& s = TheStore();
+std::string SqliteStore::LastFailure() const {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.failure;
 }
 
-int LockWaitMs() {
-  Store& s = TheStore();
+int SqliteStore::LockWaitMs() const {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.lockWaitMs;
 }
 
-std::string LockedReason(int ms) {
-  const std::string wait = ms >= 1000 && ms % 1000 == 0
-                               ? std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds")
-                               : std::to_string(ms) + " milliseconds";
-  return "another program kept it locked for more than " + wait;
-}
+std::string SqliteStore::LockedReason(int ms) const { return LockedWords(ms); }
 
-Transaction::Transaction() {
-  Store& s = TheStore();
+void SqliteStore::BeginTransaction() {
+  Engine& s = *engine_;
   s.mutex.lock();  // held until the transaction ends
   s.inTransaction = true;
   s.transactionOpen = s.transactionFailed = false;
   s.UseWait(s.lockWaitMs);
 }
 
-bool Transaction::Commit() {
-  Store& s = TheStore();
+bool SqliteStore::CommitTransaction() {
+  Engine& s = *engine_;
   if (s.transactionFailed) return false;
   if (!s.transactionOpen) return true;
   s.transactionOpen = false;
@@ -786,51 +769,39 @@ bool Transaction::Commit() {
   }
 }
 
-Transaction::~Transaction() {
-  Store& s = TheStore();
+void SqliteStore::EndTransaction() {
+  Engine& s = *engine_;
   if (s.transactionOpen) s.RollbackIfOpen();
   s.inTransaction = s.transactionOpen = s.transactionFailed = false;
   s.mutex.unlock();
 }
 
-// A connection serves one kind of access: it is closed when the access changes.
-AccessScope::AccessScope(Access a) {
-  Store& s = TheStore();
+Access SqliteStore::SetAccess(Access a) {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
-  previous_ = s.access;
-  s.access = a;
+  const Access previous = std::exchange(s.access, a);
   s.conn.Close();
+  return previous;
 }
 
-AccessScope::~AccessScope() {
-  Store& s = TheStore();
-  std::lock_guard<std::recursive_mutex> lock(s.mutex);
-  s.access = previous_;
-  s.conn.Close();
-}
-
-namespace testing {
-
-void CloseConnection() {
-  Store& s = TheStore();
+void SqliteStore::CloseConnection() {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.conn.Close();
   s.conn.path.clear();
 }
 
-void FailWritesAfter(int n) {
-  Store& s = TheStore();
+void SqliteStore::FailWritesAfter(int n) {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.writesBeforeFailing = n < 0 ? -1 : n;
 }
 
-void SetLockWait(int ms) {
-  Store& s = TheStore();
+void SqliteStore::SetLockWait(int ms) {
+  Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.lockWaitMs = s.waitMs = ms < 0 ? kLockWaitMs : ms;
   s.conn.Close();
 }
 
-}  // namespace testing
-
-}  // namespace vantorel::platform::store
+}  // namespace vantorel::platform

@@ -1,6 +1,6 @@
 // Pieces of the settings store shared by its three source files: the file
 // and its folder (store_file.cpp), the SQLite connection (store_db.cpp) and
-// the key tree over it (store.cpp). Not for use outside platform/store*.cpp.
+// the key tree over it (store.cpp). Not for use outside linux/store*.cpp.
 #pragma once
 
 #include <sqlite3.h>

@@ -1,4 +1,4 @@
-#include "output/clicklistbox.h"
+#include "shell/clicklistbox.h"
 
 #include <QHelpEvent>
 #include <QTextBlock>

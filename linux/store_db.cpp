@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "platform/store_internal.h"
+#include "linux/store_internal.h"
 
 namespace vantorel::platform::store::detail {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/store_internal.h"
+#include "linux/store_internal.h"
 
 namespace vantorel::platform::store::detail {
 

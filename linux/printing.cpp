@@ -1,8 +1,7 @@
-#include "platform/printing.h"
+#include "linux/printing.h"
 
 #include <QFile>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -10,7 +9,6 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cups/cups.h>
 
@@ -18,8 +16,8 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 
+#include "model/numtext.h"
 #include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/qtcolour.h"
@@ -131,7 +129,34 @@ std::string NoAnswer() {
 
 }  // namespace
 
-PrintJob::PrintJob(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPdfWriter> pdf, std::string target)
+Image FromQImage(const QImage& image) {
+  Image out;
+  if (image.isNull()) return out;
+  const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+  out.width = argb.width();
+  out.height = argb.height();
+  out.pixelRatio = argb.devicePixelRatio();
+  out.pixels.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+  for (int y = 0; y < out.height; ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+    std::copy(line, line + out.width, out.pixels.begin() + static_cast<std::ptrdiff_t>(y) * out.width);
+  }
+  return out;
+}
+
+QImage ToQImage(const Image& image) {
+  if (image.Null()) return QImage();
+  QImage out(image.width, image.height, QImage::Format_ARGB32);
+  if (out.isNull()) return out;  // more than Qt can hold
+  for (int y = 0; y < image.height; ++y) {
+    const auto from = image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width;
+    std::copy(from, from + image.width, reinterpret_cast<QRgb*>(out.scanLine(y)));
+  }
+  if (image.pixelRatio > 0 && std::isfinite(image.pixelRatio)) out.setDevicePixelRatio(image.pixelRatio);
+  return out;
+}
+
+QtPrintJob::QtPrintJob(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPdfWriter> pdf, std::string target)
     : printer_(std::move(printer)), pdf_(std::move(pdf)), target_(std::move(target)) {
   const int dpi = Device()->logicalDpiY();
   devicePerTwip_ = dpi > 0 ? static_cast<double>(dpi) / kTwipsPerInch : 1.0;
@@ -139,12 +164,12 @@ PrintJob::PrintJob(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPdfWriter
   surfaceFont_.size = 10;
 }
 
-QPagedPaintDevice* PrintJob::Device() const {
+QPagedPaintDevice* QtPrintJob::Device() const {
   if (printer_) return printer_.get();
   return pdf_.get();
 }
 
-std::unique_ptr<PrintJob> PrintJob::ForPrinter(const std::string& deviceName, const std::string& documentName,
+std::unique_ptr<QtPrintJob> QtPrintJob::ForPrinter(const std::string& deviceName, const std::string& documentName,
                                                int waitMs) {
   const std::string printer = Quoted(deviceName).toStdString();
   std::optional<std::string> cannot;
@@ -167,7 +192,7 @@ std::unique_ptr<PrintJob> PrintJob::ForPrinter(const std::string& deviceName, co
     }
   }
   if (cannot) {  // measured on a PDF page that is never opened
-    auto job = std::unique_ptr<PrintJob>(new PrintJob(nullptr, PdfPage({}, documentName), deviceName));
+    auto job = std::unique_ptr<QtPrintJob>(new QtPrintJob(nullptr, PdfPage({}, documentName), deviceName));
     job->error_ = cannot;
     return job;
   }
@@ -175,32 +200,32 @@ std::unique_ptr<PrintJob> PrintJob::ForPrinter(const std::string& deviceName, co
   p->setPrinterName(QString::fromStdString(deviceName));
   p->setDocName(QString::fromStdString(documentName));
   SetUpPage(*p);
-  return std::unique_ptr<PrintJob>(new PrintJob(std::move(p), nullptr, deviceName));
+  return std::unique_ptr<QtPrintJob>(new QtPrintJob(std::move(p), nullptr, deviceName));
 }
 
-std::unique_ptr<PrintJob> PrintJob::ForPdfFile(const std::string& path, const std::string& documentName) {
-  return std::unique_ptr<PrintJob>(new PrintJob(nullptr, PdfPage(path, documentName), path));
+std::unique_ptr<QtPrintJob> QtPrintJob::ForPdfFile(const std::string& path, const std::string& documentName) {
+  return std::unique_ptr<QtPrintJob>(new QtPrintJob(nullptr, PdfPage(path, documentName), path));
 }
 
-std::unique_ptr<PrintJob> PrintJob::ForNumberedPdf(const std::string& folder, const std::string& documentName) {
+std::unique_ptr<QtPrintJob> QtPrintJob::ForNumberedPdf(const std::string& folder, const std::string& documentName) {
   auto scratch = std::make_unique<QTemporaryDir>();
   const std::string page = scratch->isValid() ? scratch->filePath("page.pdf").toStdString() : std::string();
-  auto job = std::unique_ptr<PrintJob>(new PrintJob(nullptr, PdfPage(page, documentName), page));
+  auto job = std::unique_ptr<QtPrintJob>(new QtPrintJob(nullptr, PdfPage(page, documentName), page));
   if (page.empty()) job->error_ = "Cannot create a temporary folder: " + scratch->errorString().toStdString() + ".";
   job->scratch_ = std::move(scratch);
   job->numberedFolder_ = folder;
   return job;
 }
 
-PrintJob::~PrintJob() {
+QtPrintJob::~QtPrintJob() {
   // A document left open goes out as it stands, as a print system does with
   // a program that ends in the middle of a page.
   if (painter_ && painter_->isActive()) painter_->end();
 }
 
-bool PrintJob::Open() const { return painter_ && painter_->isActive(); }
+bool QtPrintJob::Open() const { return painter_ && painter_->isActive(); }
 
-bool PrintJob::Begin() {
+bool QtPrintJob::Begin() {
   if (Open()) return true;
   if (error_) return false;
   if (printer_) {
@@ -226,22 +251,22 @@ bool PrintJob::Begin() {
   return true;
 }
 
-double PrintJob::ScaleWidth() const {
+double QtPrintJob::ScaleWidth() const {
   return Device()->pageLayout().paintRect(QPageLayout::Point).width() * kTwipsPerPoint;
 }
 
-double PrintJob::ScaleHeight() const {
+double QtPrintJob::ScaleHeight() const {
   return Device()->pageLayout().paintRect(QPageLayout::Point).height() * kTwipsPerPoint;
 }
 
-void PrintJob::Cls() {
+void QtPrintJob::Cls() {
   curX_ = 0;
   curY_ = 0;
 }
 
-void PrintJob::SetDrawWidth(int pixels) { drawWidth_ = pixels < 1 ? 1 : pixels; }
+void QtPrintJob::SetDrawWidth(int pixels) { drawWidth_ = pixels < 1 ? 1 : pixels; }
 
-void PrintJob::Line(double x1, double y1, double x2, double y2, Colour c) {
+void QtPrintJob::Line(double x1, double y1, double x2, double y2, Colour c) {
   if (Finite({x1, y1, x2, y2}) && Begin()) {
     const double f = DevicePerTwip();
     QPen pen(ToQColor(c), drawWidth_ * kTwipsPerPixel * f, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -252,7 +277,7 @@ void PrintJob::Line(double x1, double y1, double x2, double y2, Colour c) {
   curY_ = y2;
 }
 
-void PrintJob::Box(double x1, double y1, double x2, double y2, Colour c) {
+void QtPrintJob::Box(double x1, double y1, double x2, double y2, Colour c) {
   if (Finite({x1, y1, x2, y2}) && Begin()) {
     const double f = DevicePerTwip();
     QPen pen(ToQColor(c), drawWidth_ * kTwipsPerPixel * f, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -264,7 +289,7 @@ void PrintJob::Box(double x1, double y1, double x2, double y2, Colour c) {
   curY_ = y2;
 }
 
-void PrintJob::PSet(double x, double y, Colour c) {
+void QtPrintJob::PSet(double x, double y, Colour c) {
   if (Finite({x, y}) && Begin()) {
     const double f = DevicePerTwip();
     const double d = drawWidth_ * kTwipsPerPixel * f;
@@ -274,7 +299,7 @@ void PrintJob::PSet(double x, double y, Colour c) {
   curY_ = y;
 }
 
-void PrintJob::Circle(double x, double y, double radius, Colour c) {
+void QtPrintJob::Circle(double x, double y, double radius, Colour c) {
   if (Finite({x, y, radius}) && Begin()) {
     const double f = DevicePerTwip();
     painter_->setPen(QPen(ToQColor(c), drawWidth_ * kTwipsPerPixel * f));
@@ -285,17 +310,17 @@ void PrintJob::Circle(double x, double y, double radius, Colour c) {
   curY_ = y;
 }
 
-double PrintJob::TextWidth(std::string_view text) const {
+double QtPrintJob::TextWidth(std::string_view text) const {
   const QFontMetricsF fm(MakeFont(surfaceFont_), Device());
   return fm.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))) / DevicePerTwip();
 }
 
-double PrintJob::TextHeight(std::string_view) const {
+double QtPrintJob::TextHeight(std::string_view) const {
   const QFontMetricsF fm(MakeFont(surfaceFont_), Device());
   return fm.lineSpacing() / DevicePerTwip();
 }
 
-void PrintJob::Print(std::string_view text, bool endLine) {
+void QtPrintJob::Print(std::string_view text, bool endLine) {
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   const QFont font = MakeFont(surfaceFont_);
   const QFontMetricsF fm(font, Device());
@@ -314,14 +339,14 @@ void PrintJob::Print(std::string_view text, bool endLine) {
   }
 }
 
-void PrintJob::PrintRotated(std::string_view text, const FontSpec& font, double pixelHeight, int angleTenths) {
+void QtPrintJob::PrintRotated(std::string_view text, const FontSpec& font, double pixelHeight, int angleTenths) {
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   const double f = DevicePerTwip();
   QFont qf = MakeFont(font);
   const double pixels = pixelHeight * kTwipsPerPixel * f;
   // QFont takes whole pixels; anything outside 1 to 10000 printer dots keeps
   // the font's point size.
-  if (std::isfinite(pixels) && pixels >= 1 && pixels <= 10000) qf.setPixelSize(static_cast<int>(std::lround(pixels)));
+  if (std::isfinite(pixels) && pixels >= 1 && pixels <= 10000) qf.setPixelSize(static_cast<int>(RoundHalfAway(pixels)));
   const QFontMetricsF fm(qf, Device());
   if (Begin() && !s.isEmpty() && Finite({curX_, curY_})) {
     painter_->save();
@@ -336,16 +361,16 @@ void PrintJob::PrintRotated(std::string_view text, const FontSpec& font, double 
   curY_ += fm.lineSpacing() / f;
 }
 
-int PrintJob::DpiY() const { return Device()->logicalDpiY(); }
+int QtPrintJob::DpiY() const { return Device()->logicalDpiY(); }
 
-void PrintJob::DrawPicture(const QImage& picture, double x, double y, double w, double h) {
-  if (picture.isNull() || !Finite({x, y, w, h}) || !Begin()) return;
+void QtPrintJob::DrawPicture(const Image& picture, double x, double y, double w, double h) {
+  if (picture.Null() || !Finite({x, y, w, h}) || !Begin()) return;
   const double f = DevicePerTwip();
   painter_->setRenderHint(QPainter::SmoothPixmapTransform, true);
-  painter_->drawImage(QRectF(x * f, y * f, w * f, h * f), picture);
+  painter_->drawImage(QRectF(x * f, y * f, w * f, h * f), ToQImage(picture));
 }
 
-std::optional<std::string> PrintJob::EndDoc() {
+std::optional<std::string> QtPrintJob::EndDoc() {
   curX_ = 0;
   curY_ = 0;
   savedAs_.clear();
@@ -371,7 +396,7 @@ std::optional<std::string> PrintJob::EndDoc() {
   return std::nullopt;
 }
 
-std::optional<std::string> PrintJob::KeepNumbered() {
+std::optional<std::string> QtPrintJob::KeepNumbered() {
   if (std::string why = MakePrivateFolders(numberedFolder_); !why.empty()) return "The page was not saved. " + why;
   QFile f(QString::fromStdString(target_));
   if (!f.open(QIODevice::ReadOnly)) return "The PDF page could not be made: " + f.errorString().toStdString() + ".";
@@ -384,22 +409,6 @@ std::optional<std::string> PrintJob::KeepNumbered() {
 }
 
 // ---------------------------------------------------------------------------
-
-PrinterCountQuery::PrinterCountQuery(std::function<int()> count)
-    : answer_(std::move(count)), poll_(new QTimer(this)) {
-  // The thread cannot safely reach back into this object, which may be gone
-  // by the time it answers: the answer is looked for instead.
-  poll_->setInterval(20);
-  connect(poll_, &QTimer::timeout, this, [this] {
-    if (!answer_.Done()) return;
-    poll_->stop();
-    count_ = answer_.Within(0).value_or(0);
-    emit Known(*count_);
-  });
-  poll_->start();
-}
-
-PrinterCountQuery::~PrinterCountQuery() = default;
 
 std::vector<std::string> SystemPrintService::Printers() const {
   const Queues q = QueuesWithin(kPrintSystemWaitMs);
@@ -435,8 +444,8 @@ void SystemPrintService::SetCurrent(int i) {
 
 std::unique_ptr<PrintJob> SystemPrintService::StartJob(const std::string& documentName) {
   const std::string current = CurrentDeviceName();
-  if (current == kPdfPrinterName) return PrintJob::ForNumberedPdf(DocumentsFolder() + "/Vantorel", documentName);
-  return PrintJob::ForPrinter(current, documentName);
+  if (current == kPdfPrinterName) return QtPrintJob::ForNumberedPdf(DocumentsFolder() + "/Vantorel", documentName);
+  return QtPrintJob::ForPrinter(current, documentName);
 }
 
 PdfPrintService::PdfPrintService(std::vector<std::string> names, int current, std::string pdfPath)
@@ -458,42 +467,7 @@ std::function<int()> PdfPrintService::CountAsker() const {
 
 std::unique_ptr<PrintJob> PdfPrintService::StartJob(const std::string& documentName) {
   ++jobs_;
-  return PrintJob::ForPdfFile(pdfPath_, documentName);
-}
-
-std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName,
-                                       const std::function<std::optional<std::string>(PrinterSurface&)>& draw) {
-  if (NameTaken(path)) return "The file " + path + " already exists.";
-  // Fonts and the PDF engine need a GUI application. A program without one
-  // (the command line) gets one on the offscreen platform, which needs no
-  // display, for the length of this call.
-  std::unique_ptr<QGuiApplication> ownApp;
-  if (!QGuiApplication::instance()) {
-    static int argc = 3;
-    static char arg0[] = "vantorel", arg1[] = "-platform", arg2[] = "offscreen";
-    static char* argv[] = {arg0, arg1, arg2, nullptr};
-    // Qt's own warnings (a missing runtime folder and the like) are noise on
-    // a command line; failures come back as this function's result.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-      if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
-    ownApp = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  // Qt writes the PDF under a private temporary name; the finished bytes are
-  // then saved under path without replacing anything.
-  QTemporaryDir scratch;
-  if (!scratch.isValid()) return "Cannot create a temporary folder: " + scratch.errorString().toStdString() + ".";
-  const QString tmp = scratch.filePath("page.pdf");
-  {
-    const std::unique_ptr<PrintJob> job = PrintJob::ForPdfFile(tmp.toStdString(), documentName);
-    if (auto problem = draw(*job)) return "Cannot make " + path + ": " + *problem;
-  }
-  QFile f(tmp);
-  if (!f.open(QIODevice::ReadOnly)) return "The PDF page could not be made: " + f.errorString().toStdString() + ".";
-  const QByteArray bytes = f.readAll();
-  const WriteResult w = WriteNewFile(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-  if (w.status != WriteStatus::Ok) return w.message;
-  return std::nullopt;
+  return QtPrintJob::ForPdfFile(pdfPath_, documentName);
 }
 
 }  // namespace vantorel::platform

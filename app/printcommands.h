@@ -9,25 +9,11 @@
 #include <optional>
 #include <string>
 
+#include "app/printerchooser.h"
 #include "model/state.h"
 #include "platform/printing.h"
-#include "platform/surface.h"
 
-class QImage;
-class QWidget;
-
-namespace vantorel {
-
-class frmSelectPrinter;
-
-// The main window's background colour, dark teal.
-inline constexpr platform::Colour kMainBackground = 0x00404000;
-
-// The run's printer chooser: made on first use as a hidden child of
-// mainWindow (which must not be null) and kept there; later calls return the
-// same window, bound to the service and state of the first call.
-frmSelectPrinter& SelectPrinterWindow(QWidget* mainWindow, platform::PrintService& service, State& state,
-                                      platform::Colour background = kMainBackground);
+namespace vantorel::app {
 
 // What the print commands tell the user besides a failure; either may be empty.
 struct PrintNotices {
@@ -38,20 +24,17 @@ struct PrintNotices {
 };
 
 // True when printing may go ahead: a printer has been confirmed in this run
-// (if not, the chooser is shown modally over the main window first, and the
-// main window is repainted after it).
-bool PrinterReady(State& state, platform::PrintService& service, QWidget* mainWindow,
-                  const PrintNotices& notices = {}, platform::Colour background = kMainBackground);
+// (if not, the chooser is shown first).
+bool PrinterReady(const State& state, PrinterChooser& chooser, const PrintNotices& notices = {});
 
 // "Print List": PrinterReady, then the list page on the current printer.
 // programName is the executable's name without extension: the page's title
 // and the job's name. Returns a message for the user when the printer or the
 // print system failed; nullopt when the page went out or nothing was to be
 // printed.
-std::optional<std::string> PrintListOnCurrentPrinter(State& state, platform::PrintService& service,
-                                                     QWidget* mainWindow, const std::string& programName,
-                                                     const PrintNotices& notices = {},
-                                                     platform::Colour background = kMainBackground);
+std::optional<std::string> PrintListOnCurrentPrinter(const State& state, platform::PrintService& service,
+                                                     PrinterChooser& chooser, const std::string& programName,
+                                                     const PrintNotices& notices = {});
 
 // Where the window picture goes on the page, in twips: at the window's own
 // size, or scaled down to the page width with its proportions kept when the
@@ -69,7 +52,7 @@ std::optional<PicturePlace> PlaceWindowPicture(double pageWidth, double pageHeig
 // the page. The caller has already checked PrinterReady and taken the
 // picture. Returns a message for the user on failure (no picture, a printer
 // or print-system failure).
-std::optional<std::string> PrintWindowPicture(platform::PrintService& service, const QImage& picture,
+std::optional<std::string> PrintWindowPicture(platform::PrintService& service, const platform::Image& picture,
                                               const std::string& programName, const PrintNotices& notices = {});
 
-}  // namespace vantorel
+}  // namespace vantorel::app

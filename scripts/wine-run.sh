@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in a prefix of its own, made on first use.
+# Usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
+# No display is needed or used; Wine's own messages are switched off, so the
+# program's standard output and error are all that is printed. The exit
+# status is the program's.
+set -euo pipefail
+[ $# -ge 2 ] || { echo "usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...]" >&2; exit 64; }
+prefix=$(realpath -m "$1"); shift
+
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
+# No Mono or Gecko installer on the first start, no windows on any display.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  # Tests running side by side make the prefix once, one after the other.
+  exec 9>"$prefix.lock"
+  flock 9
+  if [ ! -f "$prefix/system.reg" ]; then
+    wineboot --init >/dev/null 2>&1 || :
+    wineserver --wait
+  fi
+  exec 9>&-
+fi
+exec wine "$@"

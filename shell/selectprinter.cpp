@@ -1,0 +1,243 @@
+#include "shell/selectprinter.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+#include "app/layout.h"
+#include "platform/fonts.h"
+#include "platform/look.h"
+#include "platform/modal.h"
+#include "platform/outline.h"
+#include "platform/qtcolour.h"
+#include "platform/twips.h"
+#include "platform/window.h"
+
+namespace vantorel {
+
+namespace {
+
+void SetBackground(QWidget* w, platform::Colour c) {
+  QPalette pal = w->palette();
+  pal.setColor(QPalette::Window, platform::ToQColor(c));
+  w->setPalette(pal);
+  w->setAutoFillBackground(true);
+}
+
+// The close box's 21 by 21 picture: a white cross on a clear ground, so the
+// box's background colour shows around it.
+QPixmap CloseBoxPicture() {
+  QPixmap pm(21, 21);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(6, 6), QPointF(15, 15));
+  p.drawLine(QPointF(15, 6), QPointF(6, 15));
+  return pm;
+}
+
+Qt::Alignment Horizontal(app::Align a) {
+  switch (a) {
+    case app::Align::Centre: return Qt::AlignHCenter;
+    case app::Align::Right: return Qt::AlignRight;
+    case app::Align::Left: break;
+  }
+  return Qt::AlignLeft;
+}
+
+// One control of a layout, placed on window (or on the control its layout
+// names as its parent). Buttons keep the system's own look.
+QWidget* MakeControl(QWidget* window, const app::ControlLayout& c) {
+  QWidget* parent = c.parent.empty() ? window : window->findChild<QWidget*>(QString::fromStdString(c.parent));
+  if (!parent) parent = window;
+  const QString caption = QString::fromStdString(c.caption);
+  QWidget* w = nullptr;
+  switch (c.kind) {
+    case app::ControlKind::Label: {
+      auto* label = new QLabel(caption, parent);
+      label->setAlignment(Horizontal(c.align) | Qt::AlignTop);
+      QPalette pal = label->palette();
+      pal.setColor(QPalette::WindowText, platform::ToQColor(c.foreColour));
+      label->setPalette(pal);
+      if (!c.transparent) SetBackground(label, c.backColour);
+      w = label;
+      break;
+    }
+    case app::ControlKind::CloseBox: {
+      auto* box = new QLabel(parent);
+      box->setPixmap(CloseBoxPicture());
+      box->setAlignment(Qt::AlignCenter);
+      SetBackground(box, c.backColour);
+      w = box;
+      break;
+    }
+    case app::ControlKind::ListBox: {
+      auto* list = new QListWidget(parent);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      list->viewport()->setMouseTracking(true);
+      w = list;
+      break;
+    }
+    case app::ControlKind::Button: w = new QPushButton(caption, parent); break;
+    default: w = new QWidget(parent); break;
+  }
+  w->setObjectName(QString::fromStdString(c.name));
+  w->setToolTip(QString::fromStdString(c.toolTip));
+  if (const std::string& name = c.accessibleName.empty() ? c.caption : c.accessibleName; !name.empty())
+    w->setAccessibleName(QString::fromStdString(name));
+  w->setFont(platform::MakeFont(c.font));
+  // Moves over a button are its own; over anything else the window sees them too.
+  w->setMouseTracking(c.kind != app::ControlKind::Button);
+  if (c.kind != app::ControlKind::ListBox) w->setCursor(platform::ProgramCursor());
+  platform::PlaceTwips(w, c.left, c.top, c.width, c.height);
+  if (!c.visible) w->hide();
+  return w;
+}
+
+}  // namespace
+
+frmSelectPrinter& SelectPrinterWindow(QWidget* mainWindow, platform::PrintService& service, State& state,
+                                      platform::Colour background) {
+  auto* existing = mainWindow->findChild<frmSelectPrinter*>(QString(), Qt::FindDirectChildrenOnly);
+  if (existing) return *existing;
+  return *new frmSelectPrinter(service, state, mainWindow, background);
+}
+
+frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state, QWidget* mainWindow,
+                                   platform::Colour background)
+    : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint),
+      background_(background),
+      chooser_(service, state, *this) {
+  const app::WindowLayout& layout = app::PrinterChooserLayout();
+  setObjectName(QString::fromStdString(layout.name));
+  setWindowTitle(QString::fromStdString(layout.caption));
+  setFixedSize(platform::TwipsToPixels(layout.width), platform::TwipsToPixels(layout.height));
+  SetBackground(this, background_);
+  setMouseTracking(true);
+  setFont(platform::MakeFont(platform::FontSpec{}));
+  for (const app::ControlLayout& c : layout.controls) MakeControl(this, c);
+  const std::vector<const app::ControlLayout*> tabs = layout.TabOrder();
+  for (size_t k = 0; k + 1 < tabs.size(); ++k)
+    setTabOrder(findChild<QWidget*>(QString::fromStdString(tabs[k]->name)),
+                findChild<QWidget*>(QString::fromStdString(tabs[k + 1]->name)));
+
+  title_ = findChild<QLabel*>("Title");
+  btnControl_ = findChild<QLabel*>("btnControl");
+  list1_ = findChild<QListWidget*>("List1");
+  for (QObject* o : {static_cast<QObject*>(title_), static_cast<QObject*>(btnControl_), static_cast<QObject*>(list1_),
+                     static_cast<QObject*>(list1_->viewport())})
+    o->installEventFilter(this);
+  connect(list1_, &QListWidget::itemDoubleClicked, this, [this] { chooser_.cbOK_Click(); });
+  connect(findChild<QPushButton*>("cbCancel"), &QPushButton::clicked, this, [this] { chooser_.cbCancel_Click(); });
+  auto* ok = findChild<QPushButton*>("cbOK");
+  // Enter takes the highlighted printer, wherever the focus is but on Cancel.
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, [this] { chooser_.cbOK_Click(); });
+
+  // Centred over the main window once, when the window is made.
+  if (mainWindow) {
+    const QRect owner = mainWindow->frameGeometry();
+    move(owner.left() + (owner.width() - width()) / 2, owner.top() + (owner.height() - height()) / 2);
+  }
+}
+
+void frmSelectPrinter::ShowPrinters(const std::vector<std::string>& names, int selected) {
+  list1_->clear();
+  for (const std::string& n : names) list1_->addItem(QString::fromStdString(n));
+  if (selected >= 0 && selected < list1_->count()) list1_->setCurrentRow(selected);
+  list1_->setFocus(Qt::OtherFocusReason);
+}
+
+int frmSelectPrinter::SelectedPrinter() const {
+  const QListWidgetItem* item = list1_->currentItem();
+  return item && item->isSelected() ? list1_->row(item) : -1;
+}
+
+void frmSelectPrinter::Warn(const std::string& title, const std::string& text) {
+  QMessageBox box(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok, this);
+  platform::ExecModal(box);
+}
+
+void frmSelectPrinter::SetCloseBoxColour(platform::Colour c) { SetBackground(btnControl_, c); }
+
+void frmSelectPrinter::RunModal() {
+  platform::ExecModal(*this);
+  // No trace of the chooser may be left on the main window (nor in its picture).
+  hide();
+  if (parentWidget()) parentWidget()->repaint();
+}
+
+void frmSelectPrinter::Hide() { done(QDialog::Rejected); }
+
+void frmSelectPrinter::reject() { chooser_.cbCancel_Click(); }
+
+void frmSelectPrinter::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape) {
+    chooser_.cbCancel_Click();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void frmSelectPrinter::mouseMoveEvent(QMouseEvent* e) {
+  chooser_.Form_MouseMove();
+  QDialog::mouseMoveEvent(e);
+}
+
+bool frmSelectPrinter::eventFilter(QObject* watched, QEvent* e) {
+  const QEvent::Type t = e->type();
+  if (watched == btnControl_) {
+    // Moves over the close box are its own: they do not reach the window.
+    if (t == QEvent::MouseMove) {
+      chooser_.btnControl_MouseMove();
+      return true;
+    }
+    if (t == QEvent::MouseButtonRelease) {
+      auto* me = static_cast<QMouseEvent*>(e);
+      if (me->button() == Qt::LeftButton && btnControl_->rect().contains(me->position().toPoint())) {
+        chooser_.cbCancel_Click();
+        return true;
+      }
+    }
+  } else if (watched == list1_ || watched == list1_->viewport()) {
+    if (t == QEvent::MouseMove) chooser_.Form_MouseMove();
+  } else if (watched == title_) {
+    if (t == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+      title_->setCursor(Qt::SizeAllCursor);
+      // The window system moves the window until the button is released;
+      // where it cannot, the window follows the pointer itself.
+      if (!platform::StartSystemMove(this)) {
+        dragging_ = true;
+        dragOffset_ = static_cast<QMouseEvent*>(e)->globalPosition().toPoint() - pos();
+      }
+      return true;
+    }
+    if (t == QEvent::MouseMove) {
+      auto* me = static_cast<QMouseEvent*>(e);
+      if (dragging_ && (me->buttons() & Qt::LeftButton)) {
+        move(me->globalPosition().toPoint() - dragOffset_);
+        return true;
+      }
+      chooser_.Form_MouseMove();
+      title_->setCursor(platform::ProgramCursor());
+    }
+    if (t == QEvent::MouseButtonRelease) {
+      dragging_ = false;
+      title_->setCursor(platform::ProgramCursor());
+    }
+  }
+  return QDialog::eventFilter(watched, e);
+}
+
+void frmSelectPrinter::paintEvent(QPaintEvent* e) {
+  QDialog::paintEvent(e);
+  QPainter p(this);
+  DrawOutline(p, size(), kChooserOutline, background_);
+}
+
+}  // namespace vantorel

@@ -1,0 +1,243 @@
+// The file layer on Windows: the wide-character Win32 calls, with every path
+// turned from UTF-8 into UTF-16 on the way in and back on the way out.
+#include "platform/files.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace vantorel::platform {
+
+char FolderSeparator() { return '\\'; }
+bool IsFolderSeparator(char c) { return c == '/' || c == '\\'; }
+
+namespace {
+
+// UTF-16 of a UTF-8 text; nullopt for text that is not valid UTF-8.
+std::optional<std::wstring> Wide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  if (utf8.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
+  const int in = static_cast<int>(utf8.size());
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), in, nullptr, 0);
+  if (n <= 0) return std::nullopt;
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), in, out.data(), n) != n) return std::nullopt;
+  return out;
+}
+
+// UTF-8 of a UTF-16 text (an unpaired surrogate becomes U+FFFD).
+std::string Narrow(const wchar_t* text, size_t length) {
+  if (length == 0 || length > static_cast<size_t>(INT32_MAX)) return {};
+  const int in = static_cast<int>(length);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, in, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, in, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// The system's message for an error code, without the line end it comes with.
+std::string ErrorText(DWORD err) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string out = n ? Narrow(text, n) : std::string();
+  if (text) LocalFree(text);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.')) out.pop_back();
+  return out.empty() ? "error " + std::to_string(err) : out;
+}
+
+bool IsExistsError(DWORD err) { return err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS; }
+
+// The full path of the running executable.
+std::string ExecutablePath() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (int tries = 0; tries < 8; ++tries) {
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) return Narrow(buf.data(), n);
+    buf.resize(buf.size() * 2);  // cut short: try again with more room
+  }
+  return {};
+}
+
+std::optional<std::string> KnownFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::optional<std::string> out;
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path && path[0])
+    out = Narrow(path, wcslen(path));
+  CoTaskMemFree(path);
+  return out;
+}
+
+struct Handle {
+  HANDLE h;
+  explicit Handle(HANDLE handle) : h(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  bool Close() {
+    const bool ok = CloseHandle(h) != 0;
+    h = INVALID_HANDLE_VALUE;
+    return ok;
+  }
+};
+
+}  // namespace
+
+bool NameTaken(const std::string& path) {
+  const auto wide = Wide(path);
+  if (!wide) return true;  // a name the system cannot even be asked about is not free
+  // A link or junction is not followed: its own attributes answer.
+  if (GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD err = GetLastError();
+  return err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND;
+}
+
+WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
+  WriteResult res;
+  if (NameTaken(path)) {
+    res.status = WriteStatus::Exists;
+    res.message = "The file " + path + " already exists.";
+    return res;
+  }
+  const auto wide = Wide(path);
+  if (!wide) {
+    res.message = "Cannot create " + path + ": the name is not valid UTF-8.";
+    return res;
+  }
+  // The temporary file is made with CREATE_NEW (exclusive: never an existing
+  // file) under a name of this process, the next one when that is taken.
+  const std::string folder = Folder(path);
+  std::wstring tmp;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  DWORD err = ERROR_FILE_EXISTS;
+  const uint64_t seed = (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
+  for (uint32_t k = 0; k < 100 && h == INVALID_HANDLE_VALUE && IsExistsError(err); ++k) {
+    const auto name = Wide(InFolder(folder, ".vantorel-" + std::to_string(seed + k) + ".tmp"));
+    if (!name) break;
+    tmp = *name;
+    h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) err = GetLastError();
+  }
+  if (h == INVALID_HANDLE_VALUE) {
+    res.message = "Cannot create a file in " + folder + ": " + ErrorText(err) + ".";
+    return res;
+  }
+  Handle file(h);
+  auto fail = [&](DWORD why) {
+    if (file.h != INVALID_HANDLE_VALUE) file.Close();
+    DeleteFileW(tmp.c_str());
+    res.status = WriteStatus::Failed;
+    res.message = "Cannot write " + path + ": " + ErrorText(why) + ".";
+    return res;
+  };
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file.h, bytes.data() + done, chunk, &written, nullptr) || written == 0) return fail(GetLastError());
+    done += written;
+  }
+  if (!FlushFileBuffers(file.h)) return fail(GetLastError());
+  if (!file.Close()) return fail(GetLastError());
+  // The finished file takes its name only when nothing has it: no
+  // MOVEFILE_REPLACE_EXISTING, so an existing file is never replaced.
+  if (!MoveFileExW(tmp.c_str(), wide->c_str(), MOVEFILE_WRITE_THROUGH)) {
+    err = GetLastError();
+    DeleteFileW(tmp.c_str());
+    res.status = IsExistsError(err) ? WriteStatus::Exists : WriteStatus::Failed;
+    res.message = IsExistsError(err) ? "The file " + path + " already exists." : "Cannot create " + path + ": " + ErrorText(err) + ".";
+    return res;
+  }
+  res.status = WriteStatus::Ok;
+  return res;
+}
+
+std::string ExecutableFolder() {
+  const std::string exe = ExecutablePath();
+  return exe.empty() ? "." : Folder(exe);
+}
+
+std::vector<std::string> ProgramArguments(int, char**) {
+  std::vector<std::string> args;
+  int n = 0;
+  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n)) {
+    for (int i = 1; i < n; ++i) args.push_back(Narrow(wide[i], wcslen(wide[i])));
+    LocalFree(wide);
+  }
+  return args;
+}
+
+std::string ExecutableName() {
+  std::string p = ExecutablePath();
+  if (p.empty()) return "Vantorel";
+  size_t start = p.size();
+  while (start > 0 && !IsFolderSeparator(p[start - 1])) --start;
+  p = p.substr(start);
+  const auto dot = p.rfind('.');
+  if (dot != std::string::npos && dot > 0) p = p.substr(0, dot);
+  return p;
+}
+
+std::string HomeFolder() {
+  if (auto profile = KnownFolder(FOLDERID_Profile)) return *profile;
+  return "C:\\";
+}
+
+std::string ConfigFolder() {
+  if (auto roaming = KnownFolder(FOLDERID_RoamingAppData)) return *roaming;
+  return InFolder(HomeFolder(), "AppData\\Roaming");
+}
+
+std::string DocumentsFolder() {
+  std::string found = KnownFolder(FOLDERID_Documents).value_or(InFolder(HomeFolder(), "Documents"));
+  while (found.size() > 3 && IsFolderSeparator(found.back())) found.pop_back();
+  return found;
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  const auto wfrom = Wide(from), wto = Wide(to);
+  if (!wfrom || !wto) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (MoveFileExW(wfrom->c_str(), wto->c_str(), MOVEFILE_WRITE_THROUGH)) return 0;
+  const DWORD err = GetLastError();
+  errno = IsExistsError(err) ? EEXIST : err == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
+  return -1;
+}
+
+std::string MakePrivateFolders(const std::string& path) {
+  const auto wide = Wide(path);
+  if (!wide) return "Cannot use " + path + ": the name is not valid UTF-8.";
+  const DWORD attributes = GetFileAttributesW(wide->c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {};
+    return path + " is not a folder.";
+  }
+  const DWORD err = GetLastError();
+  if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) return "Cannot use " + path + ": " + ErrorText(err) + ".";
+  const std::string parent = Folder(path);
+  if (parent != path && parent != ".") {
+    if (std::string why = MakePrivateFolders(parent); !why.empty()) return why;
+  }
+  if (!CreateDirectoryW(wide->c_str(), nullptr)) {
+    const DWORD why = GetLastError();
+    if (why != ERROR_ALREADY_EXISTS) return "Cannot create the folder " + path + ": " + ErrorText(why) + ".";
+  }
+  const DWORD after = GetFileAttributesW(wide->c_str());
+  if (after == INVALID_FILE_ATTRIBUTES || !(after & FILE_ATTRIBUTE_DIRECTORY)) return path + " is not a folder.";
+  return {};
+}
+
+}  // namespace vantorel::platform
