@@ -18,10 +18,12 @@ jobs=${JOBS:-$(nproc)}
 usage() { echo "usage: style.sh check BUILD_DIR | fix" >&2; exit 64; }
 
 # Every C++ file of the tree, build folders (build, build-asan, ...) and
-# hidden folders left out.
+# hidden folders left out, and files a script writes ("written by
+# scripts/casefold.pl" on their first line), which their script lays out.
 sources=()
-while IFS= read -r -d '' f; do sources+=("$f"); done < <(
-  find . \( -path './build*' -o -path './.*' \) -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
+while IFS= read -r -d '' f; do
+  head -n 1 "$f" | grep -q 'written by scripts/' || sources+=("$f")
+done < <(find . \( -path './build*' -o -path './.*' \) -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
 
 need() {
   command -v "$1" >/dev/null || { echo "style: $1 is not installed (scripts/deps.sh test installs it)" >&2; exit 1; }
