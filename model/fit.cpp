@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "model/clicktable.h"
-#include "model/numtext.h"
 #include "model/trajectory.h"
 
 namespace vantorel {

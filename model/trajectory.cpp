@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "model/exactmath.h"
-#include "model/numtext.h"
 
 namespace vantorel {
 

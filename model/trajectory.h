@@ -53,7 +53,8 @@ inline double HeightAt(double slope, double ry, double rangeTerm, double mvf, do
 // below it): inches and yards in imperial units, cm and metres in metric.
 double PathHeight(double mv, double zr, double range, double bc, double sh, bool metric);
 
-// The angle in minutes of angle that a height subtends at a range.
+// The angle in minutes of angle that a height subtends at a range; it divides
+// by range + 0.5, not by the range the height was computed at, on purpose.
 double AngleMOA(double range, double height, bool metric);
 
 // AngleMOA times clicks per MOA; positive above the line of sight.
@@ -66,13 +67,13 @@ inline double ClicksToDial(const ModelParams& p, double range, bool metric) {
   return -ModelClicks(range, h, p.cpm, metric);
 }
 
+// A model value in a message: at most six significant digits.
+std::string ShortNumber(double x);
+
 // Why a parameter set cannot be evaluated (a zero or non-finite velocity,
 // zero range or ballistic coefficient, a non-finite sight height or clicks
 // per MOA, or a zero range whose flight time overflows), or nullopt when it
 // can be.
-// A model value in a message: at most six significant digits.
-std::string ShortNumber(double x);
-
 std::optional<std::string> ModelProblem(const ModelParams& p, bool metric);
 
 }  // namespace vantorel

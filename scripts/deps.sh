@@ -6,7 +6,8 @@
 #   package  that, and making the Debian package (make package)
 #   windows  cross-building the standard C++ part for Windows and running
 #            its tests under Wine (make windows)
-#   test     all of these, and every test tool (make test, make bench, make fuzz)
+#   test     all of these, and every test tool (make test, make bench, make fuzz,
+#            scripts/style.sh)
 set -euo pipefail
 
 run=(
@@ -22,7 +23,7 @@ windows=(
 )
 test=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils xdotool imagemagick dbus at-spi2-core
   cups cups-client printer-driver-cups-pdf poppler-utils
   desktop-file-utils appstream man-db

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the whole suite twice: a normal build, then a build with
+# Builds and runs the whole suite twice, warnings failing the build: a normal
+# build, followed by the layout and clang-tidy check, then a build with
 # AddressSanitizer, UndefinedBehaviorSanitizer and the standard library's checks that fails on any report;
 # then runs each fuzz target for 30 seconds; then cross-builds the standard
 # C++ part for Windows, runs its tests under Wine and checks that the Linux
@@ -39,8 +40,12 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 # set-up that fails fails the run.
 bash scripts/cups-setup.sh
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_TESTS=ON
-run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON -DVANTOREL_TESTS=ON
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_TESTS=ON -DVANTOREL_WERROR=ON
+# The layout and clang-tidy's checks, over the normal build's compile
+# commands: one test.
+echo "== style"
+if JOBS=$jobs bash scripts/style.sh check build; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON -DVANTOREL_TESTS=ON -DVANTOREL_WERROR=ON
 
 fuzz_failed=0
 bash scripts/fuzz.sh 30 || fuzz_failed=1
