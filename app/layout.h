@@ -27,9 +27,9 @@ enum class ControlKind {
 enum class Align { Left, Centre, Right };
 
 struct ControlLayout {
-  std::string name;    // "RTxt(0)", "cbButton(1)", ...
+  std::string name;  // "RTxt(0)", "cbButton(1)", ...
   ControlKind kind = ControlKind::Label;
-  std::string parent;  // the containing control's name; empty: the window itself
+  std::string parent;                               // the containing control's name; empty: the window itself
   double left = 0, top = 0, width = 0, height = 0;  // twips, within the parent
   std::string caption;
   std::string toolTip;

@@ -18,8 +18,8 @@ platform::FontSpec Tahoma(double points, bool bold = false) { return {"Tahoma", 
 std::string At(const char* array, int i) { return std::string(array) + "(" + std::to_string(i) + ")"; }
 
 // A white caption on the window's colour.
-ControlLayout Caption(std::string name, std::string parent, double l, double t, double w, double h,
-                      std::string text, double points) {
+ControlLayout Caption(std::string name, std::string parent, double l, double t, double w, double h, std::string text,
+                      double points) {
   ControlLayout c;
   c.name = std::move(name);
   c.parent = std::move(parent);
@@ -212,8 +212,9 @@ WindowLayout MakePrinterChooser() {
   list.tabIndex = 0;
   list.accessibleName = "Printers";
   w.controls = {title, close, list};
-  for (const auto& [name, caption, tip, left, tab] : {std::tuple("cbCancel", "Cancel", "Cancel Selecting Printer", 105, 1),
-                                                      std::tuple("cbOK", "OK", "Use Selected Printer", 3210, 2)}) {
+  for (const auto& [name, caption, tip, left, tab] :
+       {std::tuple("cbCancel", "Cancel", "Cancel Selecting Printer", 105, 1),
+        std::tuple("cbOK", "OK", "Use Selected Printer", 3210, 2)}) {
     ControlLayout b = Control(name, ControlKind::Button, "", left, 2250, 1080, 465);
     b.caption = caption;
     b.toolTip = tip;

@@ -411,7 +411,10 @@ bool MainWindow::Form_KeyDown(int keyCode, int shift) {
 }
 
 void MainWindow::Timer1_Timer() {
-  blink_ = blink_ >= 32767 ? 0 : static_cast<int16_t>(blink_ + 1);
+  if (blink_ >= 32767)
+    blink_ = 0;
+  else
+    ++blink_;
   view_.SetVisible("Working", blink_ % 2 == 0);
 }
 

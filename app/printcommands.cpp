@@ -55,8 +55,9 @@ std::optional<std::string> PrintWindowPicture(platform::PrintService& service, c
   if (picture.Null()) return "There is no picture of the window to print.";
   const std::unique_ptr<platform::PrintJob> job = service.StartJob(programName);
   job->Print("");
-  const std::optional<PicturePlace> place = PlaceWindowPicture(
-      job->ScaleWidth(), job->ScaleHeight(), platform::PixelsToTwips(picture.Width()), platform::PixelsToTwips(picture.Height()));
+  const std::optional<PicturePlace> place = PlaceWindowPicture(job->ScaleWidth(), job->ScaleHeight(),
+                                                               platform::PixelsToTwips(picture.Width()),
+                                                               platform::PixelsToTwips(picture.Height()));
   if (place) job->DrawPicture(picture, place->x, place->y, place->w, place->h);
   std::optional<std::string> error = job->EndDoc();
   if (!error && !place) return "The printer reports no usable page size.";

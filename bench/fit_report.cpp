@@ -71,8 +71,8 @@ int main() {
     const FitFinish f = FinishFit(s);
     const ModelParams p = s.Params();
     std::printf("model %.17g %.17g %.17g %.17g %.17g\n", p.mv, p.bc, p.sh, p.zr, p.cpm);
-    std::printf("error %.17g candidates %" PRId64 " %" PRId64 " early %d\n", r.bestError, r.candidates[0], r.candidates[1],
-                r.stoppedEarly ? 1 : 0);
+    std::printf("error %.17g candidates %" PRId64 " %" PRId64 " early %d\n", r.bestError, r.candidates[0],
+                r.candidates[1], r.stoppedEarly ? 1 : 0);
     std::printf("labels");
     for (const std::string& l : f.labels) std::printf(" %s", l.c_str());
     std::printf("\ntable %s min %d:", f.problem ? f.problem->c_str() : "ok", s.MinTableClicks);

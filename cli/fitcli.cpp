@@ -232,8 +232,9 @@ struct Outcome {
 void WriteJson(std::ostream& out, const State& s, const Outcome& r) {
   const ModelParams p = s.Params();
   out << "{\n  \"units\": " << (s.MetricUnits ? "\"metric\"" : "\"imperial\"") << ",\n";
-  out << "  \"model\": {\"mv\": " << JsonNumber(p.mv) << ", \"bc\": " << JsonNumber(p.bc) << ", \"sh\": "
-      << JsonNumber(p.sh) << ", \"zr\": " << JsonNumber(p.zr) << ", \"cpm\": " << JsonNumber(p.cpm) << "},\n";
+  out << "  \"model\": {\"mv\": " << JsonNumber(p.mv) << ", \"bc\": " << JsonNumber(p.bc)
+      << ", \"sh\": " << JsonNumber(p.sh) << ", \"zr\": " << JsonNumber(p.zr) << ", \"cpm\": " << JsonNumber(p.cpm)
+      << "},\n";
   out << "  \"fit_error\": " << (r.fitError ? JsonNumber(*r.fitError) : "null") << ",\n";
   out << "  \"candidates\": [" << r.candidates[0] << ", " << r.candidates[1] << "],\n";
   out << "  \"labels\": [";
@@ -301,8 +302,8 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
       if (loaded.kind == LoadResult::Kind::Unreadable)
         unread = "the saved settings could not be read from " + loaded.filePath + " (" + loaded.reason + ")";
       else if (!loaded.problems.empty())
-        unread = "the saved settings in " + loaded.filePath + " hold values that cannot be used: " +
-                 LinesAsOne(loaded.problems);
+        unread = "the saved settings in " + loaded.filePath +
+                 " hold values that cannot be used: " + LinesAsOne(loaded.problems);
     }
     for (size_t i = 0; i < kRows; ++i) {
       o.ranges[i] = std::to_string(s.DataRange[i]);

@@ -12,9 +12,9 @@
 
 namespace vantorel {
 
-inline constexpr int kExitRefused = 2;   // the data points were refused
-inline constexpr int kExitFailure = 1;   // the model cannot be evaluated, or the output or a file cannot be written
-inline constexpr int kExitUsage = 64;    // the command line is wrong
+inline constexpr int kExitRefused = 2;  // the data points were refused
+inline constexpr int kExitFailure = 1;  // the model cannot be evaluated, or the output or a file cannot be written
+inline constexpr int kExitUsage = 64;   // the command line is wrong
 
 // --saved reads the settings from store, which it never changes.
 int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, platform::Store& store);

@@ -36,7 +36,7 @@ std::optional<Refusal> Sanity_Check(const State& s) {
     if (s.DataRange[i] <= 0 || s.DataRange[i] > 200) return Refusal{"Range Error", RangeErrorBody(s.MetricUnits)};
   for (int j = 0; j + 1 < kRows; ++j) {
     if (s.IsTicked(j) && s.IsTicked(j + 1) &&
-        s.DataRange[static_cast<size_t>(j)] == s.DataRange[static_cast<size_t>(j + 1)]) {
+        s.DataRange[static_cast<size_t>(j)] == s.DataRange[static_cast<size_t>(j) + 1]) {
       return Refusal{"Same Ranges Specified", "Ranges must be be unique:\r\n(Range #" + std::to_string(j + 1) +
                                                   " = Range #" + std::to_string(j + 2) + " ?)"};
     }

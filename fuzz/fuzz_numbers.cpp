@@ -18,7 +18,8 @@ using namespace vantorel;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const char* const kLocales[] = {"C", "en_US", "de_DE", "fr_FR", "sv_SE", "ar_EG", "fa_IR", "hi_IN"};
   if (size == 0) return 0;
-  const std::string point = QLocale(kLocales[data[0] % (sizeof kLocales / sizeof *kLocales)]).decimalPoint().toStdString();
+  const std::string point =
+      QLocale(kLocales[data[0] % (sizeof kLocales / sizeof *kLocales)]).decimalPoint().toStdString();
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
   const auto v = LocaleToDouble(text);

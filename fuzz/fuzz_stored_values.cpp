@@ -39,11 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* n : {"oMV", "oBC", "oSH", "oZR", "oCPM", "Metric"}) decodeNext(n);
 
   State s;
-  LoadDataFrom(s, [&](const std::string& name) -> std::optional<std::string> {
-    const auto it = stored.find(name);
-    if (it == stored.end()) return std::nullopt;
-    return it->second.ToText();
-  }, point);
+  LoadDataFrom(
+      s,
+      [&](const std::string& name) -> std::optional<std::string> {
+        const auto it = stored.find(name);
+        if (it == stored.end()) return std::nullopt;
+        return it->second.ToText();
+      },
+      point);
   fuzzcheck::LoadedStateIsUsable(s);
   return 0;
 }

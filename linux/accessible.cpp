@@ -50,7 +50,8 @@ class RoleAccessible : public QAccessibleWidget {
     return shown;
   }
   bool Pressable() const {
-    return role() == QAccessible::Button && widget()->isEnabled() && widget()->metaObject()->indexOfSlot("click()") >= 0;
+    return role() == QAccessible::Button && widget()->isEnabled() &&
+           widget()->metaObject()->indexOfSlot("click()") >= 0;
   }
 };
 

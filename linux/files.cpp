@@ -90,7 +90,8 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
     const int err = errno;
     unlink(tmp.c_str());
     res.status = err == EEXIST ? WriteStatus::Exists : WriteStatus::Failed;
-    res.message = err == EEXIST ? "The file " + path + " already exists." : "Cannot create " + path + ": " + ErrorText(err) + ".";
+    res.message = err == EEXIST ? "The file " + path + " already exists."
+                                : "Cannot create " + path + ": " + ErrorText(err) + ".";
     return res;
   }
   res.status = WriteStatus::Ok;
@@ -179,7 +180,8 @@ std::string MakePrivateFolders(const std::string& path) {
   if (parent != path) {
     if (std::string why = MakePrivateFolders(parent); !why.empty()) return why;
   }
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return "Cannot create the folder " + path + ": " + ErrorText(errno) + ".";
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+    return "Cannot create the folder " + path + ": " + ErrorText(errno) + ".";
   if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return path + " is not a folder.";
   return {};
 }

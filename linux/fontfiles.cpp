@@ -67,8 +67,9 @@ std::optional<FontFile> FindFontFile(const FontSpec& face) {
     // Every installed font, nearest first: the first TrueType one of this
     // family (of any family for the generic name) is the face.
     FcResult result = FcResultNoMatch;
-    const std::unique_ptr<FcFontSet, decltype(&FcFontSetDestroy)> fonts(
-        FcFontSort(nullptr, want.get(), FcFalse, nullptr, &result), FcFontSetDestroy);
+    const std::unique_ptr<FcFontSet, decltype(&FcFontSetDestroy)> fonts(FcFontSort(nullptr, want.get(), FcFalse,
+                                                                                   nullptr, &result),
+                                                                        FcFontSetDestroy);
     const bool generic = &family == &families.back();
     for (int i = 0; fonts && i < fonts->nfont; ++i) {
       FcPattern* font = fonts->fonts[i];

@@ -17,9 +17,9 @@ constexpr double kPen = 2;    // every stroke's width in those units
 struct Rgb {
   int r, g, b;
 };
-constexpr Rgb kBackground{0, 64, 64};    // the window's dark teal
-constexpr Rgb kMark{255, 255, 255};      // the aiming mark
-constexpr Rgb kOutline{255, 191, 191};   // the window's outline colour
+constexpr Rgb kBackground{0, 64, 64};   // the window's dark teal
+constexpr Rgb kMark{255, 255, 255};     // the aiming mark
+constexpr Rgb kOutline{255, 191, 191};  // the window's outline colour
 
 struct Ring {
   double cx, cy, r;
@@ -69,15 +69,18 @@ QImage ProgramIconImage(int size) {
 
 std::string ProgramIconSvg() {
   // Qt's default pen: square caps, bevelled corners.
-  const std::string stroke = "\" stroke-width=\"" + Num(kPen) + "\" stroke-linecap=\"square\" stroke-linejoin=\"bevel\"";
-  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kGrid) + "\" height=\"" + Num(kGrid) +
-                    "\" viewBox=\"0 0 " + Num(kGrid) + " " + Num(kGrid) + "\">\n";
+  const std::string stroke = "\" stroke-width=\"" + Num(kPen) +
+                             "\" stroke-linecap=\"square\" stroke-linejoin=\"bevel\"";
+  std::string svg =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+      Num(kGrid) + "\" height=\"" + Num(kGrid) + "\" viewBox=\"0 0 " + Num(kGrid) + " " + Num(kGrid) + "\">\n";
   svg += "  <rect width=\"" + Num(kGrid) + "\" height=\"" + Num(kGrid) + "\" fill=\"" + Hex(kBackground) + "\"/>\n";
   svg += "  <g fill=\"none\" stroke=\"" + Hex(kMark) + stroke + ">\n";
   svg += "    <circle cx=\"" + Num(kRing.cx) + "\" cy=\"" + Num(kRing.cy) + "\" r=\"" + Num(kRing.r) + "\"/>\n";
   for (const Segment& s : kCross)
-    svg += "    <line x1=\"" + Num(s.x1) + "\" y1=\"" + Num(s.y1) + "\" x2=\"" + Num(s.x2) + "\" y2=\"" + Num(s.y2) + "\"/>\n";
+    svg += "    <line x1=\"" + Num(s.x1) + "\" y1=\"" + Num(s.y1) + "\" x2=\"" + Num(s.x2) + "\" y2=\"" + Num(s.y2) +
+           "\"/>\n";
   svg += "  </g>\n";
   svg += "  <rect x=\"" + Num(kFrame.x) + "\" y=\"" + Num(kFrame.y) + "\" width=\"" + Num(kFrame.w) + "\" height=\"" +
          Num(kFrame.h) + "\" fill=\"none\" stroke=\"" + Hex(kOutline) + stroke + "/>\n";

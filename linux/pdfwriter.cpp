@@ -71,8 +71,8 @@ bool MendToUnicode(HPDF_Doc pdf, HPDF_Font font) {
     const size_t end = std::min(blocks.size(), at + 100);
     map << std::dec << end - at << std::hex << " beginbfrange\n";
     for (size_t i = at; i < end; ++i)
-      map << "<" << std::setw(2) << blocks[i] << "00> <" << std::setw(2) << blocks[i] << "FF> <" << std::setw(2) << blocks[i]
-          << "00>\n";
+      map << "<" << std::setw(2) << blocks[i] << "00> <" << std::setw(2) << blocks[i] << "FF> <" << std::setw(2)
+          << blocks[i] << "00>\n";
     map << "endbfrange\n";
   }
   map << "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
@@ -90,7 +90,7 @@ bool MendToUnicode(HPDF_Doc pdf, HPDF_Font font) {
 struct PdfDocument::Doc {
   HPDF_Doc pdf = nullptr;
   HPDF_Page page = nullptr;
-  HPDF_STATUS failure = HPDF_OK;  // the PDF library's first error
+  HPDF_STATUS failure = HPDF_OK;            // the PDF library's first error
   std::map<std::string, HPDF_Font> byFile;  // the fonts loaded, by file and face number
   std::map<std::string, HPDF_Font> byFace;  // and by the faces asked for
 
@@ -111,7 +111,8 @@ struct PdfDocument::Doc {
     std::tm utc{};
     if (gmtime_r(&now, &utc))
       HPDF_SetInfoDateAttr(pdf, HPDF_INFO_CREATION_DATE,
-                           {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, 'Z', 0, 0});
+                           {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, 'Z',
+                            0, 0});
   }
   ~Doc() {
     if (pdf) HPDF_Free(pdf);
@@ -156,7 +157,8 @@ struct PdfDocument::Face {
   double LineSpacing() const { return (HPDF_Font_GetAscent(font) - HPDF_Font_GetDescent(font)) * points / 1000; }
   double Width(std::string_view text) const {
     double units = 0;
-    for (char32_t cp : DecodeUtf8(PrintableUtf8(text))) units += HPDF_Font_GetUnicodeWidth(font, static_cast<HPDF_UNICODE>(cp));
+    for (char32_t cp : DecodeUtf8(PrintableUtf8(text)))
+      units += HPDF_Font_GetUnicodeWidth(font, static_cast<HPDF_UNICODE>(cp));
     return units * points / 1000;
   }
 };
@@ -192,7 +194,8 @@ std::optional<PdfDocument::Face> PdfDocument::FaceFor(const FontSpec& spec) cons
   Doc& d = *doc_;
   if (!d.pdf) return std::nullopt;
   Face face;
-  face.points = std::isfinite(spec.size) && spec.size > 0 ? std::min(spec.size, double{HPDF_MAX_FONTSIZE}) : kDefaultPoints;
+  face.points = std::isfinite(spec.size) && spec.size > 0 ? std::min(spec.size, double{HPDF_MAX_FONTSIZE})
+                                                          : kDefaultPoints;
   face.underline = spec.underline;
   face.strikethru = spec.strikethru;
   FontSpec kind = spec;
@@ -320,7 +323,8 @@ void PdfDocument::Text(std::string_view text, const Face& face, double x, double
   // Underline and strike-through: strokes along the baseline, below it and
   // through the middle of the small letters.
   const double width = face.Width(utf8);
-  for (const auto& [on, rise] : {std::pair{face.underline, -face.points / 8}, std::pair{face.strikethru, face.points / 4}}) {
+  for (const auto& [on, rise] :
+       {std::pair{face.underline, -face.points / 8}, std::pair{face.strikethru, face.points / 4}}) {
     if (!on) continue;
     HPDF_Page_SetRGBStroke(page, RedOf(fore_) / 255.0f, GreenOf(fore_) / 255.0f, BlueOf(fore_) / 255.0f);
     HPDF_Page_SetLineWidth(page, Real(face.points / 16));
@@ -370,7 +374,8 @@ std::optional<std::string> PdfDocument::EndDoc() {
   return problem;
 }
 
-std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName, const DrawDocument& draw) {
+std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName,
+                                       const DrawDocument& draw) {
   if (NameTaken(path)) return "The file " + path + " already exists.";
   PdfDocument document(documentName);
   if (auto problem = draw(document)) return "Cannot make " + path + ": " + *problem;

@@ -36,9 +36,7 @@ int ClampRound(double v, int lo, int hi) {
   return static_cast<int>(RoundHalfAway(v));
 }
 
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // The device on which the box's text is measured: 96 dots per inch.
 const QImage& MetricsDevice() {

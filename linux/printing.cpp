@@ -80,18 +80,22 @@ Queues AskQueues(int waitMs) {
   } wait{Clock::now() + std::chrono::milliseconds(waitMs)};
   Queues q;
   q.server = cupsServer();
-  http_t* http = httpConnect2(q.server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, std::max(waitMs, 1), nullptr);
+  http_t* http =
+      httpConnect2(q.server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, std::max(waitMs, 1), nullptr);
   if (!http) {
     q.outcome = Queues::Outcome::Unreachable;
     return q;
   }
-  httpSetTimeout(http, 0.25, [](http_t* h, void* data) {
-    auto* w = static_cast<Wait*>(data);
-    if (Clock::now() < w->until) return 1;
-    w->over = true;
-    httpShutdown(h);  // what libcups asks next on it fails at once
-    return 0;
-  }, &wait);
+  httpSetTimeout(
+      http, 0.25,
+      [](http_t* h, void* data) {
+        auto* w = static_cast<Wait*>(data);
+        if (Clock::now() < w->until) return 1;
+        w->over = true;
+        httpShutdown(h);  // what libcups asks next on it fails at once
+        return 0;
+      },
+      &wait);
   cups_dest_t* dests = nullptr;
   const int n = cupsGetDests2(http, &dests);
   for (int i = 0; i < n; ++i) {
@@ -170,7 +174,7 @@ QPagedPaintDevice* QtPrintJob::Device() const {
 }
 
 std::unique_ptr<QtPrintJob> QtPrintJob::ForPrinter(const std::string& deviceName, const std::string& documentName,
-                                               int waitMs) {
+                                                   int waitMs) {
   const std::string printer = Quoted(deviceName).toStdString();
   std::optional<std::string> cannot;
   if (deviceName.empty()) {
@@ -180,7 +184,8 @@ std::unique_ptr<QtPrintJob> QtPrintJob::ForPrinter(const std::string& deviceName
     switch (q.outcome) {
       case Queues::Outcome::TimedOut: cannot = NoAnswer() + "; nothing was printed on " + printer + "."; break;
       case Queues::Outcome::Unreachable:
-        cannot = "The print system (CUPS at " + q.server + ") cannot be reached; nothing was printed on " + printer + ".";
+        cannot = "The print system (CUPS at " + q.server + ") cannot be reached; nothing was printed on " + printer +
+                 ".";
         break;
       case Queues::Outcome::Failed:
         cannot = "The print system could not be asked for the printer " + printer + ": " + q.reason;
@@ -402,7 +407,8 @@ std::optional<std::string> QtPrintJob::KeepNumbered() {
   if (!f.open(QIODevice::ReadOnly)) return "The PDF page could not be made: " + f.errorString().toStdString() + ".";
   const QByteArray bytes = f.readAll();
   const SavedFile saved =
-      platform::SaveNumbered(numberedFolder_, "VTL", ".PDF", std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+      platform::SaveNumbered(numberedFolder_, "VTL", ".PDF",
+                             std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
   if (!saved.ok) return saved.message;
   savedAs_ = saved.path;
   return std::nullopt;
@@ -419,7 +425,9 @@ std::vector<std::string> SystemPrintService::Printers() const {
   const std::string onlyPdf = std::string("; only \"") + kPdfPrinterName + "\" is listed.";
   switch (q.outcome) {
     case Queues::Outcome::TimedOut: unanswered_ = NoAnswer() + onlyPdf; break;
-    case Queues::Outcome::Failed: unanswered_ = "The print system could not list its printers (" + q.reason + ")" + onlyPdf; break;
+    case Queues::Outcome::Failed:
+      unanswered_ = "The print system could not list its printers (" + q.reason + ")" + onlyPdf;
+      break;
     default: unanswered_.reset(); break;
   }
   return listed_;
@@ -454,7 +462,8 @@ PdfPrintService::PdfPrintService(std::vector<std::string> names, int current, st
 }
 
 std::string PdfPrintService::CurrentDeviceName() const {
-  return current_ >= 0 && current_ < static_cast<int>(names_.size()) ? names_[static_cast<size_t>(current_)] : std::string();
+  return current_ >= 0 && current_ < static_cast<int>(names_.size()) ? names_[static_cast<size_t>(current_)]
+                                                                     : std::string();
 }
 
 void PdfPrintService::SetCurrent(int i) {

@@ -32,7 +32,8 @@ std::optional<std::vector<std::string>> SplitPath(std::string_view path) {
   size_t start = 0;
   while (true) {
     const size_t sep = path.find('\\', start);
-    const std::string_view name = path.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
+    const std::string_view name =
+        path.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
     if (name.empty() || name.size() > kMaxKeyName || name.find('\0') != std::string_view::npos) return std::nullopt;
     names.emplace_back(name);
     if (sep == std::string_view::npos) break;
@@ -86,11 +87,11 @@ class detail::Engine {
   std::recursive_mutex mutex;
   Connection conn;
   Access access = Access::ReadWrite;
-  int lockWaitMs = kLockWaitMs;  // the longest wait for a lock (shorter in tests)
-  int waitMs = kLockWaitMs;      // the wait of the operation in progress
-  int writesBeforeFailing = -1;  // test hook: writes left before every write fails
-  std::string failure;           // why the store was last found unavailable or a write failed
-  bool locked = false;           // ... because another program held its lock past the wait
+  int lockWaitMs = kLockWaitMs;      // the longest wait for a lock (shorter in tests)
+  int waitMs = kLockWaitMs;          // the wait of the operation in progress
+  int writesBeforeFailing = -1;      // test hook: writes left before every write fails
+  std::string failure;               // why the store was last found unavailable or a write failed
+  bool locked = false;               // ... because another program held its lock past the wait
   std::optional<Recovery> recovery;  // a damaged file met by the operation in progress
   std::optional<Salvage> salvaged;   // what was read of it, when no fresh store could take its place
   bool inTransaction = false, transactionOpen = false, transactionFailed = false;
@@ -145,8 +146,8 @@ class detail::Engine {
                                       : "it is not a regular file";
         return Found::Unavailable;
       }
-      if (conn.db && conn.path == path && conn.dev == st.st_dev && conn.ino == st.st_ino &&
-          conn.privateCopy.empty() && !(forWrite && conn.immutable)) {
+      if (conn.db && conn.path == path && conn.dev == st.st_dev && conn.ino == st.st_ino && conn.privateCopy.empty() &&
+          !(forWrite && conn.immutable)) {
         sqlite3_busy_timeout(conn.db, waitMs);
         if (conn.hasTables) return Found::Ready;
         // Another copy of the program may have laid out the tables since.
@@ -251,7 +252,8 @@ class detail::Engine {
               failure = sys ? SystemReason(sys) : "it could not be switched to the rollback journal";
               return Found::Unavailable;
             }
-            if (switchAlone && !copyWith) conn.Exec("PRAGMA locking_mode = NORMAL; SELECT count(*) FROM sqlite_schema;");
+            if (switchAlone && !copyWith)
+              conn.Exec("PRAGMA locking_mode = NORMAL; SELECT count(*) FROM sqlite_schema;");
             return Found::Ready;
           case Contents::Empty: return Found::Ready;
           case Contents::Newer:
@@ -670,9 +672,9 @@ bool SqliteStore::CreateKey(int32_t root, std::string_view path) {
   Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(true, [&](Step&) {
-           s.MakeKey(*rootRow, *names);
-           return store::WriteResult::Ok;
-         }) == store::WriteResult::Ok;
+    s.MakeKey(*rootRow, *names);
+    return store::WriteResult::Ok;
+  }) == store::WriteResult::Ok;
 }
 
 bool SqliteStore::DeleteKey(int32_t root, std::string_view path) {
@@ -682,21 +684,21 @@ bool SqliteStore::DeleteKey(int32_t root, std::string_view path) {
   Engine& s = *engine_;
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   return s.Write(false, [&](Step&) {
-           const auto key = s.FindKey(*rootRow, *names);
-           if (!key) return store::WriteResult::KeyFailed;
-           Statement sub(s.conn, "SELECT 1 FROM registry_keys WHERE parent = ?1 LIMIT 1");
-           sub.Int(1, *key);
-           if (sub.Step()) return store::WriteResult::KeyFailed;
-           Statement values(s.conn, "DELETE FROM registry_values WHERE key = ?1");
-           values.Int(1, *key).Step();
-           Statement self(s.conn, "DELETE FROM registry_keys WHERE id = ?1");
-           self.Int(1, *key).Step();
-           return store::WriteResult::Ok;
-         }) == store::WriteResult::Ok;
+    const auto key = s.FindKey(*rootRow, *names);
+    if (!key) return store::WriteResult::KeyFailed;
+    Statement sub(s.conn, "SELECT 1 FROM registry_keys WHERE parent = ?1 LIMIT 1");
+    sub.Int(1, *key);
+    if (sub.Step()) return store::WriteResult::KeyFailed;
+    Statement values(s.conn, "DELETE FROM registry_values WHERE key = ?1");
+    values.Int(1, *key).Step();
+    Statement self(s.conn, "DELETE FROM registry_keys WHERE id = ?1");
+    self.Int(1, *key).Step();
+    return store::WriteResult::Ok;
+  }) == store::WriteResult::Ok;
 }
 
 store::WriteResult SqliteStore::WriteValue(int32_t root, std::string_view path, std::string_view name, int32_t type,
-                       std::string_view data) {
+                                           std::string_view data) {
   const auto rootRow = RootRow(root);
   const auto names = SplitPath(path);
   if (!rootRow || !names) return store::WriteResult::KeyFailed;

@@ -308,8 +308,9 @@ void FillStore(Connection& c, const Salvage& rows) {
     for (const KeyRow& k : rows.keys) {
       const auto parent = placed.find(k.parent);
       if (parent == placed.end() || placed.count(k.id) || k.name.empty()) continue;
-      Statement ins(c, "INSERT INTO registry_keys (parent, name, fold) VALUES (?1, ?2, ?3) "
-                       "ON CONFLICT (parent, fold) DO NOTHING");
+      Statement ins(c,
+                    "INSERT INTO registry_keys (parent, name, fold) VALUES (?1, ?2, ?3) "
+                    "ON CONFLICT (parent, fold) DO NOTHING");
       ins.Int(1, parent->second).Text(2, k.name).Blob(3, FoldName(k.name)).Step();
       Statement id(c, "SELECT id FROM registry_keys WHERE parent = ?1 AND fold = ?2");
       id.Int(1, parent->second).Blob(2, FoldName(k.name));
@@ -321,8 +322,9 @@ void FillStore(Connection& c, const Salvage& rows) {
   for (const ValueRow& v : rows.values) {
     const auto key = placed.find(v.key);
     if (key == placed.end()) continue;
-    Statement ins(c, "INSERT INTO registry_values (key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5) "
-                     "ON CONFLICT (key, fold) DO NOTHING");
+    Statement ins(c,
+                  "INSERT INTO registry_values (key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5) "
+                  "ON CONFLICT (key, fold) DO NOTHING");
     ins.Int(1, key->second).Text(2, v.name).Blob(3, FoldName(v.name)).Int(4, v.type).Blob(5, v.data).Step();
   }
   c.Exec("COMMIT");

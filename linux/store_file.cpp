@@ -132,7 +132,8 @@ std::optional<std::string> PrivateCopy(const std::string& path, const char* comp
   const std::string copy = folder + "/" + kFileName;
   // The pair is copied again when either file changed meanwhile.
   for (int attempt = 0; attempt < 3; ++attempt) {
-    struct stat file1 {}, extra1 {}, file2 {}, extra2 {};
+    struct stat file1 {
+    }, extra1{}, file2{}, extra2{};
     unlink(copy.c_str());
     unlink((copy + companion).c_str());
     const bool hasExtra = lstat((path + companion).c_str(), &extra1) == 0;

@@ -43,7 +43,8 @@ bool OnMark(double x, double y, double halfWidth) {
   const double r = std::hypot(x - cx, y - cy);
   const bool ring = std::fabs(r - 7.5) <= halfWidth;
   const bool vertical = std::fabs(x - cx) <= halfWidth && std::fabs(y - cy) >= 4 - halfWidth && std::fabs(y - cy) <= 15;
-  const bool horizontal = std::fabs(y - cy) <= halfWidth && std::fabs(x - cx) >= 4 - halfWidth && std::fabs(x - cx) <= 15;
+  const bool horizontal = std::fabs(y - cy) <= halfWidth && std::fabs(x - cx) >= 4 - halfWidth &&
+                          std::fabs(x - cx) <= 15;
   const bool centre = r <= halfWidth + 0.3;
   return ring || vertical || horizontal || centre;
 }

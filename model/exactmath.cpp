@@ -65,7 +65,7 @@ DD Div(DD a, DD b) {
   return Add(FastTwoSum(q1, q2), {q3, 0});
 }
 
-DD Sqrt(DD a) {  // a > 0
+DD Sqrt(DD a) {                      // a > 0
   const double s = std::sqrt(a.hi);  // correctly rounded by IEEE 754
   const DD r = Add(a, Neg(TwoProd(s, s)));
   return FastTwoSum(s, r.hi / (2 * s));
@@ -104,7 +104,8 @@ const std::array<DD, kSteps + 1>& AtanTable() {
 // is at most 1/256; its terms from the fifth power on are small enough for
 // plain doubles.
 DD AtanUnit(DD a) {
-  const int k = static_cast<int>(a.hi * kSteps + 0.5);  // 0 to 128
+  // The nearest step for a >= 0 (an index only: any near step gives the same result).
+  const int k = static_cast<int>(a.hi * kSteps + 0.5);  // NOLINT(bugprone-incorrect-roundings)
   const double c = static_cast<double>(k) / kSteps;
   const DD t = Div(Add(a, {-c, 0}), Add({1, 0}, Mul(a, {c, 0})));
   const double s = t.hi * t.hi;
@@ -119,8 +120,8 @@ DD AtanUnit(DD a) {
 // every value within the bound rounds to the same double, that double is
 // the answer; otherwise (about once in a few thousand) AtanUnit decides.
 double AtanUnitQuick(double a) {
-  const int k = static_cast<int>(a * kSteps + 0.5);
-  if (k == 0) {  // a below 1/256: the series alone
+  const int k = static_cast<int>(a * kSteps + 0.5);  // NOLINT(bugprone-incorrect-roundings): as in AtanUnit
+  if (k == 0) {                                      // a below 1/256: the series alone
     const double s = a * a;
     const double poly = a * s * (-1.0 / 3 + s * (1.0 / 5 - s * (1.0 / 7 - s * (1.0 / 9))));
     const double bound = a * 0x1p-64;
@@ -168,7 +169,10 @@ constexpr int kExpSteps = 45;
 const std::array<DD, 2 * kExpSteps + 1>& ExpTable() {
   static const std::array<DD, 2 * kExpSteps + 1> table = [] {
     std::array<DD, 2 * kExpSteps + 1> t{};
-    for (int j = -kExpSteps; j <= kExpSteps; ++j) t[static_cast<size_t>(j + kExpSteps)] = ExpSlow({j / 128.0, 0});
+    for (int j = -kExpSteps; j <= kExpSteps; ++j) {
+      const int at = j + kExpSteps;
+      t[static_cast<size_t>(at)] = ExpSlow({j / 128.0, 0});
+    }
     return t;
   }();
   return table;
@@ -182,8 +186,10 @@ double ExpQuick(DD r) {
   const double c = j / 128.0;
   const DD u = FastTwoSum(r.hi - c, r.lo);  // r.hi - c is exact: r.hi lies within 1/256 of c
   const double v = u.hi;
-  const double p = v * v * (1.0 / 2 + v * (1.0 / 6 + v * (1.0 / 24 + v * (1.0 / 120 + v * (1.0 / 720 + v * (1.0 / 5040))))));
-  const DD& tab = ExpTable()[static_cast<size_t>(j + kExpSteps)];
+  const double p = v * v *
+                   (1.0 / 2 + v * (1.0 / 6 + v * (1.0 / 24 + v * (1.0 / 120 + v * (1.0 / 720 + v * (1.0 / 5040))))));
+  const int at = j + kExpSteps;
+  const DD& tab = ExpTable()[static_cast<size_t>(at)];
   const DD m = TwoProd(tab.hi, v);
   const DD sum = TwoSum(tab.hi, m.hi);
   const double tail = sum.lo + (m.lo + (tab.hi * (u.lo + p) + tab.lo * (1 + v)));

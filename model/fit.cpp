@@ -45,9 +45,9 @@ struct PassGrid {
 struct Workspace {
   PassGrid grid;
   int points = 0;
-  std::array<double, kRows> range{};    // ticked ranges, in the current units
-  std::array<double, kRows> rangeY{};   // the same in yards (metric ranges converted)
-  std::array<double, kRows> clicks{};   // measured clicks
+  std::array<double, kRows> range{};                                  // ticked ranges, in the current units
+  std::array<double, kRows> rangeY{};                                 // the same in yards (metric ranges converted)
+  std::array<double, kRows> clicks{};                                 // measured clicks
   std::array<std::array<double, kRows>, kMaxLoopValues> rangeTerm{};  // FlightTerm(range, bc) per bc
   std::array<double, kMaxLoopValues> zeroTerm{};                      // FlightTerm(zero range, bc) per bc
 };
@@ -121,7 +121,8 @@ class Search {
         continue;
       }
       const double zy = metric_ ? zr * kYardsPerMetre : zr;
-      for (int b = 0; b < g.bc.n; ++b) w_.zeroTerm[static_cast<size_t>(b)] = FlightTerm(zy, g.bc.v[static_cast<size_t>(b)]);
+      for (int b = 0; b < g.bc.n; ++b)
+        w_.zeroTerm[static_cast<size_t>(b)] = FlightTerm(zy, g.bc.v[static_cast<size_t>(b)]);
 
       for (int mi = 0; mi < g.mv.n; ++mi) {
         const double mv = g.mv.v[static_cast<size_t>(mi)];
@@ -140,7 +141,8 @@ class Search {
             const double slope = SightSlope(w_.zeroTerm[static_cast<size_t>(b)], mvf, shi, zy);
             const auto& terms = w_.rangeTerm[static_cast<size_t>(b)];
             for (int i = 0; i < n; ++i) {
-              const double h = HeightAt(slope, w_.rangeY[static_cast<size_t>(i)], terms[static_cast<size_t>(i)], mvf, shi, metric_);
+              const double h =
+                  HeightAt(slope, w_.rangeY[static_cast<size_t>(i)], terms[static_cast<size_t>(i)], mvf, shi, metric_);
               angle[static_cast<size_t>(i)] = AngleMOA(w_.range[static_cast<size_t>(i)], h, metric_);
             }
             for (int ci = 0; ci < g.cpm.n; ++ci) {
@@ -223,7 +225,8 @@ FitFinish FinishFit(State& s) {
   if (f.problem) return f;
   const ModelParams p = s.Params();
   for (int i = 0; i < kRows; ++i)
-    f.labels[static_cast<size_t>(i)] = ErrorIndCaption(ClicksToDial(p, s.DataRange[static_cast<size_t>(i)], s.MetricUnits));
+    f.labels[static_cast<size_t>(i)] =
+        ErrorIndCaption(ClicksToDial(p, s.DataRange[static_cast<size_t>(i)], s.MetricUnits));
   return f;
 }
 

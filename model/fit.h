@@ -34,11 +34,11 @@ ZeroRangeGrid FirstPassZeroRanges(const State& s);
 
 struct FitReport {
   std::array<int64_t, 2> candidates{0, 0};  // candidates visited in pass 1 and pass 2
-  double bestError = 100000000.0;        // smallest fit error found
-  bool improved = false;                 // some candidate beat the starting error
-  bool stoppedEarly = false;             // a fit error below 0.5 ended the search
-  bool interrupted = false;              // the observer stopped the search
-  std::optional<std::string> problem;    // the search grid could not be formed
+  double bestError = 100000000.0;           // smallest fit error found
+  bool improved = false;                    // some candidate beat the starting error
+  bool stoppedEarly = false;                // a fit error below 0.5 ended the search
+  bool interrupted = false;                 // the observer stopped the search
+  std::optional<std::string> problem;       // the search grid could not be formed
 };
 
 // Runs the zero-range guess and both passes on the ticked points. Every strict

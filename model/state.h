@@ -11,9 +11,9 @@
 
 namespace vantorel {
 
-constexpr int kRows = 6;             // data points, Range #1 to Range #6
-constexpr int kTableSize = 251;      // click table entries, ranges 1 to 251
-constexpr int kTableFilled = 200;    // ranges 1 to 200 are computed
+constexpr int kRows = 6;           // data points, Range #1 to Range #6
+constexpr int kTableSize = 251;    // click table entries, ranges 1 to 251
+constexpr int kTableFilled = 200;  // ranges 1 to 200 are computed
 
 // A model parameter as the program holds it: after a load it keeps the text it
 // was read from (so a save writes it back unchanged, with all its digits);

@@ -14,9 +14,9 @@
 namespace vantorel {
 
 // Model constants, exact as written.
-inline constexpr double kDecayYards = 11500.0;     // decay length per unit of BC, yards
-inline constexpr double kDecayFeet = 34500.0;      // the same in feet
-inline constexpr double kHalfG = 193.0;            // half of g, inches per second squared
+inline constexpr double kDecayYards = 11500.0;  // decay length per unit of BC, yards
+inline constexpr double kDecayFeet = 34500.0;   // the same in feet
+inline constexpr double kHalfG = 193.0;         // half of g, inches per second squared
 inline constexpr double kYardsPerMetre = 1.0936133;
 inline constexpr double kFeetPerMetre = 3.2808398;
 inline constexpr double kInchesPerCm = 0.39370078740157477;
@@ -27,9 +27,7 @@ inline constexpr double kPi = 3.141592654;
 // (exp(x / (bc * 11500)) - 1) * (bc * 34500): the time of flight to distance
 // x (yards) multiplied by the muzzle velocity. Dividing it by the velocity in
 // ft/s gives the time in seconds.
-inline double FlightTerm(double x, double bc) {
-  return (Exp(x / (bc * kDecayYards)) - 1.0) * (bc * kDecayFeet);
-}
+inline double FlightTerm(double x, double bc) { return (Exp(x / (bc * kDecayYards)) - 1.0) * (bc * kDecayFeet); }
 
 // The height formula in its two parts, in yards, inches and ft/s whatever
 // the units (metric callers convert first and turn the inches into cm with

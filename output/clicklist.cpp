@@ -23,9 +23,11 @@ std::vector<std::string> ClickListLines(const State& s) {
   lines.emplace_back();
   const ModelParams p = s.Params();
   for (int r = s.MinDataRange; r <= s.MaxDataRange; ++r) {
-    std::string line = sFancy(FormatNumber(r, "0"), 0) + ":" + sFancy(FormatNumber(ClicksToDial(p, r, s.MetricUnits), "0"), 1);
+    std::string line = sFancy(FormatNumber(r, "0"), 0) + ":" +
+                       sFancy(FormatNumber(ClicksToDial(p, r, s.MetricUnits), "0"), 1);
     for (int k = 0; k < kRows; ++k)
-      if (s.DataRange[static_cast<size_t>(k)] == r) line += " (" + FormatNumber(s.DataClicks[static_cast<size_t>(k)], "0)");
+      if (s.DataRange[static_cast<size_t>(k)] == r)
+        line += " (" + FormatNumber(s.DataClicks[static_cast<size_t>(k)], "0)");
     lines.push_back(std::move(line));
   }
   return lines;

@@ -10,9 +10,12 @@ namespace {
 constexpr double kLeftEdge = 500;  // twips: title, header lines and table rows start here
 constexpr int kCells = 4;
 
-constexpr const char* kHeaderRange = " Range   Clicks         Range   Clicks         Range   Clicks         Range   Clicks";
-constexpr const char* kHeaderMetric = "   (m)   (Clk)            (m)   (Clk)            (m)   (Clk)            (m)   (Clk)";
-constexpr const char* kHeaderImperial = "  (Yd)   (Clk)           (Yd)   (Clk)           (Yd)   (Clk)           (Yd)   (Clk)";
+constexpr const char* kHeaderRange =
+    " Range   Clicks         Range   Clicks         Range   Clicks         Range   Clicks";
+constexpr const char* kHeaderMetric =
+    "   (m)   (Clk)            (m)   (Clk)            (m)   (Clk)            (m)   (Clk)";
+constexpr const char* kHeaderImperial =
+    "  (Yd)   (Clk)           (Yd)   (Clk)           (Yd)   (Clk)           (Yd)   (Clk)";
 constexpr const char* kNoMeasurement = "          ";  // ten spaces in place of "(52)      "
 
 constexpr int kBlack = 0, kDarkRed = 4, kGrey = 8, kWhite = 15;

@@ -23,11 +23,11 @@ struct LogFont {
   uint8_t italic = 0;
   uint8_t underline = 0;
   uint8_t strikeOut = 0;
-  uint8_t charSet = 0;         // ANSI
-  uint8_t outPrecision = 0;    // default
-  uint8_t clipPrecision = 0;   // default
-  uint8_t quality = 2;         // proof quality
-  uint8_t pitchAndFamily = 33; // 0x21
+  uint8_t charSet = 0;          // ANSI
+  uint8_t outPrecision = 0;     // default
+  uint8_t clipPrecision = 0;    // default
+  uint8_t quality = 2;          // proof quality
+  uint8_t pitchAndFamily = 33;  // 0x21
   // The face name and one NUL, padded with spaces and cut at 32 characters,
   // in 8-bit ANSI (Windows-1252) characters.
   std::array<char, 32> faceName{};
@@ -56,7 +56,7 @@ std::string FaceNameOf(const LogFont& lf);
 // surface's face and style at its size rounded to whole points. x and y,
 // when given, first become the surface's current position. The print ends
 // its line as an ordinary print does; the surface's own font is unchanged.
-void PrintRotatedText(platform::Surface& surface, std::string_view text, int16_t angle,
-                      std::optional<double> x = {}, std::optional<double> y = {});
+void PrintRotatedText(platform::Surface& surface, std::string_view text, int16_t angle, std::optional<double> x = {},
+                      std::optional<double> y = {});
 
 }  // namespace vantorel

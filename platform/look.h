@@ -16,8 +16,8 @@ struct Outline {
   int pen;
   double near, far;
 };
-inline constexpr Outline kMainOutline{2, 15, 15};     // the main window and its status panel
-inline constexpr Outline kErrorOutline{1, 15, 15};    // the error window
-inline constexpr Outline kChooserOutline{2, 8, 16};   // the printer chooser
+inline constexpr Outline kMainOutline{2, 15, 15};    // the main window and its status panel
+inline constexpr Outline kErrorOutline{1, 15, 15};   // the error window
+inline constexpr Outline kChooserOutline{2, 8, 16};  // the printer chooser
 
 }  // namespace vantorel

@@ -18,6 +18,7 @@ using DrawDocument = std::function<std::optional<std::string>(PrinterSurface&)>;
 // existing file, and no partial file on failure. documentName is the
 // document's title. Returns what went wrong for the user, or nullopt when the
 // file was written.
-std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName, const DrawDocument& draw);
+std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName,
+                                       const DrawDocument& draw);
 
 }  // namespace vantorel::platform

@@ -53,8 +53,8 @@ enum class KeyStatus {
 };
 // A damaged or foreign store found by a read with write access.
 struct Recovery {
-  std::string problem;  // what was wrong, in words: "it failed SQLite's integrity check (...)"
-  std::string keptAs;   // where the old store was kept; empty when it could not be moved
+  std::string problem;    // what was wrong, in words: "it failed SQLite's integrity check (...)"
+  std::string keptAs;     // where the old store was kept; empty when it could not be moved
   bool replaced = false;  // a fresh store with whatever could be read took its place
 };
 struct KeyValues {

@@ -6,9 +6,9 @@ namespace vantorel::platform {
 
 Colour QBColor(int n) {
   // &H00BBGGRR values of the classic palette.
-  static constexpr std::array<Colour, 16> palette = {
-      0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
-      0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+  static constexpr std::array<Colour, 16> palette = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
+                                                     0x008080, 0xC0C0C0, 0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                                     0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
   return palette[static_cast<size_t>(n & 15)];
 }
 

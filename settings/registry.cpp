@@ -336,8 +336,9 @@ void cRegistry::CreateEXEAssociation(const std::string& sExePath, const std::str
 
 void cRegistry::CreateAdditionalEXEAssociations(const std::string& sClassName, const std::vector<RegValue>& vItems) {
   if (vItems.size() % 3 != 0)
-    throw RegistryError(kRegErrBadAssociationList, Source(),
-                        "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command");
+    throw RegistryError(
+        kRegErrBadAssociationList, Source(),
+        "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command");
   ClassKey(HKEY_CLASSES_ROOT);
   SectionKey(sClassName);
   if (!KeyExists())

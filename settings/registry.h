@@ -45,9 +45,9 @@ std::string StoreWriteDetail(const platform::Store& store);
 // Error numbers: 26001, and the object-defined errors &H80040000 + 1048 +
 // 26001 / 26004 / 26005.
 inline constexpr int32_t kRegErrFailed = 26001;
-inline constexpr int32_t kRegErrWriteFailed = -2147194455;      // &H800469A9
+inline constexpr int32_t kRegErrWriteFailed = -2147194455;         // &H800469A9
 inline constexpr int32_t kRegErrBadAssociationList = -2147194452;  // &H800469AC
-inline constexpr int32_t kRegErrNoClass = -2147194451;         // &H800469AD
+inline constexpr int32_t kRegErrNoClass = -2147194451;             // &H800469AD
 
 // The description an error gets when it is raised without one of its own.
 inline constexpr const char* kNoDescription = "Application-defined or object-defined error";
@@ -143,8 +143,8 @@ class cRegistry {
   const std::string& ValueKey() const { return valueKey_; }
   void ValueKey(const std::string& sValueKey) { valueKey_ = sValueKey; }
 
-  RegValue ValueEx(int32_t eClassKey, const std::string& sSectionKey, const std::string& sValueKey,
-                   int32_t eValueType, const RegValue& vDefault);
+  RegValue ValueEx(int32_t eClassKey, const std::string& sSectionKey, const std::string& sValueKey, int32_t eValueType,
+                   const RegValue& vDefault);
   void ValueEx(int32_t eClassKey, const std::string& sSectionKey, const std::string& sValueKey, int32_t eValueType,
                const RegValue& vDefault, const RegValue& vNewValue);
 

@@ -98,7 +98,6 @@ std::string ParameterText(const Variant& v, std::string_view point) {
 
 }  // namespace
 
-
 std::string BuildSettingsPath(const std::string& exeName) { return "Software\\Morvale Services\\" + exeName + "\\"; }
 
 void SaveRegSetting(platform::Store& store, const std::string& settingsPath, const std::string& name,
@@ -141,8 +140,7 @@ std::string LoadDataFrom(State& s, const SettingReader& get, std::string_view de
   s.ModelBC = load.Parameter("oBC", "ballistic coefficient", d.bc, &ModelParams::bc, s.MetricUnits);
   s.ModelSH = load.Parameter("oSH", "sight height", d.sh, &ModelParams::sh, s.MetricUnits);
   s.ModelZR = load.Parameter("oZR", "zero range", d.zr, &ModelParams::zr, s.MetricUnits);
-  s.ModelCPM =
-      load.Parameter("oCPM", "clicks per minute of angle", d.cpm, &ModelParams::cpm, s.MetricUnits).number();
+  s.ModelCPM = load.Parameter("oCPM", "clicks per minute of angle", d.cpm, &ModelParams::cpm, s.MetricUnits).number();
   return load.Message();
 }
 
@@ -168,9 +166,15 @@ std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s, std:
 
 // A saved setting in words: "range 1", "clicks 1", "tick 1", "muzzle velocity".
 std::string SettingWords(const std::string& name) {
-  static const std::pair<const char*, const char*> kWords[] = {
-      {"R(", "range "}, {"C(", "clicks "}, {"Tick(", "tick "}, {"oMV", "muzzle velocity"}, {"oBC", "ballistic coefficient"},
-      {"oSH", "sight height"}, {"oZR", "zero range"}, {"oCPM", "clicks per minute of angle"}, {"Metric", "unit choice"}};
+  static const std::pair<const char*, const char*> kWords[] = {{"R(", "range "},
+                                                               {"C(", "clicks "},
+                                                               {"Tick(", "tick "},
+                                                               {"oMV", "muzzle velocity"},
+                                                               {"oBC", "ballistic coefficient"},
+                                                               {"oSH", "sight height"},
+                                                               {"oZR", "zero range"},
+                                                               {"oCPM", "clicks per minute of angle"},
+                                                               {"Metric", "unit choice"}};
   for (const auto& [stem, words] : kWords)
     if (name.rfind(stem, 0) == 0)
       return name.back() == ')' ? words + std::to_string(name[name.size() - 2] - '0' + 1) : std::string(words);
@@ -200,11 +204,14 @@ LoadResult LoadData(platform::Store& from, State& s, int waitMs, std::string_vie
   const store::KeyValues key = from.ReadKey(store::kLocalMachine, s.SettingsPath, waitMs);
   for (const auto& [name, value] : key.values)
     r.texts.emplace(store::FoldName(name), DecodeStoredValue(value.type, value.data).ToText());
-  r.problems = LoadDataFrom(s, [&r](const std::string& name) -> std::optional<std::string> {
-    const auto it = r.texts.find(platform::store::FoldName(name));
-    if (it == r.texts.end()) return std::nullopt;
-    return it->second;
-  }, decimalPoint);
+  r.problems = LoadDataFrom(
+      s,
+      [&r](const std::string& name) -> std::optional<std::string> {
+        const auto it = r.texts.find(platform::store::FoldName(name));
+        if (it == r.texts.end()) return std::nullopt;
+        return it->second;
+      },
+      decimalPoint);
   switch (key.status) {
     case store::KeyStatus::Read: r.kind = LoadResult::Kind::Read; break;
     case store::KeyStatus::Missing: r.kind = LoadResult::Kind::Missing; break;
@@ -238,8 +245,8 @@ std::string LoadResult::Text(const std::string& name, const std::string& default
 }
 
 std::string NotSavedMessage(const LoadResult& r) {
-  return "The settings were not saved. When the program started it could not read them from\n" + r.filePath +
-         "\n(" + r.reason +
+  return "The settings were not saved. When the program started it could not read them from\n" + r.filePath + "\n(" +
+         r.reason +
          "), so it started with the default settings, and saving those would have replaced the saved ones. The file "
          "was left as it was.";
 }
@@ -251,7 +258,8 @@ void SaveData(platform::Store& to, const State& s, std::string_view decimalPoint
   const store::KeyValues now = to.ReadKey(store::kLocalMachine, s.SettingsPath, store::kLockWaitMs);
   if (now.status == store::KeyStatus::Read) {
     std::map<std::string, std::pair<int32_t, std::string>> stored;
-    for (const auto& [name, value] : now.values) stored.emplace(store::FoldName(name), std::pair{value.type, value.data});
+    for (const auto& [name, value] : now.values)
+      stored.emplace(store::FoldName(name), std::pair{value.type, value.data});
     const bool same = std::all_of(texts.begin(), texts.end(), [&](const auto& t) {
       const auto it = stored.find(store::FoldName(t.first));
       return it != stored.end() && it->second.first == cRegistry::REG_SZ && it->second.second == t.second + '\0';

@@ -29,7 +29,8 @@ std::string BuildSettingsPath(const std::string& exeName);
 
 // Writes one text value into the settings key, creating the key (and its
 // parents) when needed. Throws RegistryError.
-void SaveRegSetting(platform::Store& store, const std::string& settingsPath, const std::string& name, const std::string& text);
+void SaveRegSetting(platform::Store& store, const std::string& settingsPath, const std::string& name,
+                    const std::string& text);
 // Reads one value as text; a missing key or value, or an empty text, gives
 // defaultText. A number stored by something else reads as its decimal text.
 std::string GetRegSetting(platform::Store& store, const std::string& settingsPath, const std::string& name,
@@ -71,7 +72,7 @@ struct LoadResult {
 // snapshot, waiting up to waitMs for another program's lock. Whatever could
 // not be read or used takes its default (a number's default text with
 // decimalPoint).
-LoadResult LoadData(platform::Store& store, State& s, int waitMs = platform::store::kLockWaitMs,
+LoadResult LoadData(platform::Store& from, State& s, int waitMs = platform::store::kLockWaitMs,
                     std::string_view decimalPoint = ".");
 // What the user is told when the window closes without saving because the
 // load could not read the store: why, and where the file is.
@@ -85,7 +86,7 @@ std::string NotReadMessage(const LoadResult& r);
 // store already holds exactly these texts nothing is written, so a save
 // with nothing to change works on a store that cannot be written. Numbers
 // that are not kept as texts are written with decimalPoint.
-void SaveData(platform::Store& store, const State& s, std::string_view decimalPoint = ".");
+void SaveData(platform::Store& to, const State& s, std::string_view decimalPoint = ".");
 // Forgets all settings: "Dummy" = "99" (so that the key exists), then the
 // key is deleted. Throws RegistryError.
 void ResetSettings(platform::Store& store, const std::string& settingsPath);

@@ -49,7 +49,8 @@ QString BreakableWord(const QString& word, const QFontMetrics& m, int width) {
   };
   for (qsizetype i = 0; i < word.size(); ++i) {
     part += word[i];
-    if (word[i].isPunct() && part.size() > 1 && i + 1 < word.size() && word[i + 1].isLetterOrNumber()) addPart(), out += kBreak;
+    if (word[i].isPunct() && part.size() > 1 && i + 1 < word.size() && word[i + 1].isLetterOrNumber())
+      addPart(), out += kBreak;
   }
   addPart();
   return out;
@@ -110,8 +111,9 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
   const app::ControlLayout& close = Layout().Control("cbClose");
   cbClose_ = new QPushButton(QString::fromStdString(close.caption), this);
   place(cbClose_, close);
-  cbClose_->setStyleSheet("QPushButton { background: white; color: black; border: 1px solid #808080; }"
-                          "QPushButton:focus { border: 2px solid black; }");
+  cbClose_->setStyleSheet(
+      "QPushButton { background: white; color: black; border: 1px solid #808080; }"
+      "QPushButton:focus { border: 2px solid black; }");
   cbClose_->setCursor(platform::ProgramCursor());
   cbClose_->setAccessibleName(QString::fromStdString(close.caption));
   connect(cbClose_, &QPushButton::clicked, this, &frmError::cbClose_Click);
@@ -133,7 +135,8 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   const double areaTwips = 1095, frameTwips = 2010 + 540 + 120 - areaTwips;  // the window but its body
   QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
   const QRect room = screen->availableGeometry();
-  const int areaMin = platform::TwipsToPixels(areaTwips), areaMax = std::max(areaMin, room.height() - platform::TwipsToPixels(frameTwips));
+  const int areaMin = platform::TwipsToPixels(areaTwips),
+            areaMax = std::max(areaMin, room.height() - platform::TwipsToPixels(frameTwips));
   int lineWidth = platform::TwipsToPixels(3630);
   QFont font;
   QString shown;
@@ -168,7 +171,8 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   if (QWidget* owner = parentWidget()) {  // centred over the main window, on the screen
     const QRect o = owner->frameGeometry();
     move(std::clamp(o.x() + (o.width() - width()) / 2, room.left(), std::max(room.left(), room.right() + 1 - width())),
-         std::clamp(o.y() + (o.height() - height()) / 2, room.top(), std::max(room.top(), room.bottom() + 1 - height())));
+         std::clamp(o.y() + (o.height() - height()) / 2, room.top(),
+                    std::max(room.top(), room.bottom() + 1 - height())));
   }
   cbClose_->setFocus();
   update();

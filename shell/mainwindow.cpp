@@ -124,8 +124,9 @@ QWidget* frmMain::MakeControl(const app::ControlLayout& c, QWidget* parent) {
       auto* edit = new QLineEdit(QString::fromStdString(c.caption), parent);
       edit->setAlignment(Qt::AlignHCenter);
       edit->setTextMargins(0, 0, 0, 0);
-      edit->setStyleSheet("QLineEdit { background: white; color: black; border: 1px solid #808080; padding: 0px; }"
-                          "QLineEdit:disabled { background: #d4d0c8; color: #808080; }");
+      edit->setStyleSheet(
+          "QLineEdit { background: white; color: black; border: 1px solid #808080; padding: 0px; }"
+          "QLineEdit:disabled { background: #d4d0c8; color: #808080; }");
       edit->setCursor(platform::ProgramCursor());
       w = edit;
       break;
@@ -163,8 +164,9 @@ QWidget* frmMain::MakeControl(const app::ControlLayout& c, QWidget* parent) {
       // The rules name the frame alone: the labels inside are frames too.
       auto* frame = new QFrame(parent);
       frame->setProperty("rowFrame", c.border);
-      frame->setStyleSheet("QFrame[rowFrame=\"false\"] { background: transparent; }"
-                           "QFrame[rowFrame=\"true\"] { background: transparent; border: 1px solid #7aa6a6; }");
+      frame->setStyleSheet(
+          "QFrame[rowFrame=\"false\"] { background: transparent; }"
+          "QFrame[rowFrame=\"true\"] { background: transparent; border: 1px solid #7aa6a6; }");
       if (c.border) {
         platform::SetAccessibleRole(frame, QAccessible::Grouping);
         frame->setFrameShape(QFrame::Box);
@@ -179,7 +181,8 @@ QWidget* frmMain::MakeControl(const app::ControlLayout& c, QWidget* parent) {
   if (c.kind != app::ControlKind::PictureBox) w->setFont(platform::MakeFont(c.font));
   if (c.transparent && c.kind == app::ControlKind::Label) w->setAttribute(Qt::WA_TranslucentBackground);
   if (!c.toolTip.empty()) w->setToolTip(QString::fromStdString(c.toolTip));
-  const std::string& readAs = c.accessibleName.empty() && c.kind == app::ControlKind::Button ? c.caption : c.accessibleName;
+  const std::string& readAs = c.accessibleName.empty() && c.kind == app::ControlKind::Button ? c.caption
+                                                                                             : c.accessibleName;
   if (!readAs.empty()) w->setAccessibleName(QString::fromStdString(readAs));
   if (c.hiddenFromReaders) platform::HideFromAccessibility(w);
   platform::PlaceTwips(w, c.left, c.top, c.width, c.height);
@@ -189,7 +192,10 @@ QWidget* frmMain::MakeControl(const app::ControlLayout& c, QWidget* parent) {
 
 frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
                  std::unique_ptr<platform::PrintService> printService, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), s_(s), store_(store), printService_(std::move(printService)) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      s_(s),
+      store_(store),
+      printService_(std::move(printService)) {
   if (!printService_) throw std::invalid_argument("The main window needs a print service");
   const app::WindowLayout& layout = app::MainWindowLayout();
   setup_.exeName = std::move(exeName);
@@ -242,7 +248,8 @@ frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
     vantorel::DrawOutline(p, size, kMainOutline, app::MainWindowLayout().backColour);
   });
   const auto stops = layout.TabOrder();
-  for (size_t k = 0; k + 1 < stops.size(); ++k) QWidget::setTabOrder(Control(stops[k]->name), Control(stops[k + 1]->name));
+  for (size_t k = 0; k + 1 < stops.size(); ++k)
+    QWidget::setTabOrder(Control(stops[k]->name), Control(stops[k + 1]->name));
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");
@@ -379,7 +386,8 @@ void frmMain::FitCopyright() {
   QWidget* p5 = Control("P5");
   const QFontMetrics titleFont(platform::MakeFont("Tahoma", 8.25));
   const int titleHalf = std::max(titleFont.horizontalAdvance(QString::fromStdString(GraphTitle(false))),
-                                 titleFont.horizontalAdvance(QString::fromStdString(GraphTitle(true)))) / 2;
+                                 titleFont.horizontalAdvance(QString::fromStdString(GraphTitle(true)))) /
+                        2;
   const int room = copyright->geometry().right() - (p5->mapTo(this, QPoint(p5->width() / 2, 0)).x() + titleHalf + 6);
   for (double points = 6.75; points >= 5; points -= 0.25) {
     copyright->setFont(platform::MakeFont("Tahoma", points));
@@ -418,18 +426,18 @@ app::PrinterChooser& frmMain::Chooser() {
 
 void frmMain::PrintList() {
   const app::PrintNotices notices{[this](const std::string& why) { ShowError("Print System", why); },
-                             [this](const std::string& path) {
-                               ShowBox(app::BoxKind::Information, "File Saved", "File saved as\n" + path);
-                             }};
+                                  [this](const std::string& path) {
+                                    ShowBox(app::BoxKind::Information, "File Saved", "File saved as\n" + path);
+                                  }};
   if (auto problem = app::PrintListOnCurrentPrinter(s_, *printService_, Chooser(), setup_.exeName, notices))
     ShowError("Printing Failed", *problem);
 }
 
 void frmMain::PrintWindow() {
   const app::PrintNotices notices{[this](const std::string& why) { ShowError("Print System", why); },
-                             [this](const std::string& path) {
-                               ShowBox(app::BoxKind::Information, "File Saved", "File saved as\n" + path);
-                             }};
+                                  [this](const std::string& path) {
+                                    ShowBox(app::BoxKind::Information, "File Saved", "File saved as\n" + path);
+                                  }};
   if (!app::PrinterReady(s_, Chooser(), notices)) return;
   // The picture of the window as it looks now, outline included, also
   // handed to the clipboard.

@@ -14,9 +14,7 @@ int TickBox::Value() const {
   }
 }
 
-void TickBox::SetValue(int v) {
-  setCheckState(v == 1 ? Qt::Checked : v == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
-}
+void TickBox::SetValue(int v) { setCheckState(v == 1 ? Qt::Checked : v == 2 ? Qt::PartiallyChecked : Qt::Unchecked); }
 
 void TickBox::paintEvent(QPaintEvent* e) {
   QCheckBox::paintEvent(e);

@@ -159,7 +159,8 @@ int frmSelectPrinter::SelectedPrinter() const {
 }
 
 void frmSelectPrinter::Warn(const std::string& title, const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok,
+                  this);
   platform::ExecModal(box);
 }
 

@@ -97,9 +97,7 @@ TEST(AppRules, EnabledControlsInEveryPhase) {
     EXPECT_EQ(e.btnControl, p == Phase::WaitingForStore);  // only the close box while the store is awaited
     EXPECT_FALSE(e.rows);
   }
-  EXPECT_EQ(NextTickValue(0), 1);
-  EXPECT_EQ(NextTickValue(1), 0);
-  EXPECT_EQ(NextTickValue(2), 0);
+  EXPECT_EQ((std::vector<int>{NextTickValue(0), NextTickValue(1), NextTickValue(2)}), (std::vector<int>{1, 0, 0}));
 }
 
 TEST(AppRules, LayoutsNameEveryControlOnceInsideAKnownParent) {
@@ -114,7 +112,6 @@ TEST(AppRules, LayoutsNameEveryControlOnceInsideAKnownParent) {
   for (const app::ControlLayout* c : app::MainWindowLayout().TabOrder()) order += c->name + " ";
   EXPECT_TRUE(order.starts_with("cbButton(0) cbButton(5) cbButton(1) cbButton(4) cbButton(3) RTxt(0) CTxt(0) RTxt(1) ")) << order;
   EXPECT_TRUE(order.ends_with("CTxt(5) Ticked(5) Ticked(4) Ticked(3) Ticked(2) Ticked(1) Ticked(0) ClickList cbButton(2) ")) << order;
-  EXPECT_THROW(app::MainWindowLayout().Control("nothing"), std::out_of_range);
 }
 
 TEST_F(AppTest, LoadShowsTheEstimateAndTheCaption) {

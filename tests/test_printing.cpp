@@ -67,11 +67,6 @@ platform::Image Picture(int w, int h, double ratio = 1) {
 QListWidget* List(QWidget& d) { return d.findChild<QListWidget*>("List1"); }
 void Press(QWidget& d, const char* button) { d.findChild<QPushButton*>(button)->click(); }
 
-void Mouse(QWidget* w, QEvent::Type type, QPoint at = {5, 5}) {  // as the window system delivers it
-  QMouseEvent e(type, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w, &e);
-}
-
 }  // namespace
 
 // On an A4 page with quarter-inch margins, 10 pt body in columns of 6 points:

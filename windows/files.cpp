@@ -46,11 +46,13 @@ std::string Narrow(const wchar_t* text, size_t length) {
 // The system's message for an error code, without the line end it comes with.
 std::string ErrorText(DWORD err) {
   wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string out = n ? Narrow(text, n) : std::string();
   if (text) LocalFree(text);
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.')) out.pop_back();
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
+    out.pop_back();
   return out.empty() ? "error " + std::to_string(err) : out;
 }
 
@@ -156,7 +158,8 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
     err = GetLastError();
     DeleteFileW(tmp.c_str());
     res.status = IsExistsError(err) ? WriteStatus::Exists : WriteStatus::Failed;
-    res.message = IsExistsError(err) ? "The file " + path + " already exists." : "Cannot create " + path + ": " + ErrorText(err) + ".";
+    res.message = IsExistsError(err) ? "The file " + path + " already exists."
+                                     : "Cannot create " + path + ": " + ErrorText(err) + ".";
     return res;
   }
   res.status = WriteStatus::Ok;
@@ -226,7 +229,8 @@ std::string MakePrivateFolders(const std::string& path) {
     return path + " is not a folder.";
   }
   const DWORD err = GetLastError();
-  if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) return "Cannot use " + path + ": " + ErrorText(err) + ".";
+  if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND)
+    return "Cannot use " + path + ": " + ErrorText(err) + ".";
   const std::string parent = Folder(path);
   if (parent != path && parent != ".") {
     if (std::string why = MakePrivateFolders(parent); !why.empty()) return why;

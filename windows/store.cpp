@@ -18,7 +18,9 @@ class RegistryNotYet final : public Store {
   std::string Location() const override { return "HKEY_CURRENT_USER\\Software\\Morvale Services"; }
   std::string ProgramName() const override { return ExecutableName(); }
   bool KeyExists(int32_t, std::string_view) override { return false; }
-  std::optional<store::StoredValue> ReadValue(int32_t, std::string_view, std::string_view) override { return std::nullopt; }
+  std::optional<store::StoredValue> ReadValue(int32_t, std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
   std::optional<std::vector<std::string>> ValueNames(int32_t, std::string_view) override { return std::nullopt; }
   std::optional<std::vector<std::string>> SubkeyNames(int32_t, std::string_view) override { return std::nullopt; }
   store::KeyValues ReadKey(int32_t, std::string_view, int) override {
@@ -29,7 +31,9 @@ class RegistryNotYet final : public Store {
   }
   bool CreateKey(int32_t, std::string_view) override { return false; }
   bool DeleteKey(int32_t, std::string_view) override { return false; }
-  Result WriteValue(int32_t, std::string_view, std::string_view, int32_t, std::string_view) override { return Result::KeyFailed; }
+  Result WriteValue(int32_t, std::string_view, std::string_view, int32_t, std::string_view) override {
+    return Result::KeyFailed;
+  }
   Result DeleteValue(int32_t, std::string_view, std::string_view) override { return Result::KeyFailed; }
   std::string LastFailure() const override { return kNotYet; }
   int LockWaitMs() const override { return store::kLockWaitMs; }
