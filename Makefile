@@ -42,6 +42,12 @@ bench:
 	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOREL_TESTS=OFF -DVANTOREL_BENCH=ON >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
+	@# vantorel-fit on Linux and under Wine: the same report for the fixed cases and 1,000 seeded data sets.
+	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null && cmake --build build -j $(JOBS) --target vantorel-fit
+	@$(MAKE) --no-print-directory windows
+	@echo "== vantorel-fit, Linux against Windows"
+	@python3 scripts/crosscheck.py 1000 "build/vantorel-fit --json" \
+	   "bash scripts/wine-run.sh build-windows/wineprefix build-windows/vantorel-fit.exe --json"
 
 fuzz:
 	@bash scripts/deps.sh test
