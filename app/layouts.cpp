@@ -43,6 +43,7 @@ ControlLayout Control(std::string name, ControlKind kind, std::string parent, do
 }
 
 WindowLayout MakeMainWindow() {
+  // "Ardenko" is the caption until the load puts the program's name and version there.
   WindowLayout m{"frmMain", "Ardenko", 8610, 6585, kTeal, {}};
   auto& v = m.controls;
   // The title twice: the white copy two pixels up and left of the dark one,

@@ -74,7 +74,6 @@ class PrinterChooser {
   void Form_MouseMove();
 
   int StartPrinterIndex() const { return startPrinterIndex_; }
-  platform::Colour CloseBoxColour() const { return closeBoxColour_; }
 
  private:
   platform::PrintService& service_;

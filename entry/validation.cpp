@@ -6,6 +6,7 @@
 
 namespace vantorel {
 
+// The message has always said 100 while the rule allows 200: shooters know it by these words.
 std::string RangeErrorBody(bool metric) {
   return std::string("Ranges must be greater than zero but no greater than 100 ") + (metric ? "Metres." : "Yards.");
 }
@@ -37,6 +38,7 @@ std::optional<Refusal> Sanity_Check(const State& s) {
   for (int j = 0; j + 1 < kRows; ++j) {
     if (s.IsTicked(j) && s.IsTicked(j + 1) &&
         s.DataRange[static_cast<size_t>(j)] == s.DataRange[static_cast<size_t>(j) + 1]) {
+      // "be be", and the blank before "?)", are the message as it has always read.
       return Refusal{"Same Ranges Specified", "Ranges must be be unique:\r\n(Range #" + std::to_string(j + 1) +
                                                   " = Range #" + std::to_string(j + 2) + " ?)"};
     }

@@ -41,7 +41,6 @@ class PictureBox : public QWidget, public Surface {
   // A thin single-line border, one pixel wide on each side. The inner
   // (drawing) area is then the box less that pixel on every side.
   void SetBorder(bool on);
-  bool HasBorder() const { return border_; }
 
   // Outer position and size in twips within the parent, border included.
   void PlaceTwips(double left, double top, double width, double height);

@@ -48,7 +48,6 @@ class QtPrintJob : public PrintJob {
   QtPrintJob& operator=(const QtPrintJob&) = delete;
 
   // The printer's device name, or the PDF file's path.
-  const std::string& Target() const { return target_; }
 
   // The printable area of the page in twips.
   double ScaleWidth() const override;

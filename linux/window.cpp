@@ -11,7 +11,6 @@
 #include <QBitmap>
 #include <QCursor>
 #include <QIcon>
-#include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 #include <QWindow>

@@ -12,6 +12,7 @@ std::string sFancy(std::string_view s, int x) {
   return x == 0 ? pad + out : out + pad;
 }
 
+// The tooltip has always said 1 - 100, even when the list runs on to 200.
 std::string ClickListTooltip(const State& s) {
   return std::string("Range/Click List (1 - 100 ") + (s.MetricUnits ? "m)" : "Yard)");
 }
