@@ -4,11 +4,13 @@
 #include <string>
 #include <tuple>
 
+#include "platform/look.h"
+
 namespace vantorel::app {
 
 namespace {
 
-constexpr platform::Colour kTeal = 0x00404000;  // every window's background
+constexpr platform::Colour kTeal = kWindowColour;
 constexpr platform::Colour kWhite = 0x00FFFFFF;
 constexpr platform::Colour kBlack = 0x00000000;
 constexpr platform::Colour kDarkRed = 0x00000040;

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "model/numtext.h"
+#include "platform/look.h"
 
 namespace vantorel::platform {
 
@@ -17,7 +18,7 @@ constexpr double kPen = 2;    // every stroke's width in those units
 struct Rgb {
   int r, g, b;
 };
-constexpr Rgb kBackground{0, 64, 64};   // the window's dark teal
+constexpr Rgb kBackground{kWindowColour & 0xFF, (kWindowColour >> 8) & 0xFF, (kWindowColour >> 16) & 0xFF};
 constexpr Rgb kMark{255, 255, 255};     // the aiming mark
 constexpr Rgb kOutline{255, 191, 191};  // the window's outline colour
 

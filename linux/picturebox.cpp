@@ -93,13 +93,6 @@ bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double lo, doub
 
 }  // namespace
 
-QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
-
-Colour FromQColor(const QColor& c) {
-  const QColor rgb = c.toRgb();
-  return static_cast<Colour>(rgb.red()) | (static_cast<Colour>(rgb.green()) << 8) |
-         (static_cast<Colour>(rgb.blue()) << 16);
-}
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
   back_ = FromQColor(palette().color(QPalette::Base));

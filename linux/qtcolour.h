@@ -7,7 +7,12 @@
 
 namespace vantorel::platform {
 
-QColor ToQColor(Colour c);
-Colour FromQColor(const QColor& c);
+inline QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+
+inline Colour FromQColor(const QColor& c) {
+  const QColor rgb = c.toRgb();
+  return static_cast<Colour>(rgb.red()) | (static_cast<Colour>(rgb.green()) << 8) |
+         (static_cast<Colour>(rgb.blue()) << 16);
+}
 
 }  // namespace vantorel::platform

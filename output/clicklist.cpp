@@ -5,12 +5,14 @@
 
 namespace vantorel {
 
-std::string sFancy(std::string_view s, int x) {
-  std::string out(s);
-  if (out.size() >= 3 || (x != 0 && x != 1)) return out;
-  const std::string pad(3 - out.size(), ' ');
-  return x == 0 ? pad + out : out + pad;
+std::string PadTo(std::string_view text, size_t width, int mode) {
+  std::string out(text);
+  if (out.size() >= width || (mode != 0 && mode != 1)) return out;
+  const std::string pad(width - out.size(), ' ');
+  return mode == 0 ? pad + out : out + pad;
 }
+
+std::string sFancy(std::string_view s, int x) { return PadTo(s, 3, x); }
 
 // The tooltip has always said 1 - 100, even when the list runs on to 200.
 std::string ClickListTooltip(const State& s) {

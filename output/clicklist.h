@@ -16,6 +16,11 @@ namespace vantorel {
 // characters or more, is returned unchanged.
 std::string sFancy(std::string_view s, int x);
 
+// The padding of both lists' fields: text padded with blanks to width,
+// mode 0 in front, mode 1 behind; any other mode, or a text as wide or wider,
+// unchanged.
+std::string PadTo(std::string_view text, size_t width, int mode);
+
 // Tooltip of the list box for the current units.
 std::string ClickListTooltip(const State& s);
 

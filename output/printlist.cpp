@@ -2,6 +2,7 @@
 
 #include "model/numtext.h"
 #include "model/trajectory.h"
+#include "output/clicklist.h"
 
 namespace vantorel {
 
@@ -45,12 +46,7 @@ int DataPointAt(const State& s, int r) {
 
 }  // namespace
 
-std::string Fancy(std::string_view text, int mode) {
-  std::string out(text);
-  if (out.size() >= 5 || (mode != 0 && mode != 1)) return out;
-  const std::string pad(5 - out.size(), ' ');
-  return mode == 0 ? pad + out : out + pad;
-}
+std::string Fancy(std::string_view text, int mode) { return PadTo(text, 5, mode); }
 
 int PrintedRows(const State& s) { return s.MaxDataRange <= 100 ? 25 : 50; }
 

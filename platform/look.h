@@ -10,6 +10,9 @@ namespace vantorel {
 // |&HFFFFFF - c|. &H00404000 (the windows' dark teal) gives &H00BFBFFF.
 platform::Colour ComplementColour(platform::Colour c);
 
+// Every window's background, dark teal.
+inline constexpr platform::Colour kWindowColour = 0x00404000;
+
 // An outline: the pen width in pixels and its rectangle's corners in twips,
 // the far corner given as its distance from the right and bottom edges.
 struct Outline {
