@@ -168,12 +168,7 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   // The window's height follows its button: button top + height + 120 twips.
   const double h = 2010 + extra + 540 + 120;
   setFixedSize(platform::TwipsToPixels(Layout().width), platform::TwipsToPixels(h));
-  if (QWidget* owner = parentWidget()) {  // centred over the main window, on the screen
-    const QRect o = owner->frameGeometry();
-    move(std::clamp(o.x() + (o.width() - width()) / 2, room.left(), std::max(room.left(), room.right() + 1 - width())),
-         std::clamp(o.y() + (o.height() - height()) / 2, room.top(),
-                    std::max(room.top(), room.bottom() + 1 - height())));
-  }
+  platform::CentreOver(this, parentWidget());  // over the main window, on the screen
   cbClose_->setFocus();
   update();
 }

@@ -140,10 +140,7 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
   connect(ok, &QPushButton::clicked, this, [this] { chooser_.cbOK_Click(); });
 
   // Centred over the main window once, when the window is made.
-  if (mainWindow) {
-    const QRect owner = mainWindow->frameGeometry();
-    move(owner.left() + (owner.width() - width()) / 2, owner.top() + (owner.height() - height()) / 2);
-  }
+  platform::CentreOver(this, mainWindow);
 }
 
 void frmSelectPrinter::ShowPrinters(const std::vector<std::string>& names, int selected) {
