@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/printcommands.h"
 #include "entry/calculate.h"
 #include "entry/rows.h"
 #include "model/clicktable.h"
@@ -392,7 +393,7 @@ void MainWindow::cbButton_Click(int index) {
       cbButton_Click(kCalculate);
       break;
     }
-    case kPrintList: view_.PrintList(); break;
+    case kPrintList: Print_List(); break;
     default: break;
   }
 }
@@ -404,7 +405,7 @@ bool MainWindow::Form_KeyDown(int keyCode, int shift) {
   }
   if (keyCode == 80 && (shift & 2)) {
     // Only at rest, and only with a printer to print on.
-    if (phase_ == Phase::Idle && printerCount_.value_or(0) > 0) view_.PrintWindow();
+    if (phase_ == Phase::Idle && printerCount_.value_or(0) > 0) Print_Window();
     return true;
   }
   return false;
@@ -506,7 +507,28 @@ void MainWindow::Save_CSV() {
     view_.ShowError("File Not Saved", saved.message);
     return;
   }
-  view_.ShowBox(BoxKind::Information, "File Saved", "File saved as\n" + saved.path);
+  FileSaved(saved.path);
+}
+
+void MainWindow::FileSaved(const std::string& path) {
+  view_.ShowBox(BoxKind::Information, "File Saved", "File saved as\n" + path);
+}
+
+void MainWindow::Print_List() {
+  const PrintNotices notices{[this](const std::string& why) { view_.ShowError("Print System", why); },
+                             [this](const std::string& path) { FileSaved(path); }};
+  if (auto problem = PrintListOnCurrentPrinter(s_, view_.Printers(), view_.Chooser(), setup_.exeName, notices))
+    view_.ShowError("Printing Failed", *problem);
+}
+
+void MainWindow::Print_Window() {
+  const PrintNotices notices{[this](const std::string& why) { view_.ShowError("Print System", why); },
+                             [this](const std::string& path) { FileSaved(path); }};
+  if (!PrinterReady(s_, view_.Chooser(), notices)) return;
+  // The window as it looks now, outline included.
+  const platform::Image picture = view_.WindowPicture();
+  if (auto problem = PrintWindowPicture(view_.Printers(), picture, setup_.exeName, notices))
+    view_.ShowError("Printing Failed", *problem);
 }
 
 }  // namespace vantorel::app

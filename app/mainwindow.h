@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "app/printerchooser.h"
 #include "entry/validation.h"
 #include "model/state.h"
 #include "output/graph.h"
@@ -100,9 +101,12 @@ class MainView {
   // Modal windows: they return once closed.
   virtual void ShowError(const std::string& title, const std::string& body) = 0;
   virtual void ShowBox(BoxKind kind, const std::string& title, const std::string& text) = 0;
-  // The printing commands (the printer chooser and the print system are the front end's).
-  virtual void PrintList() = 0;
-  virtual void PrintWindow() = 0;
+  // The print service the window was given, and the printer chooser over
+  // it (made on first use and kept).
+  virtual platform::PrintService& Printers() = 0;
+  virtual PrinterChooser& Chooser() = 0;
+  // A picture of the window as it looks now, also put on the clipboard.
+  virtual platform::Image WindowPicture() = 0;
   // The window has ended: the program ends with this status.
   virtual void End(int status) = 0;
 };
@@ -172,6 +176,9 @@ class MainWindow {
   void Update_ClickList();
   void Do_Units_Stuff();
   void Save_CSV();
+  void FileSaved(const std::string& path);
+  void Print_List();
+  void Print_Window();
   void Reset();
   void Form_QueryUnload();
   void End(int status);

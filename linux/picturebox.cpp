@@ -93,7 +93,6 @@ bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double lo, doub
 
 }  // namespace
 
-
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
   back_ = FromQColor(palette().color(QPalette::Base));
   fore_ = FromQColor(palette().color(QPalette::Text));

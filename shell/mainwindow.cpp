@@ -424,27 +424,7 @@ app::PrinterChooser& frmMain::Chooser() {
   return SelectPrinterWindow(this, *printService_, s_, app::MainWindowLayout().backColour).Chooser();
 }
 
-void frmMain::PrintList() {
-  const app::PrintNotices notices{[this](const std::string& why) { ShowError("Print System", why); },
-                                  [this](const std::string& path) {
-                                    ShowBox(app::BoxKind::Information, "File Saved", "File saved as\n" + path);
-                                  }};
-  if (auto problem = app::PrintListOnCurrentPrinter(s_, *printService_, Chooser(), setup_.exeName, notices))
-    ShowError("Printing Failed", *problem);
-}
-
-void frmMain::PrintWindow() {
-  const app::PrintNotices notices{[this](const std::string& why) { ShowError("Print System", why); },
-                                  [this](const std::string& path) {
-                                    ShowBox(app::BoxKind::Information, "File Saved", "File saved as\n" + path);
-                                  }};
-  if (!app::PrinterReady(s_, Chooser(), notices)) return;
-  // The picture of the window as it looks now, outline included, also
-  // handed to the clipboard.
-  const platform::Image picture = platform::FromQImage(platform::GrabToClipboard(this));
-  if (auto problem = app::PrintWindowPicture(*printService_, picture, setup_.exeName, notices))
-    ShowError("Printing Failed", *problem);
-}
+platform::Image frmMain::WindowPicture() { return platform::FromQImage(platform::GrabToClipboard(this)); }
 
 void frmMain::End(int status) {
   emit ended(status);

@@ -132,15 +132,14 @@ class frmMain : public QWidget, private app::MainView {
   platform::Surface& P5() override;
   void ShowError(const std::string& title, const std::string& body) override;
   void ShowBox(app::BoxKind kind, const std::string& title, const std::string& text) override;
-  void PrintList() override;
-  void PrintWindow() override;
+  platform::PrintService& Printers() override { return *printService_; }
+  app::PrinterChooser& Chooser() override;
+  platform::Image WindowPicture() override;
   void End(int status) override;
 
   QWidget* Control(const std::string& name) const;
   QWidget* MakeControl(const app::ControlLayout& c, QWidget* parent);
   void PrinterCountKnown(int count);
-  // The printer chooser, made on first use and kept.
-  app::PrinterChooser& Chooser();
   // Moving the window by its title where the window system cannot.
   void AppTitle_MouseDown(int button);
   void AppTitle_MouseMove();

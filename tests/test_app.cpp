@@ -2,6 +2,7 @@
 // stands in for the front end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -10,8 +11,8 @@
 #include "app/layout.h"
 #include "app/mainwindow.h"
 #include "entry/rows.h"
+#include "fake_printers.h"
 #include "memory_store.h"
-#include "null_surface.h"
 #include "settings/settings.h"
 
 using namespace vantorel;
@@ -26,7 +27,11 @@ struct FakeView : app::MainView {
   std::vector<std::pair<int, std::function<void()>>> later;
   std::function<void()> onTurn;
   std::string focus;
-  int turns = 0, printed = 0, ended = -1;
+  int turns = 0, ended = -1;
+  test::Fake printers;  // one printer, never asked for: a printer is chosen already
+  State chosen;
+  app::PrinterChooser chooser{printers, chosen, printers};
+  int Pages() const { return static_cast<int>(std::count(printers.log.begin(), printers.log.end(), "end")); }
   bool timer = false, shown = false;
   app::MainWindow* w = nullptr;
   test::NullSurface<> p0, p5;
@@ -58,8 +63,9 @@ struct FakeView : app::MainView {
   platform::Surface& P5() override { return p5; }
   void ShowError(const std::string& title, const std::string& body) override { told.push_back(title + "|" + body); }
   void ShowBox(app::BoxKind, const std::string& title, const std::string& t) override { told.push_back(title + "|" + t); }
-  void PrintList() override { ++printed; }
-  void PrintWindow() override { ++printed; }
+  platform::PrintService& Printers() override { return printers; }
+  app::PrinterChooser& Chooser() override { return chooser; }
+  platform::Image WindowPicture() override { return {2, 2, 1.0, std::vector<uint32_t>(4, 0xFF0000FF)}; }
   void End(int status) override { ended = status; }
   bool Enabled(const std::string& c) const { return !disabled.count(c); }
 };
@@ -72,6 +78,7 @@ class AppTest : public ::testing::Test {
     s.SettingsPath = BuildSettingsPath("Vantorel");
     w = std::make_unique<app::MainWindow>(s, store, v, app::MainWindow::Setup{"Vantorel", dir.string(), 1, 2, 3, 19200, 14400});
     v.w = w.get();
+    v.printers.names = {"Alpha", "Bravo"};
     w->Form_Load();
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
@@ -134,7 +141,7 @@ TEST_F(AppTest, CalculateTurnsOncePerCandidateThenShowsCompleteForAWhile) {
     EXPECT_EQ(w->phase(), Phase::Fitting);
     for (const char* c : {"cbButton(0)", "cbButton(1)", "btnControl", "RFrm(0)"}) EXPECT_FALSE(v.Enabled(c)) << c;
     EXPECT_TRUE(v.text["Working"] == "Working" && v.timer && v.text["ErrorInd(0)"] == "(?)");
-    EXPECT_FALSE(w->Form_KeyDown(80, 2) && v.printed);  // no printing meanwhile
+    EXPECT_FALSE(w->Form_KeyDown(80, 2) && v.Pages());  // no printing meanwhile
   };
   w->cbButton_Click(kCalculate);
   EXPECT_GT(v.turns, 1000);
@@ -148,7 +155,10 @@ TEST_F(AppTest, CalculateTurnsOncePerCandidateThenShowsCompleteForAWhile) {
   EXPECT_TRUE(w->phase() == Phase::Idle && v.Enabled("cbButton(1)") && v.hidden.count("Frame3") && v.focus == "RTxt(2)");
   EXPECT_EQ(v.text["ErrorInd(5)"], "(43)");
   EXPECT_EQ(v.text["ClickList"].substr(0, 28), "  R C  \n Yd Clk\n\n 10:52  (52");
-  EXPECT_TRUE(w->Form_KeyDown(80, 2) && v.printed == 1);  // Ctrl+P at rest, with a printer
+  s.PrinterChosen = true;
+  EXPECT_TRUE(w->Form_KeyDown(80, 2) && v.Pages() == 1);  // Ctrl+P at rest, with a printer
+  w->cbButton_Click(kPrintList);
+  EXPECT_EQ(v.Pages(), 2);
 }
 
 TEST_F(AppTest, ClosingDuringTheFitOrItsCompletePauseEndsOnceItStops) {
