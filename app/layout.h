@@ -13,6 +13,10 @@
 
 namespace vantorel::app {
 
+// A close box's colour at rest (dark red) and under the mouse (bright red).
+inline constexpr platform::Colour kCloseBoxRest = 0x00000080;
+inline constexpr platform::Colour kCloseBoxHover = 0x000000FF;
+
 enum class ControlKind {
   Label,       // a caption; Transparent ones show the window behind them
   TextBox,     // a one-line text field

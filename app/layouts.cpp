@@ -162,7 +162,7 @@ WindowLayout MakeMainWindow() {
   v.push_back(working);
 
   ControlLayout close = Control("btnControl", ControlKind::CloseBox, "", 8175, 90, 315, 315);
-  close.backColour = 0x00000080;  // dark red; bright red (&H000000FF) under the mouse
+  close.backColour = kCloseBoxRest;  // kCloseBoxHover under the mouse
   close.foreColour = kWhite;
   close.toolTip = "Exit ";
   close.accessibleName = "Close";
@@ -205,7 +205,7 @@ WindowLayout MakePrinterChooser() {
   ControlLayout close = Control("btnControl", ControlKind::CloseBox, "", 3975, 90, 315, 315);
   close.toolTip = "Exit Printer Selector ";
   close.foreColour = kWhite;
-  close.backColour = 0x00000080;  // dark red; bright red (&H000000FF) under the mouse
+  close.backColour = kCloseBoxRest;  // kCloseBoxHover under the mouse
   close.accessibleName = "Cancel";
   ControlLayout list = Control("List1", ControlKind::ListBox, "", 90, 480, 4215, 1650);
   list.toolTip = "Double-click on Printer to select it ";

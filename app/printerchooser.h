@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/layout.h"
 #include "model/state.h"
 #include "platform/printing.h"
 #include "platform/surface.h"
@@ -43,8 +44,8 @@ class PrinterChooserView {
 
 class PrinterChooser {
  public:
-  static constexpr platform::Colour kCloseBoxRest = 0x00000080;   // dark red
-  static constexpr platform::Colour kCloseBoxHover = 0x000000FF;  // bright red
+  static constexpr platform::Colour kCloseBoxRest = app::kCloseBoxRest;
+  static constexpr platform::Colour kCloseBoxHover = app::kCloseBoxHover;
 
   // service, state and view must outlive the chooser, which the front end
   // makes once, on first use, and keeps (with StartPrinterIndex) between

@@ -82,33 +82,6 @@ void NoticeLabel::paintEvent(QPaintEvent*) {
   p.drawText(r, flags, text());
 }
 
-CloseBox::CloseBox(QWidget* parent) : QWidget(parent) {
-  platform::SetAccessibleRole(this, QAccessible::Button);
-  setCursor(platform::ProgramCursor());
-  setMouseTracking(true);
-}
-
-void CloseBox::SetBackColor(platform::Colour c) {
-  if (back_ == c) return;
-  back_ = c;
-  update();
-}
-
-void CloseBox::click() {
-  if (isEnabled()) emit clicked();
-}
-
-void CloseBox::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), platform::ToQColor(back_));
-  // The 21 by 21 image: a white cross.
-  const QRectF image((width() - 21) / 2.0, (height() - 21) / 2.0, 21, 21);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(isEnabled() ? Qt::white : QColor(0xa0, 0xa0, 0xa0), 2.0, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(image.topLeft() + QPointF(6, 6), image.bottomRight() - QPointF(6, 6));
-  p.drawLine(image.topRight() + QPointF(-6, 6), image.bottomLeft() + QPointF(6, -6));
-}
-
 QWidget* frmMain::MakeControl(const app::ControlLayout& c, QWidget* parent) {
   QWidget* w = nullptr;
   switch (c.kind) {
@@ -447,31 +420,23 @@ void frmMain::AppTitle_MouseDown(int button) {
   if (button != 1) return;
   QWidget* title0 = Control("AppTitle(0)");
   title0->setCursor(Qt::SizeAllCursor);
-  if (platform::StartSystemMove(this)) {
+  if (!drag_.Press(this, mouseAt_)) {
     title0->setCursor(platform::ProgramCursor());
     return;
   }
-  // No system move here (no window manager, some remote desktops): the
-  // window follows the mouse until the button is released, with the move
-  // pointer on both title copies meanwhile.
-  dragging_ = true;
-  dragOffset_ = mouseAt_ - pos();
+  // The window follows the mouse, with the move pointer on both title copies meanwhile.
   Control("AppTitle(1)")->setCursor(Qt::SizeAllCursor);
 }
 
 void frmMain::AppTitle_MouseMove() {
-  auto* close = static_cast<CloseBox*>(Control("btnControl"));
-  close->SetBackColor(CloseBox::kRest);
-  if (dragging_) {
-    move(mouseAt_ - dragOffset_);
-    return;
-  }
+  static_cast<CloseBox*>(Control("btnControl"))->SetBackColor(CloseBox::kRest);
+  if (drag_.Move(this, mouseAt_)) return;
   Control("AppTitle(1)")->setCursor(platform::ProgramCursor());
 }
 
 void frmMain::AppTitle_MouseUp(int button) {
   if (button != 1) return;
-  dragging_ = false;
+  drag_.Release();
   for (const char* t : {"AppTitle(0)", "AppTitle(1)"}) Control(t)->setCursor(platform::ProgramCursor());
 }
 

@@ -15,6 +15,7 @@
 #include "app/mainwindow.h"
 #include "model/state.h"
 #include "platform/surface.h"
+#include "shell/frame.h"
 
 class QTimer;
 
@@ -38,31 +39,6 @@ class NoticeLabel : public QLabel {
 
  protected:
   void paintEvent(QPaintEvent* e) override;
-};
-
-// The close box in a title area: a small picture with a resting and a hover
-// colour and a white cross, read by a screen reader as the button "Close".
-class CloseBox : public QWidget {
-  Q_OBJECT
- public:
-  static constexpr platform::Colour kRest = 0x00000080;
-  static constexpr platform::Colour kHover = 0x000000FF;
-  explicit CloseBox(QWidget* parent);
-  platform::Colour BackColor() const { return back_; }
-  void SetBackColor(platform::Colour c);
-
- public slots:
-  // A press (the mouse released over it, or a screen reader's "Press"): clicked, when enabled.
-  void click();
-
- signals:
-  void clicked();
-
- protected:
-  void paintEvent(QPaintEvent* e) override;
-
- private:
-  platform::Colour back_ = kRest;
 };
 
 class frmMain : public QWidget, private app::MainView {
@@ -157,8 +133,7 @@ class frmMain : public QWidget, private app::MainView {
   std::unique_ptr<platform::PrintService> printService_;
   // Asked once the window shows; it keeps the answer. Ending it never waits.
   std::unique_ptr<platform::PrinterCountQuery> printerQuery_;
-  bool dragging_ = false;
-  QPoint dragOffset_;
+  TitleDrag drag_;
   QPoint mouseAt_;  // the mouse's screen position at the last press or move
   bool quitOnEnd_ = false;
 };

@@ -16,6 +16,7 @@
 #include "linux/qtcolour.h"
 #include "platform/twips.h"
 #include "linux/window.h"
+#include "shell/frame.h"
 
 namespace vantorel {
 
@@ -26,19 +27,6 @@ void SetBackground(QWidget* w, platform::Colour c) {
   pal.setColor(QPalette::Window, platform::ToQColor(c));
   w->setPalette(pal);
   w->setAutoFillBackground(true);
-}
-
-// The close box's 21 by 21 picture: a white cross on a clear ground, so the
-// box's background colour shows around it.
-QPixmap CloseBoxPicture() {
-  QPixmap pm(21, 21);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing, true);
-  p.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(QPointF(6, 6), QPointF(15, 15));
-  p.drawLine(QPointF(15, 6), QPointF(6, 15));
-  return pm;
 }
 
 Qt::Alignment Horizontal(app::Align a) {
@@ -69,10 +57,8 @@ QWidget* MakeControl(QWidget* window, const app::ControlLayout& c) {
       break;
     }
     case app::ControlKind::CloseBox: {
-      auto* box = new QLabel(parent);
-      box->setPixmap(CloseBoxPicture());
-      box->setAlignment(Qt::AlignCenter);
-      SetBackground(box, c.backColour);
+      auto* box = new CloseBox(parent);
+      box->SetBackColor(c.backColour);
       w = box;
       break;
     }
@@ -127,7 +113,7 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
                 findChild<QWidget*>(QString::fromStdString(tabs[k + 1]->name)));
 
   title_ = findChild<QLabel*>("Title");
-  btnControl_ = findChild<QLabel*>("btnControl");
+  btnControl_ = findChild<CloseBox*>("btnControl");
   list1_ = findChild<QListWidget*>("List1");
   for (QObject* o : {static_cast<QObject*>(title_), static_cast<QObject*>(btnControl_), static_cast<QObject*>(list1_),
                      static_cast<QObject*>(list1_->viewport())})
@@ -161,7 +147,7 @@ void frmSelectPrinter::Warn(const std::string& title, const std::string& text) {
   platform::ExecModal(box);
 }
 
-void frmSelectPrinter::SetCloseBoxColour(platform::Colour c) { SetBackground(btnControl_, c); }
+void frmSelectPrinter::SetCloseBoxColour(platform::Colour c) { btnControl_->SetBackColor(c); }
 
 void frmSelectPrinter::RunModal() {
   platform::ExecModal(*this);
@@ -205,27 +191,20 @@ bool frmSelectPrinter::eventFilter(QObject* watched, QEvent* e) {
   } else if (watched == list1_ || watched == list1_->viewport()) {
     if (t == QEvent::MouseMove) chooser_.Form_MouseMove();
   } else if (watched == title_) {
-    if (t == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+    // Only mouse events are taken as such.
+    auto mouse = [e] { return static_cast<QMouseEvent*>(e); };
+    if (t == QEvent::MouseButtonPress && mouse()->button() == Qt::LeftButton) {
       title_->setCursor(Qt::SizeAllCursor);
-      // The window system moves the window until the button is released;
-      // where it cannot, the window follows the pointer itself.
-      if (!platform::StartSystemMove(this)) {
-        dragging_ = true;
-        dragOffset_ = static_cast<QMouseEvent*>(e)->globalPosition().toPoint() - pos();
-      }
+      drag_.Press(this, mouse()->globalPosition().toPoint());
       return true;
     }
     if (t == QEvent::MouseMove) {
-      auto* me = static_cast<QMouseEvent*>(e);
-      if (dragging_ && (me->buttons() & Qt::LeftButton)) {
-        move(me->globalPosition().toPoint() - dragOffset_);
-        return true;
-      }
+      if ((mouse()->buttons() & Qt::LeftButton) && drag_.Move(this, mouse()->globalPosition().toPoint())) return true;
       chooser_.Form_MouseMove();
       title_->setCursor(platform::ProgramCursor());
     }
     if (t == QEvent::MouseButtonRelease) {
-      dragging_ = false;
+      drag_.Release();
       title_->setCursor(platform::ProgramCursor());
     }
   }

@@ -13,6 +13,7 @@
 #include "model/state.h"
 #include "platform/printing.h"
 #include "platform/surface.h"
+#include "shell/frame.h"
 
 class QLabel;
 class QListWidget;
@@ -52,12 +53,10 @@ class frmSelectPrinter : public QDialog, public app::PrinterChooserView {
   app::PrinterChooser chooser_;
 
   QLabel* title_ = nullptr;
-  QLabel* btnControl_ = nullptr;
+  CloseBox* btnControl_ = nullptr;
   QListWidget* list1_ = nullptr;
 
-  // Dragging by the title where the window system cannot take the move over.
-  bool dragging_ = false;
-  QPoint dragOffset_;
+  TitleDrag drag_;
 };
 
 // The run's printer chooser: made on first use as a hidden child of

@@ -1,0 +1,49 @@
+#include "shell/frame.h"
+
+#include <QPainter>
+
+#include "linux/accessible.h"
+#include "linux/qtcolour.h"
+#include "linux/window.h"
+
+namespace vantorel {
+
+CloseBox::CloseBox(QWidget* parent) : QWidget(parent) {
+  platform::SetAccessibleRole(this, QAccessible::Button);
+  setCursor(platform::ProgramCursor());
+  setMouseTracking(true);
+}
+
+void CloseBox::SetBackColor(platform::Colour c) {
+  if (back_ == c) return;
+  back_ = c;
+  update();
+}
+
+void CloseBox::click() {
+  if (isEnabled()) emit clicked();
+}
+
+void CloseBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), platform::ToQColor(back_));
+  // The 21 by 21 image: a white cross.
+  const QRectF image((width() - 21) / 2.0, (height() - 21) / 2.0, 21, 21);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(isEnabled() ? Qt::white : QColor(0xa0, 0xa0, 0xa0), 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(image.topLeft() + QPointF(6, 6), image.bottomRight() - QPointF(6, 6));
+  p.drawLine(image.topRight() + QPointF(-6, 6), image.bottomLeft() + QPointF(6, -6));
+}
+
+bool TitleDrag::Press(QWidget* window, QPoint at) {
+  following_ = !platform::StartSystemMove(window);
+  offset_ = at - window->pos();
+  return following_;
+}
+
+bool TitleDrag::Move(QWidget* window, QPoint at) {
+  if (following_) window->move(at - offset_);
+  return following_;
+}
+
+}  // namespace vantorel
