@@ -189,18 +189,18 @@ PdfDocument::Doc* PdfDocument::Page() {
   return doc_.get();
 }
 
-std::optional<PdfDocument::Face> PdfDocument::FaceFor(const FontSpec& spec) const {
+std::optional<PdfDocument::Face> PdfDocument::FaceFor(const FontSpec& want) const {
   if (!doc_) doc_ = std::make_unique<Doc>(title_);
   Doc& d = *doc_;
   if (!d.pdf) return std::nullopt;
   Face face;
-  face.points = std::isfinite(spec.size) && spec.size > 0 ? std::min(spec.size, double{HPDF_MAX_FONTSIZE})
+  face.points = std::isfinite(want.size) && want.size > 0 ? std::min(want.size, double{HPDF_MAX_FONTSIZE})
                                                           : kDefaultPoints;
-  face.underline = spec.underline;
-  face.strikethru = spec.strikethru;
-  FontSpec kind = spec;
+  face.underline = want.underline;
+  face.strikethru = want.strikethru;
+  FontSpec kind = want;
   kind.size = face.points;
-  std::string key = (spec.bold ? "b" : "") + std::string(spec.italic ? "i" : "");
+  std::string key = (want.bold ? "b" : "") + std::string(want.italic ? "i" : "");
   for (const std::string& family : FamiliesFor(kind)) key += "|" + family;
   if (auto known = d.byFace.find(key); known != d.byFace.end()) {
     face.font = known->second;
@@ -208,7 +208,7 @@ std::optional<PdfDocument::Face> PdfDocument::FaceFor(const FontSpec& spec) cons
   }
   const std::optional<FontFile> file = FindFontFile(kind);
   if (!file) {
-    if (!error_) error_ = "No TrueType font for " + Quoted(spec.name) + " is installed.";
+    if (!error_) error_ = "No TrueType font for " + Quoted(want.name) + " is installed.";
     return std::nullopt;
   }
   const std::string fileKey = file->path + "#" + std::to_string(file->index);

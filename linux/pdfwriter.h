@@ -65,7 +65,7 @@ class PdfDocument final : public PrinterSurface {
   // The open page, begun on the first thing drawn; nullptr after a failure.
   Doc* Page();
   // The font and size for a face; nullopt (and the reason kept) when there is none.
-  std::optional<Face> FaceFor(const FontSpec& spec) const;
+  std::optional<Face> FaceFor(const FontSpec& want) const;
   void Stroke(Colour c, double width, bool roundEnds);
   void Text(std::string_view text, const Face& face, double x, double y, int angleTenths);
 

@@ -3,10 +3,10 @@
 what they print, line ends aside: the Linux and the Windows build must give
 the same figures.
 
-usage: crosscheck.py [--batch] SEEDS "COMMAND A" "COMMAND B"
+usage: crosscheck.py [--batch] COUNT "COMMAND A" "COMMAND B"
 
-The data sets are the fixed cases of the fit tests and SEEDS random ones
-(seeds 0 to SEEDS-1, the same on every run): valid data as a shooter enters
+The data sets are the fixed cases of the fit tests and COUNT random ones
+(numbers 0 to COUNT-1, the same on every run): valid data as a shooter enters
 it, six rows of distinct ranges in 1..200, 3 to 6 of them ticked, clicks
 from a plausible model with a few clicks of noise. Each set is a line of
 vantorel-fit arguments ("[--metric] R:C R:C R:C:off ...").
@@ -48,8 +48,8 @@ def clicks_to_dial(metric, mv, bc, sh, zr, cpm, r):
     return -math.atan(inches / ((r + 0.5) * yd * 36.0)) * 180.0 / math.pi * 60.0 * cpm
 
 
-def random_set(seed):
-    rng = random.Random(seed)
+def random_set(number):
+    rng = random.Random(number)
     metric = rng.random() < 0.3
     mv = rng.uniform(170, 300) if metric else rng.uniform(550, 1000)
     bc = rng.uniform(0.012, 0.045)
@@ -91,8 +91,8 @@ def main():
         args = args[1:]
     if len(args) != 3 or not args[0].isdigit():
         sys.exit(__doc__.split("\n\n")[1])
-    seeds, a, b = int(args[0]), args[1], args[2]
-    sets = FIXED + [random_set(seed) for seed in range(seeds)]
+    count, a, b = int(args[0]), args[1], args[2]
+    sets = FIXED + [random_set(n) for n in range(count)]
     if batch:
         # fit_report prints the same number of lines for every set.
         outs = []
@@ -118,7 +118,7 @@ def main():
                         print(f"  A: {p[:200]}\n  B: {q[:200]}")
         elif x != y:
             raw_differ += 1
-    print(f"crosscheck: {len(sets)} sets ({len(FIXED)} fixed, {seeds} random), {differ} with different figures, "
+    print(f"crosscheck: {len(sets)} sets ({len(FIXED)} fixed, {count} random), {differ} with different figures, "
           f"{raw_differ} more with different raw doubles only")
     print(f"crosscheck: the figures of {len(sets) - differ} of {len(sets)} sets agree")
     sys.exit(1 if differ else 0)
