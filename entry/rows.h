@@ -19,9 +19,9 @@ int NextTickValue(int value);
 
 // After the box of row changed: the refusal when it was cleared and fewer
 // than kMinimumTicked rows are left ticked (the box is then ticked again).
-std::optional<Refusal> TickRefusal(const State& s, int row, const std::string& exeName);
+std::optional<Refusal> TickRefusal(const DataRows& s, int row, const std::string& exeName);
 
 // The refusal when fewer than kMinimumTicked rows are ticked.
-std::optional<Refusal> TooFewTicked(const State& s, const std::string& exeName);
+std::optional<Refusal> TooFewTicked(const DataRows& s, const std::string& exeName);
 
 }  // namespace vantorel

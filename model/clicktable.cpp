@@ -32,7 +32,7 @@ std::string ErrorIndCaption(double clicks) {
   return caption;
 }
 
-std::optional<int> TableEntry(const State& s, int range) {
+std::optional<int> TableEntry(const TableExtents& s, int range) {
   if (range < 1 || range > kTableSize) return std::nullopt;
   return s.ClickTable[static_cast<size_t>(range - 1)];
 }

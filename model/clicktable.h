@@ -39,6 +39,6 @@ struct Estimate {
 Estimate PseudoCalc(State& s);
 
 // The ClickTable entry for a range, or nullopt for a range outside 1 to 251.
-std::optional<int> TableEntry(const State& s, int range);
+std::optional<int> TableEntry(const TableExtents& s, int range);
 
 }  // namespace vantorel

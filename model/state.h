@@ -1,6 +1,9 @@
-// The program's one set of shared values: the six data points, the model
-// parameters, the unit flag, the click table and the extents used by the
-// list and the graph. Every subsystem reads and writes these directly.
+// The program's shared values, named as the rest of the program knows them,
+// grouped by who owns them: the data rows and the model are the shooter's and
+// are saved; the click table and its extents are worked out from them; the
+// session's flags belong to the running program and are never saved. State
+// is all of them together, so that every value keeps its one name (s.DataRange,
+// s.ModelMV, s.ClickTable, ...) while a procedure can take only the group it uses.
 #pragma once
 
 #include <array>
@@ -61,26 +64,13 @@ inline constexpr std::array<int16_t, kRows> kDefaultClicks = {52, 0, 0, 12, 28, 
 inline constexpr int16_t kDefaultTick = 1;
 inline constexpr ModelParams kDefaultModel{790, 0.033, 2, 30, 8};
 
-struct State {
+// The six data points as the shooter entered them. Saved.
+struct DataRows {
   std::array<int16_t, kRows> DataRange{};
   std::array<int16_t, kRows> DataClicks{};
   // Check box values of the six rows (0 clear, 1 ticked, 2 greyed); the
   // window keeps these in step with its boxes. Only 1 counts as ticked.
   std::array<int16_t, kRows> Ticked{};
-
-  Variant ModelMV, ModelBC, ModelSH, ModelZR;
-  double ModelCPM = 0.0;
-  bool MetricUnits = false;
-
-  std::array<int16_t, kTableSize> ClickTable{};
-  int MinDataRange = 0;
-  int MaxDataRange = 0;
-  int MaxDataClicks = 0;
-  int MinTableClicks = 0;
-
-  bool FormReady = false;
-  bool PrinterChosen = false;
-  std::string SettingsPath;
 
   bool IsTicked(int i) const { return Ticked[static_cast<size_t>(i)] == 1; }
   int TickedCount() const {
@@ -88,6 +78,14 @@ struct State {
     for (int i = 0; i < kRows; ++i) n += IsTicked(i) ? 1 : 0;
     return n;
   }
+};
+
+// The fitted model and the units it and the rows are in. Saved.
+struct SavedModel {
+  Variant ModelMV, ModelBC, ModelSH, ModelZR;
+  double ModelCPM = 0.0;
+  bool MetricUnits = false;
+
   ModelParams Params() const {
     return {ModelMV.number(), ModelBC.number(), ModelSH.number(), ModelZR.number(), ModelCPM};
   }
@@ -99,6 +97,25 @@ struct State {
     ModelCPM = p.cpm;
   }
 };
+
+// Worked out from the rows and the model by the click table: what the list,
+// the graph and the printed page show. Never saved.
+struct TableExtents {
+  std::array<int16_t, kTableSize> ClickTable{};
+  int MinDataRange = 0;
+  int MaxDataRange = 0;
+  int MaxDataClicks = 0;
+  int MinTableClicks = 0;
+};
+
+// The running program's own flags and the store's location. Never saved.
+struct Session {
+  bool FormReady = false;
+  bool PrinterChosen = false;
+  std::string SettingsPath;
+};
+
+struct State : DataRows, SavedModel, TableExtents, Session {};
 
 // The values a first start uses: the six default rows, all ticked, and the
 // default model in imperial units.
