@@ -86,7 +86,7 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
     res.message = "Cannot write " + path + ": " + ErrorText(err) + ".";
     return res;
   }
-  if (RenameNoReplace(tmp.c_str(), path.c_str()) != 0) {
+  if (RenameNoReplace(tmp, path) != 0) {
     const int err = errno;
     unlink(tmp.c_str());
     res.status = err == EEXIST ? WriteStatus::Exists : WriteStatus::Failed;

@@ -136,7 +136,7 @@ class SystemPrintService : public PrintService {
 
 // A fixed collection of printer names whose jobs are written as PDF files by
 // Qt's own PDF output: the print service without a print system.
-class PdfPrintService : public PrintService {
+class PdfPrintService final : public PrintService {
  public:
   // names: the collection; current: the position of the current printer (-1
   // for none); pdfPath: the file every job writes.

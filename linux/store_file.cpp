@@ -180,7 +180,8 @@ Header ReadHeader(const std::string& path) {
   if (failed) return Header::Unreadable;
   if (got == 0) return Header::Empty;
   static const char kMagic[] = "SQLite format 3";  // with its zero byte: 16 bytes
-  if (got < sizeof h || std::string_view(reinterpret_cast<const char*>(h), 16) != std::string_view(kMagic, 16))
+  if (got < sizeof h ||
+      std::string_view(reinterpret_cast<const char*>(h), sizeof kMagic) != std::string_view(kMagic, sizeof kMagic))
     return Header::NotSqlite;
   // Bytes 18 and 19: the file format versions for writing and reading, 2 in WAL mode.
   return h[18] == 2 || h[19] == 2 ? Header::Wal : Header::Rollback;

@@ -112,7 +112,7 @@ ScreenSize PrimaryScreenSize() {
 }
 
 QImage GrabToClipboard(QWidget* w) {
-  const QImage picture = w->grab().toImage();
+  QImage picture = w->grab().toImage();
   if (QClipboard* clip = QGuiApplication::clipboard()) {
     clip->clear();
     clip->setImage(picture);
