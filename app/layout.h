@@ -42,11 +42,14 @@ struct ControlLayout {
   platform::Colour backColour = 0x00FFFFFF;
   bool transparent = false;  // no background of its own
   Align align = Align::Left;
+  bool middle = false;         // the caption centred from top to bottom; else at the top
+  bool autoSize = false;       // an opaque caption's background only as wide as its text
   int tabIndex = -1;           // place in the tab order; -1: not a tab stop
   std::string accessibleName;  // empty: the caption
   bool visible = true;
   bool hiddenFromReaders = false;  // a copy a screen reader must not read twice
   bool border = false;             // a picture box's thin frame
+  bool programPointer = false;     // the program's own pointer over it, not the system's
 };
 
 struct WindowLayout {

@@ -54,6 +54,8 @@ WindowLayout MakeMainWindow() {
     ControlLayout t = Caption(At("AppTitle", i), "", i == 0 ? 135 : 105, i == 0 ? 75 : 45, 10110, 495, "", 14.25);
     t.foreColour = i == 0 ? kDarkRed : kWhite;
     t.align = Align::Left;
+    t.middle = true;
+    t.programPointer = true;
     t.toolTip = "Click here and drag to move the application";
     t.hiddenFromReaders = i == 1;
     v.push_back(t);
@@ -97,6 +99,7 @@ WindowLayout MakeMainWindow() {
     r.toolTip = "Range #" + n;
     r.accessibleName = "Range " + n;
     r.tabIndex = 5 + 2 * i;
+    r.programPointer = true;
     v.push_back(r);
     v.push_back(Caption(At("Clicks", i), frame, 120, 885, 525, 255, "Clicks", 8.25));
     ControlLayout c = Control(At("CTxt", i), ControlKind::TextBox, frame, 120, i == 2 ? 1140 : 1125, 525, 315);
@@ -104,6 +107,7 @@ WindowLayout MakeMainWindow() {
     c.toolTip = "Clicks @ Range #" + n;
     c.accessibleName = "Clicks " + n;
     c.tabIndex = 6 + 2 * i;
+    c.programPointer = true;
     v.push_back(c);
     for (ControlLayout* field : {&v[v.size() - 3], &v.back()}) {
       field->font = {"MS Sans Serif", 9.75};
@@ -116,6 +120,7 @@ WindowLayout MakeMainWindow() {
     tick.accessibleName = "Include range " + n;
     tick.font = Tahoma(8.25);
     tick.tabIndex = 17 + (5 - i);
+    tick.programPointer = true;
     v.push_back(tick);
     ControlLayout e = Caption(At("ErrorInd", i), frame, 675, 1200, 420, 240, "(0)", 8.25);
     e.toolTip = "Calculated Clicks Error for Range #" + n;
@@ -149,6 +154,7 @@ WindowLayout MakeMainWindow() {
     c.backColour = kWhite;
     c.align = Align::Centre;
     c.tabIndex = b.tab;
+    c.programPointer = true;
     v.push_back(c);
   }
 
@@ -166,9 +172,12 @@ WindowLayout MakeMainWindow() {
   close.foreColour = kWhite;
   close.toolTip = "Exit ";
   close.accessibleName = "Close";
+  close.programPointer = true;
   v.push_back(close);
   // Over the top of the graph panel: white on a teal band.
   ControlLayout copyright = Caption("Copyright", "", 2835, 645, 3870, 165, "", 6.75);
+  copyright.transparent = false;
+  copyright.autoSize = true;
   copyright.align = Align::Right;
   copyright.toolTip = "Copyright Notice ";
   v.push_back(copyright);
@@ -179,7 +188,9 @@ WindowLayout MakeErrorWindow() {
   // The height follows the body: the Close button's top + its height + 120.
   WindowLayout e{"frmError", "", 4290, 2670, kTeal, {}};
   e.controls.push_back(Caption("Title", "", 225, 195, 3870, 390, "", 12));
-  e.controls.push_back(Caption("Body", "", 375, 690, 3630, 1095, "", 12));
+  ControlLayout body = Caption("Body", "", 375, 690, 3630, 1095, "", 12);
+  body.transparent = false;  // it scrolls: it fills its area in the window's colour
+  e.controls.push_back(body);
   ControlLayout close = Control("cbClose", ControlKind::Button, "", 1620, 2010, 1260, 540);
   close.caption = "Close";
   close.font = Tahoma(9.75);
@@ -187,6 +198,7 @@ WindowLayout MakeErrorWindow() {
   close.backColour = kWhite;
   close.align = Align::Centre;
   close.tabIndex = 0;
+  close.programPointer = true;
   e.controls.push_back(close);
   return e;
 }
@@ -202,11 +214,13 @@ WindowLayout MakePrinterChooser() {
   title.foreColour = kWhite;
   title.backColour = kTeal;
   title.transparent = true;
+  title.programPointer = true;
   ControlLayout close = Control("btnControl", ControlKind::CloseBox, "", 3975, 90, 315, 315);
   close.toolTip = "Exit Printer Selector ";
   close.foreColour = kWhite;
   close.backColour = kCloseBoxRest;  // kCloseBoxHover under the mouse
   close.accessibleName = "Cancel";
+  close.programPointer = true;
   ControlLayout list = Control("List1", ControlKind::ListBox, "", 90, 480, 4215, 1650);
   list.toolTip = "Double-click on Printer to select it ";
   list.font = {"Trebuchet MS", 8.25};
@@ -226,6 +240,7 @@ WindowLayout MakePrinterChooser() {
     b.backColour = kWhite;
     b.align = Align::Centre;
     b.tabIndex = tab;
+    b.programPointer = true;
     w.controls.push_back(b);
   }
   return w;

@@ -21,6 +21,7 @@
 #include "linux/window.h"
 #include "platform/look.h"
 #include "linux/outline.h"
+#include "shell/controls.h"
 
 namespace vantorel {
 
@@ -77,45 +78,16 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
   // A screen reader announces it as an alert: its title as its name, its body as its description.
   platform::SetAccessibleRole(this, QAccessible::AlertMessage);
   setModal(true);
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, platform::ToQColor(Layout().backColour));
-  setPalette(pal);
-
-  auto place = [](QWidget* w, const app::ControlLayout& c) {
-    w->setObjectName(QString::fromStdString(c.name));
-    w->setFont(platform::MakeFont(c.font));
-    platform::PlaceTwips(w, c.left, c.top, c.width, c.height);
-  };
-  auto makeLabel = [&](const char* name) {
-    const app::ControlLayout& c = Layout().Control(name);
-    auto* label = new QLabel(this);
-    place(label, c);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setTextFormat(Qt::PlainText);  // a file name is never read as markup
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, platform::ToQColor(c.foreColour));
-    label->setPalette(pal);
-    label->setFocusPolicy(Qt::NoFocus);
-    return label;
-  };
-  title_ = makeLabel("Title");
-  body_ = makeLabel("Body");
+  MakeWindow(this, Layout(), ControlLook::Program);
+  title_ = findChild<QLabel*>("Title");
+  body_ = findChild<QLabel*>("Body");
   body_->setWordWrap(true);
   bodyArea_ = new QScrollArea(this);
   bodyArea_->setObjectName("BodyArea");
   bodyArea_->setFrameShape(QFrame::NoFrame);
   bodyArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   bodyArea_->setWidget(body_);  // the body fills its background in the window's colour
-
-  const app::ControlLayout& close = Layout().Control("cbClose");
-  cbClose_ = new QPushButton(QString::fromStdString(close.caption), this);
-  place(cbClose_, close);
-  cbClose_->setStyleSheet(
-      "QPushButton { background: white; color: black; border: 1px solid #808080; }"
-      "QPushButton:focus { border: 2px solid black; }");
-  cbClose_->setCursor(platform::ProgramCursor());
-  cbClose_->setAccessibleName(QString::fromStdString(close.caption));
+  cbClose_ = findChild<QPushButton*>("cbClose");
   connect(cbClose_, &QPushButton::clicked, this, &frmError::cbClose_Click);
 }
 

@@ -10,7 +10,6 @@ namespace vantorel {
 
 CloseBox::CloseBox(QWidget* parent) : QWidget(parent) {
   platform::SetAccessibleRole(this, QAccessible::Button);
-  setCursor(platform::ProgramCursor());
   setMouseTracking(true);
 }
 

@@ -28,6 +28,7 @@
 #include "platform/twips.h"
 #include "linux/window.h"
 #include "shell/clicklistbox.h"
+#include "shell/controls.h"
 #include "shell/errorwindow.h"
 #include "shell/rows.h"
 #include "shell/selectprinter.h"
@@ -42,22 +43,6 @@ int ShiftState(Qt::KeyboardModifiers m) {
   return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
 }
 
-// Text colour through the palette: a style sheet's colour would reach the
-// control's tooltip as well.
-void SetTextColour(QWidget* w, platform::Colour c) {
-  QPalette pal = w->palette();
-  pal.setColor(QPalette::WindowText, platform::ToQColor(c));
-  w->setPalette(pal);
-}
-
-Qt::Alignment Alignment(app::Align a) {
-  switch (a) {
-    case app::Align::Centre: return Qt::AlignHCenter | Qt::AlignTop;
-    case app::Align::Right: return Qt::AlignRight | Qt::AlignTop;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
-  }
-}
-
 // The row a control of the rows' arrays belongs to ("RTxt(3)" gives 3), or -1.
 int RowOf(const QObject* o, const char* array) {
   const QString name = o->objectName(), head = QString(array) + "(";
@@ -68,100 +53,6 @@ int RowOf(const QObject* o, const char* array) {
 }
 
 }  // namespace
-
-NoticeLabel::NoticeLabel(QWidget* parent) : QLabel(parent) { setAttribute(Qt::WA_TranslucentBackground); }
-
-void NoticeLabel::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setFont(font());
-  const QRect r = contentsRect();
-  const int flags = static_cast<int>(alignment());
-  const QRect band = p.boundingRect(r, flags, text()).adjusted(-2, 0, 0, 0).intersected(rect());
-  p.fillRect(band, platform::ToQColor(app::MainWindowLayout().backColour));
-  p.setPen(Qt::white);
-  p.drawText(r, flags, text());
-}
-
-QWidget* frmMain::MakeControl(const app::ControlLayout& c, QWidget* parent) {
-  QWidget* w = nullptr;
-  switch (c.kind) {
-    case app::ControlKind::Label: {
-      QLabel* label = c.name == "Copyright" ? new NoticeLabel(parent) : new QLabel(parent);
-      label->setText(QString::fromStdString(c.caption));
-      label->setAlignment(Alignment(c.align));
-      SetTextColour(label, c.foreColour);
-      w = label;
-      break;
-    }
-    case app::ControlKind::TextBox: {
-      auto* edit = new QLineEdit(QString::fromStdString(c.caption), parent);
-      edit->setAlignment(Qt::AlignHCenter);
-      edit->setTextMargins(0, 0, 0, 0);
-      edit->setStyleSheet(
-          "QLineEdit { background: white; color: black; border: 1px solid #808080; padding: 0px; }"
-          "QLineEdit:disabled { background: #d4d0c8; color: #808080; }");
-      edit->setCursor(platform::ProgramCursor());
-      w = edit;
-      break;
-    }
-    case app::ControlKind::CheckBox: {
-      auto* tick = new TickBox(parent);
-      tick->setCursor(platform::ProgramCursor());
-      tick->setCheckState(Qt::Checked);
-      w = tick;
-      break;
-    }
-    case app::ControlKind::Button: {
-      auto* b = new QPushButton(QString::fromStdString(c.caption), parent);
-      b->setCursor(platform::ProgramCursor());
-      b->setAutoDefault(false);
-      b->setStyleSheet(
-          "QPushButton { background: white; color: black; border: 1px solid #404040; }"
-          "QPushButton:pressed { background: #e0e0e0; }"
-          "QPushButton:focus { border: 2px solid black; }"
-          "QPushButton:disabled { color: #a0a0a0; border: 1px solid #a0a0a0; }");
-      w = b;
-      break;
-    }
-    case app::ControlKind::ListBox: w = new ClickListBox(parent); break;
-    case app::ControlKind::PictureBox: {
-      auto* box = new platform::PictureBox(parent);
-      box->SetBackColor(c.backColour);
-      box->SetForeColor(c.foreColour);
-      box->SetFont(c.font);
-      box->SetBorder(c.border);
-      w = box;
-      break;
-    }
-    case app::ControlKind::Frame: {
-      // The rules name the frame alone: the labels inside are frames too.
-      auto* frame = new QFrame(parent);
-      frame->setProperty("rowFrame", c.border);
-      frame->setStyleSheet(
-          "QFrame[rowFrame=\"false\"] { background: transparent; }"
-          "QFrame[rowFrame=\"true\"] { background: transparent; border: 1px solid #7aa6a6; }");
-      if (c.border) {
-        platform::SetAccessibleRole(frame, QAccessible::Grouping);
-        frame->setFrameShape(QFrame::Box);
-        frame->setFrameShadow(QFrame::Sunken);
-      }
-      w = frame;
-      break;
-    }
-    case app::ControlKind::CloseBox: w = new CloseBox(parent); break;
-  }
-  w->setObjectName(QString::fromStdString(c.name));
-  if (c.kind != app::ControlKind::PictureBox) w->setFont(platform::MakeFont(c.font));
-  if (c.transparent && c.kind == app::ControlKind::Label) w->setAttribute(Qt::WA_TranslucentBackground);
-  if (!c.toolTip.empty()) w->setToolTip(QString::fromStdString(c.toolTip));
-  const std::string& readAs = c.accessibleName.empty() && c.kind == app::ControlKind::Button ? c.caption
-                                                                                             : c.accessibleName;
-  if (!readAs.empty()) w->setAccessibleName(QString::fromStdString(readAs));
-  if (c.hiddenFromReaders) platform::HideFromAccessibility(w);
-  platform::PlaceTwips(w, c.left, c.top, c.width, c.height);
-  w->setVisible(c.visible);
-  return w;
-}
 
 frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
                  std::unique_ptr<platform::PrintService> printService, QWidget* parent)
@@ -176,14 +67,7 @@ frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
   setup_.major = VANTOREL_VERSION_MAJOR;
   setup_.minor = VANTOREL_VERSION_MINOR;
   setup_.patch = VANTOREL_VERSION_PATCH;
-  setObjectName(QString::fromStdString(layout.name));
   platform::SetAccessibleRole(this, QAccessible::Window);  // read as a window named by its caption
-  setWindowTitle(QString::fromStdString(layout.caption));
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, platform::ToQColor(layout.backColour));
-  setPalette(pal);
-  setFixedSize(platform::TwipsToPixels(layout.width), platform::TwipsToPixels(layout.height));
 
   // The window's own surface holds its outline; every control sits on it.
   Surface = new platform::PictureBox(this);
@@ -193,8 +77,7 @@ frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
   Surface->PlaceTwips(0, 0, layout.width, layout.height);
   platform::HideFromAccessibility(Surface);
 
-  for (const app::ControlLayout& c : layout.controls) {
-    QWidget* w = MakeControl(c, c.parent.empty() ? this : Control(c.parent));
+  MakeWindow(this, layout, ControlLook::Program, [this](const app::ControlLayout& c, QWidget* w) {
     controls_[c.name] = w;
     if (auto* b = qobject_cast<QPushButton*>(w)) {
       const int i = RowOf(b, "cbButton");
@@ -210,19 +93,13 @@ frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
       connect(close, &CloseBox::clicked, this, &QWidget::close);
     }
     if (qobject_cast<QLineEdit*>(w) || IsTitle(w)) w->installEventFilter(this);
-  }
-  for (const char* title : {"AppTitle(0)", "AppTitle(1)"}) {
-    Control(title)->setCursor(platform::ProgramCursor());
-    Control(title)->setMouseTracking(true);
-  }
+  });
+  for (const char* title : {"AppTitle(0)", "AppTitle(1)"}) Control(title)->setMouseTracking(true);
   auto* frame3 = static_cast<platform::PictureBox*>(Control("Frame3"));
   frame3->SetDrawWidth(2);
   frame3->PaintKept([](QPainter& p, QSize size) {
     vantorel::DrawOutline(p, size, kMainOutline, app::MainWindowLayout().backColour);
   });
-  const auto stops = layout.TabOrder();
-  for (size_t k = 0; k + 1 < stops.size(); ++k)
-    QWidget::setTabOrder(Control(stops[k]->name), Control(stops[k + 1]->name));
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");

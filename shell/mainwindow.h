@@ -30,17 +30,6 @@ namespace app {
 class PrinterChooser;
 }  // namespace app
 
-// A white caption on a band of the window's colour just as wide as its text,
-// so that it reads on the window and on the white graph panel alike.
-class NoticeLabel : public QLabel {
-  Q_OBJECT
- public:
-  explicit NoticeLabel(QWidget* parent);
-
- protected:
-  void paintEvent(QPaintEvent* e) override;
-};
-
 class frmMain : public QWidget, private app::MainView {
   Q_OBJECT
  public:
@@ -114,7 +103,6 @@ class frmMain : public QWidget, private app::MainView {
   void End(int status) override;
 
   QWidget* Control(const std::string& name) const;
-  QWidget* MakeControl(const app::ControlLayout& c, QWidget* parent);
   void PrinterCountKnown(int count);
   // Moving the window by its title where the window system cannot.
   void AppTitle_MouseDown(int button);

@@ -16,76 +16,10 @@
 #include "linux/qtcolour.h"
 #include "platform/twips.h"
 #include "linux/window.h"
+#include "shell/controls.h"
 #include "shell/frame.h"
 
 namespace vantorel {
-
-namespace {
-
-void SetBackground(QWidget* w, platform::Colour c) {
-  QPalette pal = w->palette();
-  pal.setColor(QPalette::Window, platform::ToQColor(c));
-  w->setPalette(pal);
-  w->setAutoFillBackground(true);
-}
-
-Qt::Alignment Horizontal(app::Align a) {
-  switch (a) {
-    case app::Align::Centre: return Qt::AlignHCenter;
-    case app::Align::Right: return Qt::AlignRight;
-    case app::Align::Left: break;
-  }
-  return Qt::AlignLeft;
-}
-
-// One control of a layout, placed on window (or on the control its layout
-// names as its parent). Buttons keep the system's own look.
-QWidget* MakeControl(QWidget* window, const app::ControlLayout& c) {
-  QWidget* parent = c.parent.empty() ? window : window->findChild<QWidget*>(QString::fromStdString(c.parent));
-  if (!parent) parent = window;
-  const QString caption = QString::fromStdString(c.caption);
-  QWidget* w = nullptr;
-  switch (c.kind) {
-    case app::ControlKind::Label: {
-      auto* label = new QLabel(caption, parent);
-      label->setAlignment(Horizontal(c.align) | Qt::AlignTop);
-      QPalette pal = label->palette();
-      pal.setColor(QPalette::WindowText, platform::ToQColor(c.foreColour));
-      label->setPalette(pal);
-      if (!c.transparent) SetBackground(label, c.backColour);
-      w = label;
-      break;
-    }
-    case app::ControlKind::CloseBox: {
-      auto* box = new CloseBox(parent);
-      box->SetBackColor(c.backColour);
-      w = box;
-      break;
-    }
-    case app::ControlKind::ListBox: {
-      auto* list = new QListWidget(parent);
-      list->setSelectionMode(QAbstractItemView::SingleSelection);
-      list->viewport()->setMouseTracking(true);
-      w = list;
-      break;
-    }
-    case app::ControlKind::Button: w = new QPushButton(caption, parent); break;
-    default: w = new QWidget(parent); break;
-  }
-  w->setObjectName(QString::fromStdString(c.name));
-  w->setToolTip(QString::fromStdString(c.toolTip));
-  if (const std::string& name = c.accessibleName.empty() ? c.caption : c.accessibleName; !name.empty())
-    w->setAccessibleName(QString::fromStdString(name));
-  w->setFont(platform::MakeFont(c.font));
-  // Moves over a button are its own; over anything else the window sees them too.
-  w->setMouseTracking(c.kind != app::ControlKind::Button);
-  if (c.kind != app::ControlKind::ListBox) w->setCursor(platform::ProgramCursor());
-  platform::PlaceTwips(w, c.left, c.top, c.width, c.height);
-  if (!c.visible) w->hide();
-  return w;
-}
-
-}  // namespace
 
 frmSelectPrinter& SelectPrinterWindow(QWidget* mainWindow, platform::PrintService& service, State& state,
                                       platform::Colour background) {
@@ -99,22 +33,17 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
     : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint),
       background_(background),
       chooser_(service, state, *this) {
-  const app::WindowLayout& layout = app::PrinterChooserLayout();
-  setObjectName(QString::fromStdString(layout.name));
-  setWindowTitle(QString::fromStdString(layout.caption));
-  setFixedSize(platform::TwipsToPixels(layout.width), platform::TwipsToPixels(layout.height));
+  MakeWindow(this, app::PrinterChooserLayout(), ControlLook::System);
   SetBackground(this, background_);
   setMouseTracking(true);
   setFont(platform::MakeFont(platform::FontSpec{}));
-  for (const app::ControlLayout& c : layout.controls) MakeControl(this, c);
-  const std::vector<const app::ControlLayout*> tabs = layout.TabOrder();
-  for (size_t k = 0; k + 1 < tabs.size(); ++k)
-    setTabOrder(findChild<QWidget*>(QString::fromStdString(tabs[k]->name)),
-                findChild<QWidget*>(QString::fromStdString(tabs[k + 1]->name)));
 
   title_ = findChild<QLabel*>("Title");
   btnControl_ = findChild<CloseBox*>("btnControl");
   list1_ = findChild<QListWidget*>("List1");
+  // Moves over the title and the list reach the window too.
+  for (QWidget* w : {static_cast<QWidget*>(title_), static_cast<QWidget*>(list1_), list1_->viewport()})
+    w->setMouseTracking(true);
   for (QObject* o : {static_cast<QObject*>(title_), static_cast<QObject*>(btnControl_), static_cast<QObject*>(list1_),
                      static_cast<QObject*>(list1_->viewport())})
     o->installEventFilter(this);
