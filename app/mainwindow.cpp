@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/printcommands.h"
+#include "app/textfit.h"
 #include "entry/calculate.h"
 #include "entry/rows.h"
 #include "model/clicktable.h"
@@ -105,7 +106,9 @@ void MainWindow::Form_Load() {
   view_.SetText("AppTitle(0)", caption);
   view_.SetText("AppTitle(1)", caption);
   view_.SetText("Copyright", caption + kCopyrightNotice);
-  view_.FitCopyright();
+  platform::FontSpec small = MainWindowLayout().Control("Copyright").font;
+  small.size = CopyrightPoints(view_.Measure(), caption + kCopyrightNotice);
+  view_.SetFont("Copyright", small);
   Update_Boxes();
   // The two printing commands wait for the printer count, which is asked
   // for once the window shows.

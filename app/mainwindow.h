@@ -18,6 +18,7 @@
 #include "model/state.h"
 #include "output/graph.h"
 #include "platform/surface.h"
+#include "platform/textmeasure.h"
 #include "settings/settings.h"
 
 namespace vantorel {
@@ -87,8 +88,9 @@ class MainView {
   virtual void Flush() = 0;
   virtual void Repaint(const std::string& control) = 0;
   virtual void DrawOutline() = 0;
-  // The copyright line set small enough to end clear of the graph title.
-  virtual void FitCopyright() = 0;
+  // Text measured as this view draws it.
+  virtual const platform::TextMeasure& Measure() const = 0;
+  virtual void SetFont(const std::string& control, const platform::FontSpec& font) = 0;
   // Timer1, the status label's blink: ticks every 250 ms while on.
   virtual void SetTimer1(bool on) = 0;
   // Runs then once, ms from now, as an event of its own.

@@ -9,14 +9,15 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTextBoundaryFinder>
 #include <algorithm>
 
 #include "app/layout.h"
+#include "app/textfit.h"
 #include "linux/accessible.h"
 #include "linux/fonts.h"
 #include "linux/modal.h"
 #include "linux/qtcolour.h"
+#include "linux/textmeasure.h"
 #include "platform/twips.h"
 #include "linux/window.h"
 #include "platform/look.h"
@@ -30,47 +31,6 @@ const app::WindowLayout& Layout() { return app::ErrorWindowLayout(); }
 QPointer<QWidget> errorOwner;
 QPointer<frmError> errorWindow;
 
-constexpr QChar kBreak(u'\u200B');  // a zero-width space: a line may break there
-
-// A word wider than a line gets places to break: after punctuation inside
-// it ("_", "-", "." in a file name) and, in a part still too wide, after
-// every character.
-QString BreakableWord(const QString& word, const QFontMetrics& m, int width) {
-  if (m.horizontalAdvance(word) <= width) return word;
-  QString out, part;
-  auto addPart = [&] {
-    if (m.horizontalAdvance(part) <= width) {
-      out += part;
-    } else {
-      QTextBoundaryFinder chars(QTextBoundaryFinder::Grapheme, part);
-      for (qsizetype at = 0, next; (next = chars.toNextBoundary()) > 0; at = next)
-        out += part.mid(at, next - at) + (next < part.size() ? QString(kBreak) : QString());
-    }
-    part.clear();
-  };
-  for (qsizetype i = 0; i < word.size(); ++i) {
-    part += word[i];
-    if (word[i].isPunct() && part.size() > 1 && i + 1 < word.size() && word[i + 1].isLetterOrNumber())
-      addPart(), out += kBreak;
-  }
-  addPart();
-  return out;
-}
-
-// The text with places to break after each "/" and inside every word too
-// wide for a line of this width.
-QString Breakable(QString text, const QFontMetrics& m, int width) {
-  text.replace('/', QString('/') + kBreak);
-  QString out;
-  qsizetype start = 0;
-  for (qsizetype i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && !text[i].isSpace() && text[i] != kBreak) continue;
-    out += BreakableWord(text.mid(start, i - start), m, width);
-    if (i < text.size()) out += text[i];
-    start = i + 1;
-  }
-  return out;
-}
 }  // namespace
 
 frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
@@ -98,48 +58,22 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   text.replace("\r\n", "\n");
   setAccessibleName(title_->text());
   setAccessibleDescription(text);
-  // A body too long for its area at 12 points is set smaller, down to 9
-  // points. A path may break after any "/", and a word wider than a line
-  // (a long folder or file name, a number with many digits) inside itself.
-  // A body that still does not fit makes the window taller, up to the
-  // height of the screen; beyond that the body scrolls. So the whole
-  // message can always be read.
-  const double areaTwips = 1095, frameTwips = 2010 + 540 + 120 - areaTwips;  // the window but its body
+  // The size, the window's height and the scrolling follow the text; a path
+  // may break after any "/", and a word wider than a line inside itself.
   QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
-  const QRect room = screen->availableGeometry();
-  const int areaMin = platform::TwipsToPixels(areaTwips),
-            areaMax = std::max(areaMin, room.height() - platform::TwipsToPixels(frameTwips));
-  int lineWidth = platform::TwipsToPixels(3630);
-  QFont font;
-  QString shown;
-  int need = 0;
-  auto layOut = [&] {
-    const QFontMetrics m(font);
-    shown = Breakable(text, m, lineWidth);
-    need = m.boundingRect(QRect(0, 0, lineWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignHCenter, shown).height();
-  };
-  for (double points = 12; points >= 9; points -= 0.5) {
-    font = platform::MakeFont("Tahoma", points);
-    layOut();
-    if (need <= areaMin) break;
-  }
-  const bool scrolls = need > areaMax;
-  if (scrolls) {  // the lines make room for the scroll bar
-    lineWidth -= bodyArea_->verticalScrollBar()->sizeHint().width();
-    layOut();
-  }
-  const int area = std::clamp(need, areaMin, areaMax);
-  const double extra = platform::PixelsToTwips(area - areaMin);
-  platform::PlaceTwips(bodyArea_, 375, 690, 3630, areaTwips + extra);
+  const platform::QtTextMeasure measure;
+  const app::ErrorBodyFit fit = app::FitErrorBody(measure, text.toStdString(), screen->availableGeometry().height(),
+                                                  bodyArea_->verticalScrollBar()->sizeHint().width());
+  const QFont font = platform::MakeFont(fit.font);
   body_->setFont(font);
-  body_->setText(shown);
-  body_->resize(lineWidth, std::max(need, area));
+  body_->setText(platform::Breakable(text, QFontMetrics(font), fit.lineWidth));
+  body_->resize(fit.lineWidth, std::max(fit.textHeight, fit.areaHeight));
+  const app::ControlLayout &area = Layout().Control("Body"), &close = Layout().Control("cbClose");
+  platform::PlaceTwips(bodyArea_, area.left, area.top, area.width, fit.areaTwips);
   bodyArea_->verticalScrollBar()->setValue(0);
-  bodyArea_->setFocusPolicy(scrolls ? Qt::StrongFocus : Qt::NoFocus);  // the keys scroll it
-  platform::PlaceTwips(cbClose_, 1620, 2010 + extra, 1260, 540);
-  // The window's height follows its button: button top + height + 120 twips.
-  const double h = 2010 + extra + 540 + 120;
-  setFixedSize(platform::TwipsToPixels(Layout().width), platform::TwipsToPixels(h));
+  bodyArea_->setFocusPolicy(fit.scrolls ? Qt::StrongFocus : Qt::NoFocus);  // the keys scroll it
+  platform::PlaceTwips(cbClose_, close.left, fit.closeTopTwips, close.width, close.height);
+  setFixedSize(platform::TwipsToPixels(Layout().width), platform::TwipsToPixels(fit.windowTwips));
   platform::CentreOver(this, parentWidget());  // over the main window, on the screen
   cbClose_->setFocus();
   update();

@@ -25,6 +25,7 @@
 #include "linux/picturebox.h"
 #include "platform/printing.h"
 #include "linux/qtcolour.h"
+#include "linux/textmeasure.h"
 #include "platform/twips.h"
 #include "linux/window.h"
 #include "shell/clicklistbox.h"
@@ -228,21 +229,10 @@ void frmMain::DrawOutline() {
   });
 }
 
-void frmMain::FitCopyright() {
-  // The notice ends clear of the graph title at its height (in either unit's
-  // wording). Without a narrow face installed the stand-in runs wider: it is
-  // set a little smaller until it fits.
-  auto* copyright = static_cast<QLabel*>(Control("Copyright"));
-  QWidget* p5 = Control("P5");
-  const QFontMetrics titleFont(platform::MakeFont("Tahoma", 8.25));
-  const int titleHalf = std::max(titleFont.horizontalAdvance(QString::fromStdString(GraphTitle(false))),
-                                 titleFont.horizontalAdvance(QString::fromStdString(GraphTitle(true)))) /
-                        2;
-  const int room = copyright->geometry().right() - (p5->mapTo(this, QPoint(p5->width() / 2, 0)).x() + titleHalf + 6);
-  for (double points = 6.75; points >= 5; points -= 0.25) {
-    copyright->setFont(platform::MakeFont("Tahoma", points));
-    if (QFontMetrics(copyright->font()).horizontalAdvance(copyright->text()) <= room) break;
-  }
+const platform::TextMeasure& frmMain::Measure() const { return measure_; }
+
+void frmMain::SetFont(const std::string& control, const platform::FontSpec& font) {
+  Control(control)->setFont(platform::MakeFont(font));
 }
 
 void frmMain::SetTimer1(bool on) {

@@ -15,6 +15,7 @@
 #include "app/mainwindow.h"
 #include "model/state.h"
 #include "platform/surface.h"
+#include "linux/textmeasure.h"
 #include "shell/frame.h"
 
 class QTimer;
@@ -89,7 +90,8 @@ class frmMain : public QWidget, private app::MainView {
   void Flush() override;
   void Repaint(const std::string& control) override;
   void DrawOutline() override;
-  void FitCopyright() override;
+  const platform::TextMeasure& Measure() const override;
+  void SetFont(const std::string& control, const platform::FontSpec& font) override;
   void SetTimer1(bool on) override;
   void After(int ms, std::function<void()> then) override;
   void TurnEventLoop() override;
@@ -112,6 +114,7 @@ class frmMain : public QWidget, private app::MainView {
   bool IsTitle(QObject* o) const;
 
   State& s_;
+  platform::QtTextMeasure measure_;
   platform::Store& store_;
   app::MainWindow::Setup setup_;
   std::unique_ptr<app::MainWindow> logic_;

@@ -10,6 +10,7 @@
 
 #include "app/layout.h"
 #include "app/mainwindow.h"
+#include "app/textfit.h"
 #include "entry/rows.h"
 #include "fake_printers.h"
 #include "memory_store.h"
@@ -19,6 +20,16 @@ using namespace vantorel;
 using app::Phase;
 
 namespace {
+
+// Text as wide as its length times its size, every line of the size's height
+// times two; the graph's title (8.25 points) 100 pixels wide.
+struct FakeMeasure : platform::TextMeasure {
+  std::function<int(double)> notice = [](double) { return 0; };
+  int Width(const platform::FontSpec& f, std::string_view) const override { return f.size == 8.25 ? 100 : notice(f.size); }
+  int WrappedHeight(const platform::FontSpec& f, std::string_view t, int width) const override {
+    return static_cast<int>(static_cast<double>(t.size()) * f.size * 10 / width);
+  }
+};
 
 struct FakeView : app::MainView {
   std::map<std::string, std::string> text, tip;
@@ -52,7 +63,10 @@ struct FakeView : app::MainView {
   void Flush() override {}
   void Repaint(const std::string&) override {}
   void DrawOutline() override {}
-  void FitCopyright() override {}
+  FakeMeasure measure;
+  std::map<std::string, double> points;
+  const platform::TextMeasure& Measure() const override { return measure; }
+  void SetFont(const std::string& c, const platform::FontSpec& f) override { points[c] = f.size; }
   void SetTimer1(bool on) override { timer = on; }
   void After(int ms, std::function<void()> then) override { later.emplace_back(ms, std::move(then)); }
   void TurnEventLoop() override {
@@ -119,6 +133,32 @@ TEST(AppRules, LayoutsNameEveryControlOnceInsideAKnownParent) {
   for (const app::ControlLayout* c : app::MainWindowLayout().TabOrder()) order += c->name + " ";
   EXPECT_TRUE(order.starts_with("cbButton(0) cbButton(5) cbButton(1) cbButton(4) cbButton(3) RTxt(0) CTxt(0) RTxt(1) ")) << order;
   EXPECT_TRUE(order.ends_with("CTxt(5) Ticked(5) Ticked(4) Ticked(3) Ticked(2) Ticked(1) Ticked(0) ClickList cbButton(2) ")) << order;
+}
+
+TEST(AppRules, TextSizesFollowTheirText) {
+  // The copyright line ends 6 pixels clear of the title's end: 446 - (232 + 50 + 6) = 158 pixels of room.
+  FakeMeasure m;
+  for (auto [at675, expected] : {std::pair{158, 6.75}, {159, 6.5}, {170, 6.5}, {171, 6.25}, {400, 5.0}}) {
+    m.notice = [at = at675](double size) { return at - static_cast<int>((6.75 - size) * 48); };
+    EXPECT_EQ(app::CopyrightPoints(m, "notice"), expected) << at675;
+  }
+  // The error body: 242 pixels wide and 73 high at 12 points; the window but
+  // the body takes 105 pixels of the screen; a scroll bar 17.
+  struct Case {
+    size_t length;
+    int screen;
+    double size;
+    int width, area;
+    bool scrolls;
+  };
+  for (const Case& c : {Case{147, 600, 12, 242, 73, false}, {160, 600, 11, 242, 73, false}, {250, 600, 9, 242, 92, false},
+                        {2000, 600, 9, 225, 495, true}, {2000, 100, 9, 225, 73, true}}) {
+    const app::ErrorBodyFit f = app::FitErrorBody(m, std::string(c.length, 'x'), c.screen, 17);
+    EXPECT_EQ(std::tuple(f.font.size, f.font.name, f.lineWidth, f.areaHeight, f.scrolls), std::tuple(c.size, std::string("Tahoma"), c.width, c.area, c.scrolls)) << c.length;
+    const double extra = (c.area - 73) * 15.0;
+    EXPECT_EQ(std::tuple(f.areaTwips, f.closeTopTwips, f.windowTwips), std::tuple(1095 + extra, 2010 + extra, 2670 + extra)) << c.length;
+    EXPECT_GE(f.textHeight, c.scrolls ? f.areaHeight + 1 : 0);
+  }
 }
 
 TEST_F(AppTest, LoadShowsTheEstimateAndTheCaption) {

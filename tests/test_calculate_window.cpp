@@ -26,12 +26,12 @@ TEST_F(WindowTest, RangeFieldNormalisesOnEnterAndOnLeaving) {
   Start();
   ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
   // Row by row: typed, the key that ends it (Tab leaves the field), shown.
-  const std::tuple<QString, Qt::Key, QString> cases[] = {{"-45", Qt::Key_Return, "45"}, {"250", Qt::Key_Enter, "250"},
-      {"12.6abc", Qt::Key_Tab, "13"}, {"99999999999999999999", Qt::Key_Return, "99999999999999999999"},  // too large: kept
-      {QString::fromUtf8("\xd9\xa3"), Qt::Key_Return, "0"}};  // a non-ASCII digit
+  const std::tuple<QString, Qt::Key, QString> cases[] = {{"12.6abc", Qt::Key_Tab, "13"}, {"250", Qt::Key_Enter, "250"},
+      {"-45", Qt::Key_Return, "45"}, {"99999999999999999999", Qt::Key_Return, "99999999999999999999"},  // too large: kept
+      {QString::fromUtf8("\xd9\xa3"), Qt::Key_Return, "0"}, {"-8", Qt::Key_Return, "8"}};  // a non-ASCII digit; row 1 again
   for (size_t k = 0; k < std::size(cases); ++k) {
-    Type(RangeField(k), std::get<0>(cases[k]), std::get<1>(cases[k]));
-    EXPECT_EQ(RangeField(k)->text(), std::get<2>(cases[k]));
+    Type(RangeField(k % 5), std::get<0>(cases[k]), std::get<1>(cases[k]));
+    EXPECT_EQ(RangeField(k % 5)->text(), std::get<2>(cases[k]));
   }
   for (size_t k = 0; k < kRows; ++k) EXPECT_EQ(Label(k), "(?)");
   Type(ClicksField(0), "7");  // Enter is swallowed, nothing else
