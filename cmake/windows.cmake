@@ -13,7 +13,7 @@ target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
 # The tests: each tests/NAME.cpp becomes NAME.exe, linked with every library
 # above, and runs as one test under Wine (the emulator of the toolchain file),
 # so a test program starts Wine once, not once per case.
-set(VANTOREL_WINDOWS_TESTS test_model test_fit test_entry test_graph test_settings test_app test_printchooser
+set(VANTOREL_WINDOWS_TESTS test_model test_fit test_output test_entry test_graph test_settings test_app test_printchooser
                            test_files_windows)
 
 if(VANTOREL_TESTS)

@@ -98,6 +98,14 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   return res;
 }
 
+bool UnderSystemPrefix(const std::string& folder) {
+  for (const char* prefix : {"/usr", "/opt", "/bin", "/sbin", "/snap", "/app", "/nix"}) {
+    const std::string_view p = prefix;
+    if (folder.rfind(p, 0) == 0 && (folder.size() == p.size() || folder[p.size()] == '/')) return true;
+  }
+  return false;
+}
+
 std::string ExecutableFolder() {
   std::vector<char> buf(4096);
   const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);

@@ -19,14 +19,6 @@ std::string InFolder(const std::string& folder, const std::string& name) {
   return folder + FolderSeparator() + name;
 }
 
-bool UnderSystemPrefix(const std::string& folder) {
-  for (const char* prefix : {"/usr", "/opt", "/bin", "/sbin", "/snap", "/app", "/nix"}) {
-    const std::string_view p = prefix;
-    if (folder.rfind(p, 0) == 0 && (folder.size() == p.size() || folder[p.size()] == '/')) return true;
-  }
-  return false;
-}
-
 std::string ProgramExportFolder() {
   const std::string folder = ExecutableFolder();
   return UnderSystemPrefix(folder) ? std::string() : folder;

@@ -53,9 +53,10 @@ SavedFile SaveNumbered(const std::string& folder, const std::string& prefix, con
 // The folder of the running executable, without a trailing slash.
 std::string ExecutableFolder();
 
-// Whether a folder lies under a system prefix (/usr, /usr/local, /opt,
-// /bin, /sbin, /snap, /app, /nix): the place of an installed program, which
-// the package manager owns.
+// Whether a folder is the place of an installed program, which the system
+// owns: on Linux under a system prefix (/usr, /usr/local, /opt, /bin, /sbin,
+// /snap, /app, /nix), owned by the package manager; on Windows none, as
+// Windows' own permissions refuse a standard user's write to Program Files.
 bool UnderSystemPrefix(const std::string& folder);
 
 // Where exports go before the documents folder: the executable's folder for

@@ -166,6 +166,11 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   return res;
 }
 
+// No folder is set aside here: the program's own folder is tried first and
+// Windows refuses it where a standard user may not write (Program Files),
+// and the export then goes to the documents folder.
+bool UnderSystemPrefix(const std::string&) { return false; }
+
 std::string ExecutableFolder() {
   const std::string exe = ExecutablePath();
   return exe.empty() ? "." : Folder(exe);
