@@ -144,20 +144,12 @@ TEST(AppRules, TextSizesFollowTheirText) {
   }
   // The error body: 242 pixels wide and 73 high at 12 points; the window but
   // the body takes 105 pixels of the screen; a scroll bar 17.
-  struct Case {
-    size_t length;
-    int screen;
-    double size;
-    int width, area;
-    bool scrolls;
-  };
-  for (const Case& c : {Case{147, 600, 12, 242, 73, false}, {160, 600, 11, 242, 73, false}, {250, 600, 9, 242, 92, false},
-                        {2000, 600, 9, 225, 495, true}, {2000, 100, 9, 225, 73, true}}) {
-    const app::ErrorBodyFit f = app::FitErrorBody(m, std::string(c.length, 'x'), c.screen, 17);
-    EXPECT_EQ(std::tuple(f.font.size, f.font.name, f.lineWidth, f.areaHeight, f.scrolls), std::tuple(c.size, std::string("Tahoma"), c.width, c.area, c.scrolls)) << c.length;
-    const double extra = (c.area - 73) * 15.0;
-    EXPECT_EQ(std::tuple(f.areaTwips, f.closeTopTwips, f.windowTwips), std::tuple(1095 + extra, 2010 + extra, 2670 + extra)) << c.length;
-    EXPECT_GE(f.textHeight, c.scrolls ? f.areaHeight + 1 : 0);
+  using Case = std::tuple<size_t, int, double, int, int, bool>;  // length, screen, size, line width, area, scrolls
+  for (const auto& [length, screen, size, width, area, scrolls] : {Case{147, 600, 12, 242, 73, false}, {160, 600, 11, 242, 73, false},
+       {250, 600, 9, 242, 92, false}, {2000, 600, 9, 225, 495, true}, {2000, 100, 9, 225, 73, true}}) {
+    const app::ErrorBodyFit f = app::FitErrorBody(m, std::string(length, 'x'), screen, 17);
+    EXPECT_EQ(std::tuple(f.font.size, f.font.name, f.lineWidth, f.areaHeight, f.scrolls, f.areaTwips - 1095, f.closeTopTwips - 2010, f.windowTwips - 2670),
+              std::tuple(size, std::string("Tahoma"), width, area, scrolls, (area - 73) * 15.0, (area - 73) * 15.0, (area - 73) * 15.0)) << length;
   }
 }
 

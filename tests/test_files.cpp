@@ -6,7 +6,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -18,12 +17,6 @@ using namespace vantorel;
 namespace fs = std::filesystem;
 
 namespace {
-
-State Estimated() {
-  State s = DefaultState();
-  PseudoCalc(s);
-  return s;
-}
 
 std::string ReadFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -45,7 +38,8 @@ class TempDir : public ::testing::Test {
 }  // namespace
 
 TEST_F(TempDir, NumberedFilesNeverOverwriteAndFailuresLeaveNothing) {
-  const State s = Estimated();
+  State s = DefaultState();
+  PseudoCalc(s);
   fs::create_symlink(dir / "elsewhere.txt", dir / "VTL_0001.CSV");  // dangling: must not be followed
   { std::ofstream(dir / "VTL_0002.CSV") << "keep me"; }
   const CsvSave a = SaveCsvInFolder(s, dir.string()), b = SaveCsvInFolder(s, dir.string());
@@ -74,7 +68,8 @@ TEST_F(TempDir, NumberedFilesNeverOverwriteAndFailuresLeaveNothing) {
 }
 
 TEST_F(TempDir, ExportFallsBackToThePrivateDocumentsFolder) {
-  const State s = Estimated();
+  State s = DefaultState();
+  PseudoCalc(s);
   { std::ofstream(dir / "plain-file"); }
   fs::create_directories(dir / "docs3/Vantorel");
   { std::ofstream(dir / "docs3/Vantorel/VTL_0001.CSV") << "keep me"; }

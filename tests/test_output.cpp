@@ -9,16 +9,6 @@
 
 using namespace vantorel;
 
-namespace {
-
-State Estimated() {
-  State s = DefaultState();
-  PseudoCalc(s);
-  return s;
-}
-
-}  // namespace
-
 TEST(ClickList, HeadsMarksWideValuesEmptyBandAndMetric) {
   State s = DefaultState();
   s.Ticked[3] = 0;  // an unticked point inside the band is still marked
@@ -44,7 +34,8 @@ TEST(ClickList, HeadsMarksWideValuesEmptyBandAndMetric) {
 }
 
 TEST(Csv, TextByteForByteAndItsLastRange) {
-  State s = Estimated();
+  State s = DefaultState();
+  PseudoCalc(s);
   const std::string csv = CsvText(s);
   EXPECT_EQ(csv.rfind("Range,Clicks\r\n(Yard),(Clk)\r\n1,940\r\n2,519\r\n", 0), 0u);
   EXPECT_NE(csv.find("\r\n25,-2\r\n26,-2\r\n"), std::string::npos);
