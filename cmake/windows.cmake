@@ -10,6 +10,17 @@ vantorel_layer(vantorel_windows windows BELOW platform model SOURCES windows/pdf
 add_executable(vantorel-fit cli/main.cpp)
 target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
 
+# The windows as Win32 views of the portable behaviour, and Vantorel.exe.
+vantorel_layer(vantorel_winshell winshell BELOW app windows entry output settings platform model
+  SOURCES winshell/controls.cpp winshell/errorwindow.cpp winshell/mainwindow.cpp winshell/picture.cpp
+          winshell/textmeasure.cpp winshell/win32.cpp
+  LIBS vantorel_app vantorel_windows comctl32 gdi32 user32)
+target_compile_definitions(vantorel_winshell PUBLIC UNICODE _UNICODE)
+add_executable(Vantorel WIN32 winshell/main.cpp)
+target_link_libraries(Vantorel PRIVATE vantorel_winshell)
+# wWinMain: the command line as UTF-16.
+target_link_options(Vantorel PRIVATE -municode)
+
 # The tests: each tests/NAME.cpp becomes NAME.exe, linked with every library
 # above, and runs as one test under Wine (the emulator of the toolchain file),
 # so a test program starts Wine once, not once per case.

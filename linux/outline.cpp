@@ -17,7 +17,7 @@ void DrawOutline(QPainter& p, QSize size, const Outline& o, platform::Colour bac
     const double px = platform::TwipsToPixelsF(twips) - pen / 2.0;
     return std::isfinite(px) ? static_cast<int>(std::clamp(std::floor(px), 0.0, 1000.0)) : 0;
   };
-  const int a = inset(o.near), b = inset(o.far);
+  const int a = inset(o.nearEdge), b = inset(o.farEdge);
   const int w = size.width() - a - b, h = size.height() - a - b;
   if (w <= 0 || h <= 0) return;
   const QColor c = platform::ToQColor(ComplementColour(background));

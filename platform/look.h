@@ -17,7 +17,7 @@ inline constexpr platform::Colour kWindowColour = 0x00404000;
 // the far corner given as its distance from the right and bottom edges.
 struct Outline {
   int pen;
-  double near, far;
+  double nearEdge, farEdge;
 };
 inline constexpr Outline kMainOutline{2, 15, 15};    // the main window and its status panel
 inline constexpr Outline kErrorOutline{1, 15, 15};   // the error window

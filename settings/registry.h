@@ -90,6 +90,29 @@ std::string ExpandEnvironmentText(std::string_view text);
 // type.
 RegValue DecodeStoredValue(int32_t type, std::string_view data);
 
+// The class keeps the registry's own names for its roots and types; where
+// <windows.h> has made them macros, they are set aside while it is declared.
+#pragma push_macro("HKEY_CLASSES_ROOT")
+#undef HKEY_CLASSES_ROOT
+#pragma push_macro("HKEY_CURRENT_USER")
+#undef HKEY_CURRENT_USER
+#pragma push_macro("HKEY_LOCAL_MACHINE")
+#undef HKEY_LOCAL_MACHINE
+#pragma push_macro("HKEY_USERS")
+#undef HKEY_USERS
+#pragma push_macro("REG_SZ")
+#undef REG_SZ
+#pragma push_macro("REG_EXPAND_SZ")
+#undef REG_EXPAND_SZ
+#pragma push_macro("REG_BINARY")
+#undef REG_BINARY
+#pragma push_macro("REG_DWORD")
+#undef REG_DWORD
+#pragma push_macro("REG_DWORD_BIG_ENDIAN")
+#undef REG_DWORD_BIG_ENDIAN
+#pragma push_macro("REG_MULTI_SZ")
+#undef REG_MULTI_SZ
+
 class cRegistry {
  public:
   explicit cRegistry(platform::Store& store) : store_(store) {}
@@ -175,5 +198,16 @@ class cRegistry {
   int32_t valueType_ = 0;
   std::string machine_;
 };
+
+#pragma pop_macro("HKEY_CLASSES_ROOT")
+#pragma pop_macro("HKEY_CURRENT_USER")
+#pragma pop_macro("HKEY_LOCAL_MACHINE")
+#pragma pop_macro("HKEY_USERS")
+#pragma pop_macro("REG_SZ")
+#pragma pop_macro("REG_EXPAND_SZ")
+#pragma pop_macro("REG_BINARY")
+#pragma pop_macro("REG_DWORD")
+#pragma pop_macro("REG_DWORD_BIG_ENDIAN")
+#pragma pop_macro("REG_MULTI_SZ")
 
 }  // namespace vantorel

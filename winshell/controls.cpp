@@ -1,0 +1,244 @@
+#include "winshell/controls.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/look.h"
+#include "winshell/win32.h"
+
+namespace vantorel::winshell {
+
+namespace {
+
+std::map<HWND, ControlInfo>& Infos() {
+  static std::map<HWND, ControlInfo> infos;
+  return infos;
+}
+
+// Frames and picture boxes hold controls: what their controls tell their
+// parent goes on to the window.
+LRESULT Forward(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  switch (m) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_DRAWITEM: return SendMessageW(GetParent(w), m, wp, lp);
+    default: return -1;
+  }
+}
+
+LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (LRESULT r = Forward(w, m, wp, lp); r != -1) return r;
+  if (m == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    const ControlInfo* info = InfoOf(w);
+    if (info && info->layout && info->layout->border) {
+      RECT r;
+      GetClientRect(w, &r);
+      FrameRect(dc, &r, BrushFor(0x00A6A67A));
+    }
+    EndPaint(w, &ps);
+    return 0;
+  }
+  if (m == WM_NCHITTEST) return HTTRANSPARENT;
+  return DefWindowProcW(w, m, wp, lp);
+}
+
+LRESULT CALLBACK PictureProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (LRESULT r = Forward(w, m, wp, lp); r != -1) return r;
+  if (m == WM_ERASEBKGND) return 1;
+  if (m == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    const ControlInfo* info = InfoOf(w);
+    if (info && info->paint) {
+      info->paint(dc);
+    } else {
+      RECT r;
+      GetClientRect(w, &r);
+      FillRect(dc, &r, BrushFor(info && info->layout ? info->layout->backColour : 0xFFFFFF));
+    }
+    EndPaint(w, &ps);
+    return 0;
+  }
+  return DefWindowProcW(w, m, wp, lp);
+}
+
+LRESULT CALLBACK CloseBoxProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  ControlInfo* info = InfoOf(w);
+  switch (m) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(w, &ps);
+      RECT r;
+      GetClientRect(w, &r);
+      FillRect(dc, &r, BrushFor(info ? info->back : app::kCloseBoxRest));
+      // The 21 by 21 image: a white cross, grey when the box is disabled.
+      const int x = (r.right - 21) / 2, y = (r.bottom - 21) / 2;
+      HPEN pen = CreatePen(PS_SOLID, 2, IsWindowEnabled(w) ? RGB(255, 255, 255) : RGB(0xA0, 0xA0, 0xA0));
+      HGDIOBJ old = SelectObject(dc, pen);
+      MoveToEx(dc, x + 6, y + 6, nullptr), LineTo(dc, x + 15, y + 15);
+      MoveToEx(dc, x + 15, y + 6, nullptr), LineTo(dc, x + 6, y + 15);
+      SelectObject(dc, old);
+      DeleteObject(pen);
+      EndPaint(w, &ps);
+      return 0;
+    }
+    case WM_LBUTTONUP:
+      if (IsWindowEnabled(w))
+        SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), reinterpret_cast<LPARAM>(w));
+      return 0;
+    case WM_MOUSEMOVE:
+      // Lit under the mouse; the window puts it back to rest when the mouse moves on.
+      if (info && info->back != app::kCloseBoxHover) {
+        info->back = app::kCloseBoxHover;
+        InvalidateRect(w, nullptr, FALSE);
+      }
+      return 0;
+    default: return DefWindowProcW(w, m, wp, lp);
+  }
+}
+
+DWORD Align(const app::ControlLayout& c, DWORD left, DWORD centre, DWORD right) {
+  return c.align == app::Align::Centre ? centre : c.align == app::Align::Right ? right : left;
+}
+
+HWND Create(const wchar_t* cls, const std::string& text, DWORD style, DWORD exStyle, const app::ControlLayout& c,
+            HWND parent, int id) {
+  HWND w = CreateWindowExW(exStyle, cls, W(text).c_str(), WS_CHILD | style, Px(c.left), Px(c.top), Px(c.width),
+                           Px(c.height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+  if (!w) throw std::runtime_error("Cannot make the control " + c.name);
+  return w;
+}
+
+HWND MakeOfKind(const app::ControlLayout& c, HWND parent, int id, ControlLook look) {
+  const DWORD tab = c.tabIndex >= 0 ? WS_TABSTOP : 0;
+  switch (c.kind) {
+    case app::ControlKind::Label: {
+      DWORD style = SS_NOPREFIX | SS_NOTIFY | (c.middle ? SS_CENTERIMAGE : 0);
+      style |= !c.transparent && c.autoSize ? SS_OWNERDRAW : Align(c, SS_LEFT, SS_CENTER, SS_RIGHT);
+      return Create(L"STATIC", c.caption, style, 0, c, parent, id);
+    }
+    case app::ControlKind::TextBox:
+      return Create(L"EDIT", c.caption, tab | ES_AUTOHSCROLL | Align(c, ES_LEFT, ES_CENTER, ES_RIGHT), WS_EX_CLIENTEDGE,
+                    c, parent, id);
+    case app::ControlKind::CheckBox: return Create(L"BUTTON", "", tab | BS_3STATE, 0, c, parent, id);
+    case app::ControlKind::Button: return Create(L"BUTTON", c.caption, tab | BS_PUSHBUTTON, 0, c, parent, id);
+    case app::ControlKind::ListBox:
+      if (look == ControlLook::Program)  // the click list: a read-only text of lines
+        return Create(L"EDIT", "", tab | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE, c,
+                      parent, id);
+      return Create(L"LISTBOX", "", tab | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, c, parent,
+                    id);
+    case app::ControlKind::PictureBox:
+      return Create(kPictureClass, "", WS_CLIPCHILDREN, c.border ? WS_EX_STATICEDGE : 0, c, parent, id);
+    case app::ControlKind::Frame:
+      return Create(kFrameClass, "", 0, WS_EX_CONTROLPARENT, c, parent, id);
+    case app::ControlKind::CloseBox: return Create(kCloseBoxClass, "", 0, 0, c, parent, id);
+  }
+  throw std::logic_error("A control of an unknown kind: " + c.name);
+}
+
+}  // namespace
+
+ControlInfo* InfoOf(HWND control) {
+  auto it = Infos().find(control);
+  return it == Infos().end() ? nullptr : &it->second;
+}
+
+void RegisterClasses(HINSTANCE instance) {
+  for (auto [name, proc, cursor] : {std::tuple{kFrameClass, &FrameProc, IDC_ARROW},
+                                    std::tuple{kPictureClass, &PictureProc, IDC_ARROW},
+                                    std::tuple{kCloseBoxClass, &CloseBoxProc, IDC_HAND}}) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, cursor);
+    wc.lpszClassName = name;
+    wc.hbrBackground = BrushFor(kWindowColour);  // frames lie on the window and take its colour
+    RegisterClassExW(&wc);
+  }
+}
+
+std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look, int firstId) {
+  std::map<std::string, HWND> made;
+  HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
+                              0, 0, window, nullptr, reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)),
+                              nullptr);
+  int id = firstId;
+  for (const app::ControlLayout& c : layout.controls) {
+    HWND parent = c.parent.empty() ? window : made.at(c.parent);
+    HWND w = MakeOfKind(c, parent, id++, look);
+    Infos()[w] = ControlInfo{&c, {}, c.backColour, 1};
+    SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
+    if (c.kind == app::ControlKind::CheckBox) SetTickValue(w, 1);
+    if (!c.toolTip.empty() && tips) {
+      std::wstring tip = W(c.toolTip);
+      TOOLINFOW ti{};
+      ti.cbSize = sizeof ti;
+      ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      ti.hwnd = window;
+      ti.uId = reinterpret_cast<UINT_PTR>(w);
+      ti.lpszText = tip.data();
+      SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    if (c.visible) ShowWindow(w, SW_SHOWNA);
+    made[c.name] = w;
+  }
+  // The tab order is the order of the windows among their siblings.
+  HWND after = HWND_TOP;
+  for (const app::ControlLayout* c : layout.TabOrder()) {
+    HWND w = made.at(c->name);
+    SetWindowPos(w, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = w;
+  }
+  return made;
+}
+
+LRESULT ControlColour(UINT message, HDC dc, HWND control) {
+  const ControlInfo* info = InfoOf(control);
+  if (!info || !info->layout) return 0;
+  const app::ControlLayout& c = *info->layout;
+  SetTextColor(dc, Gdi(c.foreColour));
+  if (message == WM_CTLCOLORSTATIC && c.kind == app::ControlKind::Label) {
+    // A transparent caption shows what lies behind it (the embossed title's two copies).
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(c.transparent ? GetStockObject(NULL_BRUSH) : BrushFor(c.backColour));
+  }
+  SetBkColor(dc, Gdi(c.backColour));
+  return reinterpret_cast<LRESULT>(BrushFor(c.backColour));
+}
+
+void DrawBandLabel(const DRAWITEMSTRUCT& d) {
+  const ControlInfo* info = InfoOf(d.hwndItem);
+  if (!info || !info->layout) return;
+  const app::ControlLayout& c = *info->layout;
+  const std::wstring text = W(WindowText(d.hwndItem));
+  HGDIOBJ old = SelectObject(d.hDC, reinterpret_cast<HFONT>(SendMessageW(d.hwndItem, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(d.hDC, text.c_str(), static_cast<int>(text.size()), &size);
+  RECT band = d.rcItem;
+  if (c.align == app::Align::Right) band.left = std::max(band.left, band.right - size.cx - 2);
+  else band.right = std::min(band.right, band.left + size.cx + 2);
+  FillRect(d.hDC, &band, BrushFor(c.backColour));
+  SetBkMode(d.hDC, TRANSPARENT);
+  SetTextColor(d.hDC, Gdi(c.foreColour));
+  RECT r = d.rcItem;
+  DrawTextW(d.hDC, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_NOPREFIX | DT_SINGLELINE | (c.align == app::Align::Right ? DT_RIGHT : DT_LEFT));
+  SelectObject(d.hDC, old);
+}
+
+void SetTickValue(HWND box, int value) {
+  if (ControlInfo* info = InfoOf(box)) info->tick = value;
+  SendMessageW(box, BM_SETCHECK, value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED, 0);
+}
+
+}  // namespace vantorel::winshell

@@ -1,0 +1,55 @@
+// A window's controls made from its layout, as standard Windows controls:
+// STATIC labels, EDIT fields, BUTTON tick boxes and command buttons, a
+// LISTBOX (or a read-only multi-line EDIT for the click list), and three
+// classes of the program's own: a frame that holds controls, a picture box
+// that shows what a drawing surface keeps, and the close box.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/layout.h"
+
+namespace vantorel::winshell {
+
+// How the controls look: the program's own (the main window and the error
+// window; the click list as a text box) or the system's (the printer chooser).
+enum class ControlLook { Program, System };
+
+// What a made control is: its layout, and for a picture box what paints it.
+struct ControlInfo {
+  const app::ControlLayout* layout = nullptr;
+  std::function<void(HDC)> paint;  // picture boxes: draws the kept picture at 0, 0
+  platform::Colour back = 0;       // the close box's colour now
+  int tick = 1;                    // a tick box's value: 0, 1 or 2
+};
+ControlInfo* InfoOf(HWND control);
+
+// Registers the program's window classes; once, before any window is made.
+void RegisterClasses(HINSTANCE instance);
+
+// Every control of a layout on window (each on the control its layout names
+// as its parent), in the layout's tab order, with its tooltip. Returns the
+// controls by name. Control ids start at firstId, in layout order.
+std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look,
+                                         int firstId = 1000);
+
+// Answers WM_CTLCOLORSTATIC/EDIT/BTN from a control's layout: its text
+// colour and a background brush (none: the window's colour shows through).
+LRESULT ControlColour(UINT message, HDC dc, HWND control);
+
+// Draws an owner-drawn label: a caption whose background is only as wide as its text.
+void DrawBandLabel(const DRAWITEMSTRUCT& d);
+
+// A tick box's value (0 clear, 1 ticked, 2 greyed).
+void SetTickValue(HWND box, int value);
+
+// The window classes.
+inline constexpr wchar_t kFrameClass[] = L"VantorelFrame";
+inline constexpr wchar_t kPictureClass[] = L"VantorelPicture";
+inline constexpr wchar_t kCloseBoxClass[] = L"VantorelCloseBox";
+
+}  // namespace vantorel::winshell

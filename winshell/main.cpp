@@ -1,0 +1,57 @@
+// Vantorel's start-up on Windows: the settings path from the executable's
+// own name (a copy under another name keeps separate settings), then the
+// main window and its message loop.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/printing.h"
+#include "platform/store.h"
+#include "settings/settings.h"
+#include "winshell/mainwindow.h"
+#include "winshell/win32.h"
+
+namespace {
+
+// No printers until the spooler is reached.
+class NoPrinters final : public vantorel::platform::PrintService {
+ public:
+  std::vector<std::string> Printers() const override { return {}; }
+  std::function<int()> CountAsker() const override {
+    return [] { return 0; };
+  }
+  std::string CurrentDeviceName() const override { return {}; }
+  void SetCurrent(int) override {}
+  std::unique_ptr<vantorel::platform::PrintJob> StartJob(const std::string&) override { return nullptr; }
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  const std::string exeName = vantorel::platform::ExecutableName();
+  static vantorel::State state;
+  state.SettingsPath = vantorel::BuildSettingsPath(exeName);
+  const std::unique_ptr<vantorel::platform::Store> store = vantorel::platform::OpenProgramStore();
+  vantorel::winshell::MainFrame window(state, exeName, *store, std::make_unique<NoPrinters>());
+  window.Form_Load();
+  if (window.Ended()) return window.ExitStatus();
+  MSG m;
+  int status = 0;
+  for (;;) {
+    const BOOL got = GetMessageW(&m, nullptr, 0, 0);
+    if (got <= 0) {
+      status = got == 0 ? static_cast<int>(m.wParam) : 1;
+      break;
+    }
+    if (window.PreviewKey(m) || IsDialogMessageW(window.Handle(), &m)) continue;
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+  return window.Ended() ? window.ExitStatus() : status;
+}
