@@ -138,8 +138,7 @@ HWND MakeOfKind(const app::ControlLayout& c, HWND parent, int id, ControlLook lo
                     id);
     case app::ControlKind::PictureBox:
       return Create(kPictureClass, "", WS_CLIPCHILDREN, c.border ? WS_EX_STATICEDGE : 0, c, parent, id);
-    case app::ControlKind::Frame:
-      return Create(kFrameClass, "", 0, WS_EX_CONTROLPARENT, c, parent, id);
+    case app::ControlKind::Frame: return Create(kFrameClass, "", 0, WS_EX_CONTROLPARENT, c, parent, id);
     case app::ControlKind::CloseBox: return Create(kCloseBoxClass, "", 0, 0, c, parent, id);
   }
   throw std::logic_error("A control of an unknown kind: " + c.name);
@@ -153,9 +152,9 @@ ControlInfo* InfoOf(HWND control) {
 }
 
 void RegisterClasses(HINSTANCE instance) {
-  for (auto [name, proc, cursor] : {std::tuple{kFrameClass, &FrameProc, IDC_ARROW},
-                                    std::tuple{kPictureClass, &PictureProc, IDC_ARROW},
-                                    std::tuple{kCloseBoxClass, &CloseBoxProc, IDC_HAND}}) {
+  for (auto [name, proc, cursor] :
+       {std::tuple{kFrameClass, &FrameProc, IDC_ARROW}, std::tuple{kPictureClass, &PictureProc, IDC_ARROW},
+        std::tuple{kCloseBoxClass, &CloseBoxProc, IDC_HAND}}) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = proc;
@@ -169,9 +168,9 @@ void RegisterClasses(HINSTANCE instance) {
 
 std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look, int firstId) {
   std::map<std::string, HWND> made;
-  HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
-                              0, 0, window, nullptr, reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)),
-                              nullptr);
+  HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
+                              0, window, nullptr,
+                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)), nullptr);
   int id = firstId;
   for (const app::ControlLayout& c : layout.controls) {
     HWND parent = c.parent.empty() ? window : made.at(c.parent);
@@ -225,8 +224,10 @@ void DrawBandLabel(const DRAWITEMSTRUCT& d) {
   SIZE size{};
   GetTextExtentPoint32W(d.hDC, text.c_str(), static_cast<int>(text.size()), &size);
   RECT band = d.rcItem;
-  if (c.align == app::Align::Right) band.left = std::max(band.left, band.right - size.cx - 2);
-  else band.right = std::min(band.right, band.left + size.cx + 2);
+  if (c.align == app::Align::Right)
+    band.left = std::max(band.left, band.right - size.cx - 2);
+  else
+    band.right = std::min(band.right, band.left + size.cx + 2);
   FillRect(d.hDC, &band, BrushFor(c.backColour));
   SetBkMode(d.hDC, TRANSPARENT);
   SetTextColor(d.hDC, Gdi(c.foreColour));

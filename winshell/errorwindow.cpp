@@ -78,8 +78,8 @@ void ShowError(HWND owner, const std::string& title, const std::string& body) {
       app::FitErrorBody(measure, text, work.bottom - work.top, GetSystemMetrics(SM_CXVSCROLL));
 
   ErrorState state;
-  HWND w = CreateWindowExW(0, kErrorClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
-                           Px(layout.width), Px(fit.windowTwips), owner, nullptr, instance, nullptr);
+  HWND w = CreateWindowExW(0, kErrorClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, Px(layout.width), Px(fit.windowTwips),
+                           owner, nullptr, instance, nullptr);
   SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
   std::map<std::string, HWND> controls = MakeControls(w, layout, ControlLook::Program);
   SetWindowTextW(controls.at("Title"), W(title).c_str());
@@ -103,8 +103,10 @@ void ShowError(HWND owner, const std::string& title, const std::string& body) {
 
   // Centred over the owner, on its screen.
   RECT o{};
-  if (owner && IsWindowVisible(owner)) GetWindowRect(owner, &o);
-  else o = work;
+  if (owner && IsWindowVisible(owner))
+    GetWindowRect(owner, &o);
+  else
+    o = work;
   const int width = Px(layout.width), height = Px(fit.windowTwips);
   int x = (o.left + o.right - width) / 2, y = (o.top + o.bottom - height) / 2;
   x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));

@@ -36,7 +36,7 @@ MainFrame::MainFrame(State& s, std::string exeName, platform::Store& store,
   HINSTANCE instance = GetModuleHandleW(nullptr);
   RegisterClasses(instance);
   WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
+  wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &MainFrame::Proc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -235,7 +235,9 @@ std::string MainFrame::Text(const std::string& control) const {
   return w ? WindowText(w) : std::string();
 }
 
-void MainFrame::SetToolTip(const std::string& control, const std::string& text) { descriptions_[control + "\t"] = text; }
+void MainFrame::SetToolTip(const std::string& control, const std::string& text) {
+  descriptions_[control + "\t"] = text;
+}
 
 void MainFrame::SetDescription(const std::string& control, const std::string& text) { descriptions_[control] = text; }
 
