@@ -94,11 +94,9 @@ LRESULT CALLBACK CloseBoxProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
         SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), reinterpret_cast<LPARAM>(w));
       return 0;
     case WM_MOUSEMOVE:
-      // Lit under the mouse; the window puts it back to rest when the mouse moves on.
-      if (info && info->back != app::kCloseBoxHover) {
-        info->back = app::kCloseBoxHover;
-        InvalidateRect(w, nullptr, FALSE);
-      }
+      // The window decides its colour under the mouse.
+      SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), kCloseBoxHovered),
+                   reinterpret_cast<LPARAM>(w));
       return 0;
     default: return DefWindowProcW(w, m, wp, lp);
   }
@@ -235,6 +233,13 @@ void DrawBandLabel(const DRAWITEMSTRUCT& d) {
   DrawTextW(d.hDC, text.c_str(), static_cast<int>(text.size()), &r,
             DT_NOPREFIX | DT_SINGLELINE | (c.align == app::Align::Right ? DT_RIGHT : DT_LEFT));
   SelectObject(d.hDC, old);
+}
+
+void SetCloseBoxBack(HWND box, platform::Colour c) {
+  ControlInfo* info = InfoOf(box);
+  if (!info || info->back == c) return;
+  info->back = c;
+  InvalidateRect(box, nullptr, FALSE);
 }
 
 void SetTickValue(HWND box, int value) {

@@ -44,6 +44,11 @@ LRESULT ControlColour(UINT message, HDC dc, HWND control);
 // Draws an owner-drawn label: a caption whose background is only as wide as its text.
 void DrawBandLabel(const DRAWITEMSTRUCT& d);
 
+// The notification a close box sends its window when the mouse moves over it.
+inline constexpr int kCloseBoxHovered = 0x7F00;
+// A close box's colour.
+void SetCloseBoxBack(HWND box, platform::Colour c);
+
 // A tick box's value (0 clear, 1 ticked, 2 greyed).
 void SetTickValue(HWND box, int value);
 

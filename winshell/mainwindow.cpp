@@ -11,6 +11,7 @@
 #include "winshell/controls.h"
 #include "winshell/errorwindow.h"
 #include "winshell/picture.h"
+#include "winshell/selectprinter.h"
 #include "winshell/win32.h"
 
 namespace vantorel::winshell {
@@ -155,10 +156,7 @@ LRESULT MainFrame::Handle(UINT m, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
       // Away from the close box, it goes back to rest.
-      if (ControlInfo* close = InfoOf(Control("btnControl")); close && close->back != app::kCloseBoxRest) {
-        close->back = app::kCloseBoxRest;
-        InvalidateRect(Control("btnControl"), nullptr, FALSE);
-      }
+      SetCloseBoxBack(Control("btnControl"), app::kCloseBoxRest);
       return 0;
     case WM_CLOSE:
       if (!logic_ || logic_->CloseRequested()) return 0;
@@ -182,6 +180,7 @@ void MainFrame::Command(HWND control, int code) {
     return logic_->Ticked_Click(i, value);
   }
   if (const int i = RowOf(name, "RTxt"); i >= 0 && code == EN_KILLFOCUS) return logic_->RangeDone(i);
+  if (name == "btnControl" && code == kCloseBoxHovered) return SetCloseBoxBack(control, app::kCloseBoxHover);
   if (name == "btnControl" && code == BN_CLICKED) {
     logic_->btnControl_Click();
     return;
@@ -341,7 +340,10 @@ void MainFrame::ShowBox(app::BoxKind kind, const std::string& title, const std::
               MB_OK | (info ? MB_ICONINFORMATION : MB_ICONERROR));
 }
 
-app::PrinterChooser& MainFrame::Chooser() { throw std::logic_error("The printer chooser comes with Windows printing"); }
+app::PrinterChooser& MainFrame::Chooser() {
+  if (!chooser_) chooser_ = std::make_unique<SelectPrinter>(hwnd_, *printService_, s_);
+  return chooser_->Chooser();
+}
 
 platform::Image MainFrame::WindowPicture() {
   RECT r;
@@ -352,7 +354,12 @@ platform::Image MainFrame::WindowPicture() {
   HGDIOBJ old = SelectObject(dc, bits);
   PrintWindow(hwnd_, dc, PW_CLIENTONLY);
   BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = r.right;
+  bi.bmiHeader.biHeight = -r.bottom;  // top row first
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
   SelectObject(dc, old);
   GetDIBits(dc, bits, 0, static_cast<UINT>(r.bottom), picture.pixels.data(), &bi, DIB_RGB_COLORS);
   // Also on the clipboard, as a device-independent bitmap.

@@ -17,6 +17,8 @@
 
 namespace vantorel::winshell {
 
+class SelectPrinter;
+
 class MainFrame final : private app::MainView {
  public:
   // The settings are loaded from and saved to store, which outlives the
@@ -88,6 +90,7 @@ class MainFrame final : private app::MainView {
   std::map<UINT_PTR, std::function<void()>> later_;
   UINT_PTR nextTimer_ = 100;
   std::unique_ptr<platform::PrinterCountQuery> printerQuery_;
+  std::unique_ptr<SelectPrinter> chooser_;  // made on first use, kept
   bool outline_ = false;
 };
 
