@@ -5,8 +5,9 @@
 
 # Win32 implementations of the platform interfaces (the file layer is part
 # of vantorel_platform), and vantorel-fit.exe.
-vantorel_layer(vantorel_windows windows BELOW platform model SOURCES windows/pdf.cpp windows/store.cpp
-  LIBS vantorel_platform)
+vantorel_layer(vantorel_windows windows BELOW platform model
+  SOURCES windows/pdf.cpp windows/store.cpp windows/gdidraw.cpp windows/gdisurface.cpp windows/printing.cpp
+  LIBS vantorel_platform gdi32 user32 winspool)
 add_executable(vantorel-fit cli/main.cpp)
 target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
 
