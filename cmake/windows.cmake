@@ -15,7 +15,7 @@ target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
 # above, and runs as one test under Wine (the emulator of the toolchain file),
 # so a test program starts Wine once, not once per case.
 set(VANTOREL_WINDOWS_TESTS test_model test_fit test_output test_entry test_graph test_settings test_app test_printchooser
-                           test_files_windows)
+                           test_files_windows test_gdi_windows)
 
 if(VANTOREL_TESTS)
   enable_testing()
