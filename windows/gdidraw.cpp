@@ -189,8 +189,7 @@ void GdiDrawing<Base>::PSet(double x, double y, Colour c) {
   if (!dc || !(std::fabs(dx) < kFar) || !(std::fabs(dy) < kFar)) return;  // also NaN
   // On the pixel of the point, and right and below it for even widths.
   const int pen = PenPixels();
-  FillPixels(dc, ClampRound(dx, -2000000, 2000000) - (pen - 1) / 2, ClampRound(dy, -2000000, 2000000) - (pen - 1) / 2,
-             pen, pen, c);
+  FillPixels(dc, TwipsToPixels(x, ScaleX()) - (pen - 1) / 2, TwipsToPixels(y, ScaleY()) - (pen - 1) / 2, pen, pen, c);
   Drawn();
 }
 
@@ -201,7 +200,7 @@ void GdiDrawing<Base>::Circle(double x, double y, double radius, Colour c) {
   const double dr = std::fabs(TwipsToPixelsF(radius) * ScaleX());
   if (!dc || !(std::fabs(dx) < kFar) || !(std::fabs(dy) < kFar) || !(dr < kFar)) return;  // also NaN
   const int pen = PenPixels();
-  const int cx = ClampRound(dx, -2000000, 2000000), cy = ClampRound(dy, -2000000, 2000000);
+  const int cx = TwipsToPixels(x, ScaleX()), cy = TwipsToPixels(y, ScaleY());
   const int r = ClampRound(dr, 0, 2000000);
   const SIZE area = DeviceArea();
   if (cx + r + pen < 0 || cy + r + pen < 0 || cx - r - pen > area.cx || cy - r - pen > area.cy) return;
@@ -270,7 +269,7 @@ void GdiDrawing<Base>::DrawTextAt(HDC dc, double x, double y, std::wstring_view 
   SetTextColor(dc, Ref(this->fore_));
   SetBkMode(dc, TRANSPARENT);
   SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-  TextOutW(dc, ClampRound(dx, -2000000, 2000000), ClampRound(dy, -2000000, 2000000), text.data(), Length(text));
+  TextOutW(dc, TwipsToPixels(x, ScaleX()), TwipsToPixels(y, ScaleY()), text.data(), Length(text));
   Drawn();
 }
 
