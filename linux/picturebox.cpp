@@ -58,39 +58,6 @@ QStringList TextLines(std::string_view text) {
   return lines;
 }
 
-// Cuts the segment (x1, y1)-(x2, y2) to the rectangle [lo, hiX] x [lo, hiY]
-// (Liang-Barsky). False when nothing of it lies inside.
-bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double lo, double hiX, double hiY) {
-  const double dx = x2 - x1, dy = y2 - y1;
-  double t0 = 0, t1 = 1;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x1 - lo, hiX - x1, y1 - lo, hiY - y1};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double t = q[i] / p[i];
-    if (p[i] < 0) {
-      if (t > t1) return false;
-      t0 = std::max(t0, t);
-    } else {
-      if (t < t0) return false;
-      t1 = std::min(t1, t);
-    }
-  }
-  const double ox = x1, oy = y1;
-  if (t1 < 1) {
-    x2 = ox + t1 * dx;
-    y2 = oy + t1 * dy;
-  }
-  if (t0 > 0) {
-    x1 = ox + t0 * dx;
-    y1 = oy + t0 * dy;
-  }
-  return true;
-}
-
 }  // namespace
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {

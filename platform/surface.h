@@ -25,6 +25,11 @@ using Colour = uint32_t;  // &H00BBGGRR
 // 12 bright red, 15 white, ...).
 Colour QBColor(int n);
 
+// Cuts the segment (x1, y1)-(x2, y2) to the rectangle [lo, hiX] x [lo, hiY]
+// (Liang-Barsky), for drawing far-reaching lines on a device of bounded
+// coordinates. False when nothing of it lies inside.
+bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double lo, double hiX, double hiY);
+
 inline int RedOf(Colour c) { return static_cast<int>(c & 0xFF); }
 inline int GreenOf(Colour c) { return static_cast<int>((c >> 8) & 0xFF); }
 inline int BlueOf(Colour c) { return static_cast<int>((c >> 16) & 0xFF); }

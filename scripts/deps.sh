@@ -19,7 +19,7 @@ package=(
   dpkg-dev file
 )
 windows=(
-  cmake ninja-build make g++-mingw-w64-x86-64-posix googletest wine wine64 python3
+  cmake ninja-build make g++-mingw-w64-x86-64-posix googletest wine wine64 python3 fonts-wine fonts-liberation2
 )
 test=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev

@@ -2,6 +2,8 @@
 // turned from UTF-8 into UTF-16 on the way in and back on the way out.
 #include "platform/files.h"
 
+#include "wintext.h"  // beside this file: the wide-text helpers the Windows layer shares
+
 #include <windows.h>
 #include <knownfolders.h>
 #include <shellapi.h>
@@ -18,9 +20,6 @@ namespace vantorel::platform {
 char FolderSeparator() { return '\\'; }
 bool IsFolderSeparator(char c) { return c == '/' || c == '\\'; }
 
-namespace {
-
-// UTF-16 of a UTF-8 text; nullopt for text that is not valid UTF-8.
 std::optional<std::wstring> Wide(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
   if (utf8.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
@@ -32,7 +31,6 @@ std::optional<std::wstring> Wide(const std::string& utf8) {
   return out;
 }
 
-// UTF-8 of a UTF-16 text (an unpaired surrogate becomes U+FFFD).
 std::string Narrow(const wchar_t* text, size_t length) {
   if (length == 0 || length > static_cast<size_t>(INT32_MAX)) return {};
   const int in = static_cast<int>(length);
@@ -43,7 +41,6 @@ std::string Narrow(const wchar_t* text, size_t length) {
   return out;
 }
 
-// The system's message for an error code, without the line end it comes with.
 std::string ErrorText(DWORD err) {
   wchar_t* text = nullptr;
   const DWORD n =
@@ -55,6 +52,8 @@ std::string ErrorText(DWORD err) {
     out.pop_back();
   return out.empty() ? "error " + std::to_string(err) : out;
 }
+
+namespace {
 
 bool IsExistsError(DWORD err) { return err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS; }
 

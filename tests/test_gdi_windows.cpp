@@ -1,0 +1,138 @@
+// The GDI picture box and printing under Wine: the default graph drawn into
+// real boxes lands where the recorded calls put it, Tahoma measures as
+// Tahoma, and the printed list goes through the spooler.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "model/clicktable.h"
+#include "null_surface.h"
+#include "output/graph.h"
+#include "output/printlist.h"
+#include "windows/gdisurface.h"
+#include "windows/printing.h"
+
+using namespace vantorel;
+using platform::Colour;
+using platform::GdiPicture;
+
+namespace {
+
+// The graph's calls, drawing nothing: lines with their width, and where the rotated title starts.
+struct Recorded : test::NullSurface<> {
+  struct Stroke {
+    double x1, y1, x2, y2;
+    Colour c;
+    int width;
+  };
+  std::vector<Stroke> lines;
+  std::pair<double, double> rotatedAt{-1, -1};
+  void Line(double a, double b, double x, double y, Colour c) override {
+    lines.push_back({a, b, x, y, c, DrawWidth()});
+    PSet(x, y, c);
+  }
+  void PSet(double x, double y, Colour) override { curX_ = x, curY_ = y; }
+  void PrintRotated(std::string_view, const platform::FontSpec&, double, int) override { rotatedAt = {curX_, curY_}; }
+};
+
+int Dev(double twips) { return platform::TwipsToPixels(twips); }
+uint32_t Px(const platform::Image& im, int x, int y) { return im.pixels.at(static_cast<size_t>(y * im.width + x)); }
+uint32_t Argb(Colour c) { return 0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
+
+struct WhiteBox : GdiPicture {
+  WhiteBox(double left, double top, double w, double h) {
+    SetBackColor(0xFFFFFF);
+    SetForeColor(0);
+    PlaceTwips(left, top, w, h);
+  }
+};
+
+}  // namespace
+
+TEST(GdiPicture, DefaultGraphLandsWhereItsCallsPutIt) {
+  WhiteBox p0(60, 480, 6750, 3540), p5(690, 450, 5460, 2595);
+  p5.SetBorder(true);
+  Recorded r0, r5;
+  State s = DefaultState();
+  PseudoCalc(s);
+  GraphScale g;
+  for (auto [a, b] : {std::pair<platform::Surface*, platform::Surface*>{&p0, &p5}, {&r0, &r5}}) {
+    Setup_P5(s, *a, *b, p5.OuterTwips(), p0.OuterTwips().height, g);
+    Update_P5(s, *b, g, 255);
+  }
+  const platform::Image im = p5.Pixels();
+  ASSERT_EQ(std::tuple(p5.ScaleWidth(), p5.ScaleHeight(), im.width, im.height), std::tuple(5430.0, 2565.0, 362, 171));
+  const uint32_t white = 0xFFFFFFFF, red = Argb(platform::QBColor(12)), grey = Argb(platform::QBColor(8));
+
+  // The zero line red and one pixel thin from edge to edge; the first vertical grid line grey, one pixel wide.
+  const auto zero = std::ranges::find(r5.lines, platform::QBColor(12), &Recorded::Stroke::c);
+  const auto upright = std::ranges::find_if(r5.lines, [](auto& l) { return l.x1 == l.x2; });
+  ASSERT_TRUE(zero != r5.lines.end() && upright != r5.lines.end());
+  const int y0 = Dev(zero->y1), x0 = Dev(upright->x1);
+  EXPECT_EQ(std::vector({Px(im, 1, y0), Px(im, im.width - 1, y0), Px(im, 1, y0 - 1), Px(im, 1, y0 + 1)}),
+            std::vector({red, red, white, white}));
+  EXPECT_EQ(std::pair(Px(im, x0, 1), Px(im, x0 + 1, 1)), std::pair(grey, white));
+  // The curve red at the end of every segment inside the box.
+  int ends = 0, redEnds = 0;
+  for (const auto& l : r5.lines)
+    if (l.width == 2 && Dev(l.x2) < im.width && Dev(l.y2) >= 0 && Dev(l.y2) < im.height)
+      ++ends, redEnds += Px(im, Dev(l.x2), Dev(l.y2)) == red;
+  EXPECT_EQ(std::pair(ends > 50, redEnds), std::pair(true, ends));
+
+  // On P0, "Scope Clicks" reads upwards from where it was printed, as long as the text is wide.
+  platform::Image panel = p0.Pixels();
+  int left = panel.width, right = -1, top = panel.height, bottom = -1;
+  for (int y = 0; y < panel.height; ++y)
+    for (int x = 0; x < Dev(225); ++x)
+      if (Px(panel, x, y) != white)
+        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+  const int length = Dev(p0.TextWidth("Scope Clicks"));
+  EXPECT_EQ(r0.rotatedAt, std::pair(0.0, 2100.0));
+  EXPECT_TRUE(left >= 0 && bottom - top > 4 * (right - left) && std::abs(bottom - top - length) < length / 4) << top;
+  EXPECT_TRUE(bottom <= Dev(2100) + 1 && bottom >= Dev(2100) - 3) << bottom;
+
+  // P5 shown on P0 inside its one-pixel frame, as drawn.
+  p5.PaintTo(p0.Dc(), Dev(690), Dev(450));
+  panel = p0.Pixels();
+  EXPECT_EQ(std::pair(Px(panel, Dev(690), Dev(450) + 10), Px(panel, Dev(690) + 1, Dev(450) + 1 + y0)),
+            std::pair(Argb(GetSysColor(COLOR_WINDOWTEXT)), red));
+}
+
+TEST(GdiPicture, TahomaAndDensity) {
+  // Wine's own Tahoma, 8.25 pt: 13 pixels a line at 96 dots per inch, "Scope Clicks" about 64 across.
+  const WhiteBox box(0, 0, 1500, 1500);
+  EXPECT_EQ(box.TextHeight("Scope Clicks"), 195.0);
+  EXPECT_TRUE(box.TextWidth("Scope Clicks") >= 870 && box.TextWidth("Scope Clicks") <= 1050) << box.TextWidth("Scope Clicks");
+  // At 144 dots per inch the same twips take half as many pixels again, and text grows with them.
+  GdiPicture dense(144);
+  dense.PlaceTwips(690, 450, 5460, 2595);
+  EXPECT_EQ(std::tuple(dense.Width(), dense.Height(), dense.OuterTwips().left, dense.DpiY()), std::tuple(546, 260, 690.0, 144));
+  EXPECT_NEAR(dense.TextWidth("Scope Clicks"), box.TextWidth("Scope Clicks"), 60);
+}
+
+TEST(GdiPrinting, PrintedListGoesToAFileThroughTheSpooler) {
+  State s = DefaultState();
+  PseudoCalc(s);
+  platform::SpoolerPrintService service;
+  const std::vector<std::string> printers = service.Printers();
+  EXPECT_EQ(std::pair(service.CountAsker()(), service.Unanswered()), std::pair(int(printers.size()), std::optional<std::string>()));
+  // A printer that is not there prints nothing and says so.
+  platform::GdiPrintJob gone("No Such Printer", "Vantorel");
+  EXPECT_EQ(Print_List(s, gone, "Vantorel"), "The printer \"No Such Printer\" is no longer installed.");
+  if (printers.empty()) {  // no print system: nothing to print on, and the job says so
+    EXPECT_EQ(std::pair(service.CurrentDeviceName(), Print_List(s, *service.StartJob("Vantorel"), "Vantorel")),
+              std::pair(std::string(), std::optional<std::string>("No printer is installed.")));
+    GTEST_SKIP() << "no printer: the page is not printed to a file";
+  }
+  // The page written into a file by the printer's driver, not sent to the printer.
+  const std::filesystem::path out = std::filesystem::temp_directory_path() / "vantorel-printed-list.prn";
+  std::filesystem::remove(out);
+  platform::GdiPrintJob job(service.CurrentDeviceName(), "Vantorel", out.string());
+  EXPECT_EQ(std::pair(Print_List(s, job, "Vantorel"), job.Open()), std::pair(std::optional<std::string>(), false));
+  std::ifstream in(out, std::ios::binary);
+  const std::string page(std::istreambuf_iterator<char>(in), {});
+  EXPECT_GT(page.size(), 1000u) << service.CurrentDeviceName();
+  EXPECT_EQ(job.EndDoc(), std::nullopt);  // nothing more to send
+}

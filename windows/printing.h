@@ -1,0 +1,88 @@
+// Printing on Windows: the printers of the spooler, and jobs drawn on a
+// printer's device context by the same GDI drawing as the picture box.
+//
+// The spooler is asked on a thread nothing waits for beyond
+// kPrintSystemWaitMs (a printer on a server that has gone can hold a call for
+// long); a job that cannot print draws nothing and its EndDoc says why.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/printing.h"
+#include "windows/gdidraw.h"
+
+namespace vantorel::platform {
+
+class GdiPrintJob final : public GdiDrawing<PrintJob> {
+ public:
+  // A job on the spooler's printer deviceName, titled documentName in its
+  // queue. With outputFile, the printer's driver writes the page into that
+  // file instead of sending it to the printer. The spooler is asked first
+  // whether the printer is there, waiting at most waitMs.
+  GdiPrintJob(const std::string& deviceName, const std::string& documentName, const std::string& outputFile = {},
+              int waitMs = kPrintSystemWaitMs);
+  // A document still open is ended and goes to the printer as it stands.
+  ~GdiPrintJob() override;
+
+  // The printable area of the page in twips (0 by 0 without a printer).
+  double ScaleWidth() const override;
+  double ScaleHeight() const override;
+  // Paper cannot be wiped: the current position goes back to the top left.
+  void Cls() override;
+  // The picture stretched into the rectangle, smoothed.
+  void DrawPicture(const Image& picture, double x, double y, double w, double h) override;
+  std::optional<std::string> EndDoc() override;
+
+  // True while a document is open (something has been drawn since the last
+  // EndDoc).
+  bool Open() const { return open_; }
+  // The printer's device context; nullptr when the printer cannot be used.
+  HDC Dc() const { return printer_; }
+
+ protected:
+  HDC DrawDc() override { return Begin() ? printer_ : nullptr; }
+  HDC MeasureDc() const override { return printer_ ? printer_ : measure_; }
+  SIZE DeviceArea() const override;
+
+ private:
+  // Opens the document and its page when they are not open yet; false (and
+  // the reason kept for EndDoc) when they cannot be opened.
+  bool Begin();
+  // What the document went to, quoted, for the messages.
+  std::string Target() const;
+
+  HDC printer_ = nullptr;
+  HDC measure_ = nullptr;  // text is measured here when there is no printer
+  std::string device_, document_, output_;
+  std::string cannot_;  // why the printer cannot be used at all
+  bool open_ = false;
+  std::optional<std::string> error_;
+};
+
+// The printers the spooler knows, local and connected, in its order. Until a
+// printer is made current, the current printer is the system's default
+// printer, or the first in the collection when there is none. The collection
+// is asked afresh at every Printers() call.
+class SpoolerPrintService final : public PrintService {
+ public:
+  std::vector<std::string> Printers() const override;
+  std::optional<std::string> Unanswered() const override { return unanswered_; }
+  std::function<int()> CountAsker() const override;
+  std::string CurrentDeviceName() const override;
+  void SetCurrent(int i) override;
+  std::unique_ptr<PrintJob> StartJob(const std::string& documentName) override;
+
+ private:
+  std::optional<std::string> current_;
+  // What Printers() found last.
+  mutable bool asked_ = false;
+  mutable std::vector<std::string> listed_;
+  mutable std::optional<std::string> unanswered_;
+};
+
+}  // namespace vantorel::platform
