@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/look.h"
 #include "winshell/win32.h"
@@ -108,7 +109,9 @@ DWORD Align(const app::ControlLayout& c, DWORD left, DWORD centre, DWORD right) 
 
 HWND Create(const wchar_t* cls, const std::string& text, DWORD style, DWORD exStyle, const app::ControlLayout& c,
             HWND parent, int id) {
-  HWND w = CreateWindowExW(exStyle, cls, W(text).c_str(), WS_CHILD | style, Px(c.left), Px(c.top), Px(c.width),
+  // Each control keeps clear of the controls over it (a caption draws the
+  // captions under it itself: DrawLabel).
+  HWND w = CreateWindowExW(exStyle, cls, W(text).c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, Px(c.left), Px(c.top), Px(c.width),
                            Px(c.height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (!w) throw std::runtime_error("Cannot make the control " + c.name);
@@ -119,9 +122,8 @@ HWND MakeOfKind(const app::ControlLayout& c, HWND parent, int id, ControlLook lo
   const DWORD tab = c.tabIndex >= 0 ? WS_TABSTOP : 0;
   switch (c.kind) {
     case app::ControlKind::Label: {
-      DWORD style = SS_NOPREFIX | SS_NOTIFY | (c.middle ? SS_CENTERIMAGE : 0);
-      style |= !c.transparent && c.autoSize ? SS_OWNERDRAW : Align(c, SS_LEFT, SS_CENTER, SS_RIGHT);
-      return Create(L"STATIC", c.caption, style, 0, c, parent, id);
+      // Drawn by the window (DrawLabel): transparency and the text band are the program's own.
+      return Create(L"STATIC", c.caption, SS_OWNERDRAW | SS_NOTIFY, 0, c, parent, id);
     }
     case app::ControlKind::TextBox:
       return Create(L"EDIT", c.caption, tab | ES_AUTOHSCROLL | Align(c, ES_LEFT, ES_CENTER, ES_RIGHT), WS_EX_CLIENTEDGE,
@@ -135,7 +137,7 @@ HWND MakeOfKind(const app::ControlLayout& c, HWND parent, int id, ControlLook lo
       return Create(L"LISTBOX", "", tab | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, c, parent,
                     id);
     case app::ControlKind::PictureBox:
-      return Create(kPictureClass, "", WS_CLIPCHILDREN, c.border ? WS_EX_STATICEDGE : 0, c, parent, id);
+      return Create(kPictureClass, "", WS_CLIPCHILDREN, 0, c, parent, id);  // the picture draws its own border
     case app::ControlKind::Frame: return Create(kFrameClass, "", 0, WS_EX_CONTROLPARENT, c, parent, id);
     case app::ControlKind::CloseBox: return Create(kCloseBoxClass, "", 0, 0, c, parent, id);
   }
@@ -189,14 +191,30 @@ std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& l
     if (c.visible) ShowWindow(w, SW_SHOWNA);
     made[c.name] = w;
   }
-  // The tab order is the order of the windows among their siblings.
-  HWND after = HWND_TOP;
-  for (const app::ControlLayout* c : layout.TabOrder()) {
-    HWND w = made.at(c->name);
-    SetWindowPos(w, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    after = w;
-  }
+  // Later controls lie over earlier ones.
+  for (const app::ControlLayout& c : layout.controls)
+    SetWindowPos(made.at(c.name), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   return made;
+}
+
+bool Tab(const app::WindowLayout& layout, const std::map<std::string, HWND>& controls, bool back) {
+  const std::vector<const app::ControlLayout*> order = layout.TabOrder();
+  const HWND focus = GetFocus();
+  const auto at = std::find_if(order.begin(), order.end(),
+                               [&](const app::ControlLayout* c) { return controls.at(c->name) == focus; });
+  if (at == order.end() || order.empty()) return false;
+  const size_t n = order.size();
+  size_t i = static_cast<size_t>(at - order.begin());
+  for (size_t step = 0; step < n; ++step) {
+    i = back ? (i + n - 1) % n : (i + 1) % n;
+    HWND w = controls.at(order[i]->name);
+    if (IsWindowEnabled(w) && IsWindowVisible(w)) {
+      SetFocus(w);
+      if (order[i]->kind == app::ControlKind::TextBox) SendMessageW(w, EM_SETSEL, 0, -1);
+      return true;
+    }
+  }
+  return true;
 }
 
 LRESULT ControlColour(UINT message, HDC dc, HWND control) {
@@ -213,26 +231,64 @@ LRESULT ControlColour(UINT message, HDC dc, HWND control) {
   return reinterpret_cast<LRESULT>(BrushFor(c.backColour));
 }
 
-void DrawBandLabel(const DRAWITEMSTRUCT& d) {
+namespace {
+
+// A caption's text drawn in rectangle r of dc, as its layout aligns it.
+void DrawCaption(HDC dc, HWND label, RECT r) {
+  const ControlInfo* info = InfoOf(label);
+  if (!info || !info->layout) return;
+  const app::ControlLayout& c = *info->layout;
+  const std::wstring text = W(WindowText(label));
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, Gdi(c.foreColour));
+  const UINT flags = DT_NOPREFIX | Align(c, DT_LEFT, DT_CENTER, DT_RIGHT) |
+                     (c.middle ? DT_VCENTER | DT_SINGLELINE : DT_TOP | DT_WORDBREAK | DT_EDITCONTROL);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
+  SelectObject(dc, old);
+}
+
+}  // namespace
+
+void DrawLabel(const DRAWITEMSTRUCT& d) {
   const ControlInfo* info = InfoOf(d.hwndItem);
   if (!info || !info->layout) return;
   const app::ControlLayout& c = *info->layout;
-  const std::wstring text = W(WindowText(d.hwndItem));
-  HGDIOBJ old = SelectObject(d.hDC, reinterpret_cast<HFONT>(SendMessageW(d.hwndItem, WM_GETFONT, 0, 0)));
+  // A transparent caption lies on the window's colour, over any caption
+  // under it (the embossed title: the white copy shows round the dark one).
+  FillRect(d.hDC, &d.rcItem, BrushFor(c.transparent ? kWindowColour : c.backColour));
+  if (c.transparent) {
+    RECT mine;
+    GetWindowRect(d.hwndItem, &mine);
+    for (HWND under = GetWindow(d.hwndItem, GW_HWNDNEXT); under; under = GetWindow(under, GW_HWNDNEXT)) {
+      const ControlInfo* u = InfoOf(under);
+      RECT theirs, both;
+      if (!u || !u->layout || u->layout->kind != app::ControlKind::Label || !u->layout->transparent ||
+          !IsWindowVisible(under) || !GetWindowRect(under, &theirs) || !IntersectRect(&both, &mine, &theirs))
+        continue;
+      OffsetRect(&theirs, -mine.left, -mine.top);
+      DrawCaption(d.hDC, under, theirs);
+    }
+  }
+  DrawCaption(d.hDC, d.hwndItem, d.rcItem);
+}
+
+void FitLabelToText(HWND label) {
+  const ControlInfo* info = InfoOf(label);
+  if (!info || !info->layout || !info->layout->autoSize) return;
+  const app::ControlLayout& c = *info->layout;
+  const std::wstring text = W(WindowText(label));
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
   SIZE size{};
-  GetTextExtentPoint32W(d.hDC, text.c_str(), static_cast<int>(text.size()), &size);
-  RECT band = d.rcItem;
-  if (c.align == app::Align::Right)
-    band.left = std::max(band.left, band.right - size.cx - 2);
-  else
-    band.right = std::min(band.right, band.left + size.cx + 2);
-  FillRect(d.hDC, &band, BrushFor(c.backColour));
-  SetBkMode(d.hDC, TRANSPARENT);
-  SetTextColor(d.hDC, Gdi(c.foreColour));
-  RECT r = d.rcItem;
-  DrawTextW(d.hDC, text.c_str(), static_cast<int>(text.size()), &r,
-            DT_NOPREFIX | DT_SINGLELINE | (c.align == app::Align::Right ? DT_RIGHT : DT_LEFT));
-  SelectObject(d.hDC, old);
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  // As wide as its text and no wider than laid out; a right-aligned one keeps its right edge.
+  const int width = std::min(Px(c.width), static_cast<int>(size.cx) + 2);
+  const int left = c.align == app::Align::Right ? Px(c.left) + Px(c.width) - width : Px(c.left);
+  SetWindowPos(label, nullptr, left, Px(c.top), width, Px(c.height), SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(label, nullptr, FALSE);
 }
 
 void SetCloseBoxBack(HWND box, platform::Colour c) {

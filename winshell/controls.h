@@ -32,17 +32,25 @@ ControlInfo* InfoOf(HWND control);
 void RegisterClasses(HINSTANCE instance);
 
 // Every control of a layout on window (each on the control its layout names
-// as its parent), in the layout's tab order, with its tooltip. Returns the
+// as its parent; later ones over earlier ones), with its tooltip. Returns the
 // controls by name. Control ids start at firstId, in layout order.
 std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look,
                                          int firstId = 1000);
+
+// Moves the focus along the layout's tab order from the focused control,
+// forward or back, skipping what is disabled or hidden. False when no
+// control of the layout has the focus.
+bool Tab(const app::WindowLayout& layout, const std::map<std::string, HWND>& controls, bool back);
 
 // Answers WM_CTLCOLORSTATIC/EDIT/BTN from a control's layout: its text
 // colour and a background brush (none: the window's colour shows through).
 LRESULT ControlColour(UINT message, HDC dc, HWND control);
 
-// Draws an owner-drawn label: a caption whose background is only as wide as its text.
-void DrawBandLabel(const DRAWITEMSTRUCT& d);
+// Draws a caption (WM_DRAWITEM): on its background colour, or when
+// transparent on the window's colour over the captions under it.
+void DrawLabel(const DRAWITEMSTRUCT& d);
+// An auto-sized caption made as wide as its text (after its text or font changed).
+void FitLabelToText(HWND label);
 
 // The notification a close box sends its window when the mouse moves over it.
 inline constexpr int kCloseBoxHovered = 0x7F00;

@@ -30,6 +30,7 @@ LRESULT CALLBACK ErrorProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       if (state) state->open = false;
       return 0;
+    case WM_DRAWITEM: DrawLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp)); return TRUE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN: return ControlColour(m, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));

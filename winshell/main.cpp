@@ -9,27 +9,11 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/printing.h"
+#include "windows/printing.h"
 #include "platform/store.h"
 #include "settings/settings.h"
 #include "winshell/mainwindow.h"
 #include "winshell/win32.h"
-
-namespace {
-
-// No printers until the spooler is reached.
-class NoPrinters final : public vantorel::platform::PrintService {
- public:
-  std::vector<std::string> Printers() const override { return {}; }
-  std::function<int()> CountAsker() const override {
-    return [] { return 0; };
-  }
-  std::string CurrentDeviceName() const override { return {}; }
-  void SetCurrent(int) override {}
-  std::unique_ptr<vantorel::platform::PrintJob> StartJob(const std::string&) override { return nullptr; }
-};
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -38,7 +22,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   static vantorel::State state;
   state.SettingsPath = vantorel::BuildSettingsPath(exeName);
   const std::unique_ptr<vantorel::platform::Store> store = vantorel::platform::OpenProgramStore();
-  vantorel::winshell::MainFrame window(state, exeName, *store, std::make_unique<NoPrinters>());
+  vantorel::winshell::MainFrame window(state, exeName, *store,
+                                       std::make_unique<vantorel::platform::SpoolerPrintService>());
   window.Form_Load();
   if (window.Ended()) return window.ExitStatus();
   MSG m;
@@ -49,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       status = got == 0 ? static_cast<int>(m.wParam) : 1;
       break;
     }
-    if (window.PreviewKey(m) || IsDialogMessageW(window.Handle(), &m)) continue;
+    if (window.PreviewKey(m)) continue;
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }

@@ -62,7 +62,11 @@ MainFrame::MainFrame(State& s, std::string exeName, platform::Store& store,
   p0_ = MakePicture(Control("P0"));
   p5_ = MakePicture(Control("P5"));
   frame3_ = MakePicture(Control("Frame3"));
-  frame3_->SetDrawWidth(2);
+  // The status panel's outline, kept in its picture.
+  const Outline& o = kMainOutline;
+  frame3_->SetDrawWidth(o.pen);
+  frame3_->Box(o.nearEdge, o.nearEdge, frame3_->ScaleWidth() - o.farEdge, frame3_->ScaleHeight() - o.farEdge,
+               ComplementColour(layout.Control("Frame3").backColour));
 }
 
 MainFrame::~MainFrame() {
@@ -120,7 +124,7 @@ LRESULT MainFrame::Handle(UINT m, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN: return ControlColour(m, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
-    case WM_DRAWITEM: DrawBandLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp)); return TRUE;
+    case WM_DRAWITEM: DrawLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp)); return TRUE;
     case WM_TIMER:
       if (wp == kTimer1) {
         if (logic_) logic_->Timer1_Timer();
@@ -194,7 +198,13 @@ void MainFrame::Command(HWND control, int code) {
 
 bool MainFrame::PreviewKey(const MSG& m) {
   if (!logic_ || m.message != WM_KEYDOWN || (m.hwnd != hwnd_ && !IsChild(hwnd_, m.hwnd))) return false;
+  if (m.wParam == VK_TAB && !(ShiftState() & 6)) return Tab(app::MainWindowLayout(), controls_, ShiftState() & 1);
   if (m.wParam == VK_RETURN) {
+    // Enter presses the focused button.
+    if (const std::string name = NameOf(m.hwnd); RowOf(name, "cbButton") >= 0 || name == "btnControl") {
+      SendMessageW(m.hwnd, BM_CLICK, 0, 0);
+      return true;
+    }
     if (const int row = RowOf(NameOf(m.hwnd), "RTxt"); row >= 0) {
       logic_->RangeDone(row);
       return true;
@@ -219,13 +229,9 @@ void MainFrame::SetText(const std::string& control, const std::string& text) {
     SendMessageW(w, EM_SETSEL, 0, 0);  // shown from the start
     SendMessageW(w, EM_SCROLLCARET, 0, 0);
   }
-  // A transparent caption leaves its old text behind unless what lies under it is drawn again.
-  if (const ControlInfo* info = InfoOf(w); info && info->layout && info->layout->transparent) {
-    RECT r;
-    GetWindowRect(w, &r);
-    MapWindowPoints(nullptr, GetParent(w), reinterpret_cast<POINT*>(&r), 2);
-    RedrawWindow(GetParent(w), &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-  }
+  FitLabelToText(w);
+  // A caption lying over another (the embossed title) draws it too: both are drawn again.
+  if (control.starts_with("AppTitle")) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 std::string MainFrame::Text(const std::string& control) const {
@@ -297,7 +303,10 @@ void MainFrame::DrawOutline() {
 }
 
 void MainFrame::SetFont(const std::string& control, const platform::FontSpec& font) {
-  if (HWND w = Control(control)) SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(font)), TRUE);
+  if (HWND w = Control(control)) {
+    SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(font)), TRUE);
+    FitLabelToText(w);
+  }
 }
 
 void MainFrame::SetTimer1(bool on) {
@@ -320,7 +329,7 @@ void MainFrame::TurnEventLoop() {
       PostQuitMessage(static_cast<int>(m.wParam));
       return;
     }
-    if (PreviewKey(m) || IsDialogMessageW(hwnd_, &m)) continue;
+    if (PreviewKey(m)) continue;
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }

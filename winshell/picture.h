@@ -1,5 +1,5 @@
-// A picture box's drawing surface: what is drawn on it is kept and shown by
-// its control (a window of the picture class).
+// A picture box's drawing surface: a kept GDI picture of the box's layout
+// (colours, font, border, size), shown by its control whenever it changes.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 
 namespace vantorel::winshell {
 
+// The surface shows in box, which must outlive it.
 std::unique_ptr<platform::Surface> MakePicture(HWND box);
 
 }  // namespace vantorel::winshell

@@ -70,6 +70,7 @@ LRESULT SelectPrinter::Handle(UINT m, WPARAM wp, LPARAM lp) {
       }
       return 0;
     }
+    case WM_DRAWITEM: DrawLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp)); return TRUE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

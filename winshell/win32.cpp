@@ -4,26 +4,13 @@
 #include <tuple>
 
 #include "model/numtext.h"
+#include "windows/wintext.h"
 
 namespace vantorel::winshell {
 
-std::wstring W(std::string_view utf8) {
-  if (utf8.empty() || utf8.size() > 0x7FFFFFFF) return {};
-  const int in = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0);
-  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, out.data(), n);
-  return out;
-}
+std::wstring W(std::string_view utf8) { return platform::Wide(std::string(utf8)).value_or(std::wstring()); }
 
-std::string U(std::wstring_view utf16) {
-  if (utf16.empty() || utf16.size() > 0x7FFFFFFF) return {};
-  const int in = static_cast<int>(utf16.size());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), in, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, utf16.data(), in, out.data(), n, nullptr, nullptr);
-  return out;
-}
+std::string U(std::wstring_view utf16) { return platform::Narrow(utf16.data(), utf16.size()); }
 
 HFONT FontFor(const platform::FontSpec& f) {
   static std::map<std::tuple<std::string, double, bool, bool, bool, bool>, HFONT> fonts;

@@ -12,7 +12,7 @@
 
 namespace vantorel::winshell {
 
-// UTF-8 to UTF-16 and back; text that is not UTF-8 shows as U+FFFD.
+// UTF-8 to UTF-16 (empty for text that is not UTF-8) and back.
 std::wstring W(std::string_view utf8);
 std::string U(std::wstring_view utf16);
 
