@@ -6,8 +6,9 @@
 # Win32 implementations of the platform interfaces (the file layer is part
 # of vantorel_platform), and vantorel-fit.exe.
 vantorel_layer(vantorel_windows windows BELOW platform model
-  SOURCES windows/pdf.cpp windows/store.cpp windows/gdidraw.cpp windows/gdisurface.cpp windows/printing.cpp
-  LIBS vantorel_platform gdi32 user32 winspool)
+  SOURCES windows/pdf.cpp windows/store.cpp windows/registry.cpp windows/gdidraw.cpp windows/gdisurface.cpp
+          windows/printing.cpp
+  LIBS vantorel_platform advapi32 gdi32 user32 winspool)
 add_executable(vantorel-fit cli/main.cpp)
 target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
 
@@ -26,7 +27,7 @@ target_link_options(Vantorel PRIVATE -municode)
 # above, and runs as one test under Wine (the emulator of the toolchain file),
 # so a test program starts Wine once, not once per case.
 set(VANTOREL_WINDOWS_TESTS test_model test_fit test_output test_entry test_graph test_settings test_app test_printchooser
-                           test_files_windows test_gdi_windows)
+                           test_files_windows test_gdi_windows test_store_windows)
 
 if(VANTOREL_TESTS)
   enable_testing()

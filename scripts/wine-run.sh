@@ -14,12 +14,14 @@ export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
-if [ ! -f "$prefix/system.reg" ]; then
+# A prefix is ready once its fonts are in (a prefix made before they were gets them now).
+ready="$prefix/.vantorel-ready"
+if [ ! -f "$ready" ]; then
   mkdir -p "$(dirname "$prefix")"
   # Tests running side by side make the prefix once, one after the other.
   exec 9>"$prefix.lock"
   flock 9
-  if [ ! -f "$prefix/system.reg" ]; then
+  if [ ! -f "$ready" ]; then
     wineboot --init >/dev/null 2>&1 || :
     # The program's faces: Wine's own Tahoma (without it Wine draws Tahoma
     # in another sans face), and Courier New set in the fixed-pitch Liberation
@@ -30,6 +32,7 @@ if [ ! -f "$prefix/system.reg" ]; then
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' /t REG_SZ /d 'Liberation Mono' /f \
       >/dev/null 2>&1 || :
     wineserver --wait
+    touch "$ready"
   fi
   exec 9>&-
 fi

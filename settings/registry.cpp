@@ -142,7 +142,7 @@ RegistryError cRegistry::WriteError(int32_t number, const RegValue& v) const {
 
 std::string StoreWriteDetail(const platform::Store& store) {
   const std::string why = store.LastFailure();
-  return "The settings file " + store.Location() + " could not be written" + (why.empty() ? "." : ": " + why + ".");
+  return "The settings in " + store.Location() + " could not be written" + (why.empty() ? "." : ": " + why + ".");
 }
 
 void cRegistry::Machine(const std::string& sMachine) {

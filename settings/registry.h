@@ -27,7 +27,7 @@ class RegistryError : public std::exception {
   const std::string& source() const { return source_; }
   const std::string& description() const { return description_; }
   // For a store that refused a write: which file and why, in words
-  // ("The settings file /home/.../registry.sqlite3 could not be written: Permission denied.").
+  // ("The settings in /home/.../registry.sqlite3 could not be written: Permission denied.").
   const std::string& detail() const { return detail_; }
   const char* what() const noexcept override { return description_.c_str(); }
 

@@ -200,8 +200,8 @@ std::string RecoveredWords(const std::map<std::string, std::string>& texts) {
 LoadResult LoadData(platform::Store& from, State& s, int waitMs, std::string_view decimalPoint) {
   namespace store = platform::store;
   LoadResult r;
-  r.filePath = from.Location();
   const store::KeyValues key = from.ReadKey(store::kLocalMachine, s.SettingsPath, waitMs);
+  r.filePath = from.Location();  // after the read: a store may name the place it read
   for (const auto& [name, value] : key.values)
     r.texts.emplace(store::FoldName(name), DecodeStoredValue(value.type, value.data).ToText());
   r.problems = LoadDataFrom(

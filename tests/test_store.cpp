@@ -337,7 +337,7 @@ TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
   const std::set<std::string> file{"registry.sqlite3"}, withLog{"registry.sqlite3", "registry.sqlite3-shm", "registry.sqlite3-wal"};
   // A save of a changed R(0) refused: nothing of it written, the first value, the file and the reason named.
   const auto refused = [&](const fs::path& folder, const std::string& why) {
-    return "Key: 'R(0)' to value: '13'\nThe settings file " + (folder / "registry.sqlite3").string() + " could not be written: " + why + "."; };
+    return "Key: 'R(0)' to value: '13'\nThe settings in " + (folder / "registry.sqlite3").string() + " could not be written: " + why + "."; };
   const std::string fitB = R"({"mv": 812.25, "bc": 0.0275, "sh": 1.75, "zr": 27, "cpm": 4})";
   fs::path longConfig = root;
   for (int i = 0; i < 3; ++i) longConfig /= std::string(200, 'c');
