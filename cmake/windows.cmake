@@ -41,4 +41,7 @@ if(VANTOREL_TESTS)
     add_test(NAME Windows.${name} COMMAND ${name})
     set_tests_properties(Windows.${name} PROPERTIES TIMEOUT 300)
   endforeach()
+  # Vantorel.exe in a real window under Wine on an Xvfb of its own, driven with xdotool.
+  add_test(NAME Windows.WindowUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/window_wine.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(Windows.WindowUnderWine PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()

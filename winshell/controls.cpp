@@ -111,8 +111,8 @@ HWND Create(const wchar_t* cls, const std::string& text, DWORD style, DWORD exSt
             HWND parent, int id) {
   // Each control keeps clear of the controls over it (a caption draws the
   // captions under it itself: DrawLabel).
-  HWND w = CreateWindowExW(exStyle, cls, W(text).c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, Px(c.left), Px(c.top), Px(c.width),
-                           Px(c.height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  HWND w = CreateWindowExW(exStyle, cls, W(text).c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, Px(c.left), Px(c.top),
+                           Px(c.width), Px(c.height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (!w) throw std::runtime_error("Cannot make the control " + c.name);
   return w;

@@ -116,12 +116,15 @@ void ShowError(HWND owner, const std::string& title, const std::string& body) {
 
   const bool ownerEnabled = owner && IsWindowEnabled(owner);
   if (ownerEnabled) EnableWindow(owner, FALSE);
+  // A button pressed with the mouse may still hold it: the window's first click is its own.
+  ReleaseCapture();
   ShowWindow(w, SW_SHOW);
+  SetForegroundWindow(w);
   SetFocus(closeButton);
   MSG m;
   while (state.open && GetMessageW(&m, nullptr, 0, 0) > 0) {
-    if (m.message == WM_KEYDOWN && (m.wParam == VK_ESCAPE || m.wParam == VK_RETURN) &&
-        (m.hwnd == w || IsChild(w, m.hwnd))) {
+    // The window is modal: Esc and Enter close it wherever the system puts the keyboard.
+    if (m.message == WM_KEYDOWN && (m.wParam == VK_ESCAPE || m.wParam == VK_RETURN)) {
       state.open = false;
       continue;
     }

@@ -118,10 +118,13 @@ void SelectPrinter::RunModal() {
   shown_ = true;
   const bool ownerEnabled = IsWindowEnabled(owner_);
   EnableWindow(owner_, FALSE);
+  // A button pressed with the mouse may still hold it: the window's first click is its own.
+  ReleaseCapture();
   ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
   MSG m;
   while (shown_ && GetMessageW(&m, nullptr, 0, 0) > 0) {
-    if (m.message == WM_KEYDOWN && (m.hwnd == hwnd_ || IsChild(hwnd_, m.hwnd))) {
+    if (m.message == WM_KEYDOWN) {  // modal: its keys, wherever the system puts the keyboard
       if (m.wParam == VK_ESCAPE) {
         chooser_.cbCancel_Click();
         continue;
