@@ -46,9 +46,7 @@ void GdiPicture::PlaceTwips(double left, double top, double width, double height
   SyncBitmap();
 }
 
-BoxGeometry GdiPicture::OuterTwips() const {
-  return {TwipsX(left_), TwipsY(top_), TwipsX(width_), TwipsY(height_)};
-}
+BoxGeometry GdiPicture::OuterTwips() const { return {TwipsX(left_), TwipsY(top_), TwipsX(width_), TwipsY(height_)}; }
 
 void GdiPicture::SyncBitmap() {
   const int w = std::max(0, width_ - 2 * BorderPixels()), h = std::max(0, height_ - 2 * BorderPixels());

@@ -174,8 +174,9 @@ class RegistryStore final : public Store {
     if (!t || !k.ok() || Subkeys(k.key.get(), wide) != ERROR_SUCCESS) return std::nullopt;
     std::vector<std::string> names;
     for (const std::wstring& n : wide) names.push_back(Utf8(n));
-    std::stable_sort(names.begin(), names.end(),
-                     [](const std::string& a, const std::string& b) { return store::FoldName(a) < store::FoldName(b); });
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+      return store::FoldName(a) < store::FoldName(b);
+    });
     return names;
   }
 
@@ -218,7 +219,8 @@ class RegistryStore final : public Store {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     const auto wide = ValueNameOf(name);
     const auto bytes = FromInterface(static_cast<DWORD>(type), data);
-    if (wide && bytes) return Write(Op{Op::WriteValue, root, std::string(path), *wide, Raw{static_cast<DWORD>(type), *bytes}});
+    if (wide && bytes)
+      return Write(Op{Op::WriteValue, root, std::string(path), *wide, Raw{static_cast<DWORD>(type), *bytes}});
     // The key is made even when the value cannot be.
     const WriteResult key = Write(Op{Op::CreateKey, root, std::string(path), {}, {}});
     if (key != WriteResult::Ok) return key;
@@ -337,9 +339,9 @@ class RegistryStore final : public Store {
 
   // A failed write: the system's reason, the key and the value.
   WriteResult Fail(WriteResult r, LONG e, const Path& p, const std::wstring* value = nullptr) {
-    const std::string why = e != ERROR_FILE_NOT_FOUND ? ErrorText(static_cast<DWORD>(e))
+    const std::string why = e != ERROR_FILE_NOT_FOUND     ? ErrorText(static_cast<DWORD>(e))
                             : r == WriteResult::KeyFailed ? "there is no such key"
-                                                         : "there is no such value";
+                                                          : "there is no such value";
     failure_ = why + " (" + PathText(p) + (value ? ", value \"" + Utf8(*value) + "\"" : "") + ")";
     return r;
   }
@@ -466,7 +468,8 @@ class RegistryStore final : public Store {
     for (const auto& [name, raw] : now)
       if (in(s.values, name) == s.values.end()) added.push_back(name);
     for (const auto& [name, raw] : s.values)
-      if (const auto it = in(now, name); it == now.end() || it->second.type != raw.type || it->second.bytes != raw.bytes)
+      if (const auto it = in(now, name);
+          it == now.end() || it->second.type != raw.type || it->second.bytes != raw.bytes)
         changed.emplace_back(name, raw);
     if (current.ok() && added.empty() && changed.empty()) return ERROR_SUCCESS;
     const Opened k = Create(s.path, kWrite);  // a deleted key comes back
