@@ -21,6 +21,8 @@ class MemoryStore : public platform::Store {
  public:
   // After n more writes every write fails (negative: never).
   void FailWritesAfter(int n) { writesLeft_ = n; }
+  // The next n reads of a whole key find it locked by another program.
+  int lockedReads = 0;
 
   std::string Location() const override { return "the memory store"; }
   std::string ProgramName() const override { return "Vantorel"; }
@@ -33,6 +35,7 @@ class MemoryStore : public platform::Store {
   std::optional<std::vector<std::string>> SubkeyNames(int32_t root, std::string_view path) override { return List(root, path, true); }
   platform::store::KeyValues ReadKey(int32_t root, std::string_view path, int) override {
     platform::store::KeyValues out;
+    if (lockedReads > 0 && lockedReads--) return {platform::store::KeyStatus::Unreadable, {}, "locked", true, {}};
     if (const Key* k = Find(root, path)) out.status = platform::store::KeyStatus::Read, out.values = k->values;
     return out;
   }

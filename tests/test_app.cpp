@@ -162,6 +162,24 @@ TEST_F(AppTest, LoadShowsTheEstimateAndTheCaption) {
   EXPECT_TRUE(v.Enabled("cbButton(5)") && v.Enabled("cbButton(2)"));
 }
 
+// A store another program holds: the window shows, blinks "Waiting" with only
+// the close box usable, and takes the settings once the lock is free.
+TEST(AppWait, ALockedStoreIsTriedAgainUntilFree) {
+  State s;
+  s.SettingsPath = BuildSettingsPath("Vantorel");
+  test::MemoryStore store;
+  SaveRegSetting(store, s.SettingsPath, "R(5)", "60");
+  store.lockedReads = 3;
+  FakeView v;
+  app::MainWindow w(s, store, v, app::MainWindow::Setup{"Vantorel", "", 1, 0, 0, 19200, 14400});
+  v.w = &w;
+  w.Form_Load();
+  EXPECT_TRUE(w.phase() == Phase::WaitingForStore && v.shown && v.timer && v.text["Working"] == "Waiting" && !v.Enabled("cbButton(0)") && v.Enabled("btnControl"));
+  for (size_t k = 0; k < v.later.size(); ++k) v.later[k].second();  // each retry schedules the next
+  EXPECT_TRUE(w.phase() == Phase::Idle && !v.timer && v.hidden.count("Frame3") && v.Enabled("cbButton(0)") && v.told.empty());
+  EXPECT_EQ(v.text["RTxt(5)"], "60");
+}
+
 TEST_F(AppTest, CalculateTurnsOncePerCandidateThenShowsCompleteForAWhile) {
   w->PrinterCountKnown(1);
   v.focus = "RTxt(2)";
