@@ -122,9 +122,9 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   std::wstring tmp;
   HANDLE h = INVALID_HANDLE_VALUE;
   DWORD err = ERROR_FILE_EXISTS;
-  const uint64_t seed = (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
+  const uint64_t unique = (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
   for (uint32_t k = 0; k < 100 && h == INVALID_HANDLE_VALUE && IsExistsError(err); ++k) {
-    const auto name = Wide(InFolder(folder, ".vantorel-" + std::to_string(seed + k) + ".tmp"));
+    const auto name = Wide(InFolder(folder, ".vantorel-" + std::to_string(unique + k) + ".tmp"));
     if (!name) break;
     tmp = *name;
     h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

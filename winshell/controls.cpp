@@ -291,6 +291,22 @@ void FitLabelToText(HWND label) {
   InvalidateRect(label, nullptr, FALSE);
 }
 
+void PaintOutline(HWND window, const Outline* outline) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  if (outline) {
+    RECT r;
+    GetClientRect(window, &r);
+    const Outline& o = *outline;
+    HPEN pen = CreatePen(PS_INSIDEFRAME, o.pen, Gdi(ComplementColour(kWindowColour)));
+    HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, Px(o.nearEdge), Px(o.nearEdge), r.right - Px(o.farEdge) + 1, r.bottom - Px(o.farEdge) + 1);
+    SelectObject(dc, oldPen), SelectObject(dc, oldBrush);
+    DeleteObject(pen);
+  }
+  EndPaint(window, &ps);
+}
+
 void SetCloseBoxBack(HWND box, platform::Colour c) {
   ControlInfo* info = InfoOf(box);
   if (!info || info->back == c) return;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/layout.h"
+#include "platform/look.h"
 
 namespace vantorel::winshell {
 
@@ -51,6 +52,24 @@ LRESULT ControlColour(UINT message, HDC dc, HWND control);
 void DrawLabel(const DRAWITEMSTRUCT& d);
 // An auto-sized caption made as wide as its text (after its text or font changed).
 void FitLabelToText(HWND label);
+
+// Paints a window (WM_PAINT): its outline just inside the edge, in the
+// complement of the window's colour; none when outline is null.
+void PaintOutline(HWND window, const Outline* outline);
+
+// The window procedure of a window owned by an object of class T, which
+// passes its this pointer to CreateWindowExW and answers in T::Handle; T
+// names this function a friend and has hwnd_.
+template <class T>
+LRESULT CALLBACK RouteTo(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_NCCREATE) {
+    auto* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = w;
+  }
+  auto* self = reinterpret_cast<T*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+  return self ? self->Handle(m, wp, lp) : DefWindowProcW(w, m, wp, lp);
+}
 
 // The notification a close box sends its window when the mouse moves over it.
 inline constexpr int kCloseBoxHovered = 0x7F00;

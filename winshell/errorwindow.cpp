@@ -34,20 +34,7 @@ LRESULT CALLBACK ErrorProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN: return ControlColour(m, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(w, &ps);
-      RECT r;
-      GetClientRect(w, &r);
-      const Outline& o = kErrorOutline;
-      HPEN pen = CreatePen(PS_INSIDEFRAME, o.pen, Gdi(ComplementColour(kWindowColour)));
-      HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-      Rectangle(dc, 0, 0, r.right, r.bottom);
-      SelectObject(dc, oldPen), SelectObject(dc, oldBrush);
-      DeleteObject(pen);
-      EndPaint(w, &ps);
-      return 0;
-    }
+    case WM_PAINT: PaintOutline(w, &kErrorOutline); return 0;
     default: return DefWindowProcW(w, m, wp, lp);
   }
 }

@@ -38,7 +38,7 @@ MainFrame::MainFrame(State& s, std::string exeName, platform::Store& store,
   RegisterClasses(instance);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &MainFrame::Proc;
+  wc.lpfnWndProc = &RouteTo<MainFrame>;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = BrushFor(kWindowColour);
@@ -108,16 +108,6 @@ int MainFrame::RowOf(const std::string& name, const char* array) {
   return -1;
 }
 
-LRESULT CALLBACK MainFrame::Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m == WM_NCCREATE) {
-    auto* self = static_cast<MainFrame*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = w;
-  }
-  auto* self = reinterpret_cast<MainFrame*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-  return self ? self->Handle(m, wp, lp) : DefWindowProcW(w, m, wp, lp);
-}
-
 LRESULT MainFrame::Handle(UINT m, WPARAM wp, LPARAM lp) {
   switch (m) {
     case WM_COMMAND: Command(reinterpret_cast<HWND>(lp), HIWORD(wp)); return 0;
@@ -140,23 +130,7 @@ LRESULT MainFrame::Handle(UINT m, WPARAM wp, LPARAM lp) {
         then();
       }
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      if (outline_) {
-        // The outline just inside the edge, in the complement of the window's colour.
-        RECT r;
-        GetClientRect(hwnd_, &r);
-        const Outline& o = kMainOutline;
-        HPEN pen = CreatePen(PS_INSIDEFRAME, o.pen, Gdi(ComplementColour(kWindowColour)));
-        HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-        Rectangle(dc, Px(o.nearEdge), Px(o.nearEdge), r.right - Px(o.farEdge) + 1, r.bottom - Px(o.farEdge) + 1);
-        SelectObject(dc, oldPen), SelectObject(dc, oldBrush);
-        DeleteObject(pen);
-      }
-      EndPaint(hwnd_, &ps);
-      return 0;
-    }
+    case WM_PAINT: PaintOutline(hwnd_, outline_ ? &kMainOutline : nullptr); return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
       // Away from the close box, it goes back to rest.

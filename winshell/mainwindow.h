@@ -39,7 +39,8 @@ class MainFrame final : private app::MainView {
   void SaveAtExit();
 
  private:
-  static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp);
+  template <class T>
+  friend LRESULT CALLBACK RouteTo(HWND w, UINT m, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT m, WPARAM wp, LPARAM lp);
   void Command(HWND control, int code);
   HWND Control(const std::string& name) const;

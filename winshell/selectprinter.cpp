@@ -20,7 +20,7 @@ SelectPrinter::SelectPrinter(HWND owner, platform::PrintService& service, State&
   static const bool registered = [instance] {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &SelectPrinter::Proc;
+    wc.lpfnWndProc = &RouteTo<SelectPrinter>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = BrushFor(kWindowColour);
@@ -42,16 +42,6 @@ SelectPrinter::SelectPrinter(HWND owner, platform::PrintService& service, State&
 
 SelectPrinter::~SelectPrinter() {
   if (hwnd_) DestroyWindow(hwnd_);
-}
-
-LRESULT CALLBACK SelectPrinter::Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m == WM_NCCREATE) {
-    auto* self = static_cast<SelectPrinter*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = w;
-  }
-  auto* self = reinterpret_cast<SelectPrinter*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-  return self ? self->Handle(m, wp, lp) : DefWindowProcW(w, m, wp, lp);
 }
 
 LRESULT SelectPrinter::Handle(UINT m, WPARAM wp, LPARAM lp) {
@@ -77,20 +67,7 @@ LRESULT SelectPrinter::Handle(UINT m, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORBTN: return ControlColour(m, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_MOUSEMOVE: chooser_.Form_MouseMove(); return 0;
     case WM_CLOSE: chooser_.cbCancel_Click(); return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      RECT r;
-      GetClientRect(hwnd_, &r);
-      const Outline& o = kChooserOutline;
-      HPEN pen = CreatePen(PS_INSIDEFRAME, o.pen, Gdi(ComplementColour(kWindowColour)));
-      HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-      Rectangle(dc, Px(o.nearEdge), Px(o.nearEdge), r.right - Px(o.farEdge) + 1, r.bottom - Px(o.farEdge) + 1);
-      SelectObject(dc, oldPen), SelectObject(dc, oldBrush);
-      DeleteObject(pen);
-      EndPaint(hwnd_, &ps);
-      return 0;
-    }
+    case WM_PAINT: PaintOutline(hwnd_, &kChooserOutline); return 0;
     default: return DefWindowProcW(hwnd_, m, wp, lp);
   }
 }

@@ -18,7 +18,8 @@ class SelectPrinter final : private app::PrinterChooserView {
   app::PrinterChooser& Chooser() { return chooser_; }
 
  private:
-  static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp);
+  template <class T>
+  friend LRESULT CALLBACK RouteTo(HWND w, UINT m, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT m, WPARAM wp, LPARAM lp);
 
   void ShowPrinters(const std::vector<std::string>& names, int selected) override;
