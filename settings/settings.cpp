@@ -236,7 +236,7 @@ LoadResult LoadData(platform::Store& from, State& s, int waitMs, std::string_vie
 
 std::string NotReadMessage(const LoadResult& r) {
   return "The saved settings could not be read from " + r.filePath + " (" + r.reason +
-         "). The defaults are used, and that file will not be saved over.";
+         "). The defaults are used, and the saved settings will not be written over.";
 }
 
 std::string LoadResult::Text(const std::string& name, const std::string& defaultText) const {
@@ -247,8 +247,8 @@ std::string LoadResult::Text(const std::string& name, const std::string& default
 std::string NotSavedMessage(const LoadResult& r) {
   return "The settings were not saved. When the program started it could not read them from\n" + r.filePath + "\n(" +
          r.reason +
-         "), so it started with the default settings, and saving those would have replaced the saved ones. The file "
-         "was left as it was.";
+         "), so it started with the default settings, and saving those would have replaced the saved ones. They "
+         "were left as they were.";
 }
 
 void SaveData(platform::Store& to, const State& s, std::string_view decimalPoint) {

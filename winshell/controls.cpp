@@ -131,9 +131,11 @@ HWND MakeOfKind(const app::ControlLayout& c, HWND parent, int id, ControlLook lo
     case app::ControlKind::CheckBox: return Create(L"BUTTON", "", tab | BS_3STATE, 0, c, parent, id);
     case app::ControlKind::Button: return Create(L"BUTTON", c.caption, tab | BS_PUSHBUTTON, 0, c, parent, id);
     case app::ControlKind::ListBox:
-      if (look == ControlLook::Program)  // the click list: a read-only text of lines
-        return Create(L"EDIT", "", tab | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE, c,
-                      parent, id);
+      // The click list: a read-only text of lines, one line per range (never wrapped: a wrapped line would
+      // read as a range of its own).
+      if (look == ControlLook::Program)
+        return Create(L"EDIT", "", tab | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                      WS_EX_CLIENTEDGE, c, parent, id);
       return Create(L"LISTBOX", "", tab | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, c, parent,
                     id);
     case app::ControlKind::PictureBox:
@@ -178,6 +180,10 @@ std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& l
     Infos()[w] = ControlInfo{&c, {}, c.backColour, 1};
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
     if (c.kind == app::ControlKind::CheckBox) SetTickValue(w, 1);
+    // Fixed narrow margins for the click list, so that its longest line fits whatever margins the system
+    // derives from the face.
+    if (c.kind == app::ControlKind::ListBox && look == ControlLook::Program)
+      SendMessageW(w, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(2, 0));
     if (!c.toolTip.empty() && tips) {
       std::wstring tip = W(c.toolTip);
       TOOLINFOW ti{};

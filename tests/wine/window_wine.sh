@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Vantorel.exe in a real window under Wine on an Xvfb of its own (no window
 # manager: xdotool talks to the window itself), in a fresh Wine prefix.
-# Two runs: type clicks, Calculate, Metric, a refused range and its error
-# window, Esc saving into the registry (read back with `wine reg query`
-# once the Wine server has written it out); the second start restores what
-# was saved, seen through vantorel-fit.exe --saved.
+# Three runs, from a folder with a non-ASCII name: type clicks, Calculate,
+# Metric, a refused range and its error window, Esc saving into the registry
+# (read back with `wine reg query` once the Wine server has written it out);
+# the second start restores what was saved, seen through vantorel-fit.exe
+# --saved, and "Save as CSV" writes next to the program what vantorel-fit
+# writes; the third start at 144 dots per inch shows the same 96-dpi window
+# (the program leaves the scaling to Windows).
 # Usage: window_wine.sh BUILD_DIR (the Windows build, with Vantorel.exe)
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) xvfb="" app=""
+bin="$work/Schießstand β"
 here=$(cd "$(dirname "$0")/../.." && pwd)
 cleanup() { [ -n "$app" ] && kill "$app" 2>/dev/null; WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
@@ -18,10 +22,11 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 "$here/scripts/wine-run.sh" "$work/prefix" cmd /c exit >/dev/null 2>&1 || :
 exec 2> >(grep -v 'XGetInputFocus returned' >&2)  # xdotool's note about a server without a window manager
 export DISPLAY=":$(cat "$work/display")" WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$bin" && cp "$build/Vantorel.exe" "$bin/"
 wineserver -w  # the server started without a display ends first: windows need one that has it
 key='HKCU\Software\Morvale Services\Vantorel'
 launch() {
-  (cd "$build" && exec wine Vantorel.exe) >"$work/app.log" 2>&1 & app=$!
+  (cd "$bin" && exec wine Vantorel.exe) >"$work/app.log" 2>&1 & app=$!
   wid=$(timeout 60 xdotool search --sync --name '^Vantorel V1\.0\.0$' | awk 'NR == 1') || fail "no window"
   sleep 2
 }
@@ -68,9 +73,42 @@ saved=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
 grep -q 'C(3)[[:space:]]*REG_SZ[[:space:]]*15$' <<<"$saved" || fail "the clicks typed were not saved: $saved"
 grep -q 'Metric[[:space:]]*REG_SZ[[:space:]]*1$' <<<"$saved" || fail "the unit was not saved: $saved"
 
+graph() {  # the window's graph box (P0) as the screen shows it
+  import -window "$wid" -crop $((6750 / 15))x$((3540 / 15))+$((60 / 15))+$((480 / 15)) +repage "$1"
+}
+
 launch
+graph "$work/graph96.png"
+# "Save as CSV" is there when the print system has a printer.
+if lpstat -r 2>/dev/null | grep -q "is running" && lpstat -e 2>/dev/null | grep -q .; then
+  at $((60 + 4305 + 500)) $((5715 + 30 + 277)) click 1
+  box=$(timeout 20 xdotool search --sync --name '^File Saved$' | awk 'NR == 1') || fail "no File Saved box"
+  [ -f "$bin/VTL_0001.CSV" ] || fail "no VTL_0001.CSV next to the program: $(ls "$bin")"
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  sleep 1; xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 26)); sleep 0.3  # its OK button
+  for _ in 1 2; do xdotool click 1; sleep 1; xdotool search --name '^File Saved$' >/dev/null || break; done
+  ! xdotool search --name '^File Saved$' >/dev/null || fail "OK did not close the File Saved box"
+  (cd "$build" && wine vantorel-fit.exe --saved --estimate --csv "$(winepath -w "$work/fit.csv")" >/dev/null 2>&1) ||
+    fail "vantorel-fit --saved --csv"
+  cmp "$bin/VTL_0001.CSV" "$work/fit.csv" || fail "the window's CSV differs from vantorel-fit's"
+else
+  echo "no printer in the print system: Save as CSV is off, not tried"
+fi
 xdotool key --window "$wid" Escape; ended "Esc on the second start"
 [ "$(wine reg query "$key" 2>/dev/null | tr -d '\r')" = "$saved" ] || fail "the second start changed the saved settings"
 card=$(cd "$build" && wine vantorel-fit.exe --saved --estimate --json 2>&1 | tr -d '\r') || fail "vantorel-fit --saved: $card"
 grep -q '"units": "metric"' <<<"$card" || fail "the saved card is not metric: $card"
-echo "window under Wine: typed, fitted, switched, refused, saved and restored"
+
+# 144 dots per inch: Windows scales a program that does not declare itself
+# DPI-aware; Wine does not, so the window keeps its 96-dpi size and drawing.
+for k in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+  wine reg add "$k" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+done
+wineserver -w
+launch
+size=$(xwininfo -id "$wid" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
+[ "$size" = 574x439 ] || fail "the window at 144 dpi is $size, not 574x439"
+graph "$work/graph144.png"
+[ "$(compare -metric AE "$work/graph96.png" "$work/graph144.png" null: 2>&1)" = 0 ] || fail "the graph at 144 dpi differs"
+xdotool key --window "$wid" Escape; ended "Esc at 144 dpi"
+echo "window under Wine: typed, fitted, switched, refused, saved, restored, exported, the same at 144 dpi"
