@@ -7,7 +7,7 @@
 # of vantorel_platform), and vantorel-fit.exe.
 vantorel_layer(vantorel_windows windows BELOW platform model
   SOURCES windows/pdf.cpp windows/store.cpp windows/registry.cpp windows/gdidraw.cpp windows/gdisurface.cpp
-          windows/printing.cpp
+          windows/printing.cpp windows/clipboard.cpp
   LIBS vantorel_platform advapi32 gdi32 user32 winspool)
 add_executable(vantorel-fit cli/main.cpp)
 target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)

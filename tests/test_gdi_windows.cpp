@@ -1,9 +1,11 @@
 // The GDI picture box and printing under Wine: the default graph drawn into
 // real boxes lands where the recorded calls put it, Tahoma measures as
-// Tahoma, and the printed list goes through the spooler.
+// Tahoma, the printed list goes through the spooler, and a picture goes on
+// the clipboard as a DIB.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +13,7 @@
 #include "null_surface.h"
 #include "output/graph.h"
 #include "output/printlist.h"
+#include "windows/clipboard.h"
 #include "windows/gdisurface.h"
 #include "windows/printing.h"
 
@@ -135,4 +138,37 @@ TEST(GdiPrinting, PrintedListGoesToAFileThroughTheSpooler) {
   const std::string page(std::istreambuf_iterator<char>(in), {});
   EXPECT_GT(page.size(), 1000u) << service.CurrentDeviceName();
   EXPECT_EQ(job.EndDoc(), std::nullopt);  // nothing more to send
+}
+
+TEST(Clipboard, PictureGoesAsABottomUpDib) {
+  // Three by two: the top row red, green, blue; the bottom row white, black, grey.
+  const platform::Image picture{3, 2, 1.0, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF000000, 0xFF808080}};
+  const auto check = [](HGLOBAL block) {
+    ASSERT_TRUE(block);
+    const auto* bytes = static_cast<const uint8_t*>(GlobalLock(block));
+    ASSERT_TRUE(bytes);
+    BITMAPINFOHEADER h;
+    std::memcpy(&h, bytes, sizeof h);
+    EXPECT_EQ(std::tuple(h.biSize, h.biWidth, h.biHeight, h.biBitCount, h.biCompression, h.biSizeImage),
+              std::tuple(DWORD(sizeof h), 3L, 2L, WORD(24), DWORD(BI_RGB), DWORD(24)));
+    // Rows of 12 bytes (9 and padding), the bottom row first; each pixel blue, green, red.
+    const std::vector<uint8_t> rows(bytes + sizeof h, bytes + sizeof h + 24);
+    EXPECT_EQ(rows, std::vector<uint8_t>({255, 255, 255, 0, 0, 0, 128, 128, 128, 0, 0, 0,
+                                          0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0}));
+    GlobalUnlock(block);
+  };
+  HGLOBAL own = platform::PackedDib(picture);
+  check(own);
+  GlobalFree(own);
+  EXPECT_EQ(platform::PackedDib(platform::Image{}), nullptr);
+
+  // Through the clipboard, where the block then belongs.
+  HWND owner = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(owner);
+  ASSERT_TRUE(platform::CopyToClipboard(owner, picture));
+  ASSERT_TRUE(OpenClipboard(owner));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
+  check(GetClipboardData(CF_DIB));
+  CloseClipboard();
+  DestroyWindow(owner);
 }
