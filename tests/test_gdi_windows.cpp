@@ -1,9 +1,12 @@
 // The GDI picture box and printing under Wine: the default graph drawn into
 // real boxes lands where the recorded calls put it, Tahoma measures as
-// Tahoma, and the printed list goes through the spooler.
+// Tahoma, the printed list goes through the spooler (also as a new file
+// through a PDF printer), and a picture goes on the clipboard as a DIB.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -11,7 +14,9 @@
 #include "null_surface.h"
 #include "output/graph.h"
 #include "output/printlist.h"
+#include "windows/clipboard.h"
 #include "windows/gdisurface.h"
+#include "windows/pdf.h"
 #include "windows/printing.h"
 
 using namespace vantorel;
@@ -116,7 +121,10 @@ TEST(GdiPrinting, PrintedListGoesToAFileThroughTheSpooler) {
   State s = DefaultState();
   PseudoCalc(s);
   platform::SpoolerPrintService service;
+  const auto asked = std::chrono::steady_clock::now();
   const std::vector<std::string> printers = service.Printers();
+  // Also with no print system to reach, the answer comes within the time limit.
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(platform::kPrintSystemWaitMs + 500));
   EXPECT_EQ(std::pair(service.CountAsker()(), service.Unanswered()), std::pair(int(printers.size()), std::optional<std::string>()));
   // A printer that is not there prints nothing and says so.
   platform::GdiPrintJob gone("No Such Printer", "Vantorel");
@@ -135,4 +143,85 @@ TEST(GdiPrinting, PrintedListGoesToAFileThroughTheSpooler) {
   const std::string page(std::istreambuf_iterator<char>(in), {});
   EXPECT_GT(page.size(), 1000u) << service.CurrentDeviceName();
   EXPECT_EQ(job.EndDoc(), std::nullopt);  // nothing more to send
+}
+
+TEST(GdiPrinting, PdfThroughAPrinterIsANewFileOrNothing) {
+  State s = DefaultState();
+  PseudoCalc(s);
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / "vantorel-pdf-test";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string pdf = (folder / "list.pdf").string();
+  int drawn = 0;
+  double across = 0, paper = 0;
+  POINT origin{-1, -1}, quarter{0, 0};
+  const platform::DrawDocument list = [&](platform::PrinterSurface& page) {
+    ++drawn;
+    page.Print("");
+    if (const auto* job = dynamic_cast<const platform::GdiPrintJob*>(&page); job && job->Dc()) {
+      across = page.ScaleWidth(), paper = GetDeviceCaps(job->Dc(), PHYSICALWIDTH) * 1440.0 / job->DpiX();
+      GetViewportOrgEx(job->Dc(), &origin);
+      quarter = {job->DpiX() / 4 - GetDeviceCaps(job->Dc(), PHYSICALOFFSETX), job->DpiY() / 4 - GetDeviceCaps(job->Dc(), PHYSICALOFFSETY)};
+    }
+    return Print_List(s, page, "Vantorel");
+  };
+  // No such printer: said by name, nothing drawn, no file.
+  EXPECT_EQ(platform::WriteNewPdfOn("Vantorel Test PDF", pdf, "Vantorel", list),
+            "Cannot make " + pdf + ": PDF files are made by the printer \"Vantorel Test PDF\", and it is not installed.");
+  EXPECT_EQ(std::pair(drawn, fs::is_empty(folder)), std::pair(0, true));
+  const std::vector<std::string> printers = platform::SpoolerPrinters().names;
+  if (std::ranges::find(printers, "VantorelPDF") == printers.end())
+    GTEST_SKIP() << "no printer VantorelPDF (scripts/cups-setup.sh makes it)";
+
+  // The page as the printer's driver writes it, a quarter inch of paper kept on each side.
+  EXPECT_EQ(platform::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), std::nullopt);
+  EXPECT_TRUE(across > 0 && across <= paper - 720) << across << " of " << paper;
+  EXPECT_EQ(std::pair(origin.x, origin.y), std::pair(std::max(0L, quarter.x), std::max(0L, quarter.y)));
+  ASSERT_TRUE(fs::exists(pdf));
+  const auto size = fs::file_size(pdf);
+  EXPECT_GT(size, 1000u);
+  // Never over an existing file, and a failed document leaves nothing behind.
+  EXPECT_EQ(platform::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), "The file " + pdf + " already exists.");
+  const std::string other = (folder / "other.pdf").string();
+  EXPECT_EQ(platform::WriteNewPdfOn("VantorelPDF", other, "Vantorel", [](platform::PrinterSurface& page) {
+              page.Print("half a page");
+              return std::optional<std::string>("The page went wrong.");
+            }),
+            "Cannot make " + other + ": The page went wrong.");
+  EXPECT_EQ(std::pair(fs::file_size(pdf), std::distance(fs::directory_iterator(folder), {})), std::pair(size, decltype(std::distance(fs::directory_iterator(), {}))(1)));
+  fs::remove_all(folder);
+}
+
+TEST(Clipboard, PictureGoesAsABottomUpDib) {
+  // Three by two: the top row red, green, blue; the bottom row white, black, grey.
+  const platform::Image picture{3, 2, 1.0, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF000000, 0xFF808080}};
+  const auto check = [](HGLOBAL block) {
+    ASSERT_TRUE(block);
+    const auto* bytes = static_cast<const uint8_t*>(GlobalLock(block));
+    ASSERT_TRUE(bytes);
+    BITMAPINFOHEADER h;
+    std::memcpy(&h, bytes, sizeof h);
+    EXPECT_EQ(std::tuple(h.biSize, h.biWidth, h.biHeight, h.biBitCount, h.biCompression, h.biSizeImage),
+              std::tuple(DWORD(sizeof h), 3L, 2L, WORD(24), DWORD(BI_RGB), DWORD(24)));
+    // Rows of 12 bytes (9 and padding), the bottom row first; each pixel blue, green, red.
+    const std::vector<uint8_t> rows(bytes + sizeof h, bytes + sizeof h + 24);
+    EXPECT_EQ(rows, std::vector<uint8_t>({255, 255, 255, 0, 0, 0, 128, 128, 128, 0, 0, 0,
+                                          0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0}));
+    GlobalUnlock(block);
+  };
+  HGLOBAL own = platform::PackedDib(picture);
+  check(own);
+  GlobalFree(own);
+  EXPECT_EQ(platform::PackedDib(platform::Image{}), nullptr);
+
+  // Through the clipboard, where the block then belongs.
+  HWND owner = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(owner);
+  ASSERT_TRUE(platform::CopyToClipboard(owner, picture));
+  ASSERT_TRUE(OpenClipboard(owner));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
+  check(GetClipboardData(CF_DIB));
+  CloseClipboard();
+  DestroyWindow(owner);
 }

@@ -2,6 +2,7 @@
 
 #include <winspool.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -52,8 +53,8 @@ std::string DefaultPrinter() {
   return Narrow(name.c_str(), wcslen(name.c_str()));
 }
 
-std::string NoAnswer() {
-  return "The print system did not answer within " + std::to_string(kPrintSystemWaitMs / 1000) + " seconds";
+std::string NoAnswer(int waitMs) {
+  return "The print system did not answer within " + std::to_string(waitMs / 1000) + " seconds";
 }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
@@ -77,7 +78,7 @@ GdiPrintJob::GdiPrintJob(const std::string& deviceName, const std::string& docum
     });
     const std::optional<bool> found = there.Within(waitMs);
     if (!found)
-      cannot_ = NoAnswer() + "; nothing was printed on " + Quoted(deviceName) + ".";
+      cannot_ = NoAnswer(waitMs) + "; nothing was printed on " + Quoted(deviceName) + ".";
     else if (!*found)
       cannot_ = "The printer " + Quoted(deviceName) + " is no longer installed.";
     else if (printer_ = CreateDCW(L"WINSPOOL", name.c_str(), nullptr, nullptr); !printer_)
@@ -115,22 +116,52 @@ bool GdiPrintJob::Begin() {
   info.cbSize = sizeof(info);
   info.lpszDocName = title.c_str();
   info.lpszOutput = output_.empty() || !output ? nullptr : output->c_str();
-  if (StartDocW(printer_, &info) <= 0) {
+  const int job = StartDocW(printer_, &info);
+  if (job <= 0) {
     error_ = "The print system refused the print job for " + Target() + ".";
     return false;
   }
+  jobId_ = static_cast<DWORD>(job);
   if (StartPage(printer_) <= 0) {
     AbortDoc(printer_);
     error_ = "The print system refused the print job for " + Target() + ".";
     return false;
   }
+  // Drawing starts at the area's top left.
+  const RECT area = Area();
+  SetViewportOrgEx(printer_, area.left, area.top, nullptr);
   open_ = true;
   return true;
 }
 
+void GdiPrintJob::Abort() {
+  if (!open_) return;
+  open_ = false;
+  AbortDoc(printer_);
+}
+
+RECT GdiPrintJob::Area() const {
+  if (!printer_) return {0, 0, 0, 0};
+  const int width = GetDeviceCaps(printer_, HORZRES), height = GetDeviceCaps(printer_, VERTRES);
+  const RECT printable{0, 0, width, height};
+  if (!(margin_ > 0)) return printable;
+  // In device pixels from the printable area's corner, the paper starts
+  // the printable area's offset before it.
+  const int64_t offsetX = GetDeviceCaps(printer_, PHYSICALOFFSETX), offsetY = GetDeviceCaps(printer_, PHYSICALOFFSETY);
+  const int64_t paperW = GetDeviceCaps(printer_, PHYSICALWIDTH), paperH = GetDeviceCaps(printer_, PHYSICALHEIGHT);
+  const int64_t marginX = ClampRound(margin_ * DpiX() / kTwipsPerInch, 0, 1 << 20);
+  const int64_t marginY = ClampRound(margin_ * DpiY() / kTwipsPerInch, 0, 1 << 20);
+  const int64_t left = std::max<int64_t>(0, marginX - offsetX), top = std::max<int64_t>(0, marginY - offsetY);
+  const int64_t right = std::min<int64_t>(width, paperW - marginX - offsetX);
+  const int64_t bottom = std::min<int64_t>(height, paperH - marginY - offsetY);
+  if (paperW <= 0 || paperH <= 0 || right <= left || bottom <= top) return printable;
+  // Inside the printable area, so within its int sizes.
+  return {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
+}
+
 SIZE GdiPrintJob::DeviceArea() const {
-  if (!printer_) return {0, 0};
-  return {GetDeviceCaps(printer_, HORZRES), GetDeviceCaps(printer_, VERTRES)};
+  const RECT area = Area();
+  return {area.right - area.left, area.bottom - area.top};
 }
 
 double GdiPrintJob::ScaleWidth() const { return TwipsX(DeviceArea().cx); }
@@ -179,17 +210,24 @@ std::optional<std::string> GdiPrintJob::EndDoc() {
 
 // ---------------------------------------------------------------------------
 
-std::vector<std::string> SpoolerPrintService::Printers() const {
+SpoolerListing SpoolerPrinters(int waitMs) {
   const Detached<Listing> ask(ListPrinters);
-  const std::optional<Listing> answer = ask.Within(kPrintSystemWaitMs);
-  asked_ = true;
-  listed_ = answer ? answer->names : std::vector<std::string>();
+  const std::optional<Listing> answer = ask.Within(waitMs);
+  SpoolerListing out;
   if (!answer)
-    unanswered_ = NoAnswer() + ".";
+    out.unanswered = NoAnswer(waitMs) + ".";
   else if (answer->failure)
-    unanswered_ = "The print system could not list its printers (" + *answer->failure + ").";
+    out.unanswered = "The print system could not list its printers (" + *answer->failure + ").";
   else
-    unanswered_.reset();
+    out.names = answer->names;
+  return out;
+}
+
+std::vector<std::string> SpoolerPrintService::Printers() const {
+  SpoolerListing listing = SpoolerPrinters();
+  asked_ = true;
+  listed_ = std::move(listing.names);
+  unanswered_ = std::move(listing.unanswered);
   return listed_;
 }
 

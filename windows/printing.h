@@ -34,15 +34,24 @@ class GdiPrintJob final : public GdiDrawing<PrintJob> {
   double ScaleHeight() const override;
   // Paper cannot be wiped: the current position goes back to the top left.
   void Cls() override;
+  // Keeps at least twips of paper, from the paper's edges, around what is
+  // drawn: the origin and the area move in where the printer's own printable
+  // area comes nearer the edge. A printer that reports no paper size keeps
+  // its printable area. Called before anything is drawn.
+  void KeepMargin(double twips) { margin_ = twips; }
   // The picture stretched into the rectangle, smoothed.
   void DrawPicture(const Image& picture, double x, double y, double w, double h) override;
   std::optional<std::string> EndDoc() override;
+  // Drops the open document: nothing of it is printed.
+  void Abort();
 
   // True while a document is open (something has been drawn since the last
   // EndDoc).
   bool Open() const { return open_; }
   // The printer's device context; nullptr when the printer cannot be used.
   HDC Dc() const { return printer_; }
+  // The spooler's number for the last document opened; 0 before the first.
+  DWORD JobId() const { return jobId_; }
 
  protected:
   HDC DrawDc() override { return Begin() ? printer_ : nullptr; }
@@ -55,14 +64,27 @@ class GdiPrintJob final : public GdiDrawing<PrintJob> {
   bool Begin();
   // What the document went to, quoted, for the messages.
   std::string Target() const;
+  // The area drawn on, in device pixels of the printable area.
+  RECT Area() const;
 
   HDC printer_ = nullptr;
   HDC measure_ = nullptr;  // text is measured here when there is no printer
   std::string device_, document_, output_;
   std::string cannot_;  // why the printer cannot be used at all
   bool open_ = false;
+  DWORD jobId_ = 0;
+  double margin_ = 0;
   std::optional<std::string> error_;
 };
+
+// What the spooler answered when asked for its printers: their names, local
+// and connected, in its order, or why there are none to be had (it did not
+// answer within waitMs, or answered with an error).
+struct SpoolerListing {
+  std::vector<std::string> names;
+  std::optional<std::string> unanswered;
+};
+SpoolerListing SpoolerPrinters(int waitMs = kPrintSystemWaitMs);
 
 // The printers the spooler knows, local and connected, in its order. Until a
 // printer is made current, the current printer is the system's default

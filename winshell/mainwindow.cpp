@@ -8,6 +8,7 @@
 #include "entry/rows.h"
 #include "platform/files.h"
 #include "platform/look.h"
+#include "windows/clipboard.h"
 #include "winshell/controls.h"
 #include "winshell/errorwindow.h"
 #include "winshell/picture.h"
@@ -329,33 +330,31 @@ app::PrinterChooser& MainFrame::Chooser() {
 }
 
 platform::Image MainFrame::WindowPicture() {
-  RECT r;
+  RECT r{};
   GetClientRect(hwnd_, &r);
-  platform::Image picture{r.right, r.bottom, 1.0, std::vector<uint32_t>(static_cast<size_t>(r.right * r.bottom))};
+  const int w = r.right, h = r.bottom;
+  if (w <= 0 || h <= 0 || w > 32767 || h > 32767) return {};
+  platform::Image picture{w, h, 1.0, std::vector<uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h))};
   HDC screen = GetDC(hwnd_), dc = CreateCompatibleDC(screen);
-  HBITMAP bits = CreateCompatibleBitmap(screen, r.right, r.bottom);
+  HBITMAP bits = CreateCompatibleBitmap(screen, w, h);
   HGDIOBJ old = SelectObject(dc, bits);
   PrintWindow(hwnd_, dc, PW_CLIENTONLY);
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = r.right;
-  bi.bmiHeader.biHeight = -r.bottom;  // top row first
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top row first
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   SelectObject(dc, old);
-  GetDIBits(dc, bits, 0, static_cast<UINT>(r.bottom), picture.pixels.data(), &bi, DIB_RGB_COLORS);
-  // Also on the clipboard, as a device-independent bitmap.
-  if (OpenClipboard(hwnd_)) {
-    EmptyClipboard();
-    SetClipboardData(CF_BITMAP, bits);
-    CloseClipboard();
-  } else {
-    DeleteObject(bits);
-  }
+  const bool read = GetDIBits(dc, bits, 0, static_cast<UINT>(h), picture.pixels.data(), &bi, DIB_RGB_COLORS) == h;
+  DeleteObject(bits);
   DeleteDC(dc);
   ReleaseDC(hwnd_, screen);
+  if (!read) return {};
   for (uint32_t& p : picture.pixels) p |= 0xFF000000u;
+  // Also on the clipboard, as a device-independent bitmap.
+  platform::CopyToClipboard(hwnd_, picture);
   return picture;
 }
 
