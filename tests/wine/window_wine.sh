@@ -13,7 +13,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) xvfb="" app=""
 bin="$work/Schießstand β"
 here=$(cd "$(dirname "$0")/../.." && pwd)
-cleanup() { [ -n "$app" ] && kill "$app" 2>/dev/null; WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"; }
+cleanup() { [ -z "$app" ] || kill "$app" 2>/dev/null || :; WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || :; kill $xvfb 2>/dev/null || :; rm -rf "$work"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; cat "$work/app.log" >&2 2>/dev/null; exit 1; }
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
