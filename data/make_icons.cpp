@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "linux/icon.h"
+#include "platform/icon.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
