@@ -1,7 +1,8 @@
 # The Windows build (cmake/mingw-w64.cmake): the libraries of standard C++
 # that CMakeLists.txt makes above its `if(WIN32)` line, the Windows
-# implementations of the platform interfaces, and the tests of that part,
-# run under Wine. Nothing here needs Qt, SQLite or CUPS.
+# implementations of the platform interfaces, the programs with their
+# resources, and the tests of that part, run under Wine. Nothing here needs
+# Qt, SQLite or CUPS.
 
 # Win32 implementations of the platform interfaces (the file layer is part
 # of vantorel_platform), and vantorel-fit.exe.
@@ -22,6 +23,40 @@ add_executable(Vantorel WIN32 winshell/main.cpp)
 target_link_libraries(Vantorel PRIVATE vantorel_winshell)
 # wWinMain: the command line as UTF-16.
 target_link_options(Vantorel PRIVATE -municode)
+
+# The program's icon as a Windows icon file, drawn from platform/icon.cpp by
+# a small program that the build machine's own compiler builds and that runs
+# there (the cross tree's programs would need Wine).
+find_program(VANTOREL_HOST_CXX NAMES c++ g++ REQUIRED DOC "The build machine's C++ compiler, for make_ico")
+set(make_ico_sources data/make_ico.cpp platform/icon.cpp model/numtext.cpp model/utf8.cpp model/casefold.cpp)
+list(TRANSFORM make_ico_sources PREPEND ${CMAKE_SOURCE_DIR}/)
+file(GLOB make_ico_headers ${CMAKE_SOURCE_DIR}/platform/*.h ${CMAKE_SOURCE_DIR}/model/*.h)
+set(make_ico ${CMAKE_BINARY_DIR}/host/make_ico)
+set(VANTOREL_ICO ${CMAKE_BINARY_DIR}/vantorel.ico)
+add_custom_command(OUTPUT ${make_ico}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
+  COMMAND ${VANTOREL_HOST_CXX} -std=c++20 -O2 -ffp-contract=off -I${CMAKE_SOURCE_DIR} -o ${make_ico} ${make_ico_sources}
+  DEPENDS ${make_ico_sources} ${make_ico_headers}
+  COMMENT "Building make_ico for the build machine")
+add_custom_command(OUTPUT ${VANTOREL_ICO} COMMAND ${make_ico} ${VANTOREL_ICO} DEPENDS ${make_ico}
+  COMMENT "Drawing the Windows icon")
+
+# The resources of both programs: the icon (resource 1, which Explorer shows
+# and the main window's class loads), the manifest and the version
+# information, from the version of project() and the copyright line of LICENSE.
+enable_language(RC)
+file(STRINGS ${CMAKE_SOURCE_DIR}/LICENSE VANTOREL_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
+set(VANTOREL_MANIFEST ${CMAKE_SOURCE_DIR}/data/vantorel.manifest)
+foreach(program "Vantorel|Vantorel" "vantorel-fit|Vantorel from the command line")
+  string(REPLACE "|" ";" program "${program}")
+  list(GET program 0 VANTOREL_RC_NAME)
+  list(GET program 1 VANTOREL_RC_DESCRIPTION)
+  set(VANTOREL_RC_FILE ${VANTOREL_RC_NAME}.exe)
+  set(rc ${CMAKE_BINARY_DIR}/resources/${VANTOREL_RC_NAME}.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/data/vantorel.rc.in ${rc} @ONLY)
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${VANTOREL_ICO};${VANTOREL_MANIFEST}")
+  target_sources(${VANTOREL_RC_NAME} PRIVATE ${rc})
+endforeach()
 
 # The tests: each tests/NAME.cpp becomes NAME.exe, linked with every library
 # above, and runs as one test under Wine (the emulator of the toolchain file),
