@@ -5,8 +5,8 @@
 # target for a minute. Each first installs the Debian packages it needs
 # (scripts/deps.sh): run only what building and running need, the others the
 # test tools as well. `make windows` cross-builds the standard C++ part for
-# Windows into build-windows/ (its tests run there under Wine: ctest
-# --test-dir build-windows).
+# Windows into build-windows/ and packs it there as an installer and a ZIP
+# file (its tests run there under Wine: ctest --test-dir build-windows).
 
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
@@ -32,6 +32,7 @@ windows:
 	@bash scripts/deps.sh windows
 	@cmake -S . -B build-windows $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build-windows -j $(JOBS)
+	@cd build-windows && cpack >/dev/null
 
 test:
 	@bash scripts/deps.sh test

@@ -1,8 +1,8 @@
 # The Windows build (cmake/mingw-w64.cmake): the libraries of standard C++
 # that CMakeLists.txt makes above its `if(WIN32)` line, the Windows
 # implementations of the platform interfaces, the programs with their
-# resources, and the tests of that part, run under Wine. Nothing here needs
-# Qt, SQLite or CUPS.
+# resources, their installer and ZIP file (cpack), and the tests of that
+# part, run under Wine. Nothing here needs Qt, SQLite or CUPS.
 
 # Win32 implementations of the platform interfaces (the file layer is part
 # of vantorel_platform), and vantorel-fit.exe.
@@ -57,6 +57,64 @@ foreach(program "Vantorel|Vantorel" "vantorel-fit|Vantorel from the command line
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${VANTOREL_ICO};${VANTOREL_MANIFEST}")
   target_sources(${VANTOREL_RC_NAME} PRIVATE ${rc})
 endforeach()
+
+# What the installer and the ZIP file hold: the two programs, the README and
+# the licence, all in one folder.
+install(TARGETS Vantorel vantorel-fit RUNTIME DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+
+# The packages (cpack in build-windows, as `make windows` runs it):
+# Vantorel-VERSION-win64-setup.exe, a 64-bit NSIS installer into
+# Program Files\Vantorel with a Start-menu entry, an uninstaller and an entry
+# in the installed programs, and Vantorel-VERSION-win64.zip.
+set(CPACK_GENERATOR NSIS ZIP)
+set(CPACK_PACKAGE_NAME Vantorel)
+set(CPACK_PACKAGE_VENDOR "Morvale Services")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_FILE_NAME Vantorel-${PROJECT_VERSION}-win64)
+# The installer's name (cmake/windows_package.cmake).
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/windows_package.cmake)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Vantorel)
+# Without the version, so that a newer installer finds and first removes an older one.
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Vantorel)
+set(CPACK_PACKAGE_EXECUTABLES Vantorel Vantorel)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+set(CPACK_NSIS_DISPLAY_NAME Vantorel)
+set(CPACK_NSIS_PACKAGE_NAME Vantorel)
+set(CPACK_NSIS_INSTALLED_ICON_NAME Vantorel.exe)
+set(CPACK_NSIS_MUI_ICON ${VANTOREL_ICO})
+set(CPACK_NSIS_MUI_UNIICON ${VANTOREL_ICO})
+set(CPACK_NSIS_URL_INFO_ABOUT "${VANTOREL_HOMEPAGE}")
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# CPack's own installer script with two changes. It is built as a 64-bit
+# program: a 32-bit installer would write to the 32-bit view of the registry
+# and needs Windows' 32-bit layer, which Debian's Wine lacks. And it keeps its
+# own values (the folder, the Start-menu folder) in its uninstall key rather
+# than in HKLM\Software\Morvale Services\Vantorel: that is where earlier
+# versions kept the settings, and, in an installation for one user (HKCU),
+# where the settings are now; its uninstaller deletes that key whole.
+set(nsis_template ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in)
+file(READ ${nsis_template} nsis)
+set(own_key "Software\\@CPACK_PACKAGE_VENDOR@\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@\"")
+set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@\"")
+string(FIND "${nsis}" "${own_key}" at)
+string(REPLACE "${own_key}" "${uninstall_key}" nsis "${nsis}")
+# The target goes first, after the opening comment line (the file begins with
+# a byte-order mark, which must stay first).
+string(FIND "${nsis}" "\n" first_line_end)
+if(at LESS 0 OR first_line_end LESS 0)
+  message(FATAL_ERROR "${nsis_template} is not laid out as cmake/windows.cmake expects")
+endif()
+math(EXPR first_line_end "${first_line_end} + 1")
+string(SUBSTRING "${nsis}" 0 ${first_line_end} head)
+string(SUBSTRING "${nsis}" ${first_line_end} -1 nsis)
+file(WRITE ${CMAKE_BINARY_DIR}/nsis/NSIS.template.in "${head}Target amd64-unicode\n${nsis}")
+set(CPACK_MODULE_PATH ${CMAKE_BINARY_DIR}/nsis)
+include(CPack)
 
 # The tests: each tests/NAME.cpp becomes NAME.exe, linked with every library
 # above, and runs as one test under Wine (the emulator of the toolchain file),

@@ -4,9 +4,9 @@
 # Usage: deps.sh run|package|windows|test
 #   run      building and running the programs
 #   package  that, and making the Debian package (make package)
-#   windows  cross-building the standard C++ part for Windows and running
-#            its tests under Wine (make windows); g++ builds the icon drawer
-#            that runs during the build
+#   windows  cross-building the standard C++ part for Windows, packing it
+#            (NSIS) and running its tests under Wine (make windows); g++
+#            builds the icon drawer that runs during the build
 #   test     all of these, and every test tool (make test, make bench, make fuzz,
 #            scripts/style.sh)
 set -euo pipefail
@@ -20,7 +20,7 @@ package=(
   dpkg-dev file
 )
 windows=(
-  cmake ninja-build make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 python3 fonts-wine fonts-liberation2
+  cmake ninja-build make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 python3 fonts-wine fonts-liberation2 nsis
 )
 test=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev
