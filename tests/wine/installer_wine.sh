@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The Windows packages that `make windows` leaves in the build: the installer
+# run silently in a fresh Wine prefix (files, Start-menu entry, the entry in
+# the installed programs, the programs' version information and icon, the
+# installed vantorel-fit running), its uninstaller run silently (all of it
+# gone again, the user's settings and those of earlier versions kept), and
+# the ZIP file's list of files.
+# Usage: installer_wine.sh BUILD_DIR (the Windows build, packed with cpack)
+set -euo pipefail
+build=$(cd "$1" && pwd) work=$(mktemp -d)
+here=$(cd "$(dirname "$0")/../.." && pwd)
+cleanup() { WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
+setup=$build/Vantorel-$version-win64-setup.exe zip=$build/Vantorel-$version-win64.zip
+for f in "$setup" "$zip"; do
+  [ -f "$f" ] || fail "no $f: make windows (or cpack in $build) makes it"
+  [ "$f" -nt "$build/Vantorel.exe" ] || fail "$f is older than the build: make windows packs it again"
+done
+
+# The ZIP: one folder with the two programs, the README and the licence.
+listed=$(python3 -c 'import sys, zipfile; print(*sorted(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
+top=Vantorel-$version-win64
+[ "$listed" = "$top/LICENSE.txt $top/README.md $top/Vantorel.exe $top/vantorel-fit.exe" ] ||
+  fail "the ZIP file holds: $listed"
+
+"$here/scripts/wine-run.sh" "$work/prefix" cmd /c exit >/dev/null 2>&1 || :
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+unset DISPLAY WAYLAND_DISPLAY
+c=$WINEPREFIX/drive_c dir="$WINEPREFIX/drive_c/Program Files/Vantorel"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantorel'
+# Settings already there: the user's, and where earlier versions kept them.
+for root in HKCU HKLM; do
+  wine reg add "$root\\Software\\Morvale Services\\Vantorel" /v 'C(3)' /t REG_SZ /d 15 /f >/dev/null 2>&1
+done
+settings_kept() {
+  for root in HKCU HKLM; do
+    [ "$(wine reg query "$root\\Software\\Morvale Services\\Vantorel" 2>/dev/null | tr -d '\r' | grep -c .)" = 2 ] ||
+      fail "$1 changed $root\\Software\\Morvale Services\\Vantorel: $(wine reg query "$root\\Software\\Morvale Services\\Vantorel" 2>&1)"
+  done
+}
+
+wine "$setup" /S >/dev/null 2>&1 || :  # the files say whether it worked, not the status
+wineserver -w
+for f in Vantorel.exe vantorel-fit.exe Uninstall.exe LICENSE.txt README.md; do
+  [ -s "$dir/$f" ] || fail "the installer did not put $f into Program Files\\Vantorel"
+done
+link=$(find "$c" -path '*/Start Menu/Programs/*' -name Vantorel.lnk | head -n 1)
+[ -n "$link" ] || fail "no Start-menu shortcut Vantorel.lnk"
+entry=$(wine reg query "$uninstall_key" 2>/dev/null | tr -d '\r') || fail "no key $uninstall_key"
+for value in "DisplayName=Vantorel" "DisplayVersion=$version" "Publisher=Morvale Services" \
+             "DisplayIcon=C:\\Program Files\\Vantorel\\Vantorel.exe"; do
+  grep -qxF "    ${value%%=*}    REG_SZ    ${value#*=}" <<<"$entry" || fail "the uninstall key lacks $value: $entry"
+done
+settings_kept "the installer"
+out=$(wine "$dir/vantorel-fit.exe" --version 2>&1 | tr -d '\r') || fail "the installed vantorel-fit.exe: $out"
+[ "$out" = "vantorel-fit $version" ] || fail "the installed vantorel-fit.exe --version says: $out"
+# The version information and the icon the programs carry.
+python3 - "$dir" "$build/vantorel.ico" "$version" <<'EOF' || fail "the version information or the icon of the programs"
+import struct, sys
+folder, ico, version = sys.argv[1:]
+icon = open(ico, "rb").read()
+count = struct.unpack_from("<H", icon, 4)[0]
+images = [icon[o:o + n] for n, o in (struct.unpack_from("<II", icon, 6 + 16 * i + 8) for i in range(count))]
+for exe, description in (("Vantorel.exe", "Vantorel"), ("vantorel-fit.exe", "Vantorel from the command line")):
+    data = open(f"{folder}/{exe}", "rb").read()
+    for name, value in (("FileVersion", version), ("ProductVersion", version), ("CompanyName", "Morvale Services"),
+                        ("ProductName", "Vantorel"), ("OriginalFilename", exe), ("FileDescription", description)):
+        # A string of the version information: its name and value in UTF-16, each ended by a zero and padded to 32 bits.
+        key = (name + "\0").encode("utf-16-le")
+        at = data.find(key)
+        start = at + len(key) + (-(at + len(key)) % 4)
+        if at < 0 or not data[start:].startswith((value + "\0").encode("utf-16-le")):
+            sys.exit(f"{exe}: {name} is not {value}")
+    if not all(image in data for image in images):
+        sys.exit(f"{exe} does not carry every image of the icon")
+EOF
+
+# The uninstaller copies itself away and returns at once: wait for the copy.
+wine "$dir/Uninstall.exe" /S >/dev/null 2>&1 || :
+for _ in $(seq 100); do wineserver -w; [ -e "$dir" ] || break; sleep 0.2; done
+for f in Vantorel.exe vantorel-fit.exe Uninstall.exe LICENSE.txt README.md; do
+  [ ! -e "$dir/$f" ] || fail "the uninstaller left $f"
+done
+[ ! -e "$dir" ] || fail "the uninstaller left the folder Program Files\\Vantorel"
+[ ! -e "$link" ] || fail "the uninstaller left the Start-menu shortcut"
+[ -z "$(find "$c" -path '*/Start Menu/Programs/*' -iname '*Vantorel*')" ] || fail "the uninstaller left the Start-menu folder"
+! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the uninstaller left $uninstall_key"
+settings_kept "the uninstaller"
+echo "installer under Wine: installed, ran, uninstalled; the ZIP file holds the four files"
