@@ -57,26 +57,31 @@ done
 settings_kept "the installer"
 out=$(wine "$dir/vantorel-fit.exe" --version 2>&1 | tr -d '\r') || fail "the installed vantorel-fit.exe: $out"
 [ "$out" = "vantorel-fit $version" ] || fail "the installed vantorel-fit.exe --version says: $out"
-# The version information and the icon the programs carry.
-python3 - "$dir" "$build/vantorel.ico" "$version" <<'EOF' || fail "the version information or the icon of the programs"
+# The version information, the icon and the manifest the programs carry; the installer's icon.
+python3 - "$dir" "$build/vantorel.ico" "$version" "$here/data/vantorel.manifest" "$setup" "$here/LICENSE" <<'EOF' ||
 import struct, sys
-folder, ico, version = sys.argv[1:]
-icon = open(ico, "rb").read()
+folder, ico, version, manifest, setup, licence = sys.argv[1:]
+icon, manifest = open(ico, "rb").read(), open(manifest, "rb").read()
+copyright = next(line.strip() for line in open(licence) if line.startswith("Copyright "))
 count = struct.unpack_from("<H", icon, 4)[0]
 images = [icon[o:o + n] for n, o in (struct.unpack_from("<II", icon, 6 + 16 * i + 8) for i in range(count))]
 for exe, description in (("Vantorel.exe", "Vantorel"), ("vantorel-fit.exe", "Vantorel from the command line")):
     data = open(f"{folder}/{exe}", "rb").read()
     for name, value in (("FileVersion", version), ("ProductVersion", version), ("CompanyName", "Morvale Services"),
-                        ("ProductName", "Vantorel"), ("OriginalFilename", exe), ("FileDescription", description)):
+                        ("ProductName", "Vantorel"), ("OriginalFilename", exe), ("FileDescription", description),
+                        ("LegalCopyright", copyright)):
         # A string of the version information: its name and value in UTF-16, each ended by a zero and padded to 32 bits.
         key = (name + "\0").encode("utf-16-le")
         at = data.find(key)
         start = at + len(key) + (-(at + len(key)) % 4)
         if at < 0 or not data[start:].startswith((value + "\0").encode("utf-16-le")):
             sys.exit(f"{exe}: {name} is not {value}")
-    if not all(image in data for image in images):
-        sys.exit(f"{exe} does not carry every image of the icon")
+    if not all(image in data for image in images) or manifest not in data:
+        sys.exit(f"{exe} does not carry every image of the icon, or the manifest")
+if not all(image in open(setup, "rb").read() for image in images):
+    sys.exit("the installer does not show the program's icon")
 EOF
+  fail "the version information, icon or manifest of the programs"
 
 # The uninstaller copies itself away and returns at once: wait for the copy.
 wine "$dir/Uninstall.exe" /S >/dev/null 2>&1 || :
