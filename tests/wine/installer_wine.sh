@@ -2,14 +2,20 @@
 # The Windows packages that `make windows` leaves in the build: the installer
 # run silently in a fresh Wine prefix (files, Start-menu entry, the entry in
 # the installed programs, the programs' version information and icon, the
-# installed vantorel-fit running), its uninstaller run silently (all of it
+# installed programs running: Vantorel.exe in a window), its uninstaller run silently (all of it
 # gone again, the user's settings and those of earlier versions kept), and
 # the ZIP file's list of files.
 # Usage: installer_wine.sh BUILD_DIR (the Windows build, packed with cpack)
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d)
 here=$(cd "$(dirname "$0")/../.." && pwd)
-cleanup() { WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; rm -rf "$work"; }
+xvfb="" app=""
+cleanup() {
+  [ -z "$app" ] || kill "$app" 2>/dev/null || :
+  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || :
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || :
+  rm -rf "$work"
+}
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -35,12 +41,9 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantorel
 for root in HKCU HKLM; do
   wine reg add "$root\\Software\\Morvale Services\\Vantorel" /v 'C(3)' /t REG_SZ /d 15 /f >/dev/null 2>&1
 done
-settings_kept() {
-  for root in HKCU HKLM; do
-    [ "$(wine reg query "$root\\Software\\Morvale Services\\Vantorel" 2>/dev/null | tr -d '\r' | grep -c .)" = 2 ] ||
-      fail "$1 changed $root\\Software\\Morvale Services\\Vantorel: $(wine reg query "$root\\Software\\Morvale Services\\Vantorel" 2>&1)"
-  done
-}
+settings() { for root in HKCU HKLM; do wine reg query "$root\\Software\\Morvale Services\\Vantorel" 2>&1 | tr -d '\r'; done; }
+before=$(settings)
+settings_kept() { [ "$(settings)" = "$before" ] || fail "$1 changed the saved settings: $(settings)"; }
 
 wine "$setup" /S >/dev/null 2>&1 || :  # the files say whether it worked, not the status
 wineserver -w
@@ -82,6 +85,24 @@ if not all(image in open(setup, "rb").read() for image in images):
     sys.exit("the installer does not show the program's icon")
 EOF
   fail "the version information, icon or manifest of the programs"
+
+# The installed program shows its window (on an Xvfb of its own, the Wine
+# server started again with it), restores the user's settings and saves them on Esc.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+exec 2> >(grep -v 'XGetInputFocus returned' >&2)  # xdotool's note about a server without a window manager
+wineserver -w
+(cd "$dir" && DISPLAY=":$(cat "$work/display")" exec wine Vantorel.exe) >/dev/null 2>&1 & app=$!
+wid=$(DISPLAY=":$(cat "$work/display")" timeout 60 xdotool search --sync --name "^Vantorel V$version\$" | awk 'NR == 1') ||
+  fail "the installed Vantorel.exe shows no window"
+sleep 2
+DISPLAY=":$(cat "$work/display")" xdotool key --window "$wid" Escape
+for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+! kill -0 "$app" 2>/dev/null || fail "Esc did not end the installed Vantorel.exe"
+app=""
+wineserver -w
+grep -q 'C(3)[[:space:]]*REG_SZ[[:space:]]*15$' <<<"$(settings)" || fail "the installed program lost the saved clicks: $(settings)"
+before=$(settings)
 
 # The uninstaller copies itself away and returns at once: wait for the copy.
 wine "$dir/Uninstall.exe" /S >/dev/null 2>&1 || :
