@@ -4,9 +4,9 @@
 # seconds), `make bench` runs the benchmarks, `make fuzz` runs each fuzz
 # target for a minute. Each first installs the Debian packages it needs
 # (scripts/deps.sh): run only what building and running need, the others the
-# test tools as well. `make windows` cross-builds the standard C++ part for
-# Windows into build-windows/ and packs it there as an installer and a ZIP
-# file (its tests run there under Wine: ctest --test-dir build-windows).
+# test tools as well. `make windows` cross-builds the Windows programs into
+# build-windows/ and packs them there as an installer and a ZIP file (its
+# tests run there under Wine: ctest --test-dir build-windows).
 
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja

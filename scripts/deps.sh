@@ -4,8 +4,8 @@
 # Usage: deps.sh run|package|windows|test
 #   run      building and running the programs
 #   package  that, and making the Debian package (make package)
-#   windows  cross-building the standard C++ part for Windows, packing it
-#            (NSIS) and running its tests under Wine (make windows); g++
+#   windows  cross-building the Windows programs, packing them
+#            (NSIS) and running their tests under Wine (make windows); g++
 #            builds the icon drawer that runs during the build
 #   test     all of these, and every test tool (make test, make bench, make fuzz,
 #            scripts/style.sh)
