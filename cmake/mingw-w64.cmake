@@ -1,4 +1,5 @@
-# Cross-building the program for 64-bit Windows with mingw-w64 (the POSIX-threads flavour, which has std::thread and std::mutex).
+# Cross-building the program for 64-bit Windows with mingw-w64 (the
+# POSIX-threads flavour, which has std::thread and std::mutex).
 # Programs are linked statically, so there are no DLLs to ship beside them;
 # the tests run them under Wine, in a Wine prefix of the build's own.
 set(CMAKE_SYSTEM_NAME Windows)
