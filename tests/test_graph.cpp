@@ -190,8 +190,8 @@ TEST(RotatedFont, DescriptionFollowsTheSurfaceFont) {
   const LogFont b = RotatedFontFor(FontSpec{"Tahoma", 9.5, true, true, true, true}, 120, -450);
   EXPECT_EQ(std::vector({b.height, b.weight, b.orientation, b.italic + b.underline + b.strikeOut, WholePoints(8.5),
                          WholePoints(std::nan("")), MulDiv(-3, 1, 2), MulDiv(5, 5, 0), MulDiv(INT32_MAX, 2, 1),
-                         MulDiv(INT32_MAX, INT32_MAX, INT32_MAX)}),
-            std::vector({-17, 700, -450, 3, 8, 0, -2, -1, -1, INT32_MAX}));
+                         MulDiv(INT32_MAX, INT32_MAX, INT32_MAX), MulDiv(7, 3, -2), MulDiv(INT32_MIN, 1, -1), MulDiv(INT32_MIN, -1, 1)}),
+            std::vector({-17, 700, -450, 3, 8, 0, -2, -1, -1, INT32_MAX, -11, -1, -1}));
 }
 
 TEST(PrintList, PaddingColourWeightAndSizeOfEveryCell) {
