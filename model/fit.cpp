@@ -93,9 +93,7 @@ class Search {
   // Visits one candidate; false when the observer stops the search there.
   bool Visit(int64_t& count) {
     ++count;
-    if (!obs_ || obs_->Candidate()) return true;
-    report_.interrupted = true;
-    return false;
+    return !obs_ || obs_->Candidate();
   }
 
   // Runs one pass; true when the search is over (a fit below 0.5 was found,

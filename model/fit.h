@@ -37,7 +37,6 @@ struct FitReport {
   double bestError = 100000000.0;           // smallest fit error found
   bool improved = false;                    // some candidate beat the starting error
   bool stoppedEarly = false;                // a fit error below 0.5 ended the search
-  bool interrupted = false;                 // the observer stopped the search
   std::optional<std::string> problem;       // the search grid could not be formed
 };
 
