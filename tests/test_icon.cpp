@@ -90,7 +90,7 @@ TEST(Icon, WindowsIconFile) {
     EXPECT_EQ(Le(ico, at + 4, 4), static_cast<uint32_t>(size));
     EXPECT_EQ(Le(ico, at + 8, 4), static_cast<uint32_t>(2 * size));
     EXPECT_EQ(Le(ico, at + 14, 2), 32u);
-    EXPECT_EQ(Le(ico, at + 16, 4), 0u);
+    EXPECT_EQ(std::pair(Le(ico, at + 16, 4), Le(ico, at + 20, 4) + 40), std::pair(0u, static_cast<uint32_t>(bytes)));  // BI_RGB, its size
     // The colours as blue, green, red, alpha, bottom row first; the mask clear (every pixel opaque).
     const IconPixels icon = ProgramIconPixels(size);
     for (int y = 0; y < size; ++y)
