@@ -153,19 +153,26 @@ ControlInfo* InfoOf(HWND control) {
   return it == Infos().end() ? nullptr : &it->second;
 }
 
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, bool ownWindow, const wchar_t* cursor) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, cursor);
+  wc.lpszClassName = name;
+  wc.hbrBackground = BrushFor(kWindowColour);  // frames lie on the window and take its colour
+  if (ownWindow) {
+    wc.style = CS_DROPSHADOW;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  }
+  RegisterClassExW(&wc);
+}
+
 void RegisterClasses(HINSTANCE instance) {
   for (auto [name, proc, cursor] :
        {std::tuple{kFrameClass, &FrameProc, IDC_ARROW}, std::tuple{kPictureClass, &PictureProc, IDC_ARROW},
-        std::tuple{kCloseBoxClass, &CloseBoxProc, IDC_HAND}}) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, cursor);
-    wc.lpszClassName = name;
-    wc.hbrBackground = BrushFor(kWindowColour);  // frames lie on the window and take its colour
-    RegisterClassExW(&wc);
-  }
+        std::tuple{kCloseBoxClass, &CloseBoxProc, IDC_HAND}})
+    RegisterWindowClass(instance, name, proc, false, cursor);
 }
 
 std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look, int firstId) {

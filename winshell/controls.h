@@ -29,7 +29,13 @@ struct ControlInfo {
 };
 ControlInfo* InfoOf(HWND control);
 
-// Registers the program's window classes; once, before any window is made.
+// Registers a window class of the program on its colour. A window of its own
+// (not a control) also has the drop shadow and the program's icon. Registering
+// a class again changes nothing.
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, bool ownWindow,
+                         const wchar_t* cursor = IDC_ARROW);
+
+// Registers the classes of the program's own controls; before any window is made.
 void RegisterClasses(HINSTANCE instance);
 
 // Every control of a layout on window (each on the control its layout names

@@ -43,18 +43,7 @@ LRESULT CALLBACK ErrorProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 
 void ShowError(HWND owner, const std::string& title, const std::string& body) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  static const bool registered = [instance] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = ErrorProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = BrushFor(kWindowColour);
-    wc.lpszClassName = kErrorClass;
-    wc.style = CS_DROPSHADOW;
-    return RegisterClassExW(&wc) != 0;
-  }();
-  (void)registered;
+  RegisterWindowClass(instance, kErrorClass, ErrorProc, true);
   MessageBeep(MB_ICONEXCLAMATION);
   std::string text = body;
   for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);

@@ -37,16 +37,7 @@ MainFrame::MainFrame(State& s, std::string exeName, platform::Store& store,
   if (!printService_) throw std::invalid_argument("The main window needs a print service");
   HINSTANCE instance = GetModuleHandleW(nullptr);
   RegisterClasses(instance);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &RouteTo<MainFrame>;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = BrushFor(kWindowColour);
-  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  wc.lpszClassName = kMainClass;
-  wc.style = CS_DROPSHADOW;
-  RegisterClassExW(&wc);
+  RegisterWindowClass(instance, kMainClass, &RouteTo<MainFrame>, true);
 
   const app::WindowLayout& layout = app::MainWindowLayout();
   setup_.exeName = std::move(exeName);

@@ -17,18 +17,7 @@ constexpr wchar_t kChooserClass[] = L"VantorelSelectPrinter";
 SelectPrinter::SelectPrinter(HWND owner, platform::PrintService& service, State& state)
     : owner_(owner), chooser_(service, state, *this) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  static const bool registered = [instance] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &RouteTo<SelectPrinter>;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = BrushFor(kWindowColour);
-    wc.lpszClassName = kChooserClass;
-    wc.style = CS_DROPSHADOW;
-    return RegisterClassExW(&wc) != 0;
-  }();
-  (void)registered;
+  RegisterWindowClass(instance, kChooserClass, &RouteTo<SelectPrinter>, true);
   const app::WindowLayout& layout = app::PrinterChooserLayout();
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kChooserClass, W(layout.caption).c_str(), WS_POPUP | WS_CLIPCHILDREN, 0,
                           0, Px(layout.width), Px(layout.height), owner, nullptr, instance, this);
