@@ -5,6 +5,7 @@
 
 #include "app/printcommands.h"
 #include "app/textfit.h"
+#include "platform/files.h"
 #include "entry/calculate.h"
 #include "entry/rows.h"
 #include "model/clicktable.h"
@@ -77,6 +78,16 @@ std::string StoreErrorText(const std::exception& e) {
            (r->detail().empty() ? std::string() : "\n\n" + r->detail()) + "\n\nSource: " + r->source();
   }
   return e.what();
+}
+
+MainWindow::Setup MainWindow::ProgramSetup(std::string exeName) {
+  Setup setup;
+  setup.exeName = std::move(exeName);
+  setup.exportFolder = platform::ProgramExportFolder();
+  setup.major = VANTOREL_VERSION_MAJOR;
+  setup.minor = VANTOREL_VERSION_MINOR;
+  setup.patch = VANTOREL_VERSION_PATCH;
+  return setup;
 }
 
 MainWindow::MainWindow(State& s, platform::Store& store, MainView& view, Setup setup)

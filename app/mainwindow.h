@@ -129,6 +129,8 @@ class MainWindow {
     int lockWaitMs = 15000;                    // how long a locked store is tried
     std::string decimalPoint = ".";            // the user's locale's, for the numbers saved
   };
+  // The running program's: its executable's name, its export folder and its version.
+  static Setup ProgramSetup(std::string exeName);
   // The settings are loaded from and saved to store.
   MainWindow(State& s, platform::Store& store, MainView& view, Setup setup);
 

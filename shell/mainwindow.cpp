@@ -17,7 +17,6 @@
 #include "app/printcommands.h"
 #include "linux/printing.h"
 #include "linux/accessible.h"
-#include "platform/files.h"
 #include "linux/fonts.h"
 #include "platform/look.h"
 #include "linux/modal.h"
@@ -63,11 +62,7 @@ frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
       printService_(std::move(printService)) {
   if (!printService_) throw std::invalid_argument("The main window needs a print service");
   const app::WindowLayout& layout = app::MainWindowLayout();
-  setup_.exeName = std::move(exeName);
-  setup_.exportFolder = platform::ProgramExportFolder();
-  setup_.major = VANTOREL_VERSION_MAJOR;
-  setup_.minor = VANTOREL_VERSION_MINOR;
-  setup_.patch = VANTOREL_VERSION_PATCH;
+  setup_ = app::MainWindow::ProgramSetup(std::move(exeName));
   platform::SetAccessibleRole(this, QAccessible::Window);  // read as a window named by its caption
 
   // The window's own surface holds its outline; every control sits on it.

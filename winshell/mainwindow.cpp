@@ -6,7 +6,6 @@
 
 #include "app/layout.h"
 #include "entry/rows.h"
-#include "platform/files.h"
 #include "platform/look.h"
 #include "windows/clipboard.h"
 #include "winshell/controls.h"
@@ -40,11 +39,7 @@ MainFrame::MainFrame(State& s, std::string exeName, platform::Store& store,
   RegisterWindowClass(instance, kMainClass, &RouteTo<MainFrame>, true);
 
   const app::WindowLayout& layout = app::MainWindowLayout();
-  setup_.exeName = std::move(exeName);
-  setup_.exportFolder = platform::ProgramExportFolder();
-  setup_.major = VANTOREL_VERSION_MAJOR;
-  setup_.minor = VANTOREL_VERSION_MINOR;
-  setup_.patch = VANTOREL_VERSION_PATCH;
+  setup_ = app::MainWindow::ProgramSetup(std::move(exeName));
   // A frameless window: the whole of it is client area, as the layout needs.
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_APPWINDOW, kMainClass, W(layout.caption).c_str(),
                           WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
