@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/controlid.h"
 #include "platform/surface.h"
 
 namespace vantorel::app {
@@ -16,6 +17,20 @@ namespace vantorel::app {
 // A close box's colour at rest (dark red) and under the mouse (bright red).
 inline constexpr platform::Colour kCloseBoxRest = 0x00000080;
 inline constexpr platform::Colour kCloseBoxHover = 0x000000FF;
+
+// A place and size in twips: a control's within its parent, a window's or
+// the screen's work area on the screen.
+struct Rect {
+  double left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+// Where a window of this size goes: centred over owner, then moved as
+// little as it takes to lie inside the work area (a window larger than the
+// area keeps its top left corner there, so its title and close box show).
+Rect PlaceOver(const Rect& owner, const Rect& workArea, double width, double height);
+// A window at this top left corner, moved as little as it takes to lie inside the work area.
+Rect KeepInside(const Rect& window, const Rect& workArea);
 
 enum class ControlKind {
   Label,       // a caption; Transparent ones show the window behind them
@@ -31,9 +46,10 @@ enum class ControlKind {
 enum class Align { Left, Centre, Right };
 
 struct ControlLayout {
-  std::string name;  // "RTxt(0)", "cbButton(1)", ...
+  Id id = Id::frmMain;
+  std::string name;  // the object name a front end gives it: "RTxt(0)", "cbButton(1)", ...
   ControlKind kind = ControlKind::Label;
-  std::string parent;                               // the containing control's name; empty: the window itself
+  Id parent = Id::frmMain;                          // the containing control; the window's own id: the window itself
   double left = 0, top = 0, width = 0, height = 0;  // twips, within the parent
   std::string caption;
   std::string toolTip;
@@ -53,20 +69,36 @@ struct ControlLayout {
 };
 
 struct WindowLayout {
+  Id id = Id::frmMain;
   std::string name;  // "frmMain", "frmError", "frmSelectPrinter"
   std::string caption;
   double width = 0, height = 0;  // client size in twips
   platform::Colour backColour = 0;
   std::vector<ControlLayout> controls;  // in creation order: later ones lie over earlier ones
 
-  // The control of that name; throws std::out_of_range when there is none.
-  const ControlLayout& Control(std::string_view controlName) const;
+  // The control of that id; throws std::out_of_range when it is not in this window.
+  const ControlLayout& Control(Id control) const;
+  // The same, or null.
+  const ControlLayout* Find(Id control) const;
+  // Whether control lies inside (at any depth) container; a control is not inside itself.
+  bool Inside(Id control, Id container) const;
   // The tab stops in tab order.
   std::vector<const ControlLayout*> TabOrder() const;
 };
 
+// An auto-sized caption's place for a text this many twips wide: as wide as
+// its text (and a border pixel) and no wider than laid out; a right-aligned
+// one keeps its right edge. Other controls keep their laid-out place.
+Rect AutoSized(const ControlLayout& c, double textWidth);
+// A control's laid-out place.
+Rect LaidOut(const ControlLayout& c);
+
 const WindowLayout& MainWindowLayout();
 const WindowLayout& ErrorWindowLayout();
 const WindowLayout& PrinterChooserLayout();
+// The layout of the window id belongs to.
+const WindowLayout& LayoutOf(Id id);
+// The object name of a control ("RTxt(0)") or a window ("frmMain").
+const std::string& Name(Id id);
 
 }  // namespace vantorel::app

@@ -20,11 +20,12 @@ platform::FontSpec Tahoma(double points, bool bold = false) { return {"Tahoma", 
 std::string At(const char* array, int i) { return std::string(array) + "(" + std::to_string(i) + ")"; }
 
 // A white caption on the window's colour.
-ControlLayout Caption(std::string name, std::string parent, double l, double t, double w, double h, std::string text,
+ControlLayout Caption(Id id, std::string name, Id parent, double l, double t, double w, double h, std::string text,
                       double points) {
   ControlLayout c;
+  c.id = id;
   c.name = std::move(name);
-  c.parent = std::move(parent);
+  c.parent = parent;
   c.left = l, c.top = t, c.width = w, c.height = h;
   c.caption = std::move(text);
   c.font = Tahoma(points);
@@ -35,23 +36,25 @@ ControlLayout Caption(std::string name, std::string parent, double l, double t, 
   return c;
 }
 
-ControlLayout Control(std::string name, ControlKind kind, std::string parent, double l, double t, double w, double h) {
+ControlLayout Control(Id id, std::string name, ControlKind kind, Id parent, double l, double t, double w, double h) {
   ControlLayout c;
+  c.id = id;
   c.name = std::move(name);
   c.kind = kind;
-  c.parent = std::move(parent);
+  c.parent = parent;
   c.left = l, c.top = t, c.width = w, c.height = h;
   return c;
 }
 
 WindowLayout MakeMainWindow() {
   // "Ardenko" is the caption until the load puts the program's name and version there.
-  WindowLayout m{"frmMain", "Ardenko", 8610, 6585, kTeal, {}};
+  WindowLayout m{Id::frmMain, "frmMain", "Ardenko", 8610, 6585, kTeal, {}};
   auto& v = m.controls;
   // The title twice: the white copy two pixels up and left of the dark one,
   // which lies over it: an embossed title, and the handle to drag the window by.
   for (int i : {1, 0}) {
-    ControlLayout t = Caption(At("AppTitle", i), "", i == 0 ? 135 : 105, i == 0 ? 75 : 45, 10110, 495, "", 14.25);
+    ControlLayout t = Caption(i == 0 ? Id::AppTitle0 : Id::AppTitle1, At("AppTitle", i), Id::frmMain,
+                              i == 0 ? 135 : 105, i == 0 ? 75 : 45, 10110, 495, "", 14.25);
     t.foreColour = i == 0 ? kDarkRed : kWhite;
     t.align = Align::Left;
     t.middle = true;
@@ -60,20 +63,20 @@ WindowLayout MakeMainWindow() {
     t.hiddenFromReaders = i == 1;
     v.push_back(t);
   }
-  ControlLayout p0 = Control("P0", ControlKind::PictureBox, "", 60, 480, 6750, 3540);
+  ControlLayout p0 = Control(Id::P0, "P0", ControlKind::PictureBox, Id::frmMain, 60, 480, 6750, 3540);
   p0.font = Tahoma(8.25);
   p0.foreColour = kBlack;
   p0.backColour = kWhite;
   p0.accessibleName = "Graph";
   v.push_back(p0);
-  ControlLayout p5 = Control("P5", ControlKind::PictureBox, "P0", 690, 450, 5460, 2595);
+  ControlLayout p5 = Control(Id::P5, "P5", ControlKind::PictureBox, Id::P0, 690, 450, 5460, 2595);
   p5.font = p0.font;
   p5.foreColour = kBlack;
   p5.backColour = kWhite;
   p5.border = true;
   v.push_back(p5);
 
-  ControlLayout list = Control("ClickList", ControlKind::ListBox, "", 6885, 480, 1635, 6000);
+  ControlLayout list = Control(Id::ClickList, "ClickList", ControlKind::ListBox, Id::frmMain, 6885, 480, 1635, 6000);
   list.font = {"Courier New", 8.25, true};
   list.foreColour = kBlack;
   list.backColour = kWhite;
@@ -83,26 +86,28 @@ WindowLayout MakeMainWindow() {
 
   // The six data-point rows: tab order runs through the fields row by row,
   // then the tick boxes from the last row back.
-  ControlLayout mode0 = Control("Mode0", ControlKind::Frame, "", 60, 4020, 6765, 1665);
+  ControlLayout mode0 = Control(Id::Mode0, "Mode0", ControlKind::Frame, Id::frmMain, 60, 4020, 6765, 1665);
   mode0.transparent = true;
   v.push_back(mode0);
   for (int i = 0; i < 6; ++i) {
-    const std::string n = std::to_string(i + 1), frame = At("RFrm", i);
-    ControlLayout f = Control(frame, ControlKind::Frame, "Mode0", 1131.0 * i, 0, 1110, 1620);
+    const std::string n = std::to_string(i + 1);
+    const Id frame = Element(Id::RFrm0, i);
+    ControlLayout f = Control(frame, At("RFrm", i), ControlKind::Frame, Id::Mode0, 1131.0 * i, 0, 1110, 1620);
     f.transparent = true;
     f.border = true;
     f.accessibleName = "Data point " + n;
     v.push_back(f);
-    v.push_back(Caption(At("Range", i), frame, 120, 180, 525, 255, "Range", 8.25));
-    ControlLayout r = Control(At("RTxt", i), ControlKind::TextBox, frame, 120, 405, 525, 315);
+    v.push_back(Caption(Element(Id::Range0, i), At("Range", i), frame, 120, 180, 525, 255, "Range", 8.25));
+    ControlLayout r = Control(Element(Id::RTxt0, i), At("RTxt", i), ControlKind::TextBox, frame, 120, 405, 525, 315);
     r.caption = "10";
     r.toolTip = "Range #" + n;
     r.accessibleName = "Range " + n;
     r.tabIndex = 5 + 2 * i;
     r.programPointer = true;
     v.push_back(r);
-    v.push_back(Caption(At("Clicks", i), frame, 120, 885, 525, 255, "Clicks", 8.25));
-    ControlLayout c = Control(At("CTxt", i), ControlKind::TextBox, frame, 120, i == 2 ? 1140 : 1125, 525, 315);
+    v.push_back(Caption(Element(Id::Clicks0, i), At("Clicks", i), frame, 120, 885, 525, 255, "Clicks", 8.25));
+    ControlLayout c =
+        Control(Element(Id::CTxt0, i), At("CTxt", i), ControlKind::TextBox, frame, 120, i == 2 ? 1140 : 1125, 525, 315);
     c.caption = "56";
     c.toolTip = "Clicks @ Range #" + n;
     c.accessibleName = "Clicks " + n;
@@ -115,19 +120,20 @@ WindowLayout MakeMainWindow() {
       field->backColour = kWhite;
       field->align = Align::Centre;
     }
-    ControlLayout tick = Control(At("Ticked", i), ControlKind::CheckBox, frame, 840, 165, 210, 255);
+    ControlLayout tick =
+        Control(Element(Id::Ticked0, i), At("Ticked", i), ControlKind::CheckBox, frame, 840, 165, 210, 255);
     tick.toolTip = "Include Range #" + n + " if ticked ";
     tick.accessibleName = "Include range " + n;
     tick.font = Tahoma(8.25);
     tick.tabIndex = 17 + (5 - i);
     tick.programPointer = true;
     v.push_back(tick);
-    ControlLayout e = Caption(At("ErrorInd", i), frame, 675, 1200, 420, 240, "(0)", 8.25);
+    ControlLayout e = Caption(Element(Id::ErrorInd0, i), At("ErrorInd", i), frame, 675, 1200, 420, 240, "(0)", 8.25);
     e.toolTip = "Calculated Clicks Error for Range #" + n;
     v.push_back(e);
   }
 
-  ControlLayout frame5 = Control("Frame5", ControlKind::Frame, "", 60, 5715, 6765, 810);
+  ControlLayout frame5 = Control(Id::Frame5, "Frame5", ControlKind::Frame, Id::frmMain, 60, 5715, 6765, 810);
   frame5.transparent = true;
   v.push_back(frame5);
   struct Button {
@@ -146,7 +152,8 @@ WindowLayout MakeMainWindow() {
   };
   for (int i = 0; i < 6; ++i) {
     const Button& b = buttons[i];
-    ControlLayout c = Control(At("cbButton", i), ControlKind::Button, "Frame5", b.l, b.t, b.w, b.h);
+    ControlLayout c =
+        Control(Element(Id::cbButton0, i), At("cbButton", i), ControlKind::Button, Id::Frame5, b.l, b.t, b.w, b.h);
     c.caption = b.caption;
     c.toolTip = b.tip;
     c.font = Tahoma(8.25);
@@ -159,15 +166,15 @@ WindowLayout MakeMainWindow() {
   }
 
   // The status panel lies outside the window at rest; a fit moves it to the middle.
-  ControlLayout frame3 = Control("Frame3", ControlKind::PictureBox, "", 9720, 4500, 3165, 1755);
+  ControlLayout frame3 = Control(Id::Frame3, "Frame3", ControlKind::PictureBox, Id::frmMain, 9720, 4500, 3165, 1755);
   frame3.backColour = kTeal;
   frame3.visible = false;
   v.push_back(frame3);
-  ControlLayout working = Caption("Working", "Frame3", 120, 630, 2970, 465, "Working", 18);
+  ControlLayout working = Caption(Id::Working, "Working", Id::Frame3, 120, 630, 2970, 465, "Working", 18);
   working.toolTip = "Current Status ";
   v.push_back(working);
 
-  ControlLayout close = Control("btnControl", ControlKind::CloseBox, "", 8175, 90, 315, 315);
+  ControlLayout close = Control(Id::btnControl, "btnControl", ControlKind::CloseBox, Id::frmMain, 8175, 90, 315, 315);
   close.backColour = kCloseBoxRest;  // kCloseBoxHover under the mouse
   close.foreColour = kWhite;
   close.toolTip = "Exit ";
@@ -175,7 +182,7 @@ WindowLayout MakeMainWindow() {
   close.programPointer = true;
   v.push_back(close);
   // Over the top of the graph panel: white on a teal band.
-  ControlLayout copyright = Caption("Copyright", "", 2835, 645, 3870, 165, "", 6.75);
+  ControlLayout copyright = Caption(Id::Copyright, "Copyright", Id::frmMain, 2835, 645, 3870, 165, "", 6.75);
   copyright.transparent = false;
   copyright.autoSize = true;
   copyright.align = Align::Right;
@@ -186,12 +193,12 @@ WindowLayout MakeMainWindow() {
 
 WindowLayout MakeErrorWindow() {
   // The height follows the body: the Close button's top + its height + 120.
-  WindowLayout e{"frmError", "", 4290, 2670, kTeal, {}};
-  e.controls.push_back(Caption("Title", "", 225, 195, 3870, 390, "", 12));
-  ControlLayout body = Caption("Body", "", 375, 690, 3630, 1095, "", 12);
+  WindowLayout e{Id::frmError, "frmError", "", 4290, 2670, kTeal, {}};
+  e.controls.push_back(Caption(Id::ErrTitle, "Title", Id::frmError, 225, 195, 3870, 390, "", 12));
+  ControlLayout body = Caption(Id::ErrBody, "Body", Id::frmError, 375, 690, 3630, 1095, "", 12);
   body.transparent = false;  // it scrolls: it fills its area in the window's colour
   e.controls.push_back(body);
-  ControlLayout close = Control("cbClose", ControlKind::Button, "", 1620, 2010, 1260, 540);
+  ControlLayout close = Control(Id::cbClose, "cbClose", ControlKind::Button, Id::frmError, 1620, 2010, 1260, 540);
   close.caption = "Close";
   close.font = Tahoma(9.75);
   close.foreColour = kBlack;
@@ -206,8 +213,8 @@ WindowLayout MakeErrorWindow() {
 // The printer chooser: no title bar of the window system's; the label Title
 // takes its place (and is the handle it is dragged by), the close box over its end.
 WindowLayout MakePrinterChooser() {
-  WindowLayout w{"frmSelectPrinter", "Select Printer", 4380, 2835, kTeal, {}};
-  ControlLayout title = Control("Title", ControlKind::Label, "", 105, 105, 4410, 465);
+  WindowLayout w{Id::frmSelectPrinter, "frmSelectPrinter", "Select Printer", 4380, 2835, kTeal, {}};
+  ControlLayout title = Control(Id::PrnTitle, "Title", ControlKind::Label, Id::frmSelectPrinter, 105, 105, 4410, 465);
   title.caption = "Printer Objects Detected.....";
   title.toolTip = "Printers detected on this system ";
   title.font = Tahoma(8.25);
@@ -215,13 +222,14 @@ WindowLayout MakePrinterChooser() {
   title.backColour = kTeal;
   title.transparent = true;
   title.programPointer = true;
-  ControlLayout close = Control("btnControl", ControlKind::CloseBox, "", 3975, 90, 315, 315);
+  ControlLayout close =
+      Control(Id::PrnClose, "btnControl", ControlKind::CloseBox, Id::frmSelectPrinter, 3975, 90, 315, 315);
   close.toolTip = "Exit Printer Selector ";
   close.foreColour = kWhite;
   close.backColour = kCloseBoxRest;  // kCloseBoxHover under the mouse
   close.accessibleName = "Cancel";
   close.programPointer = true;
-  ControlLayout list = Control("List1", ControlKind::ListBox, "", 90, 480, 4215, 1650);
+  ControlLayout list = Control(Id::List1, "List1", ControlKind::ListBox, Id::frmSelectPrinter, 90, 480, 4215, 1650);
   list.toolTip = "Double-click on Printer to select it ";
   list.font = {"Trebuchet MS", 8.25};
   list.foreColour = kBlack;
@@ -229,10 +237,10 @@ WindowLayout MakePrinterChooser() {
   list.tabIndex = 0;
   list.accessibleName = "Printers";
   w.controls = {title, close, list};
-  for (const auto& [name, caption, tip, left, tab] :
-       {std::tuple("cbCancel", "Cancel", "Cancel Selecting Printer", 105, 1),
-        std::tuple("cbOK", "OK", "Use Selected Printer", 3210, 2)}) {
-    ControlLayout b = Control(name, ControlKind::Button, "", left, 2250, 1080, 465);
+  for (const auto& [id, name, caption, tip, left, tab] :
+       {std::tuple(Id::cbCancel, "cbCancel", "Cancel", "Cancel Selecting Printer", 105, 1),
+        std::tuple(Id::cbOK, "cbOK", "OK", "Use Selected Printer", 3210, 2)}) {
+    ControlLayout b = Control(id, name, ControlKind::Button, Id::frmSelectPrinter, left, 2250, 1080, 465);
     b.caption = caption;
     b.toolTip = tip;
     b.font = Tahoma(8.25);

@@ -7,6 +7,8 @@
 #include "app/textfit.h"
 #include "platform/files.h"
 #include "entry/calculate.h"
+#include "model/fit.h"
+#include "platform/twips.h"
 #include "entry/rows.h"
 #include "model/clicktable.h"
 #include "model/numtext.h"
@@ -29,11 +31,22 @@ constexpr double kDesignHeight = 6585;
 // height with the graph's title, so it is kept short enough to end clear of it.
 constexpr const char* kCopyrightNotice = "  \xC2\xA9 2026 Morvale";
 
-std::string RowControl(const char* array, size_t k) { return Element(array, static_cast<int>(k)); }
+// A slice of the search ends at this point of the clock. The clock is read
+// every kCandidatesPerLook candidates: reading it costs more than a
+// candidate does.
+class Deadline : public SliceBudget {
+ public:
+  static constexpr int kCandidatesPerLook = 64;
+  Deadline(const MainWindow::Clock& now, std::chrono::steady_clock::time_point end) : now_(now), end_(end) {}
+  bool Spent() override { return ++asked_ % kCandidatesPerLook == 0 && now_() >= end_; }
+
+ private:
+  const MainWindow::Clock& now_;
+  std::chrono::steady_clock::time_point end_;
+  int64_t asked_ = 0;
+};
 
 }  // namespace
-
-std::string Element(const char* array, int index) { return std::string(array) + "(" + std::to_string(index) + ")"; }
 
 Enabled EnabledIn(Phase phase, bool metric, std::optional<int> printerCount) {
   Enabled e;
@@ -90,16 +103,46 @@ MainWindow::Setup MainWindow::ProgramSetup(std::string exeName) {
   return setup;
 }
 
+// The search under way: the job, and what it reported so far.
+struct MainWindow::Fit {
+  explicit Fit(State& s) : job(s) {}
+  FitJob job;
+};
+
 MainWindow::MainWindow(State& s, platform::Store& store, MainView& view, Setup setup)
     : s_(s), store_(store), view_(view), setup_(std::move(setup)) {
   for (size_t k = 0; k < kRows; ++k) s_.Ticked[k] = 1;  // the boxes are ticked until the load sets them
+  for (const ControlLayout& c : MainWindowLayout().controls) {
+    visible_[Index(c.id)] = c.visible;
+    enabled_[Index(c.id)] = true;
+  }
+  enabled_[Index(Id::frmMain)] = visible_[Index(Id::frmMain)] = true;
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::SetEnabled(Id control, bool on) {
+  enabled_[Index(control)] = on;
+  view_.SetEnabled(control, on);
+}
+
+void MainWindow::SetVisible(Id control, bool on) {
+  visible_[Index(control)] = on;
+  view_.SetVisible(control, on);
+}
+
+bool MainWindow::Usable(Id control) const {
+  const WindowLayout& layout = MainWindowLayout();
+  for (const ControlLayout* c = layout.Find(control); c; c = layout.Find(c->parent))
+    if (!enabled_[Index(c->id)] || !visible_[Index(c->id)]) return false;
+  return true;
 }
 
 void MainWindow::ApplyEnabled() {
   const Enabled e = EnabledIn(phase_, s_.MetricUnits, printerCount_);
-  for (int i = 0; i < 6; ++i) view_.SetEnabled(Element("cbButton", i), e.cbButton[static_cast<size_t>(i)]);
-  view_.SetEnabled("btnControl", e.btnControl);
-  for (size_t k = 0; k < kRows; ++k) view_.SetEnabled(RowControl("RFrm", k), e.rows);
+  for (int i = 0; i < 6; ++i) SetEnabled(Element(Id::cbButton0, i), e.cbButton[static_cast<size_t>(i)]);
+  SetEnabled(Id::btnControl, e.btnControl);
+  for (size_t k = 0; k < kRows; ++k) SetEnabled(Element(Id::RFrm0, k), e.rows);
 }
 
 void MainWindow::Form_Load() {
@@ -113,13 +156,10 @@ void MainWindow::Form_Load() {
   LoadTicks();
 
   const std::string caption = Caption(setup_.exeName, setup_.major, setup_.minor, setup_.patch);
-  view_.SetText("frmMain", caption);
-  view_.SetText("AppTitle(0)", caption);
-  view_.SetText("AppTitle(1)", caption);
-  view_.SetText("Copyright", caption + kCopyrightNotice);
-  platform::FontSpec small = MainWindowLayout().Control("Copyright").font;
-  small.size = CopyrightPoints(view_.Measure(), caption + kCopyrightNotice);
-  view_.SetFont("Copyright", small);
+  view_.SetText(Id::frmMain, caption);
+  view_.SetText(Id::AppTitle0, caption);
+  view_.SetText(Id::AppTitle1, caption);
+  SetCopyright(caption + kCopyrightNotice);
   Update_Boxes();
   // The two printing commands wait for the printer count, which is asked
   // for once the window shows.
@@ -134,33 +174,63 @@ void MainWindow::Form_Load() {
   }
   view_.DrawOutline();
   view_.ShowWindow();
-  view_.SetFocus("cbButton(0)");
+  view_.SetFocus(Id::cbButton0);
   view_.Flush();
+  AskPrinterCount();
   if (waiting) {
-    waitStart_ = std::chrono::steady_clock::now();
+    waitStart_ = setup_.now();
     view_.After(kLoadRetryMs, [this] { RetryLoad(); });
     return;
   }
   LoadFinished();
 }
 
+void MainWindow::SetCopyright(const std::string& text) {
+  view_.SetText(Id::Copyright, text);
+  const ControlLayout& layout = MainWindowLayout().Control(Id::Copyright);
+  platform::FontSpec small = layout.font;
+  small.size = CopyrightPoints(view_.Measure(), text);
+  view_.SetFont(Id::Copyright, small);
+  view_.Move(Id::Copyright, AutoSized(layout, platform::PixelsToTwips(view_.Measure().Width(small, text))));
+}
+
+void MainWindow::AskPrinterCount() {
+  // The count comes from a thread of its own that nothing waits for; the
+  // window looks for the answer between its events.
+  printerQuery_ = std::make_unique<platform::PrinterCountQuery>(view_.Printers().CountAsker());
+  view_.After(kPrinterPollMs, [this] { PollPrinterCount(); });
+}
+
+void MainWindow::PollPrinterCount() {
+  if (Ended() || !printerQuery_) return;
+  if (!printerQuery_->Arrived()) {
+    view_.After(kPrinterPollMs, [this] { PollPrinterCount(); });
+    return;
+  }
+  PrinterCountKnown(printerQuery_->Count().value_or(0));
+}
+
 void MainWindow::PlaceFromSettings(const LoadResult& from) {
+  const Rect& area = setup_.workArea;
   auto position = [&](const char* name, double fallback) {
     const std::string text = from.Text(name, LocaleNumberText(fallback));
     const auto v = LocaleToDouble(text);
     // The saved value as a single-precision number, as it was always kept.
     return static_cast<double>(static_cast<float>(v && std::isfinite(*v) && std::fabs(*v) < 1e30 ? *v : fallback));
   };
-  const double top = position("ADKTop", (setup_.screenHeight - kDesignHeight) / 2);
-  const double left = position("ADKLeft", (setup_.screenWidth - kDesignWidth) / 2);
-  view_.Place(left, top);
+  const double top = position("ADKTop", area.top + (area.height - kDesignHeight) / 2);
+  const double left = position("ADKLeft", area.left + (area.width - kDesignWidth) / 2);
+  const WindowLayout& layout = MainWindowLayout();
+  Rect r{left, top, layout.width, layout.height};
+  if (area.width > 0 && area.height > 0) r = KeepInside(r, area);  // the title and the close box always show
+  view_.Place(r.left, r.top);
 }
 
 void MainWindow::RetryLoad() {
   if (phase_ != Phase::WaitingForStore) return;
   // Each try takes the lock only if it is free, so the window never waits on it.
   loaded_ = LoadData(store_, s_, 0, setup_.decimalPoint);
-  const auto waited = std::chrono::steady_clock::now() - waitStart_;
+  const auto waited = setup_.now() - waitStart_;
   if (loaded_.locked && waited < std::chrono::milliseconds(setup_.lockWaitMs)) {
     view_.After(kLoadRetryMs, [this] { RetryLoad(); });
     return;
@@ -172,7 +242,7 @@ void MainWindow::RetryLoad() {
   // The settings are in (or will not come): the window takes them and its place.
   phase_ = Phase::Idle;
   view_.SetTimer1(false);
-  view_.SetVisible("Frame3", false);
+  SetVisible(Id::Frame3, false);
   PlaceFromSettings(loaded_);
   LoadTicks();
   Update_Boxes();
@@ -193,19 +263,20 @@ void MainWindow::LoadFinished() {
     if (end > at) told += (told.empty() ? "" : "\n\n") + loaded_.problems.substr(at, end - at);
     at = end + 2;
   }
-  if (!told.empty()) view_.ShowError("Saved Settings", told);
-  if (Ended()) return;
-  PseudoCalc();
+  if (told.empty()) return PseudoCalc();
+  ShowError("Saved Settings", told, [this] {
+    if (!Ending()) PseudoCalc();
+  });
 }
 
 void MainWindow::LoadTicks() {
-  for (size_t k = 0; k < kRows; ++k) view_.SetTick(static_cast<int>(k), s_.Ticked[k]);
+  for (size_t k = 0; k < kRows; ++k) view_.SetTick(Element(Id::Ticked0, k), s_.Ticked[k]);
 }
 
 void MainWindow::Update_Boxes() {
   for (size_t k = 0; k < kRows; ++k) {
-    view_.SetText(RowControl("RTxt", k), FormatNumber(s_.DataRange[k], "0"));
-    view_.SetText(RowControl("CTxt", k), FormatNumber(s_.DataClicks[k], "0"));
+    view_.SetText(Element(Id::RTxt0, k), FormatNumber(s_.DataRange[k], "0"));
+    view_.SetText(Element(Id::CTxt0, k), FormatNumber(s_.DataClicks[k], "0"));
   }
   RowStates();
 }
@@ -213,10 +284,15 @@ void MainWindow::Update_Boxes() {
 void MainWindow::RowStates() {
   for (size_t k = 0; k < kRows; ++k) {
     const bool on = s_.IsTicked(static_cast<int>(k));
-    view_.SetEnabled(RowControl("RTxt", k), on);
-    view_.SetEnabled(RowControl("CTxt", k), on);
-    view_.SetVisible(RowControl("ErrorInd", k), on);
+    SetEnabled(Element(Id::RTxt0, k), on);
+    SetEnabled(Element(Id::CTxt0, k), on);
+    SetVisible(Element(Id::ErrorInd0, k), on);
   }
+}
+
+void MainWindow::SetTickValue(int row, int value) {
+  view_.SetTick(Element(Id::Ticked0, row), value);
+  Ticked_Click(row, value);  // a tick box's handler runs whenever its value changes
 }
 
 void MainWindow::Ticked_Click(int row, int value) {
@@ -226,16 +302,16 @@ void MainWindow::Ticked_Click(int row, int value) {
   if (auto refused = TickRefusal(s_, row, setup_.exeName)) {
     // The tick is back before the refusal shows, so that a program ended
     // while it shows (a signal, a logout) saves three ticked rows.
-    view_.SetTick(row, 1);  // comes back here for the same row
-    view_.ShowError(refused->title, refused->body);
+    SetTickValue(row, 1);
+    ShowError(refused->title, refused->body);
   }
 }
 
 void MainWindow::RangeDone(int row) {
   if (row < 0 || row >= kRows) return;
-  const std::string field = Element("RTxt", row);
+  const Id field = Element(Id::RTxt0, row);
   if (auto text = NormalisedRangeText(view_.Text(field))) view_.SetText(field, *text);
-  for (size_t k = 0; k < kRows; ++k) view_.SetText(RowControl("ErrorInd", k), "(?)");
+  for (size_t k = 0; k < kRows; ++k) view_.SetText(Element(Id::ErrorInd0, k), "(?)");
 }
 
 void MainWindow::PrinterCountKnown(int count) {
@@ -247,11 +323,14 @@ void MainWindow::PseudoCalc() {
   const Estimate e = vantorel::PseudoCalc(s_);
   modelUsable_ = !e.problem;
   for (size_t k = 0; k < kRows; ++k)
-    if (e.labels[k]) view_.SetText(RowControl("ErrorInd", k), *e.labels[k]);
+    if (e.labels[k]) view_.SetText(Element(Id::ErrorInd0, k), *e.labels[k]);
   Setup_P5();
-  if (modelUsable_) Update_P5();
+  if (modelUsable_) {
+    Update_P5();
+    view_.SetDescription(Id::P0, GraphDescription(s_));
+  }
   Update_ClickList();
-  if (e.problem) view_.ShowError(kModelErrorTitle, *e.problem + " Press Calculate to refit.");
+  if (e.problem) ShowError(kModelErrorTitle, *e.problem + " Press Calculate to refit.");
 }
 
 void MainWindow::Setup_P5() {
@@ -259,89 +338,95 @@ void MainWindow::Setup_P5() {
   vantorel::Setup_P5(s_, view_.P0(), view_.P5(), p5, 3540, graph_);
 }
 
-void MainWindow::Update_P5() {
-  vantorel::Update_P5(s_, view_.P5(), graph_, 255);
-  view_.SetDescription("P0", GraphDescription(s_));
-}
+void MainWindow::Update_P5() { vantorel::Update_P5(s_, view_.P5(), graph_, 255); }
 
 void MainWindow::Update_ClickList() {
-  view_.SetToolTip("ClickList", ClickListTooltip(s_));
+  view_.SetToolTip(Id::ClickList, ClickListTooltip(s_));
   std::vector<std::string> lines = ClickListLines(s_);
   if (!modelUsable_) lines.resize(3);  // the heads only
-  view_.SetText("ClickList", JoinLines(lines, "\n"));
+  view_.SetLines(Id::ClickList, lines);
 }
 
 void MainWindow::Do_Units_Stuff() {
-  view_.SetEnabled("cbButton(3)", s_.MetricUnits);
-  view_.SetEnabled("cbButton(4)", !s_.MetricUnits);
+  SetEnabled(Id::cbButton3, s_.MetricUnits);
+  SetEnabled(Id::cbButton4, !s_.MetricUnits);
   Update_Boxes();
 }
 
 void MainWindow::ShowPanel(const char* text) {
-  view_.SetText("Working", text);
-  view_.SetVisible("Working", true);
-  view_.CentreStatusPanel();
-  view_.SetVisible("Frame3", true);
+  view_.SetText(Id::Working, text);
+  SetVisible(Id::Working, true);
+  // In the middle of the window, over everything.
+  const WindowLayout& layout = MainWindowLayout();
+  const ControlLayout& panel = layout.Control(Id::Frame3);
+  view_.Move(Id::Frame3,
+             Rect{(layout.width - panel.width) / 2, (layout.height - panel.height) / 2, panel.width, panel.height});
+  SetVisible(Id::Frame3, true);
 }
-
-// What the window does at each step of a calculation: the rows take the
-// collected texts, the controls go quiet while the search runs, the event
-// loop turns once per candidate, and every better model is drawn at once.
-class MainWindow::FitSteps : public CalculateSteps {
- public:
-  explicit FitSteps(MainWindow& w) : w_(w) {}
-  void Collected(const RowTexts& ranges, const RowTexts& clicks) override {
-    for (size_t k = 0; k < kRows; ++k) {
-      w_.view_.SetText(RowControl("RTxt", k), ranges[k]);
-      w_.view_.SetText(RowControl("CTxt", k), clicks[k]);
-    }
-    w_.Update_Boxes();
-  }
-  void Started() override {
-    w_.phase_ = Phase::Fitting;
-    w_.ApplyEnabled();
-    for (size_t k = 0; k < kRows; ++k) {
-      w_.view_.SetText(RowControl("ErrorInd", k), "(?)");
-      w_.view_.SetVisible(RowControl("ErrorInd", k), w_.s_.IsTicked(static_cast<int>(k)));
-    }
-    w_.ShowPanel("Working");
-    w_.view_.SetTimer1(true);
-    w_.Setup_P5();
-  }
-  bool Candidate() override {
-    w_.view_.TurnEventLoop();
-    return w_.afterFit_ == AfterFit::Nothing;
-  }
-  void Improved(const State&, double) override {
-    w_.Setup_P5();
-    w_.Update_P5();
-  }
-
- private:
-  MainWindow& w_;
-};
 
 void MainWindow::Calculate() {
   if (!s_.FormReady || phase_ != Phase::Idle) return;
   view_.SetTimer1(false);
   // The control that has the focus gets it back after the fit (the commands
-  // lose it while they are disabled).
+  // lose it while they are disabled, and the window keeps it meanwhile).
   focusBeforeFit_ = view_.Focused();
   RowTexts ranges, clicks;
   for (size_t k = 0; k < kRows; ++k) {
-    ranges[k] = view_.Text(RowControl("RTxt", k));
-    clicks[k] = view_.Text(RowControl("CTxt", k));
+    ranges[k] = view_.Text(Element(Id::RTxt0, k));
+    clicks[k] = view_.Text(Element(Id::CTxt0, k));
   }
-  FitSteps steps(*this);
-  const Calculation fit = CalculateModel(s_, ranges, clicks, steps);
-  if (fit.refused) {
-    view_.ShowError(fit.refused->title, fit.refused->body);
+  std::optional<Refusal> refused = CollectData(s_, ranges, clicks);
+  if (!refused) {
+    for (size_t k = 0; k < kRows; ++k) {
+      view_.SetText(Element(Id::RTxt0, k), ranges[k]);
+      view_.SetText(Element(Id::CTxt0, k), clicks[k]);
+    }
+    Update_Boxes();
+    refused = Sanity_Check(s_);
+  }
+  if (refused) {
+    ShowError(refused->title, refused->body);
     return;
   }
+  BeginFit(s_);
+  phase_ = Phase::Fitting;
+  view_.SetFocus(Id::frmMain);
+  ApplyEnabled();
+  for (size_t k = 0; k < kRows; ++k) {
+    view_.SetText(Element(Id::ErrorInd0, k), "(?)");
+    SetVisible(Element(Id::ErrorInd0, k), s_.IsTicked(static_cast<int>(k)));
+  }
+  ShowPanel("Working");
+  view_.SetTimer1(true);
+  Setup_P5();
+  fit_ = std::make_unique<Fit>(s_);
+  view_.Turn([this] { RunSlice(); });
+}
+
+void MainWindow::RunSlice() {
+  if (!fit_) return;
+  if (afterFit_ != AfterFit::Nothing) {
+    // The window was closed (or reset) during the search: the model keeps
+    // the best candidate found so far.
+    fit_->job.Stop();
+    return SearchEnded();
+  }
+  Deadline budget(setup_.now, setup_.now() + std::chrono::milliseconds(setup_.sliceMs));
+  const FitJob::Slice slice = fit_->job.Run(budget);
+  if (slice == FitJob::Slice::Improved) {  // every better model shows at once
+    Setup_P5();
+    Update_P5();
+  }
+  if (slice == FitJob::Slice::Done) return SearchEnded();
+  view_.Turn([this] { RunSlice(); });
+}
+
+void MainWindow::SearchEnded() {
+  const FitReport report = fit_->job.report();
+  fit_.reset();
   view_.SetTimer1(false);
   if (afterFit_ != AfterFit::Nothing) {
-    // The window was closed (or reset) during the search: the model holds
-    // the best candidate found so far, and the window ends from here.
+    // The window ends from here with the best model found so far.
     phase_ = Phase::Idle;
     if (afterFit_ == AfterFit::Reset)
       Reset();
@@ -349,15 +434,16 @@ void MainWindow::Calculate() {
       Form_QueryUnload();
     return;
   }
-  fitLabelsUsable_ = !fit.finish.problem;
-  fitLabels_ = fit.finish.labels;
-  fitProblem_ = fit.problem();
-  modelUsable_ = !fit.finish.problem;
+  const FitFinish finish = FinishFit(s_);
+  fitLabelsUsable_ = !finish.problem;
+  fitLabels_ = finish.labels;
+  fitProblem_ = report.problem ? report.problem : finish.problem;
+  modelUsable_ = !finish.problem;
   // "Complete" stays a moment; the window then comes back to rest.
   phase_ = Phase::Complete;
-  view_.SetText("Working", "Complete");
-  view_.SetVisible("Working", true);
-  view_.Repaint("Working");
+  view_.SetText(Id::Working, "Complete");
+  SetVisible(Id::Working, true);
+  view_.Repaint(Id::Working);
   if (setup_.completePauseMs > 0)
     view_.After(setup_.completePauseMs, [this] { FinishCalculation(); });
   else
@@ -366,11 +452,14 @@ void MainWindow::Calculate() {
 
 void MainWindow::FinishCalculation() {
   if (phase_ != Phase::Complete) return;
-  view_.SetVisible("Frame3", false);
+  SetVisible(Id::Frame3, false);
   if (fitLabelsUsable_)
-    for (size_t k = 0; k < kRows; ++k) view_.SetText(RowControl("ErrorInd", k), fitLabels_[k]);
+    for (size_t k = 0; k < kRows; ++k) view_.SetText(Element(Id::ErrorInd0, k), fitLabels_[k]);
   Setup_P5();
-  if (modelUsable_) Update_P5();
+  if (modelUsable_) {
+    Update_P5();
+    view_.SetDescription(Id::P0, GraphDescription(s_));
+  }
   Update_ClickList();
   phase_ = Phase::Idle;
   ApplyEnabled();
@@ -382,12 +471,14 @@ void MainWindow::FinishCalculation() {
       Form_QueryUnload();
     return;
   }
-  if (focusBeforeFit_.empty() || !view_.SetFocus(focusBeforeFit_)) view_.SetFocus("cbButton(1)");
-  if (fitProblem_) view_.ShowError(kModelErrorTitle, *fitProblem_);
+  if (!focusBeforeFit_ || *focusBeforeFit_ == Id::frmMain || !Usable(*focusBeforeFit_) ||
+      !view_.SetFocus(*focusBeforeFit_))
+    view_.SetFocus(Id::cbButton1);
+  if (fitProblem_) ShowError(kModelErrorTitle, *fitProblem_);
 }
 
 void MainWindow::cbButton_Click(int index) {
-  if (phase_ != Phase::Idle) return;
+  if (phase_ != Phase::Idle || Modal()) return;
   switch (index) {
     case kExit: CloseRequested(); break;
     case kCalculate:
@@ -398,12 +489,13 @@ void MainWindow::cbButton_Click(int index) {
     case kImperial:
     case kMetric: {
       // The focus goes from the pressed button to the other one, which the switch enables.
-      const std::string other = Element("cbButton", index == kMetric ? kImperial : kMetric);
-      view_.SetEnabled(other, true);
-      if (view_.Focused() == Element("cbButton", index)) view_.SetFocus(other);
+      const Id pressed = Element(Id::cbButton0, index);
+      const Id other = Element(Id::cbButton0, index == kMetric ? kImperial : kMetric);
+      SetEnabled(other, true);
+      if (view_.Focused() == pressed) view_.SetFocus(other);
       s_.MetricUnits = index == kMetric;
       Do_Units_Stuff();
-      view_.Repaint("frmMain");
+      view_.Repaint(Id::frmMain);
       cbButton_Click(kCalculate);
       break;
     }
@@ -412,17 +504,89 @@ void MainWindow::cbButton_Click(int index) {
   }
 }
 
-bool MainWindow::Form_KeyDown(int keyCode, int shift) {
-  if (keyCode == 27) {
-    CloseRequested();
-    return true;
-  }
-  if (keyCode == 80 && (shift & 2)) {
-    // Only at rest, and only with a printer to print on.
-    if (phase_ == Phase::Idle && printerCount_.value_or(0) > 0) Print_Window();
-    return true;
+void MainWindow::Clicked(Id control) {
+  if (Ended() || Modal() || !Usable(control)) return;
+  if (const auto i = IndexIn(control, Id::cbButton0)) return cbButton_Click(*i);
+  if (const auto row = IndexIn(control, Id::Ticked0))
+    return SetTickValue(*row, NextTickValue(s_.Ticked[static_cast<size_t>(*row)]));
+  if (control == Id::btnControl) btnControl_Click();
+}
+
+bool MainWindow::KeyDown(std::optional<Id> focus, Key key, int shift) {
+  if (Ended() || Modal()) return false;
+  const bool plain = (shift & (kCtrl | kAlt)) == 0;
+  switch (key) {
+    case Key::Escape: CloseRequested(); return true;
+    case Key::P:
+      if (!(shift & kCtrl)) return false;
+      // Only at rest, and only with a printer to print on.
+      if (phase_ == Phase::Idle && printerCount_.value_or(0) > 0) Print_Window();
+      return true;
+    case Key::A:
+      if (shift != kCtrl || !focus || !(IndexIn(*focus, Id::RTxt0) || IndexIn(*focus, Id::CTxt0))) return false;
+      view_.SelectAll(*focus);
+      return true;
+    case Key::Tab:
+      if (!plain) return false;
+      Tab(focus, shift & kShift);
+      return true;
+    case Key::Enter:
+    case Key::Space: {
+      if (!plain || !focus) return false;
+      const bool pressable = IndexIn(*focus, Id::cbButton0) || IndexIn(*focus, Id::Ticked0) || *focus == Id::btnControl;
+      if (pressable) {
+        // Enter acts on the focused button as Space does; Space also moves a tick box on.
+        if (key == Key::Enter && IndexIn(*focus, Id::Ticked0)) return false;
+        Clicked(*focus);
+        return true;
+      }
+      if (key == Key::Space) return false;
+      if (const auto row = IndexIn(*focus, Id::RTxt0)) RangeDone(*row);
+      // Enter in a field moves nowhere and does not beep.
+      return IndexIn(*focus, Id::RTxt0) || IndexIn(*focus, Id::CTxt0);
+    }
+    case Key::Other: break;
   }
   return false;
+}
+
+void MainWindow::Tab(std::optional<Id> from, bool back) {
+  const std::vector<const ControlLayout*> stops = MainWindowLayout().TabOrder();
+  const int n = static_cast<int>(stops.size());
+  int at = back ? n : -1;
+  for (int i = 0; i < n; ++i)
+    if (from && stops[static_cast<size_t>(i)]->id == *from) at = i;
+  for (int step = 1; step <= n; ++step) {
+    const int i = ((at + (back ? -step : step)) % n + n) % n;
+    const Id id = stops[static_cast<size_t>(i)]->id;
+    if (Usable(id) && view_.SetFocus(id)) return;
+  }
+}
+
+void MainWindow::FocusLeft(Id field, bool toControl) {
+  if (Ended()) return;
+  // Leaving a field for another control tidies a range and shows the start
+  // of the text; the window merely losing activation does neither.
+  if (!toControl) return;
+  if (const auto row = IndexIn(field, Id::RTxt0)) RangeDone(*row);
+  if (IndexIn(field, Id::RTxt0) || IndexIn(field, Id::CTxt0)) view_.ShowStart(field);
+}
+
+void MainWindow::MouseDown(Id control, int button, int shift) {
+  if (Ended() || Modal()) return;
+  if ((control == Id::AppTitle0 || control == Id::AppTitle1) && button == kLeftButton) view_.StartDrag();
+  if (control == Id::Copyright) Copyright_MouseDown(button, shift);
+}
+
+void MainWindow::MouseMove(Id over) {
+  // The close box lights up under the mouse and rests everywhere else.
+  SetCloseBox(over == Id::btnControl && Usable(Id::btnControl) ? kCloseBoxHover : kCloseBoxRest);
+}
+
+void MainWindow::SetCloseBox(platform::Colour c) {
+  if (c == closeBox_) return;
+  closeBox_ = c;
+  view_.SetBackColour(Id::btnControl, c);
 }
 
 void MainWindow::Timer1_Timer() {
@@ -430,11 +594,11 @@ void MainWindow::Timer1_Timer() {
     blink_ = 0;
   else
     ++blink_;
-  view_.SetVisible("Working", blink_ % 2 == 0);
+  SetVisible(Id::Working, blink_ % 2 == 0);
 }
 
 void MainWindow::Copyright_MouseDown(int button, int shift) {
-  if (button != 2 || shift != 1 || Ended() || phase_ == Phase::WaitingForStore) return;
+  if (button != kRightButton || shift != kShift || Ended() || phase_ == Phase::WaitingForStore) return;
   if (phase_ == Phase::Fitting || phase_ == Phase::Complete) {  // the search stops first; the reset follows
     afterFit_ = AfterFit::Reset;
     return;
@@ -448,8 +612,7 @@ void MainWindow::Reset() {
   try {
     ResetSettings(store_, s_.SettingsPath);
   } catch (const std::exception& e) {
-    ShowStoreError(e);
-    End(1);
+    ShowStoreError(e, [this] { End(1); });
     return;
   }
   End(0);
@@ -458,7 +621,7 @@ void MainWindow::Reset() {
 bool MainWindow::CloseRequested() {
   if (Ended()) return true;
   if (phase_ == Phase::Fitting || phase_ == Phase::Complete) {
-    // The search stops at its next candidate; the window then closes.
+    // The search stops at its next slice; the window then closes.
     if (afterFit_ == AfterFit::Nothing) afterFit_ = AfterFit::Close;
     return false;
   }
@@ -476,15 +639,13 @@ void MainWindow::Form_QueryUnload() {
     return;
   }
   if (!loaded_.MaySave()) {  // what could not be read is not written over
-    view_.ShowBox(BoxKind::Critical, setup_.exeName, NotSavedMessage(loaded_));
-    End(1);
+    ShowBox(BoxKind::Critical, setup_.exeName, NotSavedMessage(loaded_), [this] { End(1); });
     return;
   }
   try {
     SaveData(store_, s_, setup_.decimalPoint);
   } catch (const std::exception& e) {
-    ShowStoreError(e);
-    End(1);
+    ShowStoreError(e, [this] { End(1); });
     return;
   }
   End(0);
@@ -493,6 +654,7 @@ void MainWindow::Form_QueryUnload() {
 void MainWindow::SaveAtExit(const std::function<void(const std::string&)>& report) {
   if (Ended()) return;
   const bool waiting = phase_ == Phase::WaitingForStore;
+  if (fit_) fit_->job.Stop();
   phase_ = Phase::Ended;
   if (waiting || !loaded_.MaySave()) return;  // what could not be read is not written over
   try {
@@ -505,8 +667,24 @@ void MainWindow::SaveAtExit(const std::function<void(const std::string&)>& repor
   }
 }
 
-void MainWindow::ShowStoreError(const std::exception& e) {
-  view_.ShowBox(BoxKind::Critical, setup_.exeName, StoreErrorText(e));
+void MainWindow::ShowError(const std::string& title, const std::string& body, std::function<void()> then) {
+  ++modals_;
+  view_.ShowError(title, body, [this, then = std::move(then)] {
+    --modals_;
+    if (then) then();
+  });
+}
+
+void MainWindow::ShowBox(BoxKind kind, const std::string& title, const std::string& text, std::function<void()> then) {
+  ++modals_;
+  view_.ShowBox(kind, title, text, [this, then = std::move(then)] {
+    --modals_;
+    if (then) then();
+  });
+}
+
+void MainWindow::ShowStoreError(const std::exception& e, std::function<void()> then) {
+  ShowBox(BoxKind::Critical, setup_.exeName, StoreErrorText(e), std::move(then));
 }
 
 void MainWindow::End(int status) {
@@ -518,31 +696,43 @@ void MainWindow::End(int status) {
 void MainWindow::Save_CSV() {
   const CsvSave saved = SaveCsv(s_, setup_.exportFolder);
   if (!saved.ok) {
-    view_.ShowError("File Not Saved", saved.message);
+    ShowError("File Not Saved", saved.message);
     return;
   }
-  FileSaved(saved.path);
+  FileSaved(saved.path, {});
 }
 
-void MainWindow::FileSaved(const std::string& path) {
-  view_.ShowBox(BoxKind::Information, "File Saved", "File saved as\n" + path);
+void MainWindow::FileSaved(const std::string& path, std::function<void()> then) {
+  ShowBox(BoxKind::Information, "File Saved", "File saved as\n" + path, std::move(then));
+}
+
+PrintNotices MainWindow::Notices() {
+  return {[this](const std::string& why, std::function<void()> then) {
+            ShowError("Print System", why, std::move(then));
+          },
+          [this](const std::string& path) { FileSaved(path, {}); }};
 }
 
 void MainWindow::Print_List() {
-  const PrintNotices notices{[this](const std::string& why) { view_.ShowError("Print System", why); },
-                             [this](const std::string& path) { FileSaved(path); }};
-  if (auto problem = PrintListOnCurrentPrinter(s_, view_.Printers(), view_.Chooser(), setup_.exeName, notices))
-    view_.ShowError("Printing Failed", *problem);
+  ++modals_;  // the chooser may show; nothing else starts meanwhile
+  WhenPrinterReady(s_, view_.Chooser(), Notices(), [this](bool ready) {
+    --modals_;
+    if (!ready || Ended()) return;
+    if (auto problem = PrintListOnCurrentPrinter(s_, view_.Printers(), setup_.exeName, Notices()))
+      ShowError("Printing Failed", *problem);
+  });
 }
 
 void MainWindow::Print_Window() {
-  const PrintNotices notices{[this](const std::string& why) { view_.ShowError("Print System", why); },
-                             [this](const std::string& path) { FileSaved(path); }};
-  if (!PrinterReady(s_, view_.Chooser(), notices)) return;
-  // The window as it looks now, outline included.
-  const platform::Image picture = view_.WindowPicture();
-  if (auto problem = PrintWindowPicture(view_.Printers(), picture, setup_.exeName, notices))
-    view_.ShowError("Printing Failed", *problem);
+  ++modals_;
+  WhenPrinterReady(s_, view_.Chooser(), Notices(), [this](bool ready) {
+    --modals_;
+    if (!ready || Ended()) return;
+    // The window as it shows now, outline included.
+    const platform::Image picture = view_.WindowPicture();
+    if (auto problem = PrintWindowPicture(view_.Printers(), picture, setup_.exeName, Notices()))
+      ShowError("Printing Failed", *problem);
+  });
 }
 
 }  // namespace vantorel::app

@@ -20,15 +20,17 @@ std::optional<std::string> Ended(const platform::PrintJob& job, std::optional<st
 
 }  // namespace
 
-bool PrinterReady(const State& state, PrinterChooser& chooser, const PrintNotices& notices) {
-  if (!state.PrinterChosen) chooser.Show(notices.unanswered);
-  return state.PrinterChosen;
+void WhenPrinterReady(const State& state, PrinterChooser& chooser, const PrintNotices& notices,
+                      std::function<void(bool)> done) {
+  if (state.PrinterChosen) {
+    done(true);
+    return;
+  }
+  chooser.Show(notices.unanswered, [&state, done = std::move(done)] { done(state.PrinterChosen); });
 }
 
 std::optional<std::string> PrintListOnCurrentPrinter(const State& state, platform::PrintService& service,
-                                                     PrinterChooser& chooser, const std::string& programName,
-                                                     const PrintNotices& notices) {
-  if (!PrinterReady(state, chooser, notices)) return std::nullopt;
+                                                     const std::string& programName, const PrintNotices& notices) {
   const std::unique_ptr<platform::PrintJob> job = service.StartJob(programName);
   return Ended(*job, Print_List(state, *job, programName), notices);
 }

@@ -18,23 +18,23 @@ namespace vantorel::app {
 // What the print commands tell the user besides a failure; either may be empty.
 struct PrintNotices {
   // Before the chooser shows: why the print system's printers are not in it.
-  std::function<void(const std::string&)> unanswered;
+  PrinterChooser::Unanswered unanswered;
   // The page was saved as a file (the PDF printer): its full path.
   std::function<void(const std::string&)> saved;
 };
 
-// True when printing may go ahead: a printer has been confirmed in this run
-// (if not, the chooser is shown first).
-bool PrinterReady(const State& state, PrinterChooser& chooser, const PrintNotices& notices = {});
+// Runs done(true) once printing may go ahead: at once when a printer has
+// been confirmed in this run, else after the chooser has been shown and a
+// printer confirmed in it; done(false) when the chooser is cancelled.
+void WhenPrinterReady(const State& state, PrinterChooser& chooser, const PrintNotices& notices,
+                      std::function<void(bool)> done);
 
-// "Print List": PrinterReady, then the list page on the current printer.
-// programName is the executable's name without extension: the page's title
-// and the job's name. Returns a message for the user when the printer or the
-// print system failed; nullopt when the page went out or nothing was to be
-// printed.
+// "Print List": the list page on the current printer. programName is the
+// executable's name without extension: the page's title and the job's name.
+// Returns a message for the user when the printer or the print system
+// failed; nullopt when the page went out.
 std::optional<std::string> PrintListOnCurrentPrinter(const State& state, platform::PrintService& service,
-                                                     PrinterChooser& chooser, const std::string& programName,
-                                                     const PrintNotices& notices = {});
+                                                     const std::string& programName, const PrintNotices& notices = {});
 
 // Where the window picture goes on the page, in twips: at the window's own
 // size, or scaled down to the page width with its proportions kept when the

@@ -7,10 +7,41 @@ namespace vantorel::app {
 PrinterChooser::PrinterChooser(platform::PrintService& service, State& state, PrinterChooserView& view)
     : service_(service), state_(state), view_(view) {}
 
-void PrinterChooser::Show(const std::function<void(const std::string&)>& unanswered) {
+void PrinterChooser::Show(Unanswered unanswered, std::function<void()> closed) {
+  if (showing_) return;
+  showing_ = true;
+  closed_ = std::move(closed);
   Form_Activate();
-  if (const std::optional<std::string> why = service_.Unanswered(); why && unanswered) unanswered(*why);
-  view_.RunModal();
+  const std::optional<std::string> why = service_.Unanswered();
+  if (why && unanswered) {
+    unanswered(*why, [this] { view_.Open(); });
+    return;
+  }
+  view_.Open();
+}
+
+void PrinterChooser::Closed() {
+  showing_ = false;
+  if (std::function<void()> then = std::move(closed_)) {
+    closed_ = nullptr;
+    then();
+  }
+}
+
+bool PrinterChooser::KeyDown(std::optional<Id> focus, Key key) {
+  if (!showing_) return false;
+  if (key == Key::Escape) {
+    cbCancel_Click();
+    return true;
+  }
+  if (key == Key::Enter) {
+    if (focus == Id::cbCancel)
+      cbCancel_Click();
+    else
+      cbOK_Click();
+    return true;
+  }
+  return false;
 }
 
 void PrinterChooser::Form_Activate() {
@@ -34,6 +65,11 @@ void PrinterChooser::cbOK_Click() {
   }
   view_.Hide();
   const std::string chosen = names_[static_cast<size_t>(selected)];
+  ApplyChoice(chosen);
+  Closed();
+}
+
+void PrinterChooser::ApplyChoice(const std::string& chosen) {
   // Every position with the chosen name is applied in turn: with equal names
   // the last one ends up current.
   for (int i = 0; i < static_cast<int>(names_.size()); ++i) {
@@ -47,6 +83,7 @@ void PrinterChooser::cbOK_Click() {
 void PrinterChooser::cbCancel_Click() {
   service_.SetCurrent(startPrinterIndex_);
   view_.Hide();
+  Closed();
 }
 
 void PrinterChooser::btnControl_MouseMove() {

@@ -11,9 +11,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/controlid.h"
+#include "app/keys.h"
 #include "app/layout.h"
 #include "model/state.h"
 #include "platform/printing.h"
@@ -35,10 +38,11 @@ class PrinterChooserView {
   virtual void Warn(const std::string& title, const std::string& text) = 0;
   // The close box's background colour.
   virtual void SetCloseBoxColour(platform::Colour c) = 0;
-  // Shows the window modally over the main window, returning once Hide has
-  // been called; the main window shows no trace of it afterwards.
-  virtual void RunModal() = 0;
-  // Hides the window, ending the modal showing.
+  // Shows the window modally over the main window and returns at once; the
+  // showing lasts until Hide.
+  virtual void Open() = 0;
+  // Hides the window, ending the modal showing; the main window shows no
+  // trace of it afterwards.
   virtual void Hide() = 0;
 };
 
@@ -52,11 +56,15 @@ class PrinterChooser {
   // showings.
   PrinterChooser(platform::PrintService& service, State& state, PrinterChooserView& view);
 
+  // Tells the user why the print system's printers are missing, then runs
+  // the continuation once the message is closed.
+  using Unanswered = std::function<void(const std::string& why, std::function<void()> then)>;
   // Form_Activate, then unanswered told why the print system's printers are
   // missing from the list (when they are), then the modal showing until OK,
-  // Cancel, the close box or Esc hides the window. Callers then read
-  // State::PrinterChosen.
-  void Show(const std::function<void(const std::string&)>& unanswered = {});
+  // Cancel, the close box or Esc hides the window; closed runs then (and
+  // reads State::PrinterChosen).
+  void Show(Unanswered unanswered, std::function<void()> closed);
+  bool Showing() const { return showing_; }
 
   // The list holds the printers in collection order (asked once, and kept
   // for OK); entry 0 is selected, then the current printer's entry (the last
@@ -73,6 +81,9 @@ class PrinterChooser {
   // title or the list puts it back to rest (moves over the buttons do not).
   void btnControl_MouseMove();
   void Form_MouseMove();
+  // A key while the window shows: Esc cancels; Enter takes the selected
+  // printer, but on Cancel cancels. True when the key was taken.
+  bool KeyDown(std::optional<Id> focus, Key key);
 
   int StartPrinterIndex() const { return startPrinterIndex_; }
 
@@ -83,6 +94,10 @@ class PrinterChooser {
   int startPrinterIndex_ = 0;
   std::vector<std::string> names_;  // the collection the list shows
   platform::Colour closeBoxColour_ = kCloseBoxRest;
+  bool showing_ = false;
+  std::function<void()> closed_;
+  void Closed();
+  void ApplyChoice(const std::string& chosen);
 };
 
 }  // namespace vantorel::app

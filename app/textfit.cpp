@@ -12,7 +12,7 @@ using platform::TwipsToPixels;
 
 double CopyrightPoints(const platform::TextMeasure& m, std::string_view notice) {
   const WindowLayout& l = MainWindowLayout();
-  const ControlLayout &line = l.Control("Copyright"), &p0 = l.Control("P0"), &p5 = l.Control("P5");
+  const ControlLayout &line = l.Control(Id::Copyright), &p0 = l.Control(Id::P0), &p5 = l.Control(Id::P5);
   // The graph's title is centred over the inner panel, in the panel's font.
   const int titleHalf = std::max(m.Width(p0.font, GraphTitle(false)), m.Width(p0.font, GraphTitle(true))) / 2;
   const int titleEnd = TwipsToPixels(p0.left) + TwipsToPixels(p5.left) + TwipsToPixels(p5.width) / 2 + titleHalf;
@@ -27,7 +27,7 @@ double CopyrightPoints(const platform::TextMeasure& m, std::string_view notice) 
 ErrorBodyFit FitErrorBody(const platform::TextMeasure& m, std::string_view body, int screenHeight, int scrollBarWidth) {
   constexpr double kSmallest = 9;
   const WindowLayout& l = ErrorWindowLayout();
-  const ControlLayout &area = l.Control("Body"), &close = l.Control("cbClose");
+  const ControlLayout &area = l.Control(Id::ErrBody), &close = l.Control(Id::cbClose);
   const int areaMin = TwipsToPixels(area.height);
   const int areaMax = std::max(areaMin, screenHeight - TwipsToPixels(l.height - area.height));
   ErrorBodyFit f;

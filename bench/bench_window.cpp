@@ -1,10 +1,11 @@
 // The whole "Calculate" in the window on the offscreen platform, against the
-// pure search plus the same number of empty event-loop turns.
+// pure search, and the search in the slices a window runs it in.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -35,6 +36,8 @@ void BM_WindowCalculate(benchmark::State& bs) {
   for (auto _ : bs) {
     s.SetParams({790, 0.033, 2, 30, 8});
     calculate->click();
+    // The search runs in slices between turns of the event loop.
+    while (w.phase() != app::Phase::Idle) QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
   bs.counters["candidates"] = kCandidates;
 }
@@ -48,16 +51,37 @@ void BM_PureSearch(benchmark::State& bs) {
   }
 }
 
-void BM_EmptyEventLoopTurns(benchmark::State& bs) {
-  for (auto _ : bs)
-    for (long i = 0; i < kCandidates; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+// The search in slices of at most 10 ms that also end at every improvement,
+// with one empty event-loop turn between two slices.
+void BM_SlicedSearchWithTurns(benchmark::State& bs) {
+  struct Deadline : SliceBudget {
+    std::chrono::steady_clock::time_point end;
+    int asked = 0;
+    bool Spent() override { return ++asked % 64 == 0 && std::chrono::steady_clock::now() >= end; }
+  };
+  State start = DefaultState();
+  start.DataClicks = {52, 1, 1, 12, 28, 44};
+  int64_t slices = 0;
+  for (auto _ : bs) {
+    State s = start;
+    FitJob job(s);
+    for (;;) {
+      Deadline budget;
+      budget.end = std::chrono::steady_clock::now() + std::chrono::milliseconds(10);
+      ++slices;
+      if (job.Run(budget) == FitJob::Slice::Done) break;
+      QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    benchmark::DoNotOptimize(job.report().bestError);
+  }
+  bs.counters["slices"] = benchmark::Counter(static_cast<double>(slices), benchmark::Counter::kAvgIterations);
 }
 
 }  // namespace
 
 BENCHMARK(BM_WindowCalculate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PureSearch)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EmptyEventLoopTurns)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SlicedSearchWithTurns)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -15,9 +15,10 @@ target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
 
 # The windows as Win32 views of the portable behaviour, and Vantorel.exe.
 vantorel_layer(vantorel_winshell winshell BELOW app windows entry output settings platform model
-  SOURCES winshell/controls.cpp winshell/errorwindow.cpp winshell/mainwindow.cpp winshell/picture.cpp
+  SOURCES winshell/controls.cpp winshell/errorwindow.cpp winshell/mainwindow.cpp winshell/modal.cpp winshell/picture.cpp
+          winshell/snapshot.cpp
           winshell/selectprinter.cpp winshell/textmeasure.cpp winshell/win32.cpp
-  LIBS vantorel_app vantorel_windows comctl32 gdi32 user32)
+  LIBS vantorel_app vantorel_windows comctl32 gdi32 user32 oleacc ole32 uuid)
 target_compile_definitions(vantorel_winshell PUBLIC UNICODE _UNICODE)
 add_executable(Vantorel WIN32 winshell/main.cpp)
 target_link_libraries(Vantorel PRIVATE vantorel_winshell)

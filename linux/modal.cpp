@@ -1,7 +1,9 @@
 #include "linux/modal.h"
 
 #include <QDialog>
+#include <QMetaObject>
 #include <deque>
+#include <memory>
 
 namespace vantorel::platform {
 
@@ -14,18 +16,31 @@ std::deque<ModalAnswer>& Queue() {
 }
 }  // namespace
 
-int ExecModal(QDialog& dialog) {
-  if (!testMode && Queue().empty()) return dialog.exec();
-  if (Queue().empty()) {
-    ++unanswered;
-    dialog.reject();
-    return dialog.result();
+void OpenModal(QDialog& dialog, std::function<void(int)> closed) {
+  if (testMode || !Queue().empty()) {
+    dialog.setResult(QDialog::Rejected);
+    if (Queue().empty()) {
+      ++unanswered;
+    } else {
+      ModalAnswer answer = std::move(Queue().front());
+      Queue().pop_front();
+      answer(dialog);
+    }
+    dialog.hide();
+    if (closed) closed(dialog.result());
+    return;
   }
-  ModalAnswer answer = std::move(Queue().front());
-  Queue().pop_front();
-  dialog.setResult(QDialog::Rejected);
-  answer(dialog);
-  return dialog.result();
+  // One connection for this showing only: it is gone before the continuation runs.
+  auto connection = std::make_shared<QMetaObject::Connection>();
+  *connection =
+      QObject::connect(&dialog, &QDialog::finished, &dialog, [connection, closed = std::move(closed)](int result) {
+        QObject::disconnect(*connection);
+        if (closed) closed(result);
+      });
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.show();
+  dialog.raise();
+  dialog.activateWindow();
 }
 
 void QueueModalAnswer(ModalAnswer answer) {

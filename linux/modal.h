@@ -1,9 +1,11 @@
 // Every modal window of the program (the error window, message boxes, the
-// printer chooser) is run through ExecModal. A test queues answers in
-// advance; each answer is handed the dialog, fully set up, instead of the
-// dialog running its own event loop, and acts on it as a user would (reads
-// its texts, presses a button). With answers queued, a modal window for which
-// none is left is rejected at once and counted, so no test ever blocks.
+// printer chooser) is opened through OpenModal: it shows modally and
+// returns at once; its continuation runs when it closes. No nested event
+// loop runs anywhere. A test queues answers in advance; each answer is
+// handed the dialog, fully set up, instead of the dialog showing, and acts
+// on it as a user would (reads its texts, presses a button). With answers
+// queued, a modal window for which none is left is rejected at once and
+// counted, so no test ever waits on a window.
 #pragma once
 
 #include <functional>
@@ -14,8 +16,10 @@ namespace vantorel::platform {
 
 using ModalAnswer = std::function<void(QDialog&)>;
 
-// Runs the dialog modally and returns its result code.
-int ExecModal(QDialog& dialog);
+// Shows the dialog modally (over the whole program) and returns at once;
+// closed runs once with the dialog's result code when it is closed (done,
+// accepted or rejected).
+void OpenModal(QDialog& dialog, std::function<void(int)> closed = {});
 
 // Test seam: answers for the next modal windows, in order.
 void QueueModalAnswer(ModalAnswer answer);

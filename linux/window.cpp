@@ -120,17 +120,4 @@ QImage GrabToClipboard(QWidget* w) {
   return picture;
 }
 
-void Pause(int ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-void CentreOver(QWidget* w, const QWidget* owner) {
-  if (!owner) return;
-  const QRect room = owner->screen()->availableGeometry(), o = owner->frameGeometry();
-  w->move(std::clamp(o.x() + (o.width() - w->width()) / 2, room.left(),
-                     std::max(room.left(), room.right() + 1 - w->width())),
-          std::clamp(o.y() + (o.height() - w->height()) / 2, room.top(),
-                     std::max(room.top(), room.bottom() + 1 - w->height())));
-}
-
 }  // namespace vantorel::platform

@@ -46,14 +46,8 @@ struct ScreenSize {
 };
 ScreenSize PrimaryScreenSize();
 
-// Moves w so that it is centred over owner, kept within owner's screen.
-void CentreOver(QWidget* w, const QWidget* owner);
-
 // A picture of w as it looks now (its own drawing included), and the same
 // picture handed to the clipboard in place of whatever it held.
 QImage GrabToClipboard(QWidget* w);
-
-// Holds the program still for ms milliseconds, processing nothing.
-void Pause(int ms);
 
 }  // namespace vantorel::platform

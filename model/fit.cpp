@@ -52,129 +52,188 @@ struct Workspace {
   std::array<double, kMaxLoopValues> zeroTerm{};                      // FlightTerm(zero range, bc) per bc
 };
 
-class Search {
- public:
-  Search(State& s, FitObserver* obs, Workspace& w) : s_(s), obs_(obs), w_(w), metric_(s.MetricUnits) {}
+}  // namespace
 
-  FitReport Run() {
+// The search as a resumable nest of loops: the cursor (pass, and the index of
+// every loop) is kept between slices, so a slice resumes at the candidate
+// after the last one it visited and visits exactly what one uninterrupted run
+// would, in the same order.
+struct FitJob::Impl {
+  enum class Step { Start, Pass, SecondPass, Finished };
+
+  Impl(State& s) : s(s), metric(s.MetricUnits) {}
+
+  State& s;
+  const bool metric;
+  Workspace w;
+  FitReport report;
+  Step step = Step::Start;
+  int pass = 0;
+  int zi = 0, mi = 0, si = 0, b = 0, ci = 0;
+  bool zeroReady = false;   // zeroTerm holds the terms of the current zero range
+  bool angleReady = false;  // angle holds the angles of the current mv, sh and bc
+  std::array<double, kRows> angle{};
+
+  void Refuse() {
+    report.problem = "The search cannot be set up around the current model; its values are too far out.";
+    step = Step::Finished;
+  }
+
+  void Gather() {
     for (int i = 0; i < kRows; ++i) {
-      if (!s_.IsTicked(i)) continue;
-      const auto k = static_cast<size_t>(w_.points++);
-      w_.range[k] = s_.DataRange[static_cast<size_t>(i)];
-      w_.rangeY[k] = metric_ ? w_.range[k] * kYardsPerMetre : w_.range[k];
-      w_.clicks[k] = s_.DataClicks[static_cast<size_t>(i)];
+      if (!s.IsTicked(i)) continue;
+      const auto k = static_cast<size_t>(w.points++);
+      w.range[k] = s.DataRange[static_cast<size_t>(i)];
+      w.rangeY[k] = metric ? w.range[k] * kYardsPerMetre : w.range[k];
+      w.clicks[k] = s.DataClicks[static_cast<size_t>(i)];
     }
+  }
 
-    const ZeroRangeGrid z = FirstPassZeroRanges(s_);
-    PassGrid& g = w_.grid;
+  // Forms the grid of a pass; false when it cannot be formed.
+  bool FirstGrid() {
+    const ZeroRangeGrid z = FirstPassZeroRanges(s);
+    PassGrid& g = w.grid;
     bool ok = BuildLoop(z.low, z.high, 1, g.zr);
-    ok = ok && (metric_ ? BuildLoop(80, 400, 20, g.mv) : BuildLoop(200, 1000, 50, g.mv));
-    ok = ok && BuildLoop(1, 3, 0.5, g.sh) && BuildLoop(0.01, 0.05, 0.01, g.bc) && BuildLoop(3, 9, 0.5, g.cpm);
-    if (!ok) return Refuse();
-    if (RunPass(0)) return report_;
-
-    // The fine pass is centred on the model as it stands after the coarse pass.
-    const ModelParams c = s_.Params();
-    ok = BuildLoop(c.zr - 5, c.zr + 5, 1, g.zr);
-    ok = ok && (metric_ ? BuildLoop(c.mv - 10, c.mv + 10, 5, g.mv) : BuildLoop(c.mv - 25, c.mv + 25, 5, g.mv));
-    ok = ok && BuildLoop(c.sh - 0.25, c.sh + 0.25, 0.05, g.sh) && BuildLoop(c.bc - 0.005, c.bc + 0.005, 0.001, g.bc) &&
-         BuildLoop(c.cpm - 0.2, c.cpm + 0.2, 0.1, g.cpm);
-    if (!ok) return Refuse();
-    RunPass(1);
-    return report_;
+    ok = ok && (metric ? BuildLoop(80, 400, 20, g.mv) : BuildLoop(200, 1000, 50, g.mv));
+    return ok && BuildLoop(1, 3, 0.5, g.sh) && BuildLoop(0.01, 0.05, 0.01, g.bc) && BuildLoop(3, 9, 0.5, g.cpm);
   }
 
- private:
-  FitReport& Refuse() {
-    report_.problem = "The search cannot be set up around the current model; its values are too far out.";
-    return report_;
+  // The fine pass is centred on the model as it stands after the coarse pass.
+  bool SecondGrid() {
+    const ModelParams c = s.Params();
+    PassGrid& g = w.grid;
+    bool ok = BuildLoop(c.zr - 5, c.zr + 5, 1, g.zr);
+    ok = ok && (metric ? BuildLoop(c.mv - 10, c.mv + 10, 5, g.mv) : BuildLoop(c.mv - 25, c.mv + 25, 5, g.mv));
+    return ok && BuildLoop(c.sh - 0.25, c.sh + 0.25, 0.05, g.sh) &&
+           BuildLoop(c.bc - 0.005, c.bc + 0.005, 0.001, g.bc) && BuildLoop(c.cpm - 0.2, c.cpm + 0.2, 0.1, g.cpm);
   }
 
-  // Visits one candidate; false when the observer stops the search there.
-  bool Visit(int64_t& count) {
-    ++count;
-    return !obs_ || obs_->Candidate();
-  }
-
-  // Runs one pass; true when the search is over (a fit below 0.5 was found,
-  // or the observer stopped it).
-  bool RunPass(int pass) {
-    const PassGrid& g = w_.grid;
-    int64_t& count = report_.candidates[static_cast<size_t>(pass)];
-    const int n = w_.points;
-
+  void BeginPass(int p) {
+    pass = p;
+    zi = mi = si = b = ci = 0;
+    zeroReady = angleReady = false;
     // Flight terms depend on the ballistic coefficient and the range only.
-    for (int b = 0; b < g.bc.n; ++b)
-      for (int i = 0; i < n; ++i)
-        w_.rangeTerm[static_cast<size_t>(b)][static_cast<size_t>(i)] =
-            FlightTerm(w_.rangeY[static_cast<size_t>(i)], g.bc.v[static_cast<size_t>(b)]);
+    const PassGrid& g = w.grid;
+    for (int bi = 0; bi < g.bc.n; ++bi)
+      for (int i = 0; i < w.points; ++i)
+        w.rangeTerm[static_cast<size_t>(bi)][static_cast<size_t>(i)] =
+            FlightTerm(w.rangeY[static_cast<size_t>(i)], g.bc.v[static_cast<size_t>(bi)]);
+    step = Step::Pass;
+  }
 
-    std::array<double, kRows> angle{};
-    for (int zi = 0; zi < g.zr.n; ++zi) {
+  // Runs the current pass until the budget is spent (Running), a candidate
+  // improves on the best (Improved), or the pass ends (Done).
+  Slice RunPass(SliceBudget& budget) {
+    // A slice visits at least one candidate, however little budget it has.
+    bool visited = false;
+    const PassGrid& g = w.grid;
+    int64_t& count = report.candidates[static_cast<size_t>(pass)];
+    const int n = w.points;
+    for (; zi < g.zr.n; ++zi, mi = 0, zeroReady = false) {
       const double zr = g.zr.v[static_cast<size_t>(zi)];
       if (zr == 0) {
-        const int64_t inner = static_cast<int64_t>(g.mv.n) * g.sh.n * g.bc.n * g.cpm.n;
-        for (int64_t k = 0; k < inner; ++k)
-          if (!Visit(count)) return true;
+        // Candidates at a zero range of 0 cannot be evaluated: they count as visited.
+        count += static_cast<int64_t>(g.mv.n) * g.sh.n * g.bc.n * g.cpm.n;
         continue;
       }
-      const double zy = metric_ ? zr * kYardsPerMetre : zr;
-      for (int b = 0; b < g.bc.n; ++b)
-        w_.zeroTerm[static_cast<size_t>(b)] = FlightTerm(zy, g.bc.v[static_cast<size_t>(b)]);
-
-      for (int mi = 0; mi < g.mv.n; ++mi) {
+      const double zy = metric ? zr * kYardsPerMetre : zr;
+      if (!zeroReady) {
+        for (int bi = 0; bi < g.bc.n; ++bi)
+          w.zeroTerm[static_cast<size_t>(bi)] = FlightTerm(zy, g.bc.v[static_cast<size_t>(bi)]);
+        zeroReady = true;
+      }
+      for (; mi < g.mv.n; ++mi, si = 0) {
         const double mv = g.mv.v[static_cast<size_t>(mi)];
-        const double mvf = metric_ ? mv * kFeetPerMetre : mv;
-        for (int si = 0; si < g.sh.n; ++si) {
+        const double mvf = metric ? mv * kFeetPerMetre : mv;
+        for (; si < g.sh.n; ++si, b = 0) {
           const double sh = g.sh.v[static_cast<size_t>(si)];
-          const double shi = metric_ ? sh * kInchesPerCm : sh;
-          for (int b = 0; b < g.bc.n; ++b) {
+          const double shi = metric ? sh * kInchesPerCm : sh;
+          for (; b < g.bc.n; ++b, ci = 0, angleReady = false) {
             const double bc = g.bc.v[static_cast<size_t>(b)];
             if (mv == 0 || bc == 0) {
-              for (int ci = 0; ci < g.cpm.n; ++ci)
-                if (!Visit(count)) return true;
+              count += g.cpm.n - ci;
               continue;
             }
-            // Everything but the clicks per MOA: the angle of each point.
-            const double slope = SightSlope(w_.zeroTerm[static_cast<size_t>(b)], mvf, shi, zy);
-            const auto& terms = w_.rangeTerm[static_cast<size_t>(b)];
-            for (int i = 0; i < n; ++i) {
-              const double h =
-                  HeightAt(slope, w_.rangeY[static_cast<size_t>(i)], terms[static_cast<size_t>(i)], mvf, shi, metric_);
-              angle[static_cast<size_t>(i)] = AngleMOA(w_.range[static_cast<size_t>(i)], h, metric_);
+            if (!angleReady) {
+              // Everything but the clicks per MOA: the angle of each point.
+              const double slope = SightSlope(w.zeroTerm[static_cast<size_t>(b)], mvf, shi, zy);
+              const auto& terms = w.rangeTerm[static_cast<size_t>(b)];
+              for (int i = 0; i < n; ++i) {
+                const double h =
+                    HeightAt(slope, w.rangeY[static_cast<size_t>(i)], terms[static_cast<size_t>(i)], mvf, shi, metric);
+                angle[static_cast<size_t>(i)] = AngleMOA(w.range[static_cast<size_t>(i)], h, metric);
+              }
+              angleReady = true;
             }
-            for (int ci = 0; ci < g.cpm.n; ++ci) {
-              if (!Visit(count)) return true;
-              const double cpm = g.cpm.v[static_cast<size_t>(ci)];
+            while (ci < g.cpm.n) {
+              if (visited && budget.Spent()) return Slice::Running;
+              visited = true;
+              ++count;
+              const double cpm = g.cpm.v[static_cast<size_t>(ci++)];
               double err = 0;
               for (int i = 0; i < n; ++i)
-                err += std::fabs(w_.clicks[static_cast<size_t>(i)] + angle[static_cast<size_t>(i)] * cpm);
-              if (err < report_.bestError) {
-                report_.bestError = err;
-                report_.improved = true;
-                s_.SetParams({mv, bc, sh, zr, cpm});
-                if (obs_) obs_->Improved(s_, err);
+                err += std::fabs(w.clicks[static_cast<size_t>(i)] + angle[static_cast<size_t>(i)] * cpm);
+              if (err < report.bestError) {
+                report.bestError = err;
+                report.improved = true;
+                s.SetParams({mv, bc, sh, zr, cpm});
                 if (err < kGoodEnough) {
-                  report_.stoppedEarly = true;
-                  return true;
+                  report.stoppedEarly = true;
+                  step = Step::Finished;
                 }
+                return Slice::Improved;
               }
             }
           }
         }
       }
     }
-    return false;
+    return Slice::Done;
   }
 
-  State& s_;
-  FitObserver* obs_;
-  Workspace& w_;
-  const bool metric_;
-  FitReport report_;
+  Slice Run(SliceBudget& budget) {
+    for (;;) {
+      switch (step) {
+        case Step::Start:
+          Gather();
+          if (!FirstGrid()) {
+            Refuse();
+            return Slice::Done;
+          }
+          BeginPass(0);
+          break;
+        case Step::Pass: {
+          const Slice slice = RunPass(budget);
+          if (slice != Slice::Done) return slice;
+          if (pass == 1) {
+            step = Step::Finished;
+            return Slice::Done;
+          }
+          step = Step::SecondPass;
+          break;
+        }
+        case Step::SecondPass:
+          if (!SecondGrid()) {
+            Refuse();
+            return Slice::Done;
+          }
+          BeginPass(1);
+          break;
+        case Step::Finished: return Slice::Done;
+      }
+    }
+  }
 };
 
-}  // namespace
+FitJob::FitJob(State& s) : impl_(std::make_unique<Impl>(s)) {}
+FitJob::~FitJob() = default;
+FitJob::FitJob(FitJob&&) noexcept = default;
+FitJob& FitJob::operator=(FitJob&&) noexcept = default;
+
+FitJob::Slice FitJob::Run(SliceBudget& budget) { return impl_->Run(budget); }
+void FitJob::Stop() { impl_->step = Impl::Step::Finished; }
+bool FitJob::Done() const { return impl_->step == Impl::Step::Finished; }
+const FitReport& FitJob::report() const { return impl_->report; }
 
 ZeroRangeGrid FirstPassZeroRanges(const State& s) {
   ZeroRangeGrid z;
@@ -205,9 +264,11 @@ ZeroRangeGrid FirstPassZeroRanges(const State& s) {
 }
 
 FitReport RunSearch(State& s, FitObserver* observer) {
-  auto workspace = std::make_unique<Workspace>();
-  Search search(s, observer, *workspace);
-  return search.Run();
+  UnboundedBudget budget;
+  FitJob job(s);
+  while (job.Run(budget) != FitJob::Slice::Done)
+    if (observer) observer->Improved(s, job.report().bestError);
+  return job.report();
 }
 
 void BeginFit(State& s) {

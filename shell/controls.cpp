@@ -1,5 +1,7 @@
 #include "shell/controls.h"
 
+#include <array>
+
 #include <QFrame>
 #include <QLineEdit>
 #include <QListWidget>
@@ -165,16 +167,18 @@ void MakeWindow(QWidget* window, const app::WindowLayout& layout, ControlLook lo
   window->setWindowTitle(QString::fromStdString(layout.caption));
   SetBackground(window, layout.backColour);
   window->setFixedSize(platform::TwipsToPixels(layout.width), platform::TwipsToPixels(layout.height));
+  std::array<QWidget*, app::kIdCount> byId{};
+  byId[app::Index(layout.id)] = window;
   for (const app::ControlLayout& c : layout.controls) {
-    QWidget* parent = c.parent.empty() ? window : window->findChild<QWidget*>(QString::fromStdString(c.parent));
-    if (!parent) throw std::logic_error("The layout of " + layout.name + " has no control " + c.parent);
+    QWidget* parent = byId[app::Index(c.parent)];
+    if (!parent) throw std::logic_error("The layout of " + layout.name + " makes " + c.name + " before its parent");
     QWidget* w = MakeControl(c, parent, look);
+    byId[app::Index(c.id)] = w;
     if (made) made(c, w);
   }
   const std::vector<const app::ControlLayout*> stops = layout.TabOrder();
   for (size_t k = 0; k + 1 < stops.size(); ++k)
-    QWidget::setTabOrder(window->findChild<QWidget*>(QString::fromStdString(stops[k]->name)),
-                         window->findChild<QWidget*>(QString::fromStdString(stops[k + 1]->name)));
+    QWidget::setTabOrder(byId[app::Index(stops[k]->id)], byId[app::Index(stops[k + 1]->id)]);
 }
 
 }  // namespace vantorel

@@ -23,6 +23,7 @@
 #include "platform/look.h"
 #include "linux/outline.h"
 #include "shell/controls.h"
+#include "shell/frame.h"
 
 namespace vantorel {
 
@@ -39,15 +40,15 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
   platform::SetAccessibleRole(this, QAccessible::AlertMessage);
   setModal(true);
   MakeWindow(this, Layout(), ControlLook::Program);
-  title_ = findChild<QLabel*>("Title");
-  body_ = findChild<QLabel*>("Body");
+  title_ = findChild<QLabel*>(QString::fromStdString(app::Name(app::Id::ErrTitle)));
+  body_ = findChild<QLabel*>(QString::fromStdString(app::Name(app::Id::ErrBody)));
   body_->setWordWrap(true);
   bodyArea_ = new QScrollArea(this);
   bodyArea_->setObjectName("BodyArea");
   bodyArea_->setFrameShape(QFrame::NoFrame);
   bodyArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   bodyArea_->setWidget(body_);  // the body fills its background in the window's colour
-  cbClose_ = findChild<QPushButton*>("cbClose");
+  cbClose_ = findChild<QPushButton*>(QString::fromStdString(app::Name(app::Id::cbClose)));
   connect(cbClose_, &QPushButton::clicked, this, &frmError::cbClose_Click);
 }
 
@@ -68,13 +69,13 @@ void frmError::Form_Load(const std::string& title, const std::string& body) {
   body_->setFont(font);
   body_->setText(platform::Breakable(text, QFontMetrics(font), fit.lineWidth));
   body_->resize(fit.lineWidth, std::max(fit.textHeight, fit.areaHeight));
-  const app::ControlLayout &area = Layout().Control("Body"), &close = Layout().Control("cbClose");
+  const app::ControlLayout &area = Layout().Control(app::Id::ErrBody), &close = Layout().Control(app::Id::cbClose);
   platform::PlaceTwips(bodyArea_, area.left, area.top, area.width, fit.areaTwips);
   bodyArea_->verticalScrollBar()->setValue(0);
   bodyArea_->setFocusPolicy(fit.scrolls ? Qt::StrongFocus : Qt::NoFocus);  // the keys scroll it
   platform::PlaceTwips(cbClose_, close.left, fit.closeTopTwips, close.width, close.height);
   setFixedSize(platform::TwipsToPixels(Layout().width), platform::TwipsToPixels(fit.windowTwips));
-  platform::CentreOver(this, parentWidget());  // over the main window, on the screen
+  CentreOver(this, parentWidget());  // over the main window, on the screen
   cbClose_->setFocus();
   update();
 }
@@ -97,11 +98,21 @@ void frmError::cbClose_Click() { reject(); }
 
 void SetErrorOwner(QWidget* owner) { errorOwner = owner; }
 
-void ShowError(const std::string& title, const std::string& body) {
-  if (!errorWindow) errorWindow = new frmError(errorOwner);
-  errorWindow->Form_Load(title, body);
-  platform::ExecModal(*errorWindow);
-  errorWindow->hide();
+void ShowError(const std::string& title, const std::string& body, std::function<void()> then) {
+  // One window, loaded afresh for each message; a second message while one
+  // shows gets a window of its own.
+  frmError* window = errorWindow && !errorWindow->isVisible() ? errorWindow.data() : nullptr;
+  if (!window) {
+    window = new frmError(errorOwner);
+    if (errorWindow)
+      window->setAttribute(Qt::WA_DeleteOnClose);
+    else
+      errorWindow = window;
+  }
+  window->Form_Load(title, body);
+  platform::OpenModal(*window, [then = std::move(then)](int) {
+    if (then) then();
+  });
 }
 
 }  // namespace vantorel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 class QLabel;
@@ -35,8 +36,9 @@ class frmError : public QDialog {
   QPushButton* cbClose_;
 };
 
-// Shows the error window over the main window and returns when it is closed.
-void ShowError(const std::string& title, const std::string& body);
+// Shows the error window modally over the main window and returns at once;
+// then runs once it is closed.
+void ShowError(const std::string& title, const std::string& body, std::function<void()> then = {});
 
 // The window the error window centres on (the main window sets itself).
 void SetErrorOwner(QWidget* owner);

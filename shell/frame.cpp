@@ -5,6 +5,9 @@
 #include "linux/accessible.h"
 #include "linux/qtcolour.h"
 #include "linux/window.h"
+#include "platform/twips.h"
+
+#include <QScreen>
 
 namespace vantorel {
 
@@ -43,6 +46,17 @@ bool TitleDrag::Press(QWidget* window, QPoint at) {
 bool TitleDrag::Move(QWidget* window, QPoint at) {
   if (following_) window->move(at - offset_);
   return following_;
+}
+
+void CentreOver(QWidget* w, const QWidget* owner) {
+  if (!owner) return;
+  auto twips = [](const QRect& r) {
+    return app::Rect{platform::PixelsToTwips(r.x()), platform::PixelsToTwips(r.y()), platform::PixelsToTwips(r.width()),
+                     platform::PixelsToTwips(r.height())};
+  };
+  const app::Rect at = app::PlaceOver(twips(owner->frameGeometry()), twips(owner->screen()->availableGeometry()),
+                                      platform::PixelsToTwips(w->width()), platform::PixelsToTwips(w->height()));
+  w->move(platform::TwipsToPixels(at.left), platform::TwipsToPixels(at.top));
 }
 
 }  // namespace vantorel

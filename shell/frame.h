@@ -52,4 +52,8 @@ class TitleDrag {
   QPoint offset_;  // the pointer's place in the window
 };
 
+// Moves w so that it is centred over owner, kept within the work area of
+// owner's screen.
+void CentreOver(QWidget* w, const QWidget* owner);
+
 }  // namespace vantorel

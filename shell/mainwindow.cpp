@@ -1,6 +1,9 @@
 #include "shell/mainwindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -35,21 +38,32 @@
 
 namespace vantorel {
 
+using app::Id;
+
 namespace {
 
-// Key codes and shift state as the behaviour takes them: Esc 27, P 80;
-// Shift 1, Ctrl 2, Alt 4.
+// Shift state as the behaviour takes it: Shift 1, Ctrl 2, Alt 4.
 int ShiftState(Qt::KeyboardModifiers m) {
-  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+  return (m & Qt::ShiftModifier ? app::kShift : 0) | (m & Qt::ControlModifier ? app::kCtrl : 0) |
+         (m & Qt::AltModifier ? app::kAlt : 0);
 }
 
-// The row a control of the rows' arrays belongs to ("RTxt(3)" gives 3), or -1.
-int RowOf(const QObject* o, const char* array) {
-  const QString name = o->objectName(), head = QString(array) + "(";
-  if (!name.startsWith(head) || !name.endsWith(")")) return -1;
-  bool ok = false;
-  const int i = name.mid(head.size(), name.size() - head.size() - 1).toInt(&ok);
-  return ok && i >= 0 && i < kRows ? i : -1;
+app::Key KeyOf(const QKeyEvent& e) {
+  switch (e.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return app::Key::Enter;
+    case Qt::Key_Space: return app::Key::Space;
+    case Qt::Key_Escape: return app::Key::Escape;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return app::Key::Tab;
+    case Qt::Key_A: return app::Key::A;
+    case Qt::Key_P: return app::Key::P;
+    default: return app::Key::Other;
+  }
+}
+
+int ButtonOf(Qt::MouseButton b) {
+  return b == Qt::LeftButton ? app::kLeftButton : b == Qt::RightButton ? app::kRightButton : 4;
 }
 
 }  // namespace
@@ -71,27 +85,24 @@ frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
   Surface->SetBackColor(layout.backColour);
   Surface->SetDrawWidth(2);
   Surface->PlaceTwips(0, 0, layout.width, layout.height);
+  Surface->setMouseTracking(true);
   platform::HideFromAccessibility(Surface);
 
   MakeWindow(this, layout, ControlLook::Program, [this](const app::ControlLayout& c, QWidget* w) {
-    controls_[c.name] = w;
-    if (auto* b = qobject_cast<QPushButton*>(w)) {
-      const int i = RowOf(b, "cbButton");
-      connect(b, &QPushButton::clicked, this, [this, i] {
-        if (logic_) logic_->cbButton_Click(i);
-      });
-    } else if (auto* tick = qobject_cast<TickBox*>(w)) {
-      const int i = RowOf(tick, "Ticked");
-      connect(tick, &QCheckBox::stateChanged, this, [this, tick, i] {
-        if (logic_) logic_->Ticked_Click(i, tick->Value());
+    controls_[app::Index(c.id)] = w;
+    const Id id = c.id;
+    w->setMouseTracking(true);  // the close box rests when the mouse leaves it for any control
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+      connect(b, &QAbstractButton::clicked, this, [this, id] {
+        if (logic_) logic_->Clicked(id);
       });
     } else if (auto* close = qobject_cast<CloseBox*>(w)) {
-      connect(close, &CloseBox::clicked, this, &QWidget::close);
+      connect(close, &CloseBox::clicked, this, [this, id] {
+        if (logic_) logic_->Clicked(id);
+      });
     }
-    if (qobject_cast<QLineEdit*>(w) || IsTitle(w)) w->installEventFilter(this);
   });
-  for (const char* title : {"AppTitle(0)", "AppTitle(1)"}) Control(title)->setMouseTracking(true);
-  auto* frame3 = static_cast<platform::PictureBox*>(Control("Frame3"));
+  auto* frame3 = static_cast<platform::PictureBox*>(Control(Id::Frame3));
   frame3->SetDrawWidth(2);
   frame3->PaintKept([](QPainter& p, QSize size) {
     vantorel::DrawOutline(p, size, kMainOutline, app::MainWindowLayout().backColour);
@@ -112,42 +123,34 @@ frmMain::~frmMain() {
   if (qApp) qApp->removeEventFilter(this);
 }
 
-QWidget* frmMain::Control(const std::string& name) const {
-  auto it = controls_.find(name);
-  return it == controls_.end() ? nullptr : it->second;
+std::optional<Id> frmMain::IdOf(const QObject* o) const {
+  // Only what lies in this window: the dialogs it owns are windows of their own.
+  const auto* widget = qobject_cast<const QWidget*>(o);
+  if (widget && widget->window() != this) return std::nullopt;
+  for (; o; o = o->parent()) {
+    if (o == this || o == Surface) return Id::frmMain;
+    for (size_t i = 0; i < controls_.size(); ++i)
+      if (controls_[i] == o) return static_cast<Id>(i);
+  }
+  return std::nullopt;
 }
 
 void frmMain::Form_Load() {
-  const platform::ScreenSize screen = platform::PrimaryScreenSize();
-  setup_.screenWidth = platform::PixelsToTwips(screen.width);
-  setup_.screenHeight = platform::PixelsToTwips(screen.height);
+  // The work area: the primary screen without its panels.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect a = screen->availableGeometry();
+    setup_.workArea = {platform::PixelsToTwips(a.x()), platform::PixelsToTwips(a.y()),
+                       platform::PixelsToTwips(a.width()), platform::PixelsToTwips(a.height())};
+  }
   setup_.lockWaitMs = store_.LockWaitMs();
   setup_.decimalPoint = QLocale().decimalPoint().toStdString();
   logic_ = std::make_unique<app::MainWindow>(s_, store_, static_cast<app::MainView&>(*this), setup_);
-  // The printer count is asked on a thread of its own that nothing waits
-  // for, once the window shows.
   logic_->Form_Load();
-  if (Ended()) return;
-  // The thread cannot safely reach back into the window, which may be gone
-  // by the time it answers: the answer is looked for instead.
-  printerQuery_ = std::make_unique<platform::PrinterCountQuery>(printService_->CountAsker());
-  auto* poll = new QTimer(this);
-  poll->setInterval(20);
-  connect(poll, &QTimer::timeout, this, [this, poll] {
-    if (!printerQuery_->Arrived()) return;
-    poll->deleteLater();
-    PrinterCountKnown(*printerQuery_->Count());
-  });
-  poll->start();
 }
 
-void frmMain::PrinterCountKnown(int count) {
-  if (logic_) logic_->PrinterCountKnown(count);
-}
-
-void frmMain::SetText(const std::string& control, const std::string& text) {
+void frmMain::SetText(Id control, const std::string& text) {
   const QString t = QString::fromStdString(text);
-  if (control == "frmMain") return setWindowTitle(t);
+  if (control == Id::frmMain) return setWindowTitle(t);
   QWidget* w = Control(control);
   if (auto* l = qobject_cast<QLabel*>(w)) {
     l->setText(t);
@@ -155,57 +158,83 @@ void frmMain::SetText(const std::string& control, const std::string& text) {
     SetFieldText(e, text);
   } else if (auto* b = qobject_cast<QPushButton*>(w)) {
     b->setText(t);
-  } else if (auto* list = qobject_cast<ClickListBox*>(w)) {
-    list->clear();
-    list->setPlainText(t);
   }
 }
 
-std::string frmMain::Text(const std::string& control) const {
+std::string frmMain::Text(Id control) const {
+  if (control == Id::frmMain) return windowTitle().toStdString();
   if (auto* e = qobject_cast<QLineEdit*>(Control(control))) return e->text().toStdString();
   if (auto* l = qobject_cast<QLabel*>(Control(control))) return l->text().toStdString();
+  if (auto* list = qobject_cast<ClickListBox*>(Control(control))) return list->toPlainText().toStdString();
   return {};
 }
 
-void frmMain::SetToolTip(const std::string& control, const std::string& text) {
+void frmMain::SetLines(Id control, const std::vector<std::string>& lines) {
+  auto* list = qobject_cast<ClickListBox*>(Control(control));
+  if (!list) return;
+  QStringList text;
+  for (const std::string& line : lines) text << QString::fromStdString(line);
+  list->clear();
+  list->setPlainText(text.join('\n'));
+}
+
+void frmMain::SetToolTip(Id control, const std::string& text) {
   if (QWidget* w = Control(control)) w->setToolTip(QString::fromStdString(text));
 }
 
-void frmMain::SetDescription(const std::string& control, const std::string& text) {
+void frmMain::SetDescription(Id control, const std::string& text) {
   if (QWidget* w = Control(control)) w->setAccessibleDescription(QString::fromStdString(text));
 }
 
-void frmMain::SetEnabled(const std::string& control, bool on) {
+void frmMain::SetEnabled(Id control, bool on) {
   if (QWidget* w = Control(control)) w->setEnabled(on);
 }
 
-void frmMain::SetVisible(const std::string& control, bool on) {
+void frmMain::SetVisible(Id control, bool on) {
   if (QWidget* w = Control(control)) w->setVisible(on);
 }
 
-void frmMain::SetTick(int row, int value) {
-  if (auto* tick = qobject_cast<TickBox*>(Control(app::Element("Ticked", row)))) tick->SetValue(value);
+void frmMain::SetTick(Id control, int value) {
+  if (auto* tick = qobject_cast<TickBox*>(Control(control))) tick->SetValue(value);
 }
 
-bool frmMain::SetFocus(const std::string& control) {
+bool frmMain::SetFocus(Id control) {
+  if (control == Id::frmMain) {
+    setFocus(Qt::OtherFocusReason);
+    return true;
+  }
   QWidget* w = Control(control);
-  if (!w || !w->isEnabled() || w->window() != this) return false;
+  if (!w || !w->isEnabled() || !w->isVisibleTo(this)) return false;
   w->setFocus(Qt::OtherFocusReason);
   return true;
 }
 
-std::string frmMain::Focused() const {
+std::optional<Id> frmMain::Focused() const {
   QWidget* w = QApplication::focusWidget();
-  return w && w->window() == this ? w->objectName().toStdString() : std::string();
+  if (!w || w->window() != this) return std::nullopt;
+  return IdOf(w);
+}
+
+void frmMain::SelectAll(Id field) {
+  if (auto* e = qobject_cast<QLineEdit*>(Control(field))) e->selectAll();
+}
+
+void frmMain::ShowStart(Id field) {
+  if (auto* e = qobject_cast<QLineEdit*>(Control(field))) e->setCursorPosition(0);
+}
+
+void frmMain::Move(Id control, const app::Rect& where) {
+  if (QWidget* w = Control(control)) {
+    platform::PlaceTwips(w, where.left, where.top, where.width, where.height);
+    w->raise();
+  }
+}
+
+void frmMain::SetBackColour(Id control, platform::Colour colour) {
+  if (auto* close = qobject_cast<CloseBox*>(Control(control))) close->SetBackColor(colour);
 }
 
 void frmMain::Place(double left, double top) { move(platform::TwipsToPixels(left), platform::TwipsToPixels(top)); }
-
-void frmMain::CentreStatusPanel() {
-  QWidget* frame3 = Control("Frame3");
-  frame3->move((width() - frame3->width()) / 2, (height() - frame3->height()) / 2);
-  frame3->raise();
-}
 
 void frmMain::ShowWindow() { show(); }
 
@@ -213,8 +242,8 @@ void frmMain::HideWindow() { hide(); }
 
 void frmMain::Flush() { platform::FlushWindowSystem(); }
 
-void frmMain::Repaint(const std::string& control) {
-  if (control == "frmMain") return repaint();
+void frmMain::Repaint(Id control) {
+  if (control == Id::frmMain) return repaint();
   if (QWidget* w = Control(control)) w->repaint();
 }
 
@@ -226,8 +255,8 @@ void frmMain::DrawOutline() {
 
 const platform::TextMeasure& frmMain::Measure() const { return measure_; }
 
-void frmMain::SetFont(const std::string& control, const platform::FontSpec& font) {
-  Control(control)->setFont(platform::MakeFont(font));
+void frmMain::SetFont(Id control, const platform::FontSpec& font) {
+  if (QWidget* w = Control(control)) w->setFont(platform::MakeFont(font));
 }
 
 void frmMain::SetTimer1(bool on) {
@@ -239,20 +268,37 @@ void frmMain::SetTimer1(bool on) {
 
 void frmMain::After(int ms, std::function<void()> then) { QTimer::singleShot(ms, this, std::move(then)); }
 
-void frmMain::TurnEventLoop() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void frmMain::Turn(std::function<void()> then) { QTimer::singleShot(0, this, std::move(then)); }
 
-platform::Surface& frmMain::P0() { return *static_cast<platform::PictureBox*>(Control("P0")); }
+void frmMain::StartDrag() {
+  QWidget* title0 = Control(Id::AppTitle0);
+  title0->setCursor(Qt::SizeAllCursor);
+  if (!drag_.Press(this, mouseAt_)) {
+    title0->setCursor(platform::ProgramCursor());
+    return;
+  }
+  // The window follows the mouse, with the move pointer on both title copies meanwhile.
+  Control(Id::AppTitle1)->setCursor(Qt::SizeAllCursor);
+}
 
-platform::Surface& frmMain::P5() { return *static_cast<platform::PictureBox*>(Control("P5")); }
+platform::Surface& frmMain::P0() { return *static_cast<platform::PictureBox*>(Control(Id::P0)); }
 
-void frmMain::ShowError(const std::string& title, const std::string& body) { vantorel::ShowError(title, body); }
+platform::Surface& frmMain::P5() { return *static_cast<platform::PictureBox*>(Control(Id::P5)); }
 
-void frmMain::ShowBox(app::BoxKind kind, const std::string& title, const std::string& text) {
+void frmMain::ShowError(const std::string& title, const std::string& body, std::function<void()> then) {
+  vantorel::ShowError(title, body, std::move(then));
+}
+
+void frmMain::ShowBox(app::BoxKind kind, const std::string& title, const std::string& text,
+                      std::function<void()> then) {
   // The information belongs to the window; a failure of the store shows on its own.
   const bool info = kind == app::BoxKind::Information;
-  QMessageBox box(info ? QMessageBox::Information : QMessageBox::Critical, QString::fromStdString(title),
-                  QString::fromStdString(text), QMessageBox::Ok, info ? this : nullptr);
-  platform::ExecModal(box);
+  auto* box = new QMessageBox(info ? QMessageBox::Information : QMessageBox::Critical, QString::fromStdString(title),
+                              QString::fromStdString(text), QMessageBox::Ok, info ? this : nullptr);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  platform::OpenModal(*box, [then = std::move(then)](int) {
+    if (then) then();
+  });
 }
 
 app::PrinterChooser& frmMain::Chooser() {
@@ -268,7 +314,7 @@ void frmMain::End(int status) {
 
 void frmMain::closeEvent(QCloseEvent* e) {
   if (logic_ && !logic_->CloseRequested()) {
-    e->ignore();  // the search stops at its next candidate; the window then closes
+    e->ignore();  // the search stops at its next slice; the window then closes
     return;
   }
   e->accept();
@@ -278,92 +324,46 @@ void frmMain::SaveAtExit() {
   if (logic_) logic_->SaveAtExit([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
 }
 
-void frmMain::AppTitle_MouseDown(int button) {
-  if (button != 1) return;
-  QWidget* title0 = Control("AppTitle(0)");
-  title0->setCursor(Qt::SizeAllCursor);
-  if (!drag_.Press(this, mouseAt_)) {
-    title0->setCursor(platform::ProgramCursor());
-    return;
-  }
-  // The window follows the mouse, with the move pointer on both title copies meanwhile.
-  Control("AppTitle(1)")->setCursor(Qt::SizeAllCursor);
-}
-
-void frmMain::AppTitle_MouseMove() {
-  static_cast<CloseBox*>(Control("btnControl"))->SetBackColor(CloseBox::kRest);
-  if (drag_.Move(this, mouseAt_)) return;
-  Control("AppTitle(1)")->setCursor(platform::ProgramCursor());
-}
-
-void frmMain::AppTitle_MouseUp(int button) {
-  if (button != 1) return;
-  drag_.Release();
-  for (const char* t : {"AppTitle(0)", "AppTitle(1)"}) Control(t)->setCursor(platform::ProgramCursor());
-}
-
-bool frmMain::InThisWindow(QObject* o) const {
-  auto* w = qobject_cast<QWidget*>(o);
-  return w && w->window() == this;
-}
-
-bool frmMain::IsTitle(QObject* o) const {
-  return o && (o->objectName() == "AppTitle(0)" || o->objectName() == "AppTitle(1)");
-}
-
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (const int row = RowOf(watched, "RTxt"), clicksRow = RowOf(watched, "CTxt"); row >= 0 || clicksRow >= 0) {
-    if (event->type() == QEvent::KeyPress) {
-      auto* ke = static_cast<QKeyEvent*>(event);
-      if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-        if (row >= 0 && logic_) logic_->RangeDone(row);
-        return true;  // Enter moves nowhere and beeps not
-      }
-    }
-    if (event->type() == QEvent::FocusOut) {
-      // Leaving the field for another control tidies a range and shows the
-      // start of the text; the window merely losing activation (a message
-      // box, another program) does neither.
-      const auto reason = static_cast<QFocusEvent*>(event)->reason();
-      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-        if (row >= 0 && logic_) logic_->RangeDone(row);
-        static_cast<QLineEdit*>(watched)->setCursorPosition(0);
-      }
-    }
-  }
-  switch (event->type()) {
-    case QEvent::KeyPress:
+  const QEvent::Type type = event->type();
+  if (!logic_ || (type != QEvent::KeyPress && type != QEvent::FocusOut && type != QEvent::MouseButtonPress &&
+                  type != QEvent::MouseMove && type != QEvent::MouseButtonRelease))
+    return QWidget::eventFilter(watched, event);
+  const std::optional<Id> id = IdOf(watched);
+  if (!id) return QWidget::eventFilter(watched, event);
+  switch (type) {
+    case QEvent::KeyPress: {
       // Key preview: the window sees every key pressed in it first.
-      if (InThisWindow(watched) && logic_) {
-        auto* ke = static_cast<QKeyEvent*>(event);
-        // Enter acts on the focused command button, as Space does.
-        auto* button = qobject_cast<QPushButton*>(watched);
-        if (button && (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) && button->isEnabled() &&
-            (ke->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-          button->click();
-          return true;
-        }
-        const int code = ke->key() == Qt::Key_Escape ? 27 : ke->key() == Qt::Key_P ? 80 : 0;
-        if (code && logic_->Form_KeyDown(code, ShiftState(ke->modifiers()))) return true;
-      }
+      auto* ke = static_cast<QKeyEvent*>(event);
+      const int shift = ShiftState(ke->modifiers() & ~Qt::KeypadModifier) |
+                        (ke->key() == Qt::Key_Backtab ? app::kShift : 0);
+      if (logic_->KeyDown(Focused(), KeyOf(*ke), shift)) return true;
       break;
+    }
+    case QEvent::FocusOut: {
+      const auto reason = static_cast<QFocusEvent*>(event)->reason();
+      if (watched == Control(*id))
+        logic_->FocusLeft(*id, reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason);
+      break;
+    }
     case QEvent::MouseButtonPress: {
       auto* me = static_cast<QMouseEvent*>(event);
       mouseAt_ = me->globalPosition().toPoint();
-      const int button = me->button() == Qt::LeftButton ? 1 : me->button() == Qt::RightButton ? 2 : 4;
-      if (IsTitle(watched)) AppTitle_MouseDown(button);
-      if (watched == Control("Copyright") && logic_) logic_->Copyright_MouseDown(button, ShiftState(me->modifiers()));
+      logic_->MouseDown(*id, ButtonOf(me->button()), ShiftState(me->modifiers()));
       break;
     }
-    case QEvent::MouseMove:
+    case QEvent::MouseMove: {
       mouseAt_ = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-      if (IsTitle(watched)) AppTitle_MouseMove();
-      if (watched == Control("btnControl")) static_cast<CloseBox*>(watched)->SetBackColor(CloseBox::kHover);
+      if (drag_.Move(this, mouseAt_)) return true;
+      logic_->MouseMove(*id);
       break;
+    }
     case QEvent::MouseButtonRelease: {
       auto* me = static_cast<QMouseEvent*>(event);
-      if (IsTitle(watched)) AppTitle_MouseUp(me->button() == Qt::LeftButton ? 1 : 2);
-      if (watched == Surface) static_cast<CloseBox*>(Control("btnControl"))->SetBackColor(CloseBox::kRest);
+      if (me->button() == Qt::LeftButton) {
+        drag_.Release();
+        for (Id t : {Id::AppTitle0, Id::AppTitle1}) Control(t)->setCursor(platform::ProgramCursor());
+      }
       auto* close = qobject_cast<CloseBox*>(watched);
       if (close && me->button() == Qt::LeftButton && close->rect().contains(me->position().toPoint())) close->click();
       break;

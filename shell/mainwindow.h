@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QPoint>
 #include <QWidget>
-#include <map>
+#include <array>
+#include <optional>
+#include <vector>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +27,6 @@ namespace vantorel {
 namespace platform {
 class PictureBox;
 class PrintService;
-class PrinterCountQuery;
 }  // namespace platform
 namespace app {
 class PrinterChooser;
@@ -50,6 +51,7 @@ class frmMain : public QWidget, private app::MainView {
   // the application's event loop with the exit status.
   void SetQuitOnEnd(bool on) { quitOnEnd_ = on; }
   bool Ended() const { return logic_ && logic_->Ended(); }
+  app::Phase phase() const { return logic_ ? logic_->phase() : app::Phase::Loading; }
   // Ended, or about to: a close or the reset gesture waits for the search to stop.
   bool Ending() const { return logic_ && logic_->Ending(); }
   int ExitStatus() const { return logic_ ? logic_->ExitStatus() : 0; }
@@ -74,56 +76,55 @@ class frmMain : public QWidget, private app::MainView {
 
  private:
   // What the window does for its behaviour.
-  void SetText(const std::string& control, const std::string& text) override;
-  std::string Text(const std::string& control) const override;
-  void SetToolTip(const std::string& control, const std::string& text) override;
-  void SetDescription(const std::string& control, const std::string& text) override;
-  void SetEnabled(const std::string& control, bool on) override;
-  void SetVisible(const std::string& control, bool on) override;
-  void SetTick(int row, int value) override;
-  bool SetFocus(const std::string& control) override;
-  std::string Focused() const override;
+  void SetText(app::Id control, const std::string& text) override;
+  std::string Text(app::Id control) const override;
+  void SetLines(app::Id control, const std::vector<std::string>& lines) override;
+  void SetToolTip(app::Id control, const std::string& text) override;
+  void SetDescription(app::Id control, const std::string& text) override;
+  void SetEnabled(app::Id control, bool on) override;
+  void SetVisible(app::Id control, bool on) override;
+  void SetTick(app::Id control, int value) override;
+  bool SetFocus(app::Id control) override;
+  std::optional<app::Id> Focused() const override;
+  void SelectAll(app::Id field) override;
+  void ShowStart(app::Id field) override;
+  void Move(app::Id control, const app::Rect& where) override;
+  void SetBackColour(app::Id control, platform::Colour colour) override;
   void Place(double left, double top) override;
-  void CentreStatusPanel() override;
   void ShowWindow() override;
   void HideWindow() override;
   void Flush() override;
-  void Repaint(const std::string& control) override;
+  void Repaint(app::Id control) override;
   void DrawOutline() override;
   const platform::TextMeasure& Measure() const override;
-  void SetFont(const std::string& control, const platform::FontSpec& font) override;
+  void SetFont(app::Id control, const platform::FontSpec& font) override;
   void SetTimer1(bool on) override;
   void After(int ms, std::function<void()> then) override;
-  void TurnEventLoop() override;
+  void Turn(std::function<void()> then) override;
+  void StartDrag() override;
   platform::Surface& P0() override;
   platform::Surface& P5() override;
-  void ShowError(const std::string& title, const std::string& body) override;
-  void ShowBox(app::BoxKind kind, const std::string& title, const std::string& text) override;
+  void ShowError(const std::string& title, const std::string& body, std::function<void()> then) override;
+  void ShowBox(app::BoxKind kind, const std::string& title, const std::string& text,
+               std::function<void()> then) override;
   platform::PrintService& Printers() override { return *printService_; }
   app::PrinterChooser& Chooser() override;
   platform::Image WindowPicture() override;
   void End(int status) override;
 
-  QWidget* Control(const std::string& name) const;
-  void PrinterCountKnown(int count);
-  // Moving the window by its title where the window system cannot.
-  void AppTitle_MouseDown(int button);
-  void AppTitle_MouseMove();
-  void AppTitle_MouseUp(int button);
-  bool InThisWindow(QObject* o) const;
-  bool IsTitle(QObject* o) const;
+  QWidget* Control(app::Id id) const { return controls_[app::Index(id)]; }
+  // The control w is or lies in; nullopt when it is none of this window's.
+  std::optional<app::Id> IdOf(const QObject* o) const;
 
   State& s_;
   platform::QtTextMeasure measure_;
   platform::Store& store_;
   app::MainWindow::Setup setup_;
   std::unique_ptr<app::MainWindow> logic_;
-  std::map<std::string, QWidget*> controls_;
+  std::array<QWidget*, app::kIdCount> controls_{};
   platform::PictureBox* Surface = nullptr;  // the window's own drawing surface, behind every control
   QTimer* Timer1 = nullptr;
   std::unique_ptr<platform::PrintService> printService_;
-  // Asked once the window shows; it keeps the answer. Ending it never waits.
-  std::unique_ptr<platform::PrinterCountQuery> printerQuery_;
   TitleDrag drag_;
   QPoint mouseAt_;  // the mouse's screen position at the last press or move
   bool quitOnEnd_ = false;

@@ -25,7 +25,7 @@ void TickBox::paintEvent(QPaintEvent* e) {
   p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void TickBox::nextCheckState() { SetValue(NextTickValue(Value())); }
+void TickBox::nextCheckState() {}  // the window's behaviour sets the next value
 
 void SetFieldText(QLineEdit* field, const std::string& text) {
   field->setText(QString::fromStdString(text));

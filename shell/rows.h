@@ -9,13 +9,14 @@
 namespace vantorel {
 
 // A check box whose value is 0 (clear), 1 (ticked) or 2 (greyed), as the
-// settings store it; a user's click moves it on as NextTickValue says.
+// settings store it. A user's click only reports itself (clicked): the
+// window's behaviour sets the next value.
 class TickBox : public QCheckBox {
   Q_OBJECT
  public:
   using QCheckBox::QCheckBox;
   int Value() const;
-  void SetValue(int v);  // the change is reported through stateChanged
+  void SetValue(int v);
 
  protected:
   void nextCheckState() override;

@@ -50,12 +50,7 @@ frmSelectPrinter::frmSelectPrinter(platform::PrintService& service, State& state
   connect(list1_, &QListWidget::itemDoubleClicked, this, [this] { chooser_.cbOK_Click(); });
   connect(findChild<QPushButton*>("cbCancel"), &QPushButton::clicked, this, [this] { chooser_.cbCancel_Click(); });
   auto* ok = findChild<QPushButton*>("cbOK");
-  // Enter takes the highlighted printer, wherever the focus is but on Cancel.
-  ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, [this] { chooser_.cbOK_Click(); });
-
-  // Centred over the main window once, when the window is made.
-  platform::CentreOver(this, mainWindow);
 }
 
 void frmSelectPrinter::ShowPrinters(const std::vector<std::string>& names, int selected) {
@@ -71,29 +66,45 @@ int frmSelectPrinter::SelectedPrinter() const {
 }
 
 void frmSelectPrinter::Warn(const std::string& title, const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok,
-                  this);
-  platform::ExecModal(box);
+  auto* box = new QMessageBox(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text),
+                              QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  platform::OpenModal(*box);
 }
 
 void frmSelectPrinter::SetCloseBoxColour(platform::Colour c) { btnControl_->SetBackColor(c); }
 
-void frmSelectPrinter::RunModal() {
-  platform::ExecModal(*this);
-  // No trace of the chooser may be left on the main window (nor in its picture).
+void frmSelectPrinter::Open() {
+  // Over the main window, kept on its screen, the first time; after that
+  // where the user left it.
+  if (!placed_) CentreOver(this, parentWidget());
+  placed_ = true;
+  platform::OpenModal(*this);
+}
+
+void frmSelectPrinter::Hide() {
+  if (hiding_) return;
+  hiding_ = true;
+  done(QDialog::Rejected);
   hide();
+  hiding_ = false;
+  // No trace of the chooser may be left on the main window (nor in its picture).
   if (parentWidget()) parentWidget()->repaint();
 }
 
-void frmSelectPrinter::Hide() { done(QDialog::Rejected); }
-
-void frmSelectPrinter::reject() { chooser_.cbCancel_Click(); }
+void frmSelectPrinter::reject() {
+  if (!hiding_) chooser_.cbCancel_Click();
+}
 
 void frmSelectPrinter::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_Escape) {
-    chooser_.cbCancel_Click();
-    return;
-  }
+  const app::Key key = e->key() == Qt::Key_Escape                                ? app::Key::Escape
+                       : e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter ? app::Key::Enter
+                                                                                 : app::Key::Other;
+  const QWidget* focus = focusWidget();
+  const std::optional<app::Id> on = focus && focus->objectName() == QString::fromStdString(app::Name(app::Id::cbCancel))
+                                        ? std::optional(app::Id::cbCancel)
+                                        : std::nullopt;
+  if (chooser_.KeyDown(on, key)) return;
   QDialog::keyPressEvent(e);
 }
 

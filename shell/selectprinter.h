@@ -1,7 +1,7 @@
 // The printer chooser's window on Qt: a frameless modal dialog built from
 // PrinterChooserLayout(), whose events go to app::PrinterChooser. It is made
 // once, as a hidden child of the main window, kept between showings, and
-// shown through the modal-window seam (so tests answer it in advance).
+// opened through the modal-window seam (so tests answer it in advance).
 #pragma once
 
 #include <QDialog>
@@ -39,7 +39,7 @@ class frmSelectPrinter : public QDialog, public app::PrinterChooserView {
   int SelectedPrinter() const override;
   void Warn(const std::string& title, const std::string& text) override;
   void SetCloseBoxColour(platform::Colour c) override;
-  void RunModal() override;
+  void Open() override;
   void Hide() override;
 
  protected:
@@ -57,6 +57,8 @@ class frmSelectPrinter : public QDialog, public app::PrinterChooserView {
   QListWidget* list1_ = nullptr;
 
   TitleDrag drag_;
+  bool hiding_ = false;
+  bool placed_ = false;  // Hide closes the dialog, which must not count as a cancel
 };
 
 // The run's printer chooser: made on first use as a hidden child of

@@ -39,7 +39,9 @@ struct Fake : platform::PrintService, app::PrinterChooserView {
   int SelectedPrinter() const override { return selected; }
   void Warn(const std::string& title, const std::string& text) override { log.push_back("warn " + title + "|" + text); }
   void SetCloseBoxColour(platform::Colour c) override { log.push_back("colour " + std::to_string(c)); }
-  void RunModal() override {
+  // The window shows and returns at once; what the user does then runs as
+  // the events that follow it.
+  void Open() override {
     log.push_back("modal");
     if (user) user();
   }

@@ -31,58 +31,99 @@ struct FakeMeasure : platform::TextMeasure {
   }
 };
 
+using app::Id;
+using app::Key;
+
 struct FakeView : app::MainView {
-  std::map<std::string, std::string> text, tip;
-  std::set<std::string> disabled, hidden;
+  std::map<Id, std::string> text, tip, description;
+  std::map<Id, std::vector<std::string>> lines;
+  std::set<Id> disabled, hidden;
+  std::map<Id, int> ticks;
+  std::map<Id, app::Rect> moved;
   std::vector<std::string> told;  // "title|body" of every modal window
+  std::vector<std::function<void()>> closeTold;  // closes the modal windows, oldest first
   std::vector<std::pair<int, std::function<void()>>> later;
-  std::function<void()> onTurn;
-  std::string focus;
-  int turns = 0, ended = -1;
+  std::vector<std::function<void()>> turns;
+  std::optional<Id> focus;
+  int ended = -1, drags = 0;
   test::Fake printers;  // one printer, never asked for: a printer is chosen already
   State chosen;
   app::PrinterChooser chooser{printers, chosen, printers};
   int Pages() const { return static_cast<int>(std::count(printers.log.begin(), printers.log.end(), "end")); }
   bool timer = false, shown = false;
-  app::MainWindow* w = nullptr;
+  platform::Colour closeBox = 0;
   test::NullSurface<> p0, p5;
 
-  void SetText(const std::string& c, const std::string& t) override { text[c] = t; }
-  std::string Text(const std::string& c) const override { return text.count(c) ? text.at(c) : ""; }
-  void SetToolTip(const std::string& c, const std::string& t) override { tip[c] = t; }
-  void SetDescription(const std::string& c, const std::string& t) override { tip[c + ".description"] = t; }
-  void SetEnabled(const std::string& c, bool on) override { on ? (void)disabled.erase(c) : (void)disabled.insert(c); }
-  void SetVisible(const std::string& c, bool on) override { on ? (void)hidden.erase(c) : (void)hidden.insert(c); }
-  void SetTick(int row, int value) override { w->Ticked_Click(row, value); }
-  bool SetFocus(const std::string& c) override { return !disabled.count(c) && (focus = c, true); }
-  std::string Focused() const override { return focus; }
+  void SetText(Id c, const std::string& t) override { text[c] = t; }
+  std::string Text(Id c) const override { return text.count(c) ? text.at(c) : ""; }
+  void SetLines(Id c, const std::vector<std::string>& l) override { lines[c] = l; }
+  void SetToolTip(Id c, const std::string& t) override { tip[c] = t; }
+  void SetDescription(Id c, const std::string& t) override { description[c] = t; }
+  void SetEnabled(Id c, bool on) override { on ? (void)disabled.erase(c) : (void)disabled.insert(c); }
+  void SetVisible(Id c, bool on) override { on ? (void)hidden.erase(c) : (void)hidden.insert(c); }
+  void SetTick(Id c, int value) override { ticks[c] = value; }
+  bool SetFocus(Id c) override { return !disabled.count(c) && (focus = c, true); }
+  std::optional<Id> Focused() const override { return focus; }
+  void SelectAll(Id c) override { told.push_back("select " + app::Name(c)); }
+  void ShowStart(Id) override {}
+  void Move(Id c, const app::Rect& r) override { moved[c] = r; }
+  void SetBackColour(Id, platform::Colour c) override { closeBox = c; }
   void Place(double, double) override {}
-  void CentreStatusPanel() override {}
   void ShowWindow() override { shown = true; }
   void HideWindow() override { shown = false; }
   void Flush() override {}
-  void Repaint(const std::string&) override {}
+  void Repaint(Id) override {}
   void DrawOutline() override {}
   FakeMeasure measure;
-  std::map<std::string, double> points;
+  std::map<Id, double> points;
   const platform::TextMeasure& Measure() const override { return measure; }
-  void SetFont(const std::string& c, const platform::FontSpec& f) override { points[c] = f.size; }
+  void SetFont(Id c, const platform::FontSpec& f) override { points[c] = f.size; }
   void SetTimer1(bool on) override { timer = on; }
   void After(int ms, std::function<void()> then) override { later.emplace_back(ms, std::move(then)); }
-  void TurnEventLoop() override {
-    ++turns;
-    if (onTurn) onTurn();
-  }
+  void Turn(std::function<void()> then) override { turns.push_back(std::move(then)); }
+  void StartDrag() override { ++drags; }
   platform::Surface& P0() override { return p0; }
   platform::Surface& P5() override { return p5; }
-  void ShowError(const std::string& title, const std::string& body) override { told.push_back(title + "|" + body); }
-  void ShowBox(app::BoxKind, const std::string& title, const std::string& t) override { told.push_back(title + "|" + t); }
+  void ShowError(const std::string& title, const std::string& body, std::function<void()> then) override {
+    told.push_back(title + "|" + body), closeTold.push_back(std::move(then));
+  }
+  void ShowBox(app::BoxKind, const std::string& title, const std::string& t, std::function<void()> then) override {
+    told.push_back(title + "|" + t), closeTold.push_back(std::move(then));
+  }
   platform::PrintService& Printers() override { return printers; }
   app::PrinterChooser& Chooser() override { return chooser; }
   platform::Image WindowPicture() override { return {2, 2, 1.0, std::vector<uint32_t>(4, 0xFF0000FF)}; }
   void End(int status) override { ended = status; }
-  bool Enabled(const std::string& c) const { return !disabled.count(c); }
+  bool Enabled(Id c) const { return !disabled.count(c); }
+
+  // Runs the pending turns, each of which may ask for the next, up to limit
+  // of them (or with check before each); how many ran.
+  int RunTurns(int limit = 1 << 30, const std::function<void()>& check = {}) {
+    int n = 0;
+    while (!turns.empty() && n < limit) {
+      auto next = std::move(turns.front());
+      turns.erase(turns.begin());
+      if (check) check();
+      next(), ++n;
+    }
+    return n;
+  }
+  // Closes every modal window shown so far, in order.
+  void CloseAll() {
+    for (size_t k = 0; k < closeTold.size(); ++k)
+      if (auto then = std::exchange(closeTold[k], nullptr)) then();
+  }
 };
+
+app::MainWindow::Setup WindowSetup(std::string exe, std::string folder, int major, int minor, int patch) {
+  app::MainWindow::Setup setup;
+  setup.exeName = std::move(exe), setup.exportFolder = std::move(folder);
+  setup.major = major, setup.minor = minor, setup.patch = patch;
+  // Every slice of the search is a single candidate; the clock never moves.
+  setup.sliceMs = 0;
+  setup.now = [] { return std::chrono::steady_clock::time_point{}; };
+  return setup;
+}
 
 class AppTest : public ::testing::Test {
  protected:
@@ -90,8 +131,7 @@ class AppTest : public ::testing::Test {
     dir = std::filesystem::temp_directory_path() / ("vantorel-app-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(dir);
     s.SettingsPath = BuildSettingsPath("Vantorel");
-    w = std::make_unique<app::MainWindow>(s, store, v, app::MainWindow::Setup{"Vantorel", dir.string(), 1, 2, 3, 19200, 14400});
-    v.w = w.get();
+    w = std::make_unique<app::MainWindow>(s, store, v, WindowSetup("Vantorel", dir.string(), 1, 2, 3));
     v.printers.names = {"Alpha", "Bravo"};
     w->Form_Load();
   }
@@ -122,17 +162,31 @@ TEST(AppRules, EnabledControlsInEveryPhase) {
 }
 
 TEST(AppRules, LayoutsNameEveryControlOnceInsideAKnownParent) {
-  for (const app::WindowLayout* l : {&app::MainWindowLayout(), &app::ErrorWindowLayout()}) {
-    std::set<std::string> seen;
+  std::set<Id> all;
+  for (const app::WindowLayout* l : {&app::MainWindowLayout(), &app::ErrorWindowLayout(), &app::PrinterChooserLayout()}) {
+    std::set<Id> seen{l->id};
     for (const app::ControlLayout& c : l->controls) {
-      EXPECT_TRUE(c.parent.empty() || seen.count(c.parent)) << c.name;
-      EXPECT_TRUE(seen.insert(c.name).second) << c.name;
+      EXPECT_TRUE(seen.count(c.parent) && app::WindowOf(c.id) == l->id) << c.name;
+      EXPECT_TRUE(seen.insert(c.id).second && c.name == app::Name(c.id)) << c.name;
     }
+    all.insert(seen.begin(), seen.end());
   }
+  EXPECT_EQ(all.size(), app::kIdCount);  // every id is a control of one window
   std::string order;
   for (const app::ControlLayout* c : app::MainWindowLayout().TabOrder()) order += c->name + " ";
   EXPECT_TRUE(order.starts_with("cbButton(0) cbButton(5) cbButton(1) cbButton(4) cbButton(3) RTxt(0) CTxt(0) RTxt(1) ")) << order;
   EXPECT_TRUE(order.ends_with("CTxt(5) Ticked(5) Ticked(4) Ticked(3) Ticked(2) Ticked(1) Ticked(0) ClickList cbButton(2) ")) << order;
+  EXPECT_THROW(app::Element(Id::RTxt0, 6), std::out_of_range);
+  EXPECT_EQ(app::IndexIn(Id::CTxt0, Id::RTxt0), std::nullopt);
+}
+
+TEST(AppRules, PlacementStaysOnTheWorkArea) {
+  const app::Rect screen{0, 0, 20490, 11520};  // 1366 x 768 pixels
+  // Centred over the owner, then moved back onto the work area.
+  EXPECT_EQ(app::PlaceOver(app::Rect{1000, 1000, 9000, 6000}, screen, 3000, 2000), (app::Rect{4000, 3000, 3000, 2000}));
+  EXPECT_EQ(app::PlaceOver(app::Rect{18000, 10000, 2000, 1000}, screen, 3000, 2000), (app::Rect{17490, 9500, 3000, 2000}));
+  EXPECT_EQ(app::PlaceOver(screen, screen, 17640, 13170), (app::Rect{1425, 0, 17640, 13170}));  // taller: the top shows
+  EXPECT_EQ(app::KeepInside(app::Rect{-500, -840, 300, 200}, screen), (app::Rect{0, 0, 300, 200}));
 }
 
 TEST(AppRules, TextSizesFollowTheirText) {
@@ -154,12 +208,17 @@ TEST(AppRules, TextSizesFollowTheirText) {
 }
 
 TEST_F(AppTest, LoadShowsTheEstimateAndTheCaption) {
-  EXPECT_EQ(v.text["frmMain"] + v.text["AppTitle(1)"] + v.text["ErrorInd(0)"] + v.text["RTxt(5)"], "Vantorel V1.2.3Vantorel V1.2.3(52)55");
-  EXPECT_TRUE(v.shown && v.focus == "cbButton(0)" && s.FormReady && v.told.empty());
-  EXPECT_FALSE(v.Enabled("cbButton(5)") || v.Enabled("cbButton(3)"));  // no printer count yet; imperial in use
-  EXPECT_EQ(v.tip["P0.description"].substr(0, 68), "Graph showing Clicks v. Range (Yard): the model's clicks, 52 at 10, ");
+  EXPECT_EQ(v.text[Id::frmMain] + v.text[Id::AppTitle1] + v.text[Id::ErrorInd0] + v.text[Id::RTxt5], "Vantorel V1.2.3Vantorel V1.2.3(52)55");
+  EXPECT_TRUE(v.shown && v.focus == Id::cbButton0 && s.FormReady && v.told.empty());
+  EXPECT_FALSE(v.Enabled(Id::cbButton5) || v.Enabled(Id::cbButton3));  // no printer count yet; imperial in use
+  EXPECT_EQ(v.description[Id::P0].substr(0, 68), "Graph showing Clicks v. Range (Yard): the model's clicks, 52 at 10, ");
+  EXPECT_EQ(v.lines[Id::ClickList].at(3), " 10:52  (52)");
+  // The printer count is asked once the window shows, and looked for until known.
+  ASSERT_FALSE(v.later.empty());
+  EXPECT_EQ(v.later.back().first, app::MainWindow::kPrinterPollMs);
   w->PrinterCountKnown(1);
-  EXPECT_TRUE(v.Enabled("cbButton(5)") && v.Enabled("cbButton(2)"));
+  EXPECT_TRUE(v.Enabled(Id::cbButton5) && v.Enabled(Id::cbButton2));
+  EXPECT_EQ(v.ticks[Id::Ticked3], 1);
 }
 
 // A store another program holds: the window shows, blinks "Waiting" with only
@@ -171,81 +230,124 @@ TEST(AppWait, ALockedStoreIsTriedAgainUntilFree) {
   SaveRegSetting(store, s.SettingsPath, "R(5)", "60");
   store.lockedReads = 3;
   FakeView v;
-  app::MainWindow w(s, store, v, app::MainWindow::Setup{"Vantorel", "", 1, 0, 0, 19200, 14400});
-  v.w = &w;
+  auto setup = WindowSetup("Vantorel", "", 1, 0, 0);
+  int64_t clock = 0;
+  setup.now = [&] { return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(clock); };
+  app::MainWindow w(s, store, v, setup);
   w.Form_Load();
-  EXPECT_TRUE(w.phase() == Phase::WaitingForStore && v.shown && v.timer && v.text["Working"] == "Waiting" && !v.Enabled("cbButton(0)") && v.Enabled("btnControl"));
-  for (size_t k = 0; k < v.later.size(); ++k) v.later[k].second();  // each retry schedules the next
-  EXPECT_TRUE(w.phase() == Phase::Idle && !v.timer && v.hidden.count("Frame3") && v.Enabled("cbButton(0)") && v.told.empty());
-  EXPECT_EQ(v.text["RTxt(5)"], "60");
+  EXPECT_TRUE(w.phase() == Phase::WaitingForStore && v.shown && v.timer && v.text[Id::Working] == "Waiting" && !v.Enabled(Id::cbButton0) && v.Enabled(Id::btnControl));
+  for (size_t k = 0; k < v.later.size(); ++k) clock += 100, v.later[k].second();  // each retry schedules the next
+  EXPECT_TRUE(w.phase() == Phase::Idle && !v.timer && v.hidden.count(Id::Frame3) && v.Enabled(Id::cbButton0) && v.told.empty());
+  EXPECT_EQ(v.text[Id::RTxt5], "60");
 }
 
-TEST_F(AppTest, CalculateTurnsOncePerCandidateThenShowsCompleteForAWhile) {
+TEST_F(AppTest, CalculateRunsInSlicesThenShowsCompleteForAWhile) {
   w->PrinterCountKnown(1);
-  v.focus = "RTxt(2)";
-  v.onTurn = [&] {
-    if (v.turns > 1) return;
-    EXPECT_EQ(w->phase(), Phase::Fitting);
-    for (const char* c : {"cbButton(0)", "cbButton(1)", "btnControl", "RFrm(0)"}) EXPECT_FALSE(v.Enabled(c)) << c;
-    EXPECT_TRUE(v.text["Working"] == "Working" && v.timer && v.text["ErrorInd(0)"] == "(?)");
-    EXPECT_FALSE(w->Form_KeyDown(80, 2) && v.Pages());  // no printing meanwhile
-  };
-  w->cbButton_Click(kCalculate);
-  EXPECT_GT(v.turns, 1000);
+  v.focus = Id::RTxt2;
+  v.later.clear();
+  w->Clicked(Id::cbButton1);
+  EXPECT_EQ(w->phase(), Phase::Fitting);
+  for (Id c : {Id::cbButton0, Id::cbButton1, Id::btnControl, Id::RFrm0}) EXPECT_FALSE(v.Enabled(c)) << app::Name(c);
+  EXPECT_TRUE(v.text[Id::Working] == "Working" && v.timer && v.text[Id::ErrorInd0] == "(?)" && v.focus == Id::frmMain);
+  // Nothing prints, starts or presses meanwhile; the keys are taken all the same.
+  EXPECT_TRUE(w->KeyDown(Id::frmMain, Key::P, app::kCtrl) && w->KeyDown(std::nullopt, Key::Enter, 0) == false);
+  w->Clicked(Id::cbButton1);
+  EXPECT_EQ(v.Pages(), 0);
+  // The view's clock never moves: every slice is one look at the clock's worth of candidates.
+  const int slices = v.RunTurns();
+  EXPECT_GT(slices, 1000);
   // "Complete" stays half a second: a timed state, nothing waits.
   ASSERT_EQ(v.later.size(), 1u);
   EXPECT_EQ(v.later[0].first, 500);
-  EXPECT_TRUE(w->phase() == Phase::Complete && v.text["Working"] == "Complete" && !v.timer && !v.Enabled("cbButton(1)"));
-  w->cbButton_Click(kCalculate);  // nothing starts meanwhile
-  EXPECT_EQ(v.later.size(), 1u);
+  EXPECT_TRUE(w->phase() == Phase::Complete && v.text[Id::Working] == "Complete" && !v.timer && !v.Enabled(Id::cbButton1));
+  w->Clicked(Id::cbButton1);  // nothing starts meanwhile
+  EXPECT_TRUE(v.later.size() == 1u && v.turns.empty());
   v.later[0].second();
-  EXPECT_TRUE(w->phase() == Phase::Idle && v.Enabled("cbButton(1)") && v.hidden.count("Frame3") && v.focus == "RTxt(2)");
-  EXPECT_EQ(v.text["ErrorInd(5)"], "(43)");
-  EXPECT_EQ(v.text["ClickList"].substr(0, 28), "  R C  \n Yd Clk\n\n 10:52  (52");
+  EXPECT_TRUE(w->phase() == Phase::Idle && v.Enabled(Id::cbButton1) && v.hidden.count(Id::Frame3) && v.focus == Id::RTxt2);
+  EXPECT_EQ(v.text[Id::ErrorInd5], "(43)");
+  EXPECT_EQ(v.lines[Id::ClickList].at(3), " 10:52  (52)");
   s.PrinterChosen = true;
-  EXPECT_TRUE(w->Form_KeyDown(80, 2) && v.Pages() == 1);  // Ctrl+P at rest, with a printer
-  w->cbButton_Click(kPrintList);
+  EXPECT_TRUE(w->KeyDown(Id::RTxt2, Key::P, app::kCtrl) && v.Pages() == 1);  // Ctrl+P at rest, with a printer
+  w->Clicked(Id::cbButton5);
   EXPECT_EQ(v.Pages(), 2);
 }
 
 TEST_F(AppTest, ClosingDuringTheFitOrItsCompletePauseEndsOnceItStops) {
-  v.onTurn = [&] { EXPECT_FALSE(w->CloseRequested()); };
-  w->cbButton_Click(kCalculate);
-  EXPECT_EQ(v.turns, 1);  // stopped at the next candidate
+  w->Clicked(Id::cbButton1);
+  v.RunTurns(3);
+  // Esc with the focus nowhere (the focused button was disabled by the fit).
+  EXPECT_TRUE(w->KeyDown(std::nullopt, Key::Escape, 0));
+  EXPECT_FALSE(w->Ended());
+  EXPECT_EQ(v.RunTurns(), 1);  // stopped at the next slice
   EXPECT_TRUE(w->Ended() && v.ended == 0 && !v.shown);
   EXPECT_EQ(GetRegSetting(store, s.SettingsPath, "R(0)", "none"), "10");  // saved on the way out
 }
 
 TEST_F(AppTest, TicksRowsUnitsAndBlink) {
-  for (int row : {0, 1, 2}) w->Ticked_Click(row, 0);
-  EXPECT_TRUE(v.told.empty() && !v.Enabled("RTxt(0)") && v.hidden.count("ErrorInd(2)"));
-  w->Ticked_Click(3, 0);  // a fourth would leave two: ticked again, and said
+  for (int row : {0, 1, 2}) w->Clicked(app::Element(Id::Ticked0, row));
+  EXPECT_TRUE(v.told.empty() && !v.Enabled(Id::RTxt0) && v.hidden.count(Id::ErrorInd2) && v.ticks[Id::Ticked2] == 0);
+  w->Clicked(Id::Ticked3);  // a fourth would leave two: ticked again, and said
   EXPECT_EQ(v.told, std::vector<std::string>{"More Ranges Needed|Vantorel needs at least three enabled ranges to generate a list."});
-  EXPECT_TRUE(s.Ticked[3] == 1 && v.Enabled("CTxt(3)"));
-  v.text["RTxt(4)"] = "-12.5abc";
-  w->RangeDone(4);
-  EXPECT_EQ(v.text["RTxt(4)"] + v.text["ErrorInd(0)"], "12(?)");
-  v.focus = "cbButton(4)";
-  w->cbButton_Click(kMetric);
-  ASSERT_EQ(v.later.size(), 1u);
-  v.later[0].second();
-  EXPECT_TRUE(s.MetricUnits && v.focus == "cbButton(3)" && !v.Enabled("cbButton(4)") && v.Enabled("cbButton(3)"));
+  EXPECT_TRUE(s.Ticked[3] == 1 && v.ticks[Id::Ticked3] == 1 && v.Enabled(Id::CTxt3));
+  v.CloseAll();
+  v.text[Id::RTxt4] = "-12.5abc";
+  w->FocusLeft(Id::RTxt4, true);
+  EXPECT_EQ(v.text[Id::RTxt4] + v.text[Id::ErrorInd0], "12(?)");
+  v.text[Id::RTxt3] = "7";
+  EXPECT_TRUE(w->KeyDown(Id::RTxt3, Key::Enter, 0));  // Enter in a range field tidies it and moves nowhere
+  EXPECT_TRUE(v.text[Id::RTxt3] == "7" && v.focus == Id::cbButton0);
+  w->FocusLeft(Id::RTxt3, false);  // another program took the focus: the range is left as typed
+  v.focus = Id::cbButton4;
+  w->Clicked(Id::cbButton4);  // the switch fits again
+  v.RunTurns();
+  ASSERT_EQ(v.later.size(), 2u);
+  v.later[1].second();
+  EXPECT_TRUE(s.MetricUnits && v.focus == Id::cbButton3 && !v.Enabled(Id::cbButton4) && v.Enabled(Id::cbButton3));
   for (bool shown : {false, true, false}) {
     w->Timer1_Timer();
-    EXPECT_EQ(!v.hidden.count("Working"), shown);
+    EXPECT_EQ(!v.hidden.count(Id::Working), shown);
   }
-  for (auto [button, shift] : {std::pair{2, 3}, {2, 0}, {1, 1}}) w->Copyright_MouseDown(button, shift);  // not the reset
-  EXPECT_FALSE(w->Ended());
-  EXPECT_TRUE(w->Form_KeyDown(27, 0) && w->Ended() && v.ended == 0);
+  for (auto [button, shift] : {std::pair{2, 3}, {2, 0}, {1, 1}}) w->MouseDown(Id::Copyright, button, shift);  // not the reset
+  w->MouseDown(Id::AppTitle1, app::kLeftButton, 0);
+  EXPECT_TRUE(!w->Ended() && v.drags == 1);
+  EXPECT_TRUE(w->KeyDown(Id::cbButton3, Key::Escape, 0) && w->Ended() && v.ended == 0);
+}
+
+TEST_F(AppTest, KeysTabAndTheCloseBox) {
+  // Tab walks the usable stops, both ways round; a disabled one is passed over.
+  EXPECT_TRUE(w->KeyDown(Id::cbButton0, Key::Tab, 0) && v.focus == Id::cbButton1);  // Print List waits for a printer
+  EXPECT_TRUE(w->KeyDown(Id::cbButton0, Key::Tab, app::kShift) && v.focus == Id::ClickList);
+  EXPECT_TRUE(w->KeyDown(std::nullopt, Key::Tab, 0) && v.focus == Id::cbButton0);
+  EXPECT_FALSE(w->KeyDown(Id::RTxt0, Key::Tab, app::kCtrl));
+  // Space and Enter press a focused button or the close box; Space moves a tick box on.
+  EXPECT_TRUE(w->KeyDown(Id::Ticked1, Key::Space, 0) && s.Ticked[1] == 0);
+  EXPECT_FALSE(w->KeyDown(Id::Ticked1, Key::Enter, 0));
+  EXPECT_TRUE(w->KeyDown(Id::cbButton4, Key::Enter, 0) && s.MetricUnits);
+  v.RunTurns();
+  v.later.back().second();
+  EXPECT_FALSE(w->KeyDown(Id::RTxt0, Key::Space, 0));
+  EXPECT_TRUE(w->KeyDown(Id::CTxt2, Key::A, app::kCtrl) && v.told.back() == "select CTxt(2)");
+  EXPECT_FALSE(w->KeyDown(Id::cbButton0, Key::A, app::kCtrl));
+  // The close box lights under the mouse and rests anywhere else, the title included.
+  w->MouseMove(Id::btnControl);
+  EXPECT_EQ(v.closeBox, app::kCloseBoxHover);
+  w->MouseMove(Id::AppTitle0);
+  EXPECT_EQ(v.closeBox, app::kCloseBoxRest);
+  EXPECT_TRUE(w->KeyDown(Id::btnControl, Key::Space, 0) && w->Ended());
 }
 
 TEST_F(AppTest, ARefusedRangeChangesNothingAndTheResetForgetsEverything) {
-  const std::string list = v.text["ClickList"];
-  v.text["RTxt(3)"] = "201";
-  w->cbButton_Click(kCalculate);
+  const auto list = v.lines[Id::ClickList];
+  v.text[Id::RTxt3] = "201";
+  w->Clicked(Id::cbButton1);
   EXPECT_EQ(v.told, std::vector<std::string>{"Range Error|Ranges must be greater than zero but no greater than 100 Yards."});
-  EXPECT_TRUE(v.text["ClickList"] == list && v.text["ErrorInd(1)"] == "(1)" && w->phase() == Phase::Idle && v.later.empty());
+  EXPECT_TRUE(v.lines[Id::ClickList] == list && v.text[Id::ErrorInd1] == "(1)" && w->phase() == Phase::Idle && v.turns.empty());
+  // While the error window shows, the main window takes nothing.
+  EXPECT_FALSE(w->KeyDown(Id::cbButton0, Key::Escape, 0));
+  w->Clicked(Id::cbButton0);
+  EXPECT_FALSE(w->Ended());
+  v.CloseAll();
   SaveData(store, s);
-  w->Copyright_MouseDown(2, 1);  // Shift with a right click: the settings go, nothing is saved
+  w->MouseDown(Id::Copyright, app::kRightButton, app::kShift);  // the settings go, nothing is saved
   EXPECT_TRUE(w->Ended() && v.ended == 0 && GetRegSetting(store, s.SettingsPath, "R(0)", "none") == "none");
 }

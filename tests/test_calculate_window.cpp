@@ -57,6 +57,7 @@ TEST_F(WindowTest, UnitSwitchRefitsWithoutConverting) {
   Press(kCalculate);
   ClicksField(3)->setText("99");
   Button(kImperial)->setFocus(), QTest::keyClick(Button(kImperial), Qt::Key_Space);  // Space on the focused button
+  Settle();
   ExpectModel(w->state(), {820, 0.026, 1.95, 21, 8.1});
   EXPECT_TRUE(!Button(kImperial)->isEnabled() && Button(kMetric)->hasFocus());
   EXPECT_EQ(ClicksField(3)->text(), "12");

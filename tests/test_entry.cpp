@@ -58,7 +58,7 @@ TEST(Calculate, RefusalStopsBeforeTheSearchAndHooksRunInOrder) {
     std::string log;
     void Collected(const RowTexts& r, const RowTexts&) override { log += "collected " + r[0] + ";"; }
     void Started() override { log += "started;"; }
-    bool Candidate() override { return log.ends_with("candidate;") || (log += "candidate;", true); }
+    void Improved(const State&, double) override { log.ends_with("improved;") || (log += "improved;", true); }
   } refused, ran;
   State s = DefaultState();
   s.MaxDataRange = 77;
@@ -69,5 +69,5 @@ TEST(Calculate, RefusalStopsBeforeTheSearchAndHooksRunInOrder) {
   s.Ticked = {1, 1, 1, 0, 0, 0};
   c = CalculateModel(s, {"10", "20", "30", "140", "150", "155"}, clicks, ran);
   EXPECT_FALSE(c.refused || c.problem());
-  EXPECT_EQ(std::tuple(ran.log, s.MaxDataRange, c.finish.labels[0]), std::tuple("collected 10;started;candidate;", 30, "(52)"));
+  EXPECT_EQ(std::tuple(ran.log, s.MaxDataRange, c.finish.labels[0]), std::tuple("collected 10;started;improved;", 30, "(52)"));
 }

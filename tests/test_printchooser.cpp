@@ -34,6 +34,22 @@ struct Rig {
   }
 };
 
+// Whether printing may go ahead, once the chooser (if shown) has closed.
+std::optional<bool> Ready(Rig& r, const app::PrintNotices& notices = {}) {
+  std::optional<bool> ready;
+  app::WhenPrinterReady(r.state, r.chooser, notices, [&](bool ok) { ready = ok; });
+  return ready;
+}
+
+// Print List: the page goes out once a printer is confirmed.
+std::optional<std::string> PrintList(Rig& r) {
+  std::optional<std::string> result = "not printed";
+  app::WhenPrinterReady(r.state, r.chooser, {}, [&](bool ok) {
+    if (ok) result = app::PrintListOnCurrentPrinter(r.state, r.f, "Vantorel");
+  });
+  return result;
+}
+
 }  // namespace
 
 // Entry 0, then the current printer's entry, the last of equal names; its
@@ -78,13 +94,13 @@ TEST(PrinterChooser, OkChoosesAndPrintsCancelPutsTheStartPrinterBack) {
       r.f.current = 2;
       act(r);
     };
-    EXPECT_EQ(app::PrintListOnCurrentPrinter(r.state, r.f, r.chooser, "Vantorel"), std::nullopt);
+    EXPECT_EQ(PrintList(r), chosen ? std::nullopt : std::optional<std::string>("not printed"));
     EXPECT_EQ(std::tuple(r.state.PrinterChosen, r.f.current, Log(r.f.log.begin() + 1, r.f.log.end())),
               std::tuple(chosen, current, seen));
     r.f.log.clear();
     r.f.user = [&] { r.chooser.cbCancel_Click(); };
-    const bool ready = app::PrinterReady(r.state, r.chooser);
-    EXPECT_EQ(std::pair(ready, r.f.log.empty()), std::pair(chosen, chosen));
+    const std::optional<bool> ready = Ready(r);
+    EXPECT_EQ(std::pair(ready, r.f.log.empty()), std::pair(std::optional(chosen), chosen));
   }
 }
 
@@ -113,9 +129,11 @@ TEST(PrintCommands, WindowPictureNoticesAndFailures) {
     Rig r;
     set(r.f);
     r.f.user = [&] { r.chooser.cbOK_Click(); };
-    const app::PrintNotices notices{[&](const std::string& why) { r.f.log.push_back("unanswered " + why); },
+    const app::PrintNotices notices{[&](const std::string& why, std::function<void()> then) {
+                                      r.f.log.push_back("unanswered " + why), then();
+                                    },
                                     [&](const std::string& path) { r.f.log.push_back("saved " + path); }};
-    ASSERT_TRUE(app::PrinterReady(r.state, r.chooser, notices));
+    ASSERT_EQ(Ready(r, notices), true);
     EXPECT_EQ(app::PrintWindowPicture(r.f, picture, "Vantorel", notices), result) << how;
     std::erase_if(r.f.log, [](const std::string& s) { return s.starts_with("list"); });
     EXPECT_EQ(r.f.log, seen) << how;

@@ -152,7 +152,9 @@ TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
       List(d)->setCurrentRow(0);
       leave(d);
     });
-    EXPECT_EQ(app::PrinterReady(state, Chooser().Chooser()), chosen);
+    std::optional<bool> ready;
+    app::WhenPrinterReady(state, Chooser().Chooser(), {}, [&](bool ok) { ready = ok; });
+    EXPECT_EQ(ready, chosen);
     EXPECT_EQ(std::pair(service.CurrentIndex(), Chooser().isVisible()), std::pair(chosen ? 0 : 1, false));
   }
   EXPECT_EQ(std::pair(platform::UnansweredModals(), platform::PendingModalAnswers()), std::pair(0, 0));
@@ -180,8 +182,12 @@ TEST(PrintSystem, TheListArrivesAsAPdf) {
   State state = DefaultState();
   PseudoCalc(state);
   QWidget main;
-  EXPECT_EQ(app::PrintListOnCurrentPrinter(state, service, SelectPrinterWindow(&main, service, state, 0x00404000).Chooser(), list),
-            std::nullopt);
+  frmSelectPrinter& chooser = SelectPrinterWindow(&main, service, state, 0x00404000);
+  std::optional<std::string> printed = "not printed";
+  app::WhenPrinterReady(state, chooser.Chooser(), {}, [&](bool ok) {
+    if (ok) printed = app::PrintListOnCurrentPrinter(state, service, list);
+  });
+  EXPECT_EQ(printed, std::nullopt);
   platform::SetModalTestMode(false);
   EXPECT_EQ(service.CurrentDeviceName(), "VantorelPDF");
   // A printer the print system does not know: nothing goes to another one.

@@ -32,7 +32,7 @@ TEST_F(WindowTest, ErrorWindowLooksRightAndClosesByButtonEscOrEnter) {
       QTest::keyClick(&d, Qt::Key_A);  // other keys leave it open
       EXPECT_TRUE(d.isVisible());
       how == 0 ? QTest::mouseClick(e.cbClose(), Qt::LeftButton) : QTest::keyClick(e.cbClose(), how == 1 ? Qt::Key_Escape : Qt::Key_Return);
-      EXPECT_FALSE(d.isVisible());
+      EXPECT_FALSE(d.isVisible()) << how;
     });
   ShowError("First", "One\r\nTwo");
   ShowError("Second", "Three");

@@ -82,6 +82,11 @@ class WindowTest : public ::testing::Test {
       EXPECT_TRUE(QTest::qWaitFor([&] { return Button(vantorel::kPrintList)->isEnabled(); }));
     }
   }
+  // Waits until a started fit has ended and the window is at rest (or has
+  // ended): the search runs in slices between turns of the event loop.
+  void Settle() {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->Ended() || w->phase() == vantorel::app::Phase::Idle; }, 600000));
+  }
   std::string Saved(const char* name) { return vantorel::GetRegSetting(store, state.SettingsPath, name, "none"); }
 
   template <class T = QWidget>
@@ -96,7 +101,11 @@ class WindowTest : public ::testing::Test {
   QCheckBox* Tick(size_t k) { return Find<QCheckBox>(At("Ticked", k)); }
   QString Label(size_t k) { return Find<QLabel>(At("ErrorInd", k))->text(); }
   QString List() { return Find<QPlainTextEdit>("ClickList")->toPlainText(); }
-  void Press(int i) { QTest::mouseClick(Button(i), Qt::LeftButton); }
+  // Presses a button as the mouse does; a fit it starts runs to its end.
+  void Press(int i) {
+    QTest::mouseClick(Button(i), Qt::LeftButton);
+    Settle();
+  }
   void Type(QLineEdit* field, const QString& text, Qt::Key then = Qt::Key_Return) {
     field->setFocus(), field->selectAll();
     text.toUtf8().size() == text.size() ? QTest::keyClicks(field, text) : field->insert(text);  // else as pasted

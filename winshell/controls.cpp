@@ -1,6 +1,7 @@
 #include "winshell/controls.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -18,6 +19,12 @@ std::map<HWND, ControlInfo>& Infos() {
   return infos;
 }
 
+// Each window's tooltip control.
+std::map<HWND, HWND>& ToolTips() {
+  static std::map<HWND, HWND> tips;
+  return tips;
+}
+
 // Frames and picture boxes hold controls: what their controls tell their
 // parent goes on to the window.
 LRESULT Forward(HWND w, UINT m, WPARAM wp, LPARAM lp) {
@@ -32,20 +39,59 @@ LRESULT Forward(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   }
 }
 
+// Paints a control of the program's own on dc: on WM_PAINT, and on
+// WM_PRINTCLIENT for the window picture.
+template <void (*Paint)(HWND, HDC)>
+bool Painted(HWND w, UINT m, WPARAM wp) {
+  if (m == WM_PRINTCLIENT) {
+    Paint(w, reinterpret_cast<HDC>(wp));
+    return true;
+  }
+  if (m != WM_PAINT) return false;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(w, &ps);
+  Paint(w, dc);
+  EndPaint(w, &ps);
+  return true;
+}
+
+void PaintFrame(HWND w, HDC dc) {
+  const ControlInfo* info = InfoOf(w);
+  RECT r;
+  GetClientRect(w, &r);
+  FillRect(dc, &r, BrushFor(kWindowColour));  // frames show the window's colour
+  if (info && info->layout && info->layout->border) FrameRect(dc, &r, BrushFor(0x00A6A67A));
+}
+
+void PaintPicture(HWND w, HDC dc) {
+  const ControlInfo* info = InfoOf(w);
+  if (info && info->paint) {
+    info->paint(dc);
+    return;
+  }
+  RECT r;
+  GetClientRect(w, &r);
+  FillRect(dc, &r, BrushFor(info && info->layout ? info->layout->backColour : 0xFFFFFF));
+}
+
+void PaintCloseBox(HWND w, HDC dc) {
+  const ControlInfo* info = InfoOf(w);
+  RECT r;
+  GetClientRect(w, &r);
+  FillRect(dc, &r, BrushFor(info ? info->back : app::kCloseBoxRest));
+  // The 21 by 21 image: a white cross, grey when the box is disabled.
+  const int x = (r.right - 21) / 2, y = (r.bottom - 21) / 2;
+  HPEN pen = CreatePen(PS_SOLID, 2, IsWindowEnabled(w) ? RGB(255, 255, 255) : RGB(0xA0, 0xA0, 0xA0));
+  HGDIOBJ old = SelectObject(dc, pen);
+  MoveToEx(dc, x + 6, y + 6, nullptr), LineTo(dc, x + 15, y + 15);
+  MoveToEx(dc, x + 15, y + 6, nullptr), LineTo(dc, x + 6, y + 15);
+  SelectObject(dc, old);
+  DeleteObject(pen);
+}
+
 LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (LRESULT r = Forward(w, m, wp, lp); r != -1) return r;
-  if (m == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(w, &ps);
-    const ControlInfo* info = InfoOf(w);
-    if (info && info->layout && info->layout->border) {
-      RECT r;
-      GetClientRect(w, &r);
-      FrameRect(dc, &r, BrushFor(0x00A6A67A));
-    }
-    EndPaint(w, &ps);
-    return 0;
-  }
+  if (Painted<PaintFrame>(w, m, wp)) return 0;
   if (m == WM_NCHITTEST) return HTTRANSPARENT;
   return DefWindowProcW(w, m, wp, lp);
 }
@@ -53,51 +99,16 @@ LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 LRESULT CALLBACK PictureProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (LRESULT r = Forward(w, m, wp, lp); r != -1) return r;
   if (m == WM_ERASEBKGND) return 1;
-  if (m == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(w, &ps);
-    const ControlInfo* info = InfoOf(w);
-    if (info && info->paint) {
-      info->paint(dc);
-    } else {
-      RECT r;
-      GetClientRect(w, &r);
-      FillRect(dc, &r, BrushFor(info && info->layout ? info->layout->backColour : 0xFFFFFF));
-    }
-    EndPaint(w, &ps);
-    return 0;
-  }
+  if (Painted<PaintPicture>(w, m, wp)) return 0;
   return DefWindowProcW(w, m, wp, lp);
 }
 
 LRESULT CALLBACK CloseBoxProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  ControlInfo* info = InfoOf(w);
+  if (Painted<PaintCloseBox>(w, m, wp)) return 0;
   switch (m) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(w, &ps);
-      RECT r;
-      GetClientRect(w, &r);
-      FillRect(dc, &r, BrushFor(info ? info->back : app::kCloseBoxRest));
-      // The 21 by 21 image: a white cross, grey when the box is disabled.
-      const int x = (r.right - 21) / 2, y = (r.bottom - 21) / 2;
-      HPEN pen = CreatePen(PS_SOLID, 2, IsWindowEnabled(w) ? RGB(255, 255, 255) : RGB(0xA0, 0xA0, 0xA0));
-      HGDIOBJ old = SelectObject(dc, pen);
-      MoveToEx(dc, x + 6, y + 6, nullptr), LineTo(dc, x + 15, y + 15);
-      MoveToEx(dc, x + 15, y + 6, nullptr), LineTo(dc, x + 6, y + 15);
-      SelectObject(dc, old);
-      DeleteObject(pen);
-      EndPaint(w, &ps);
-      return 0;
-    }
     case WM_LBUTTONUP:
       if (IsWindowEnabled(w))
         SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), reinterpret_cast<LPARAM>(w));
-      return 0;
-    case WM_MOUSEMOVE:
-      // The window decides its colour under the mouse.
-      SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), kCloseBoxHovered),
-                   reinterpret_cast<LPARAM>(w));
       return 0;
     default: return DefWindowProcW(w, m, wp, lp);
   }
@@ -175,14 +186,17 @@ void RegisterClasses(HINSTANCE instance) {
     RegisterWindowClass(instance, name, proc, false, cursor);
 }
 
-std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look, int firstId) {
-  std::map<std::string, HWND> made;
+Controls MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look, int firstId) {
+  Controls made{};
+  made[app::Index(layout.id)] = window;
   HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
                               0, window, nullptr,
                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)), nullptr);
+  ToolTips()[window] = tips;
   int id = firstId;
   for (const app::ControlLayout& c : layout.controls) {
-    HWND parent = c.parent.empty() ? window : made.at(c.parent);
+    HWND parent = made[app::Index(c.parent)];
+    if (!parent) throw std::logic_error("The layout of " + layout.name + " makes " + c.name + " before its parent");
     HWND w = MakeOfKind(c, parent, id++, look);
     Infos()[w] = ControlInfo{&c, {}, c.backColour, 1};
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
@@ -202,32 +216,37 @@ std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& l
       SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     if (c.visible) ShowWindow(w, SW_SHOWNA);
-    made[c.name] = w;
+    made[app::Index(c.id)] = w;
   }
   // Later controls lie over earlier ones.
   for (const app::ControlLayout& c : layout.controls)
-    SetWindowPos(made.at(c.name), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(made[app::Index(c.id)], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   return made;
 }
 
-bool Tab(const app::WindowLayout& layout, const std::map<std::string, HWND>& controls, bool back) {
-  const std::vector<const app::ControlLayout*> order = layout.TabOrder();
-  const HWND focus = GetFocus();
-  const auto at = std::find_if(order.begin(), order.end(),
-                               [&](const app::ControlLayout* c) { return controls.at(c->name) == focus; });
-  if (at == order.end() || order.empty()) return false;
-  const size_t n = order.size();
-  size_t i = static_cast<size_t>(at - order.begin());
-  for (size_t step = 0; step < n; ++step) {
-    i = back ? (i + n - 1) % n : (i + 1) % n;
-    HWND w = controls.at(order[i]->name);
-    if (IsWindowEnabled(w) && IsWindowVisible(w)) {
-      SetFocus(w);
-      if (order[i]->kind == app::ControlKind::TextBox) SendMessageW(w, EM_SETSEL, 0, -1);
-      return true;
-    }
+std::optional<app::Id> IdOf(HWND w) {
+  for (; w; w = GetParent(w))
+    if (const ControlInfo* info = InfoOf(w); info && info->layout) return info->layout->id;
+  return std::nullopt;
+}
+
+void SetToolTipText(HWND window, HWND control, const std::string& text) {
+  auto it = ToolTips().find(window);
+  if (it == ToolTips().end() || !it->second) return;
+  std::wstring tip = W(text);
+  TOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  ti.hwnd = window;
+  ti.uId = reinterpret_cast<UINT_PTR>(control);
+  ti.lpszText = tip.data();
+  if (SendMessageW(it->second, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)) == 0) {
+    ti.lpszText = tip.data();
+    SendMessageW(it->second, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  } else {
+    ti.lpszText = tip.data();
+    SendMessageW(it->second, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
   }
-  return true;
 }
 
 LRESULT ControlColour(UINT message, HDC dc, HWND control) {
@@ -286,38 +305,49 @@ void DrawLabel(const DRAWITEMSTRUCT& d) {
   DrawCaption(d.hDC, d.hwndItem, d.rcItem);
 }
 
-void FitLabelToText(HWND label) {
-  const ControlInfo* info = InfoOf(label);
-  if (!info || !info->layout || !info->layout->autoSize) return;
-  const app::ControlLayout& c = *info->layout;
-  const std::wstring text = W(WindowText(label));
-  HDC dc = GetDC(label);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
-  // As wide as its text and no wider than laid out; a right-aligned one keeps its right edge.
-  const int width = std::min(Px(c.width), static_cast<int>(size.cx) + 2);
-  const int left = c.align == app::Align::Right ? Px(c.left) + Px(c.width) - width : Px(c.left);
-  SetWindowPos(label, nullptr, left, Px(c.top), width, Px(c.height), SWP_NOZORDER | SWP_NOACTIVATE);
-  InvalidateRect(label, nullptr, FALSE);
+namespace {
+
+void DrawOutlineOn(HWND window, HDC dc, const Outline* outline) {
+  if (!outline) return;
+  RECT r;
+  GetClientRect(window, &r);
+  const Outline& o = *outline;
+  HPEN pen = CreatePen(PS_INSIDEFRAME, o.pen, Gdi(ComplementColour(kWindowColour)));
+  HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  Rectangle(dc, Px(o.nearEdge), Px(o.nearEdge), r.right - Px(o.farEdge) + 1, r.bottom - Px(o.farEdge) + 1);
+  SelectObject(dc, oldPen), SelectObject(dc, oldBrush);
+  DeleteObject(pen);
 }
+
+}  // namespace
 
 void PaintOutline(HWND window, const Outline* outline) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
-  if (outline) {
-    RECT r;
-    GetClientRect(window, &r);
-    const Outline& o = *outline;
-    HPEN pen = CreatePen(PS_INSIDEFRAME, o.pen, Gdi(ComplementColour(kWindowColour)));
-    HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    Rectangle(dc, Px(o.nearEdge), Px(o.nearEdge), r.right - Px(o.farEdge) + 1, r.bottom - Px(o.farEdge) + 1);
-    SelectObject(dc, oldPen), SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-  }
+  DrawOutlineOn(window, dc, outline);
   EndPaint(window, &ps);
+}
+
+void PrintOutline(HWND window, HDC dc, const Outline* outline) {
+  RECT r;
+  GetClientRect(window, &r);
+  FillRect(dc, &r, BrushFor(kWindowColour));
+  DrawOutlineOn(window, dc, outline);
+}
+
+bool SetAccessibleDescription(HWND control, const std::string& text) {
+  // Through the accessibility services' annotations: what a screen reader reads for the control.
+  static IAccPropServices* services = [] {
+    IAccPropServices* made = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                reinterpret_cast<void**>(&made))))
+      return static_cast<IAccPropServices*>(nullptr);
+    return made;
+  }();
+  if (!services) return false;
+  const std::wstring wide = W(text);
+  return SUCCEEDED(services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                            PROPID_ACC_DESCRIPTION, wide.c_str()));
 }
 
 void SetCloseBoxBack(HWND box, platform::Colour c) {

@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <map>
 #include <string>
 
@@ -38,16 +40,19 @@ void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, 
 // Registers the classes of the program's own controls; before any window is made.
 void RegisterClasses(HINSTANCE instance);
 
+// A window's controls by id; the window's own id holds the window.
+using Controls = std::array<HWND, app::kIdCount>;
+
 // Every control of a layout on window (each on the control its layout names
 // as its parent; later ones over earlier ones), with its tooltip. Returns the
-// controls by name. Control ids start at firstId, in layout order.
-std::map<std::string, HWND> MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look,
-                                         int firstId = 1000);
+// controls by id. Control ids start at firstId, in layout order.
+Controls MakeControls(HWND window, const app::WindowLayout& layout, ControlLook look, int firstId = 1000);
 
-// Moves the focus along the layout's tab order from the focused control,
-// forward or back, skipping what is disabled or hidden. False when no
-// control of the layout has the focus.
-bool Tab(const app::WindowLayout& layout, const std::map<std::string, HWND>& controls, bool back);
+// The control w is or lies in (a list's inner parts belong to the list); nullopt for none of the program's.
+std::optional<app::Id> IdOf(HWND w);
+
+// A control's tooltip on its window, added when it has none yet.
+void SetToolTipText(HWND window, HWND control, const std::string& text);
 
 // Answers WM_CTLCOLORSTATIC/EDIT/BTN from a control's layout: its text
 // colour and a background brush (none: the window's colour shows through).
@@ -56,12 +61,16 @@ LRESULT ControlColour(UINT message, HDC dc, HWND control);
 // Draws a caption (WM_DRAWITEM): on its background colour, or when
 // transparent on the window's colour over the captions under it.
 void DrawLabel(const DRAWITEMSTRUCT& d);
-// An auto-sized caption made as wide as its text (after its text or font changed).
-void FitLabelToText(HWND label);
 
 // Paints a window (WM_PAINT): its outline just inside the edge, in the
 // complement of the window's colour; none when outline is null.
 void PaintOutline(HWND window, const Outline* outline);
+// The same on dc (WM_PRINTCLIENT), the window's colour under it.
+void PrintOutline(HWND window, HDC dc, const Outline* outline);
+
+// The description a screen reader gives for a control (its accessible
+// description); false when the system's accessibility services are missing.
+bool SetAccessibleDescription(HWND control, const std::string& text);
 
 // The window procedure of a window owned by an object of class T, which
 // passes its this pointer to CreateWindowExW and answers in T::Handle; T
@@ -77,8 +86,6 @@ LRESULT CALLBACK RouteTo(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return self ? self->Handle(m, wp, lp) : DefWindowProcW(w, m, wp, lp);
 }
 
-// The notification a close box sends its window when the mouse moves over it.
-inline constexpr int kCloseBoxHovered = 0x7F00;
 // A close box's colour.
 void SetCloseBoxBack(HWND box, platform::Colour c);
 

@@ -13,9 +13,12 @@
 #include "platform/store.h"
 #include "settings/settings.h"
 #include "winshell/mainwindow.h"
+#include "winshell/modal.h"
 #include "winshell/win32.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // The accessibility services (the controls' descriptions) are COM objects.
+  (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   const std::string exeName = vantorel::platform::ExecutableName();
@@ -26,17 +29,36 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                        std::make_unique<vantorel::platform::SpoolerPrintService>());
   window.Form_Load();
   if (window.Ended()) return window.ExitStatus();
-  MSG m;
-  int status = 0;
-  for (;;) {
-    const BOOL got = GetMessageW(&m, nullptr, 0, 0);
-    if (got <= 0) {
-      status = got == 0 ? static_cast<int>(m.wParam) : 1;
-      break;
-    }
-    if (window.PreviewKey(m)) continue;
+  // The one message loop: each message is seen first by the modal window
+  // over the main window (if any), then by the main window; between
+  // messages the behaviour's turns run (a slice of the search each), one
+  // once every message already pending has been handled.
+  const auto route = [&window](const MSG& m) {
+    if (vantorel::winshell::PreviewModal(m) || window.PreviewMessage(m)) return;
     TranslateMessage(&m);
     DispatchMessageW(&m);
+  };
+  MSG m;
+  for (;;) {
+    if (window.TurnPending()) {
+      bool quit = false;
+      while (!quit && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+          quit = true;
+          break;
+        }
+        route(m);
+      }
+      if (quit) break;
+      window.RunTurn();
+      continue;
+    }
+    const BOOL got = GetMessageW(&m, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got < 0) m.wParam = 1;
+      break;
+    }
+    route(m);
   }
-  return window.Ended() ? window.ExitStatus() : status;
+  return window.Ended() ? window.ExitStatus() : static_cast<int>(m.wParam);
 }

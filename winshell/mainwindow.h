@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
+#include <optional>
+#include <vector>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,6 +16,7 @@
 #include "app/mainwindow.h"
 #include "platform/printing.h"
 #include "platform/store.h"
+#include "winshell/controls.h"
 #include "winshell/textmeasure.h"
 
 namespace vantorel::winshell {
@@ -29,9 +33,13 @@ class MainFrame final : private app::MainView {
 
   // The load sequence; the window shows during it.
   void Form_Load();
-  // A key press anywhere in the window, before the control it is for: true
-  // when the window took it (Esc, Ctrl+P, Enter in a range field).
-  bool PreviewKey(const MSG& m);
+  // A message for this window or its controls before it is dispatched:
+  // keys, mouse presses and moves go to the behaviour. True when taken.
+  bool PreviewMessage(const MSG& m);
+  // The behaviour asked for a turn of the event loop: once what is pending
+  // has been handled, RunTurn runs the next.
+  bool TurnPending() const { return !turns_.empty(); }
+  void RunTurn();
   HWND Handle() const { return hwnd_; }
   bool Ended() const { return logic_ && logic_->Ended(); }
   int ExitStatus() const { return logic_ ? logic_->ExitStatus() : 0; }
@@ -43,36 +51,43 @@ class MainFrame final : private app::MainView {
   friend LRESULT CALLBACK RouteTo(HWND w, UINT m, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT m, WPARAM wp, LPARAM lp);
   void Command(HWND control, int code);
-  HWND Control(const std::string& name) const;
-  std::string NameOf(HWND w) const;
-  static int RowOf(const std::string& name, const char* array);
+  HWND Control(app::Id id) const { return controls_[app::Index(id)]; }
+  // The control of this window w is or lies in; Id::frmMain for the window
+  // itself; nullopt for another window's.
+  std::optional<app::Id> IdIn(HWND w) const;
 
   // MainView.
-  void SetText(const std::string& control, const std::string& text) override;
-  std::string Text(const std::string& control) const override;
-  void SetToolTip(const std::string& control, const std::string& text) override;
-  void SetDescription(const std::string& control, const std::string& text) override;
-  void SetEnabled(const std::string& control, bool on) override;
-  void SetVisible(const std::string& control, bool on) override;
-  void SetTick(int row, int value) override;
-  bool SetFocus(const std::string& control) override;
-  std::string Focused() const override;
+  void SetText(app::Id control, const std::string& text) override;
+  std::string Text(app::Id control) const override;
+  void SetLines(app::Id control, const std::vector<std::string>& lines) override;
+  void SetToolTip(app::Id control, const std::string& text) override;
+  void SetDescription(app::Id control, const std::string& text) override;
+  void SetEnabled(app::Id control, bool on) override;
+  void SetVisible(app::Id control, bool on) override;
+  void SetTick(app::Id control, int value) override;
+  bool SetFocus(app::Id control) override;
+  std::optional<app::Id> Focused() const override;
+  void SelectAll(app::Id field) override;
+  void ShowStart(app::Id field) override;
+  void Move(app::Id control, const app::Rect& where) override;
+  void SetBackColour(app::Id control, platform::Colour colour) override;
   void Place(double left, double top) override;
-  void CentreStatusPanel() override;
   void ShowWindow() override;
   void HideWindow() override;
   void Flush() override;
-  void Repaint(const std::string& control) override;
+  void Repaint(app::Id control) override;
   void DrawOutline() override;
   const platform::TextMeasure& Measure() const override { return measure_; }
-  void SetFont(const std::string& control, const platform::FontSpec& font) override;
+  void SetFont(app::Id control, const platform::FontSpec& font) override;
   void SetTimer1(bool on) override;
   void After(int ms, std::function<void()> then) override;
-  void TurnEventLoop() override;
+  void Turn(std::function<void()> then) override;
+  void StartDrag() override;
   platform::Surface& P0() override;
   platform::Surface& P5() override;
-  void ShowError(const std::string& title, const std::string& body) override;
-  void ShowBox(app::BoxKind kind, const std::string& title, const std::string& text) override;
+  void ShowError(const std::string& title, const std::string& body, std::function<void()> then) override;
+  void ShowBox(app::BoxKind kind, const std::string& title, const std::string& text,
+               std::function<void()> then) override;
   platform::PrintService& Printers() override { return *printService_; }
   app::PrinterChooser& Chooser() override;
   platform::Image WindowPicture() override;
@@ -84,13 +99,12 @@ class MainFrame final : private app::MainView {
   app::MainWindow::Setup setup_;
   std::unique_ptr<app::MainWindow> logic_;
   HWND hwnd_ = nullptr;
-  std::map<std::string, HWND> controls_;
-  std::map<std::string, std::string> descriptions_;
+  Controls controls_{};
   std::unique_ptr<platform::Surface> p0_, p5_, frame3_;
   GdiTextMeasure measure_;
   std::map<UINT_PTR, std::function<void()>> later_;
-  UINT_PTR nextTimer_ = 100;
-  std::unique_ptr<platform::PrinterCountQuery> printerQuery_;
+  UINT_PTR nextTimer_ = 0;
+  std::deque<std::function<void()>> turns_;
   std::unique_ptr<SelectPrinter> chooser_;  // made on first use, kept
   bool outline_ = false;
 };

@@ -1,5 +1,6 @@
 // The printer chooser, frmSelectPrinter, as a Win32 window over the portable
-// PrinterChooser: made once, on first use, and kept.
+// PrinterChooser: made once, on first use, and kept. It runs no loop of its
+// own: the program's loop serves it.
 #pragma once
 
 #include <windows.h>
@@ -8,10 +9,12 @@
 #include <string>
 
 #include "app/printerchooser.h"
+#include "winshell/controls.h"
+#include "winshell/modal.h"
 
 namespace vantorel::winshell {
 
-class SelectPrinter final : private app::PrinterChooserView {
+class SelectPrinter final : private app::PrinterChooserView, private ModalWindow {
  public:
   SelectPrinter(HWND owner, platform::PrintService& service, State& state);
   ~SelectPrinter() override;
@@ -26,12 +29,16 @@ class SelectPrinter final : private app::PrinterChooserView {
   int SelectedPrinter() const override;
   void Warn(const std::string& title, const std::string& text) override;
   void SetCloseBoxColour(platform::Colour c) override;
-  void RunModal() override;
+  void Open() override;
   void Hide() override;
+  // ModalWindow.
+  HWND Handle() const override { return hwnd_; }
+  bool Preview(const MSG& m) override;
+  HWND Control(app::Id id) const { return controls_[app::Index(id)]; }
 
   HWND owner_;
   HWND hwnd_ = nullptr;
-  std::map<std::string, HWND> controls_;
+  Controls controls_{};
   app::PrinterChooser chooser_;
   bool shown_ = false;
 };

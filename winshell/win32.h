@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/layout.h"
 #include "platform/surface.h"
 #include "platform/twips.h"
 
@@ -24,6 +25,12 @@ inline int Px(double twips) { return platform::TwipsToPixels(twips); }
 HFONT FontFor(const platform::FontSpec& f);
 // One solid brush per colour, kept.
 HBRUSH BrushFor(platform::Colour c);
+
+// A screen rectangle in twips.
+inline app::Rect Twips(const RECT& r) {
+  return {platform::PixelsToTwips(r.left), platform::PixelsToTwips(r.top), platform::PixelsToTwips(r.right - r.left),
+          platform::PixelsToTwips(r.bottom - r.top)};
+}
 
 // A window's text as UTF-8.
 std::string WindowText(HWND w);
