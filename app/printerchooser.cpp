@@ -7,7 +7,7 @@ namespace vantorel::app {
 PrinterChooser::PrinterChooser(platform::PrintService& service, State& state, PrinterChooserView& view)
     : service_(service), state_(state), view_(view) {}
 
-void PrinterChooser::Show(Unanswered unanswered, std::function<void()> closed) {
+void PrinterChooser::Show(const Unanswered& unanswered, std::function<void()> closed) {
   if (showing_) return;
   showing_ = true;
   closed_ = std::move(closed);

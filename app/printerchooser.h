@@ -63,7 +63,7 @@ class PrinterChooser {
   // missing from the list (when they are), then the modal showing until OK,
   // Cancel, the close box or Esc hides the window; closed runs then (and
   // reads State::PrinterChosen).
-  void Show(Unanswered unanswered, std::function<void()> closed);
+  void Show(const Unanswered& unanswered, std::function<void()> closed);
   bool Showing() const { return showing_; }
 
   // The list holds the printers in collection order (asked once, and kept

@@ -16,7 +16,7 @@ target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
 # The windows as Win32 views of the portable behaviour, and Vantorel.exe.
 vantorel_layer(vantorel_winshell winshell BELOW app windows entry output settings platform model
   SOURCES winshell/controls.cpp winshell/errorwindow.cpp winshell/mainwindow.cpp winshell/modal.cpp winshell/picture.cpp
-          winshell/snapshot.cpp
+          winshell/snapshot.cpp winshell/loop.cpp
           winshell/selectprinter.cpp winshell/textmeasure.cpp winshell/win32.cpp
   LIBS vantorel_app vantorel_windows comctl32 gdi32 user32 oleacc ole32 uuid)
 target_compile_definitions(vantorel_winshell PUBLIC UNICODE _UNICODE)
@@ -135,6 +135,11 @@ if(VANTOREL_TESTS)
     add_test(NAME Windows.${name} COMMAND ${name})
     set_tests_properties(Windows.${name} PROPERTIES TIMEOUT 300)
   endforeach()
+  # The user scenarios against the Win32 window, on an Xvfb of their own.
+  add_executable(test_conformance_win32 tests/test_conformance_win32.cpp)
+  target_link_libraries(test_conformance_win32 PRIVATE ${layers} GTest::gtest_main)
+  add_test(NAME Windows.ConformanceUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/conformance_wine.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(Windows.ConformanceUnderWine PROPERTIES TIMEOUT 300)
   # Vantorel.exe in a real window under Wine on an Xvfb of its own, driven with xdotool.
   add_test(NAME Windows.WindowUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/window_wine.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(Windows.WindowUnderWine PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)

@@ -14,12 +14,18 @@ std::deque<ModalAnswer>& Queue() {
   static std::deque<ModalAnswer> q;
   return q;
 }
+ModalAnswer& DefaultAnswer() {
+  static ModalAnswer answer;
+  return answer;
+}
 }  // namespace
 
 void OpenModal(QDialog& dialog, std::function<void(int)> closed) {
   if (testMode || !Queue().empty()) {
     dialog.setResult(QDialog::Rejected);
-    if (Queue().empty()) {
+    if (Queue().empty() && DefaultAnswer()) {
+      DefaultAnswer()(dialog);
+    } else if (Queue().empty()) {
       ++unanswered;
     } else {
       ModalAnswer answer = std::move(Queue().front());
@@ -48,9 +54,11 @@ void QueueModalAnswer(ModalAnswer answer) {
   Queue().push_back(std::move(answer));
 }
 
+void SetDefaultModalAnswer(ModalAnswer answer) { DefaultAnswer() = std::move(answer); }
+
 void SetModalTestMode(bool on) {
   testMode = on;
-  if (!on) Queue().clear();
+  if (!on) Queue().clear(), DefaultAnswer() = nullptr;
   unanswered = 0;
 }
 

@@ -26,6 +26,9 @@ void QueueModalAnswer(ModalAnswer answer);
 // Switches the seam on with no answers queued (every modal window is
 // rejected and counted), or off again.
 void SetModalTestMode(bool on);
+// Test seam: the answer for every modal window once the queue is empty
+// (none: such a window is rejected and counted).
+void SetDefaultModalAnswer(ModalAnswer answer);
 // Modal windows that found no queued answer in test mode.
 int UnansweredModals();
 // Answers still queued.

@@ -355,7 +355,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove: {
       mouseAt_ = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
       if (drag_.Move(this, mouseAt_)) return true;
-      logic_->MouseMove(*id);
+      // A move a control does not take goes on to its parents: only the
+      // control under the mouse reports it.
+      QWidget* under = childAt(mapFromGlobal(mouseAt_));
+      if (watched == (under ? under : this)) logic_->MouseMove(*id);
       break;
     }
     case QEvent::MouseButtonRelease: {

@@ -61,6 +61,8 @@ class frmMain : public QWidget, private app::MainView {
     if (logic_) logic_->SetExportFolder(std::move(folder));
   }
   State& state() { return s_; }
+  // The window picture that Ctrl+P prints (also put on the clipboard).
+  platform::Image Picture() { return WindowPicture(); }
   // The program ends without the window (exit() called when the window
   // system went away): saves as closing would, a failure told on stderr.
   void SaveAtExit();

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -33,6 +34,8 @@ class MainFrame final : private app::MainView {
 
   // The load sequence; the window shows during it.
   void Form_Load();
+  // How long "Complete" stays before the window returns to idle (before Form_Load).
+  void SetCompletePause(int ms) { setup_.completePauseMs = ms; }
   // A message for this window or its controls before it is dispatched:
   // keys, mouse presses and moves go to the behaviour. True when taken.
   bool PreviewMessage(const MSG& m);
@@ -41,6 +44,9 @@ class MainFrame final : private app::MainView {
   bool TurnPending() const { return !turns_.empty(); }
   void RunTurn();
   HWND Handle() const { return hwnd_; }
+  app::Phase phase() const { return logic_ ? logic_->phase() : app::Phase::Loading; }
+  // The window picture that Ctrl+P prints (also put on the clipboard).
+  platform::Image Picture() { return WindowPicture(); }
   bool Ended() const { return logic_ && logic_->Ended(); }
   int ExitStatus() const { return logic_ ? logic_->ExitStatus() : 0; }
   // The program ends without the window (the session ends): saves as closing would.
@@ -100,6 +106,11 @@ class MainFrame final : private app::MainView {
   std::unique_ptr<app::MainWindow> logic_;
   HWND hwnd_ = nullptr;
   Controls controls_{};
+  std::array<bool, app::kIdCount> enabled_ = [] {
+    std::array<bool, app::kIdCount> all{};
+    all.fill(true);
+    return all;
+  }();
   std::unique_ptr<platform::Surface> p0_, p5_, frame3_;
   GdiTextMeasure measure_;
   std::map<UINT_PTR, std::function<void()>> later_;

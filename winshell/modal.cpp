@@ -87,6 +87,8 @@ void CloseModal(ModalWindow& window) {
 
 bool ModalOpen() { return !Stack().empty(); }
 
+HWND TopModal() { return Stack().empty() ? nullptr : Stack().back().window->Handle(); }
+
 bool PreviewModal(const MSG& m) {
   if (Stack().empty()) return false;
   ModalWindow& top = *Stack().back().window;

@@ -24,8 +24,9 @@ class ModalWindow {
 void OpenModal(ModalWindow& window, HWND owner);
 // Hides it; the owner is enabled and active again once no modal window is left over it.
 void CloseModal(ModalWindow& window);
-// True when a modal window is open.
+// True when a modal window is open; the topmost one's window (null: none).
 bool ModalOpen();
+HWND TopModal();
 
 // Gives the topmost modal window its look at m: the keyboard's messages
 // whatever window they are for, the rest when they are for it or its

@@ -8,17 +8,26 @@ namespace vantorel::winshell {
 namespace {
 
 // Draws w's client area at (x, y) of dc, clipped to clip (dc coordinates),
-// then its visible children, the bottom of the stack first.
+// then its visible children, the bottom of the stack first. Each window
+// draws into a picture of its own at 0, 0 (controls clip their drawing to
+// their client area as if the picture's origin were theirs), which is then
+// copied into place.
 void DrawTree(HWND w, HDC dc, POINT at, RECT clip) {
   RECT client{};
   GetClientRect(w, &client);
   RECT mine{at.x, at.y, at.x + client.right, at.y + client.bottom}, shown{};
   if (!IntersectRect(&shown, &mine, &clip)) return;
-  const int saved = SaveDC(dc);
-  IntersectClipRect(dc, shown.left, shown.top, shown.right, shown.bottom);
-  SetViewportOrgEx(dc, at.x, at.y, nullptr);
-  SendMessageW(w, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-  RestoreDC(dc, saved);
+  HDC own = CreateCompatibleDC(dc);
+  HBITMAP bits = CreateCompatibleBitmap(dc, client.right, client.bottom);
+  if (own && bits) {
+    HGDIOBJ old = SelectObject(own, bits);
+    SendMessageW(w, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(own), PRF_CLIENT | PRF_ERASEBKGND);
+    BitBlt(dc, shown.left, shown.top, shown.right - shown.left, shown.bottom - shown.top, own, shown.left - at.x,
+           shown.top - at.y, SRCCOPY);
+    SelectObject(own, old);
+  }
+  if (bits) DeleteObject(bits);
+  if (own) DeleteDC(own);
 
   std::vector<HWND> children;
   for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);

@@ -1,0 +1,238 @@
+// What a user does with the main window and what they then see, written once
+// and run against every real view (the Qt window, the Win32 window under
+// Wine). Each view's test program supplies a driver that acts through the
+// window system as a user does (clicks, keys) and reads back what the
+// window shows; a view that leaves a contract call undone fails here, where
+// the behaviour's own tests (over a recording view) cannot see it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/controlid.h"
+#include "app/keys.h"
+#include "app/layout.h"
+#include "app/mainwindow.h"
+#include "platform/printing.h"
+
+namespace vantorel::conformance {
+
+using app::Id;
+using app::Key;
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+  // A new window, loaded from an empty store, with the printers "Alpha" and
+  // "Bravo"; returns once the window is at rest with its printer count known.
+  virtual void Start() = 0;
+  // The left button pressed and released over the control's centre.
+  virtual void Click(Id control) = 0;
+  // The right button pressed over the control with these of Shift, Ctrl, Alt down.
+  virtual void RightClick(Id control, int shift) = 0;
+  // The mouse moved over the control's centre.
+  virtual void Hover(Id control) = 0;
+  // A key pressed and released wherever the focus is, with these of Shift, Ctrl, Alt down.
+  virtual void Press(Key key, int shift = 0) = 0;
+  // Plain characters typed at the focus.
+  virtual void Type(const std::string& text) = 0;
+  // Runs the event loop until the window is at rest (a fit ended) or has
+  // ended; modal windows that opened meanwhile are answered: noted and
+  // closed with their own button.
+  virtual void Settle() = 0;
+  // Runs the event loop a few turns, no more: a fit started goes on.
+  virtual void Turn() = 0;
+
+  virtual std::string Text(Id control) = 0;
+  virtual bool Enabled(Id control) = 0;
+  virtual bool Visible(Id control) = 0;
+  virtual std::optional<Id> Focus() = 0;
+  virtual int Tick(Id control) = 0;
+  virtual std::string ToolTip(Id control) = 0;
+  // The selected text of a field.
+  virtual std::string Selected(Id field) = 0;
+  virtual app::Phase Phase() = 0;
+  virtual bool Ended() = 0;
+  // "title|body" of every modal window answered so far.
+  virtual std::vector<std::string> Told() = 0;
+  // A value in the store, or "none".
+  virtual std::string Saved(const char* name) = 0;
+  // The window picture that Ctrl+P prints, and the control's colour at its
+  // centre in that picture.
+  virtual platform::Image Picture() = 0;
+};
+
+// The colour in a picture of the window 4 pixels in from a control's left
+// edge, half way down (clear of its border and of a centred text), 0xRRGGBB.
+inline uint32_t ColourAt(const platform::Image& picture, Id control) {
+  const app::WindowLayout& main = app::MainWindowLayout();
+  double left = 0, top = 0;
+  const app::ControlLayout* c = &main.Control(control);
+  const double width = c->width, height = c->height;
+  for (; c; c = main.Find(c->parent)) left += c->left, top += c->top;
+  (void)width;
+  const int x = static_cast<int>((left / 15 + 4) * picture.pixelRatio);
+  const int y = static_cast<int>((top + height / 2) / 15 * picture.pixelRatio);
+  if (x < 0 || y < 0 || x >= picture.width || y >= picture.height) return 0xFFFFFFFF;
+  return picture.pixels[static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)] &
+         0xFFFFFF;
+}
+
+template <class D>
+class Conformance : public ::testing::Test {
+ protected:
+  void SetUp() override { d.Start(); }
+  D d;
+};
+
+TYPED_TEST_SUITE_P(Conformance);
+
+TYPED_TEST_P(Conformance, StartsWithTheDefaults) {
+  Driver& d = this->d;
+  EXPECT_EQ(d.Text(Id::AppTitle1), "Vantorel V1.0.0");
+  EXPECT_EQ(d.Text(Id::RTxt5) + d.Text(Id::CTxt0) + d.Text(Id::ErrorInd0), "5552(52)");
+  EXPECT_EQ(d.Focus(), Id::cbButton0);
+  EXPECT_TRUE(d.Enabled(Id::cbButton5) && d.Enabled(Id::cbButton2) && !d.Enabled(Id::cbButton3));
+  EXPECT_FALSE(d.Visible(Id::Frame3));
+  EXPECT_EQ(d.Tick(Id::Ticked4), 1);
+  EXPECT_FALSE(d.ToolTip(Id::ClickList).empty());
+  EXPECT_TRUE(d.Told().empty());
+}
+
+TYPED_TEST_P(Conformance, ARangeIsTidiedOnEnterAndWhenLeft) {
+  Driver& d = this->d;
+  d.Click(Id::RTxt0);
+  d.Press(Key::A, app::kCtrl);  // Ctrl+A selects the field's text; typing replaces it
+  EXPECT_EQ(d.Selected(Id::RTxt0), "10");
+  d.Type("12.6abc");
+  d.Press(Key::Tab);
+  EXPECT_EQ(d.Text(Id::RTxt0), "13");
+  EXPECT_EQ(d.Focus(), Id::CTxt0);
+  EXPECT_EQ(d.Text(Id::ErrorInd0), "(?)");
+  d.Click(Id::RTxt1);
+  d.Press(Key::A, app::kCtrl);
+  d.Type("-45");
+  d.Press(Key::Enter);  // tidied; the focus stays
+  EXPECT_EQ(d.Text(Id::RTxt1), "45");
+  EXPECT_EQ(d.Focus(), Id::RTxt1);
+  EXPECT_TRUE(d.Told().empty());
+}
+
+TYPED_TEST_P(Conformance, ARefusalIsSaidInTheErrorWindowAndChangesNothing) {
+  Driver& d = this->d;
+  d.Click(Id::RTxt3);
+  d.Press(Key::A, app::kCtrl);
+  d.Type("201");
+  d.Click(Id::cbButton1);
+  d.Settle();
+  EXPECT_EQ(d.Told(), std::vector<std::string>{"Range Error|Ranges must be greater than zero but no greater than 100 Yards."});
+  EXPECT_EQ(d.Text(Id::RTxt3), "201");  // left for the user to put right
+  EXPECT_TRUE(d.Phase() == app::Phase::Idle && d.Enabled(Id::cbButton1) && !d.Ended());
+}
+
+TYPED_TEST_P(Conformance, CalculateFitsAndGivesTheFocusBack) {
+  Driver& d = this->d;
+  d.Click(Id::CTxt2);
+  d.Click(Id::cbButton1);
+  d.Turn();
+  // The fit runs in slices between turns of the event loop: the window is fitting meanwhile.
+  if (d.Phase() == app::Phase::Fitting) {
+    EXPECT_FALSE(d.Enabled(Id::cbButton0) || d.Enabled(Id::RTxt0));
+  }
+  d.Settle();
+  EXPECT_EQ(d.Text(Id::ErrorInd5), "(43)");
+  EXPECT_EQ(d.Saved("R(0)"), "none");  // nothing saved before the window closes
+  EXPECT_TRUE(d.Enabled(Id::cbButton1) && !d.Visible(Id::Frame3));
+  EXPECT_EQ(d.Focus(), Id::cbButton1);  // the pressed button keeps the focus
+  d.Press(Key::Escape);
+  d.Settle();
+  EXPECT_TRUE(d.Ended());
+  EXPECT_EQ(d.Saved("R(0)"), "10");
+}
+
+TYPED_TEST_P(Conformance, EscDuringTheFitEndsTheProgramWhateverHasTheFocus) {
+  Driver& d = this->d;
+  d.Click(Id::cbButton1);  // the pressed button is disabled by the fit: the focus goes to the window
+  d.Press(Key::Escape);
+  d.Settle();
+  EXPECT_TRUE(d.Ended());
+  EXPECT_EQ(d.Saved("R(0)"), "10");
+}
+
+TYPED_TEST_P(Conformance, ShiftWithARightClickOnTheCopyrightForgetsEverything) {
+  Driver& d = this->d;
+  d.RightClick(Id::Copyright, 0);  // not without Shift
+  d.RightClick(Id::AppTitle1, app::kShift);  // nor elsewhere
+  EXPECT_FALSE(d.Ended());
+  d.RightClick(Id::Copyright, app::kShift);
+  d.Settle();
+  EXPECT_TRUE(d.Ended());
+  EXPECT_EQ(d.Saved("R(0)"), "none");
+}
+
+TYPED_TEST_P(Conformance, TabWalksTheUsableControlsBothWays) {
+  Driver& d = this->d;
+  std::vector<Id> walk;
+  for (int k = 0; k < 30; ++k) {
+    d.Press(Key::Tab);
+    walk.push_back(d.Focus().value_or(Id::frmMain));
+  }
+  const std::vector<Id> start{Id::cbButton5, Id::cbButton1, Id::cbButton4, Id::RTxt0, Id::CTxt0, Id::RTxt1};
+  EXPECT_EQ(std::vector<Id>(walk.begin(), walk.begin() + 6), start);
+  // Exit and 4 more buttons (not the unit in use), 12 fields, 6 ticks, the list: 24 stops, then round again.
+  EXPECT_EQ(walk[23], Id::cbButton0);
+  EXPECT_EQ(walk[22], Id::cbButton2);
+  EXPECT_EQ(walk[21], Id::ClickList);
+  EXPECT_EQ(walk[14], Id::CTxt5);
+  EXPECT_EQ(walk[15], Id::Ticked5);
+  d.Press(Key::Tab, app::kShift);
+  EXPECT_EQ(d.Focus(), walk[28]);
+  d.Press(Key::Tab, app::kShift);
+  EXPECT_EQ(d.Focus(), walk[27]);
+}
+
+TYPED_TEST_P(Conformance, SpaceMovesATickOnAndTheRowFollows) {
+  Driver& d = this->d;
+  d.Click(Id::Ticked2);
+  EXPECT_EQ(d.Tick(Id::Ticked2), 0);
+  EXPECT_FALSE(d.Enabled(Id::RTxt2));
+  EXPECT_EQ(d.Focus(), Id::Ticked2);
+  d.Press(Key::Space);
+  EXPECT_EQ(d.Tick(Id::Ticked2), 1);
+  EXPECT_TRUE(d.Enabled(Id::RTxt2));
+}
+
+TYPED_TEST_P(Conformance, TheCloseBoxLightsUnderTheMouseAndRestsOffIt) {
+  Driver& d = this->d;
+  d.Hover(Id::btnControl);
+  EXPECT_EQ(ColourAt(d.Picture(), Id::btnControl), 0xFF0000u);  // kCloseBoxHover, &H000000FF
+  d.Hover(Id::AppTitle1);
+  EXPECT_EQ(ColourAt(d.Picture(), Id::btnControl), 0x800000u);  // kCloseBoxRest, &H00000080
+}
+
+TYPED_TEST_P(Conformance, TheWindowPictureShowsTheWindow) {
+  Driver& d = this->d;
+  const platform::Image picture = d.Picture();
+  ASSERT_EQ(picture.height, static_cast<int>(439 * picture.pixelRatio));
+  ASSERT_GE(picture.width, static_cast<int>(574 * picture.pixelRatio));
+  // Not one flat colour: the graph, the buttons, the fields, the list are in it.
+  EXPECT_EQ(ColourAt(picture, Id::RTxt0), 0xFFFFFFu);
+  constexpr uint32_t kTeal = 0x004040;  // the window's colour
+  EXPECT_EQ(ColourAt(picture, Id::Mode0), kTeal);
+  EXPECT_NE(ColourAt(picture, Id::cbButton0), kTeal);
+  // The outline just inside the window's edge.
+  const uint32_t edge = picture.pixels[static_cast<size_t>(picture.width) * 200 + 1] & 0xFFFFFF;
+  EXPECT_NE(edge, kTeal);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(Conformance, StartsWithTheDefaults, ARangeIsTidiedOnEnterAndWhenLeft,
+                            ARefusalIsSaidInTheErrorWindowAndChangesNothing, CalculateFitsAndGivesTheFocusBack,
+                            EscDuringTheFitEndsTheProgramWhateverHasTheFocus,
+                            ShiftWithARightClickOnTheCopyrightForgetsEverything, TabWalksTheUsableControlsBothWays,
+                            SpaceMovesATickOnAndTheRowFollows, TheCloseBoxLightsUnderTheMouseAndRestsOffIt,
+                            TheWindowPictureShowsTheWindow);
+
+}  // namespace vantorel::conformance

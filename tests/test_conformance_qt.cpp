@@ -1,0 +1,140 @@
+// The user scenarios against the Qt window on Qt's offscreen platform: every
+// click and key goes through Qt's own event delivery to the window's widgets.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "conformance.h"
+#include "linux/modal.h"
+#include "linux/printing.h"
+#include "linux/sqlitestore.h"
+#include "settings/settings.h"
+#include "shell/errorwindow.h"
+#include "shell/mainwindow.h"
+
+namespace vantorel::conformance {
+namespace {
+
+Qt::KeyboardModifiers Modifiers(int shift) {
+  Qt::KeyboardModifiers m;
+  if (shift & app::kShift) m |= Qt::ShiftModifier;
+  if (shift & app::kCtrl) m |= Qt::ControlModifier;
+  if (shift & app::kAlt) m |= Qt::AltModifier;
+  return m;
+}
+
+class QtDriver : public Driver {
+ public:
+  ~QtDriver() override {
+    w_.reset();
+    platform::SetModalTestMode(false);
+    std::filesystem::remove_all(dir_);
+  }
+  void Start() override {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vantorel-conformance-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    platform::SetModalTestMode(true);
+    platform::SetDefaultModalAnswer([this](QDialog& dialog) {
+      if (auto* e = qobject_cast<frmError*>(&dialog)) {
+        told_.push_back((e->Title()->text() + "|" + e->Body()->text().remove(QChar(0x200B))).toStdString());
+        QTest::mouseClick(e->cbClose(), Qt::LeftButton);
+      } else if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+        told_.push_back((box->windowTitle() + "|" + box->text()).toStdString());
+        box->accept();
+      }
+    });
+    state_.SettingsPath = BuildSettingsPath("Vantorel");
+    auto printers = std::make_unique<platform::PdfPrintService>(std::vector<std::string>{"Alpha", "Bravo"}, 0,
+                                                                (std::filesystem::path(dir_) / "page.pdf").string());
+    w_ = std::make_unique<frmMain>(state_, "Vantorel", store_, std::move(printers));
+    w_->SetCompletePause(0);
+    w_->SetExportFolder(dir_);
+    w_->Form_Load();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w_.get()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Widget(Id::cbButton5)->isEnabled(); }));
+  }
+  QWidget* Widget(Id id) {
+    if (id == Id::frmMain) return w_.get();
+    return w_->findChild<QWidget*>(QString::fromStdString(app::Name(id)));
+  }
+  void Click(Id control) override { QTest::mouseClick(Widget(control), Qt::LeftButton); }
+  void RightClick(Id control, int shift) override {
+    QTest::mousePress(Widget(control), Qt::RightButton, Modifiers(shift));
+    QTest::mouseRelease(Widget(control), Qt::RightButton, Modifiers(shift));
+  }
+  void Hover(Id control) override {
+    QWidget* c = Widget(control);
+    // The offscreen platform moves no pointer: the move is delivered as Qt delivers one.
+    const QPoint global = c->mapToGlobal(c->rect().center());
+    QWidget* under = w_->childAt(w_->mapFromGlobal(global));
+    if (!under) under = w_.get();
+    const QPointF at = under->mapFromGlobal(QPointF(global));
+    QMouseEvent move(QEvent::MouseMove, at, QPointF(global), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &move);
+    QApplication::processEvents();
+  }
+  QWidget* KeyTarget() { return QApplication::focusWidget() ? QApplication::focusWidget() : w_.get(); }
+  void Press(Key key, int shift) override {
+    static const std::map<Key, Qt::Key> keys{{Key::Enter, Qt::Key_Return}, {Key::Space, Qt::Key_Space},
+                                             {Key::Escape, Qt::Key_Escape}, {Key::Tab, Qt::Key_Tab},
+                                             {Key::A, Qt::Key_A}, {Key::P, Qt::Key_P}};
+    const Qt::Key k = key == Key::Tab && (shift & app::kShift) ? Qt::Key_Backtab : keys.at(key);
+    QTest::keyClick(KeyTarget(), k, Modifiers(shift));
+  }
+  void Type(const std::string& text) override { QTest::keyClicks(KeyTarget(), QString::fromStdString(text)); }
+  void Settle() override {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w_->Ended() || w_->phase() == app::Phase::Idle; }, 600000));
+  }
+  void Turn() override { QApplication::processEvents(); }
+  std::string Text(Id control) override {
+    QWidget* c = Widget(control);
+    if (auto* e = qobject_cast<QLineEdit*>(c)) return e->text().toStdString();
+    if (auto* l = qobject_cast<QLabel*>(c)) return l->text().toStdString();
+    if (auto* b = qobject_cast<QAbstractButton*>(c)) return b->text().toStdString();
+    return c->windowTitle().toStdString();
+  }
+  bool Enabled(Id control) override { return Widget(control)->isEnabled(); }
+  bool Visible(Id control) override { return Widget(control)->isVisible(); }
+  std::optional<Id> Focus() override {
+    QWidget* f = QApplication::focusWidget();
+    if (!f) return std::nullopt;
+    for (size_t i = 0; i < app::kIdCount; ++i)
+      if (Widget(static_cast<Id>(i)) == f && app::WindowOf(static_cast<Id>(i)) == Id::frmMain) return static_cast<Id>(i);
+    return Id::frmMain;
+  }
+  int Tick(Id control) override {
+    auto* box = qobject_cast<QCheckBox*>(Widget(control));
+    return box->checkState() == Qt::Checked ? 1 : box->checkState() == Qt::PartiallyChecked ? 2 : 0;
+  }
+  std::string ToolTip(Id control) override { return Widget(control)->toolTip().toStdString(); }
+  std::string Selected(Id field) override { return qobject_cast<QLineEdit*>(Widget(field))->selectedText().toStdString(); }
+  app::Phase Phase() override { return w_->phase(); }
+  bool Ended() override { return w_->Ended(); }
+  std::vector<std::string> Told() override { return told_; }
+  std::string Saved(const char* name) override { return GetRegSetting(store_, state_.SettingsPath, name, "none"); }
+  platform::Image Picture() override { return w_->Picture(); }
+
+ private:
+  std::string dir_;
+  State state_;
+  platform::SqliteStore store_;
+  std::unique_ptr<frmMain> w_;
+  std::vector<std::string> told_;
+};
+
+}  // namespace
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Qt, Conformance, QtDriver);
+
+}  // namespace vantorel::conformance
