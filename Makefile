@@ -30,7 +30,7 @@ package:
 
 windows:
 	@bash scripts/deps.sh windows
-	@cmake -S . -B build-windows $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B build-windows $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DVANTOREL_WERROR=ON >/dev/null
 	@cmake --build build-windows -j $(JOBS)
 	@cd build-windows && cpack >/dev/null
 

@@ -108,9 +108,14 @@ bool LooksLikeOption(const std::string& a) {
 }
 
 // The lines of a message as one line.
-std::string LinesAsOne(std::string text) {
-  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
-  return text;
+std::string LinesAsOne(const std::string& text) {
+  std::string one;
+  for (size_t at = 0; at < text.size(); ++at) {
+    const bool lineEnd = text.compare(at, 2, "\r\n") == 0;
+    one += lineEnd ? ' ' : text[at];
+    at += lineEnd ? 1 : 0;
+  }
+  return one;
 }
 
 // Two names of one file: the same path once "." and ".." are taken out, or

@@ -98,6 +98,12 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   return res;
 }
 
+bool WriteStandard(bool error, std::string_view utf8) {
+  std::FILE* to = error ? stderr : stdout;
+  const bool ok = std::fwrite(utf8.data(), 1, utf8.size(), to) == utf8.size();
+  return std::fflush(to) == 0 && ok;
+}
+
 bool UnderSystemPrefix(const std::string& folder) {
   for (const char* prefix : {"/usr", "/opt", "/bin", "/sbin", "/snap", "/app", "/nix"}) {
     const std::string_view p = prefix;

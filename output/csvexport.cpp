@@ -21,7 +21,7 @@ CsvSave SaveCsvInFolder(const State& s, const std::string& folder) {
 CsvSave SaveCsv(const State& s, const std::string& programFolder, const std::string& documentsFolder) {
   CsvSave first = programFolder.empty() ? CsvSave{} : SaveCsvInFolder(s, programFolder);
   if (first.ok) return first;
-  const std::string folder = documentsFolder + "/Vantorel";
+  const std::string folder = platform::InFolder(documentsFolder, "Vantorel");
   if (std::string why = platform::MakePrivateFolders(folder); !why.empty()) {
     first.message += "\n" + why;
     return first;

@@ -2,8 +2,12 @@
 // the thread owns the work and the place its answer goes, so the asker may
 // stop waiting, or go away altogether, while it runs; it then ends on its own
 // and its answer is dropped. For asking services that may never answer.
+// At most kMaxDetached such threads live at once: a service that hangs every
+// ask leaves that many threads behind, no more; a further ask finds no
+// thread and is done at once, without an answer.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -15,10 +19,23 @@
 
 namespace vantorel::platform {
 
+inline constexpr int kMaxDetached = 8;
+
+// The threads of Detached work still running.
+inline std::atomic<int>& DetachedThreads() {
+  static std::atomic<int> live{0};
+  return live;
+}
+
 template <class T>
 class Detached {
  public:
   explicit Detached(std::function<T()> work) : shared_(std::make_shared<Shared>()) {
+    if (DetachedThreads().fetch_add(1) >= kMaxDetached) {
+      DetachedThreads().fetch_sub(1);
+      shared_->done = true;
+      return;
+    }
     try {
       std::thread([shared = shared_, work = std::move(work)] {
         std::optional<T> answer;
@@ -30,8 +47,10 @@ class Detached {
         shared->answer = std::move(answer);
         shared->done = true;
         shared->changed.notify_all();
+        DetachedThreads().fetch_sub(1);
       }).detach();
     } catch (const std::system_error&) {  // no thread to be had: done, without an answer
+      DetachedThreads().fetch_sub(1);
       shared_->done = true;
     }
   }

@@ -55,14 +55,20 @@ std::string ExecutableFolder();
 
 // Whether a folder is the place of an installed program, which the system
 // owns: on Linux under a system prefix (/usr, /usr/local, /opt, /bin, /sbin,
-// /snap, /app, /nix), owned by the package manager; on Windows none, as
-// Windows' own permissions refuse a standard user's write to Program Files.
+// /snap, /app, /nix), owned by the package manager; on Windows under the
+// Program Files folders.
 bool UnderSystemPrefix(const std::string& folder);
 
 // Where exports go before the documents folder: the executable's folder for
 // a program that is not installed (a build, an unpacked copy), empty for an
 // installed one.
 std::string ProgramExportFolder();
+
+// Text for the standard output (error: the standard error). On a Windows
+// console it is written as UTF-16 (WriteConsoleW), so that every character
+// shows whatever the console's code page; to a pipe or a file, and on
+// Linux, as the UTF-8 bytes. False when it could not be written.
+bool WriteStandard(bool error, std::string_view utf8);
 
 // The executable's file name without folder and extension.
 std::string ExecutableName();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "output/csvexport.h"
 #include "platform/files.h"
 
 using namespace vantorel;
@@ -68,4 +69,13 @@ TEST(WindowsFiles, FoldersOfWindowsPathsAndOfTheProgram) {
   const std::string docs = platform::DocumentsFolder();
   EXPECT_TRUE(docs.size() > 3 && docs[1] == ':' && !platform::IsFolderSeparator(docs.back())) << docs;
   EXPECT_TRUE(docs.starts_with(platform::HomeFolder())) << docs;
+  // An installed program (under Program Files, whatever the case and the
+  // separators) exports to the documents folder, one join rule for both.
+  for (const auto& [folder, installed] : {std::pair<std::string, bool>{"C:\\Program Files\\Vantorel", true},
+                                          {"c:/program files (x86)/Vantorel/", true}, {"C:\\Program Files", true},
+                                          {"C:\\Program Files Extra\\Vantorel", false}, {"C:\\users\\u\\Vantorel", false}})
+    EXPECT_EQ(platform::UnderSystemPrefix(folder), installed) << folder;
+  const CsvSave saved = SaveCsv(DefaultState(), "", docs);
+  EXPECT_TRUE(saved.ok && saved.path.starts_with(docs + "\\Vantorel\\VTL_")) << saved.path;
+  fs::remove(FromUtf8(saved.path));
 }

@@ -5,13 +5,17 @@
 
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 #include "app/layout.h"
 #include "app/printcommands.h"
 #include "app/printerchooser.h"
 #include "model/clicktable.h"
 #include "fake_printers.h"
+#include "platform/detached.h"
 
 using namespace vantorel;
 using app::PrinterChooser;
@@ -138,4 +142,32 @@ TEST(PrintCommands, WindowPictureNoticesAndFailures) {
     std::erase_if(r.f.log, [](const std::string& s) { return s.starts_with("list"); });
     EXPECT_EQ(r.f.log, seen) << how;
   }
+}
+
+// A print system that never answers leaves a bounded number of threads
+// behind: past the bound an ask is done at once, without an answer.
+TEST(PrintSystemAsks, HungAsksLeaveABoundedNumberOfThreads) {
+  std::mutex m;
+  std::condition_variable cv;
+  bool release = false;
+  const auto hung = [&] {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return release; });
+    return 1;
+  };
+  std::vector<std::unique_ptr<platform::Detached<int>>> asks;
+  for (int k = 0; k < platform::kMaxDetached; ++k) asks.push_back(std::make_unique<platform::Detached<int>>(hung));
+  EXPECT_EQ(platform::DetachedThreads().load(), platform::kMaxDetached);
+  const platform::Detached<int> more([] { return 2; });
+  EXPECT_TRUE(more.Done());
+  EXPECT_EQ(more.Within(0), std::nullopt);
+  {
+    const std::lock_guard<std::mutex> lock(m);
+    release = true;
+  }
+  cv.notify_all();
+  for (const auto& ask : asks) EXPECT_EQ(ask->Within(600000), 1);
+  // Each thread ends just after its answer is in.
+  while (platform::DetachedThreads().load() != 0) std::this_thread::yield();
+  EXPECT_EQ(platform::Detached<int>([] { return 3; }).Within(600000), 3);
 }

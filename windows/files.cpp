@@ -168,7 +168,49 @@ WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
 // No folder is set aside here: the program's own folder is tried first and
 // Windows refuses it where a standard user may not write (Program Files),
 // and the export then goes to the documents folder.
-bool UnderSystemPrefix(const std::string&) { return false; }
+bool WriteStandard(bool error, std::string_view utf8) {
+  HANDLE to = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  if (to == nullptr || to == INVALID_HANDLE_VALUE) return false;
+  DWORD mode = 0;
+  if (GetConsoleMode(to, &mode)) {
+    const std::optional<std::wstring> wide = Wide(std::string(utf8));
+    if (!wide) return false;
+    // A console takes a limited amount at a time.
+    for (size_t at = 0; at < wide->size();) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(wide->size() - at, 8192));
+      DWORD written = 0;
+      if (!WriteConsoleW(to, wide->data() + at, chunk, &written, nullptr) || written == 0) return false;
+      at += written;
+    }
+    return true;
+  }
+  for (size_t at = 0; at < utf8.size();) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(utf8.size() - at, 1 << 20));
+    DWORD written = 0;
+    if (!WriteFile(to, utf8.data() + at, chunk, &written, nullptr) || written == 0) return false;
+    at += written;
+  }
+  return true;
+}
+
+bool UnderSystemPrefix(const std::string& folder) {
+  // The program folders Windows keeps for installed programs (an
+  // administrator, or Wine, could write there; the uninstaller would then
+  // leave the user's files behind).
+  const auto folded = [](std::string p) {
+    for (char& c : p) c = c == '/' ? '\\' : (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+    while (p.size() > 3 && p.back() == '\\') p.pop_back();
+    return p;
+  };
+  const std::string mine = folded(folder);
+  for (REFKNOWNFOLDERID id : {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86, FOLDERID_ProgramFilesX64}) {
+    const std::optional<std::string> system = KnownFolder(id);
+    if (!system) continue;
+    const std::string p = folded(*system);
+    if (mine.rfind(p, 0) == 0 && (mine.size() == p.size() || mine[p.size()] == '\\')) return true;
+  }
+  return false;
+}
 
 std::string ExecutableFolder() {
   const std::string exe = ExecutablePath();

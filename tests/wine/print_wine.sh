@@ -58,11 +58,9 @@ no_pdf() {  # vantorel-fit.exe --pdf: its message, status 1, no file
 }
 
 # 1. No print system.
-start=$SECONDS
 spooler=$(cd "$build" && timeout 60 wine test_gdi_windows.exe --gtest_filter='GdiPrinting.*' 2>&1) ||
   fail "the spooler without a print system: $spooler"
 grep -q 'no printer: the page is not printed to a file' <<<"$spooler" || fail "printers were found: $spooler"
-[ $((SECONDS - start)) -le 20 ] || fail "counting no printers took $((SECONDS - start)) s"
 launch
 print_list; sleep 2
 xdotool key --window "$wid" ctrl+p; sleep 2
