@@ -1,6 +1,7 @@
 // Vantorel's start-up: the settings path from the executable's own name (a
 // copy under another name keeps separate settings), then the main window.
 #include <QApplication>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -12,11 +13,20 @@
 #include "linux/endsignals.h"
 #include "platform/files.h"
 #include "linux/fonts.h"
+#include "linux/instance.h"
 #include "linux/window.h"
 #include "shell/mainwindow.h"
 #include "settings/settings.h"
 
 int main(int argc, char** argv) {
+  // A second copy under the same name brings the first one's window to the front and ends.
+  const std::string exeName = vantorel::platform::ExecutableName();
+  const vantorel::platform::SingleInstance instance(exeName);
+  if (!instance.First()) {
+    if (!instance.KnockOnFirst())
+      std::fprintf(stderr, "%s is already running; its window did not answer.\n", exeName.c_str());
+    return 0;
+  }
   // Without a display Qt would abort; one line says what is missing instead.
   if (std::string why; !vantorel::platform::DisplayAvailable(why)) {
     std::fprintf(stderr, "%s needs a graphical display (%s); vantorel-fit works without one.\n",
@@ -30,7 +40,6 @@ int main(int argc, char** argv) {
   // The program's own sans face is also the default (tooltips, message
   // boxes): one face fewer to look up and load at start.
   QApplication::setFont(vantorel::platform::MakeFont("Tahoma", 8.25));
-  const std::string exeName = vantorel::platform::ExecutableName();
   QApplication::setApplicationName(QString::fromStdString(exeName));
   QApplication::setWindowIcon(vantorel::platform::ProgramIcon());
 
@@ -51,6 +60,17 @@ int main(int argc, char** argv) {
 #ifndef QT_NO_SESSIONMANAGER
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.close(); });
 #endif
+  // A knock from a second copy: this window comes to the front.
+  std::unique_ptr<QSocketNotifier> knocks;
+  if (instance.KnockSocket() >= 0) {
+    knocks = std::make_unique<QSocketNotifier>(instance.KnockSocket(), QSocketNotifier::Read);
+    QObject::connect(knocks.get(), &QSocketNotifier::activated, &window, [&instance, &window] {
+      if (!instance.TakeKnock() || window.Ending()) return;
+      window.showNormal();
+      window.raise();
+      window.activateWindow();
+    });
+  }
   window.Form_Load();
   // The window system going away ends the program through exit() (Qt's X11
   // connection does so).

@@ -22,6 +22,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   const std::string exeName = vantorel::platform::ExecutableName();
+  // One copy per executable name and user: a second brings the first one's window to the front and ends.
+  HANDLE running = CreateMutexW(nullptr, FALSE, (L"Local\\Vantorel." + vantorel::winshell::W(exeName)).c_str());
+  if (running && GetLastError() == ERROR_ALREADY_EXISTS) {
+    vantorel::winshell::RaiseRunningWindow(exeName);
+    CloseHandle(running);
+    return 0;
+  }
   static vantorel::State state;
   state.SettingsPath = vantorel::BuildSettingsPath(exeName);
   const std::unique_ptr<vantorel::platform::Store> store = vantorel::platform::OpenProgramStore();

@@ -45,6 +45,21 @@ app::Key KeyOf(WPARAM vk) {
 
 }  // namespace
 
+bool RaiseRunningWindow(const std::string& exeName) {
+  const app::MainWindow::Setup setup = app::MainWindow::ProgramSetup(exeName);
+  const std::wstring caption = W(app::Caption(setup.exeName, setup.major, setup.minor, setup.patch));
+  // The first copy may still be making its window: a few looks.
+  for (int look = 0; look < 50; ++look) {
+    if (HWND w = FindWindowW(kMainClass, caption.c_str())) {
+      if (IsIconic(w)) ::ShowWindow(w, SW_RESTORE);
+      SetForegroundWindow(w);
+      return true;
+    }
+    Sleep(100);
+  }
+  return false;
+}
+
 MainFrame::MainFrame(State& s, std::string exeName, platform::Store& store,
                      std::unique_ptr<platform::PrintService> printService)
     : s_(s), store_(store), printService_(std::move(printService)) {

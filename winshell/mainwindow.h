@@ -24,6 +24,10 @@ namespace vantorel::winshell {
 
 class SelectPrinter;
 
+// The main window of the copy already running under this executable name,
+// brought to the front (restored when minimised). False when none was found.
+bool RaiseRunningWindow(const std::string& exeName);
+
 class MainFrame final : private app::MainView {
  public:
   // The settings are loaded from and saved to store, which outlives the

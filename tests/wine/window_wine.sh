@@ -53,6 +53,11 @@ errors_shown() {  # the error windows on the screen (286 pixels wide)
 }
 
 launch
+# A second copy under the same name brings this window forward and ends at once.
+windows=$(xdotool search --name '^Vantorel V1\.0\.0$' | wc -l)
+(cd "$bin" && timeout 60 wine Vantorel.exe) >"$work/second.log" 2>&1 || fail "a second copy did not end by itself"
+[ "$(xdotool search --name '^Vantorel V1\.0\.0$' | wc -l)" = "$windows" ] || fail "a second copy opened a window"
+kill -0 "$app" 2>/dev/null || fail "a second copy ended the first"
 type_into 3 C 15
 at $((60 + 1395 + 500)) $((5715 + 30 + 277)) click 1  # Calculate
 sleep 8

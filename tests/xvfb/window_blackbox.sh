@@ -31,6 +31,11 @@ go() {
 }
 
 launch
+# A second copy under the same name brings this window forward and ends at once.
+windows=$(xdotool search --onlyvisible --name '^Vantorel V1\.0\.0$' | wc -l)
+(cd / && timeout 30 "$build/Vantorel") >"$work/second.log" 2>&1 || fail "a second copy did not end by itself (status $?): $(cat "$work/second.log")"
+[ "$(xdotool search --onlyvisible --name '^Vantorel V1\.0\.0$' | wc -l)" = "$windows" ] || fail "a second copy opened a window"
+kill -0 "$app" 2>/dev/null || fail "a second copy ended the first"
 go 200 150 click 1  # Qt shows tooltips in the active window only
 for spot in "109 21" "63 356"; do  # the title; a bracketed model value
   go $spot; go $((${spot% *} + 1)) ${spot#* }
