@@ -39,7 +39,6 @@ struct FakeView : app::MainView {
   std::map<Id, std::vector<std::string>> lines;
   std::set<Id> disabled, hidden;
   std::map<Id, int> ticks;
-  std::map<Id, app::Rect> moved;
   std::vector<std::string> told;  // "title|body" of every modal window
   std::vector<std::function<void()>> closeTold;  // closes the modal windows, oldest first
   std::vector<std::pair<int, std::function<void()>>> later;
@@ -66,7 +65,7 @@ struct FakeView : app::MainView {
   std::optional<Id> Focused() const override { return focus; }
   void SelectAll(Id c) override { told.push_back("select " + app::Name(c)); }
   void ShowStart(Id) override {}
-  void Move(Id c, const app::Rect& r) override { moved[c] = r; }
+  void Move(Id, const app::Rect&) override {}
   void SetBackColour(Id, platform::Colour c) override { closeBox = c; }
   void Place(double, double) override {}
   void ShowWindow() override { shown = true; }

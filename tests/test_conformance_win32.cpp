@@ -32,113 +32,84 @@ struct TwoPrinters : test::Fake {
 // window system gives the mouse to: the topmost visible one, deepest first.
 HWND ControlAt(HWND window, POINT at) {
   for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    if (!IsWindowVisible(c)) continue;
     RECT r;
     GetWindowRect(c, &r);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-    if (!PtInRect(&r, at)) continue;
-    POINT inner{at.x - r.left, at.y - r.top};
-    HWND deeper = ControlAt(c, inner);
+    if (!IsWindowVisible(c) || !PtInRect(&r, at)) continue;
+    HWND deeper = ControlAt(c, POINT{at.x - r.left, at.y - r.top});
     return deeper ? deeper : c;
   }
-  return nullptr;
+  return window;
+}
+
+// A window's controls by id.
+std::map<Id, HWND> ControlsOf(HWND window) {
+  std::map<Id, HWND> found{{Id::frmMain, window}};
+  EnumChildWindows(
+      window,
+      [](HWND c, LPARAM p) -> BOOL {
+        const winshell::ControlInfo* info = winshell::InfoOf(c);
+        if (info && info->layout) (*reinterpret_cast<std::map<Id, HWND>*>(p))[info->layout->id] = c;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 class Win32Driver : public Driver {
  public:
-  ~Win32Driver() override { w_.reset(); }
   void Start() override {
     state_.SettingsPath = BuildSettingsPath("Vantorel");
     w_ = std::make_unique<winshell::MainFrame>(state_, "Vantorel", store_, std::make_unique<TwoPrinters>());
     w_->SetCompletePause(0);
     w_->Form_Load();
     loop_ = std::make_unique<winshell::MessageLoop>(*w_);
+    controls_ = ControlsOf(w_->Handle());
     for (int k = 0; k < 10000 && !Enabled(Id::cbButton5); ++k) Step();
     ASSERT_TRUE(Enabled(Id::cbButton5));
   }
-  HWND Control(Id id) {
-    if (id == Id::frmMain) return w_->Handle();
-    std::pair<Id, HWND> want{id, nullptr};
-    EnumChildWindows(
-        w_->Handle(),
-        [](HWND c, LPARAM p) -> BOOL {
-          auto* want = reinterpret_cast<std::pair<Id, HWND>*>(p);
-          const winshell::ControlInfo* info = winshell::InfoOf(c);
-          if (!info || !info->layout || info->layout->id != want->first) return TRUE;
-          want->second = c;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&want));
-    return want.second;
-  }
-  void Step() {
-    loop_->Step();
-    AnswerModal();
-  }
-  // The error window over the main window: noted and closed by its button.
-  void AnswerModal() {
-    HWND modal = winshell::TopModal();
-    if (!modal) return;
-    std::map<Id, HWND> parts;
-    EnumChildWindows(
-        modal,
-        [](HWND c, LPARAM p) -> BOOL {
-          if (const auto id = winshell::IdOf(c)) (*reinterpret_cast<std::map<Id, HWND>*>(p))[*id] = c;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&parts));
+  HWND Control(Id id) { return controls_.at(id); }
+  void Step(int steps = 1) {
+    for (int k = 0; k < steps; ++k) loop_->Step();
+    // The error window over the main window: noted and closed by its button.
+    if (!winshell::TopModal()) return;
+    std::map<Id, HWND> parts = ControlsOf(winshell::TopModal());
     if (!parts.count(Id::cbClose)) return;
     told_.push_back(winshell::WindowText(parts[Id::ErrTitle]) + "|" + winshell::WindowText(parts[Id::ErrBody]));
-    ClickOn(parts[Id::cbClose], 0);
-    for (int k = 0; k < 20; ++k) loop_->Step();
+    Mouse(parts[Id::cbClose], {WM_LBUTTONDOWN, WM_LBUTTONUP});
+    Step(20);
   }
   void WithKeys(int shift, const std::function<void()>& act) {
-    BYTE keys[256];
+    BYTE keys[256], held[256];
     GetKeyboardState(keys);
-    BYTE held[256];
     std::copy(keys, keys + 256, held);
-    if (shift & app::kShift) held[VK_SHIFT] = 0x80;
-    if (shift & app::kCtrl) held[VK_CONTROL] = 0x80;
-    if (shift & app::kAlt) held[VK_MENU] = 0x80;
+    for (auto [bit, vk] : {std::pair{app::kShift, VK_SHIFT}, {app::kCtrl, VK_CONTROL}, {app::kAlt, VK_MENU}})
+      if (shift & bit) held[vk] = 0x80;
     SetKeyboardState(held);
     act();
     SetKeyboardState(keys);
   }
-  // Posts a click of button 0 (left) or 1 (right) to the control under the
-  // centre of target.
-  void ClickOn(HWND target, int button) {
+  // Posts the mouse moving to the centre of target, then these messages, to
+  // the control under that point.
+  void Mouse(HWND target, std::initializer_list<UINT> then) {
     RECT r;
     GetWindowRect(target, &r);
-    POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     HWND top = GetAncestor(target, GA_ROOT);
-    POINT inTop = centre;
-    ScreenToClient(top, &inTop);
-    HWND under = ControlAt(top, inTop);
-    if (!under) under = top;
-    POINT at = centre;
-    ScreenToClient(under, &at);
+    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ScreenToClient(top, &at);
+    HWND under = ControlAt(top, at);
+    MapWindowPoints(top, under, &at, 1);
     const LPARAM where = MAKELPARAM(at.x, at.y);
     PostMessageW(under, WM_MOUSEMOVE, 0, where);
-    PostMessageW(under, button ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, button ? MK_RBUTTON : MK_LBUTTON, where);
-    PostMessageW(under, button ? WM_RBUTTONUP : WM_LBUTTONUP, 0, where);
-    for (int k = 0; k < 5; ++k) loop_->Step();
+    for (UINT m : then)
+      PostMessageW(under, m, m == WM_LBUTTONDOWN ? MK_LBUTTON : m == WM_RBUTTONDOWN ? MK_RBUTTON : 0, where);
+    Step(5);
   }
-  void Click(Id control) override { ClickOn(Control(control), 0); }
+  void Click(Id control) override { Mouse(Control(control), {WM_LBUTTONDOWN, WM_LBUTTONUP}); }
   void RightClick(Id control, int shift) override {
-    WithKeys(shift, [&] { ClickOn(Control(control), 1); });
+    WithKeys(shift, [&] { Mouse(Control(control), {WM_RBUTTONDOWN, WM_RBUTTONUP}); });
   }
-  void Hover(Id control) override {
-    HWND c = Control(control);
-    RECT r;
-    GetWindowRect(c, &r);
-    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ScreenToClient(w_->Handle(), &at);
-    HWND under = ControlAt(w_->Handle(), at);
-    if (!under) under = w_->Handle();
-    MapWindowPoints(w_->Handle(), under, &at, 1);
-    PostMessageW(under, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
-    for (int k = 0; k < 5; ++k) Step();
-  }
+  void Hover(Id control) override { Mouse(Control(control), {}); }
   void Press(Key key, int shift) override {
     static const std::map<Key, WPARAM> keys{{Key::Enter, VK_RETURN}, {Key::Space, VK_SPACE}, {Key::Escape, VK_ESCAPE},
                                             {Key::Tab, VK_TAB}, {Key::A, 'A'}, {Key::P, 'P'}};
@@ -149,13 +120,13 @@ class Win32Driver : public Driver {
       const UINT down = GetFocus() ? WM_KEYDOWN : WM_SYSKEYDOWN;
       PostMessageW(to, down, vk, 1);
       PostMessageW(to, down == WM_KEYDOWN ? WM_KEYUP : WM_SYSKEYUP, vk, static_cast<LPARAM>(0xC0000001u));
-      for (int k = 0; k < 5; ++k) loop_->Step();
+      Step(5);
     });
   }
   void Type(const std::string& text) override {
     for (wchar_t c : winshell::W(text)) {
       PostMessageW(GetFocus(), WM_CHAR, c, 1);
-      loop_->Step();
+      Step();
     }
   }
   void Settle() override {
@@ -165,9 +136,7 @@ class Win32Driver : public Driver {
     }
     for (int k = 0; k < 5 && !w_->Ended(); ++k) Step();
   }
-  void Turn() override {
-    for (int k = 0; k < 3; ++k) loop_->Step();
-  }
+  void Turn() override { Step(3); }
   std::string Text(Id control) override { return winshell::WindowText(Control(control)); }
   bool Enabled(Id control) override { return IsWindowEnabled(Control(control)) != FALSE; }
   bool Visible(Id control) override { return IsWindowVisible(Control(control)) != FALSE; }
@@ -182,25 +151,23 @@ class Win32Driver : public Driver {
     return s == BST_CHECKED ? 1 : s == BST_INDETERMINATE ? 2 : 0;
   }
   std::string ToolTip(Id control) override {
-    HWND tips = nullptr;
+    // The tooltip window the main window owns.
+    std::pair<HWND, HWND> tips{w_->Handle(), nullptr};
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND t, LPARAM p) -> BOOL {
           wchar_t cls[64] = {};
-          GetClassNameW(t, cls, 64);
-          if (std::wstring(cls) == TOOLTIPS_CLASSW) *reinterpret_cast<HWND*>(p) = t;
+          auto* want = reinterpret_cast<std::pair<HWND, HWND>*>(p);
+          if (GetClassNameW(t, cls, 64) && std::wstring(cls) == TOOLTIPS_CLASSW && GetWindow(t, GW_OWNER) == want->first)
+            want->second = t;
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&tips));
-    if (!tips) return {};
     wchar_t text[1024] = {};
     TOOLINFOW ti{};
-    ti.cbSize = sizeof ti;
-    ti.hwnd = w_->Handle();
-    ti.uId = reinterpret_cast<UINT_PTR>(Control(control));
-    ti.uFlags = TTF_IDISHWND;
-    ti.lpszText = text;
-    SendMessageW(tips, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
+    ti.cbSize = sizeof ti, ti.uFlags = TTF_IDISHWND, ti.hwnd = w_->Handle();
+    ti.uId = reinterpret_cast<UINT_PTR>(Control(control)), ti.lpszText = text;
+    SendMessageW(tips.second, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
     return winshell::U(text);
   }
   std::string Selected(Id field) override {
@@ -222,6 +189,7 @@ class Win32Driver : public Driver {
   test::MemoryStore store_;
   std::unique_ptr<winshell::MainFrame> w_;
   std::unique_ptr<winshell::MessageLoop> loop_;
+  std::map<Id, HWND> controls_;
   std::vector<std::string> told_;
 };
 

@@ -227,8 +227,7 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
               std::ranges::count(pixels, qRgb(0, 0x40, 0x40)) > std::ssize(pixels) / 2);
 }
 
-// Tab from Exit walks every input control once, in order; every control that
-// takes the focus has a name of its own; a screen reader finds the window by
+// Every control that takes the focus has a name of its own; a screen reader finds the window by
 // its caption, the close box as a button, the rows by number, the title
 // once; Enter acts on the focused button.
 TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
@@ -236,16 +235,6 @@ TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
   EXPECT_EQ(QApplication::focusWidget(), Button(kExit));
   EXPECT_TRUE(QFontInfo(Find("ClickList")->font()).fixedPitch());  // the list's columns line up
-  QStringList walk;
-  do {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    walk << QApplication::focusWidget()->objectName();
-  } while (QApplication::focusWidget() != Button(kExit) && walk.size() < 100);
-  QSet<QString> inputs;
-  for (QWidget* c : w->findChildren<QWidget*>())
-    if ((c->focusPolicy() & Qt::TabFocus) && c->isVisible() && c->isEnabled()) inputs << c->objectName();
-  EXPECT_EQ(QSet<QString>(walk.begin(), walk.end()), inputs);
-  EXPECT_EQ(walk.size(), inputs.size());
   QSet<QString> names;
   for (QWidget* c : w->findChildren<QWidget*>()) if (c->focusPolicy() & Qt::TabFocus) names << c->accessibleName();
   EXPECT_TRUE(names.contains("Range 1") && names.contains("Clicks 6") && !names.contains(""));

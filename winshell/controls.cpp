@@ -230,6 +230,31 @@ std::optional<app::Id> IdOf(HWND w) {
   return std::nullopt;
 }
 
+HWND MakeScrolling(HWND caption) {
+  const ControlInfo* info = InfoOf(caption);
+  HWND parent = GetParent(caption);
+  if (!info || !info->layout || !parent) return caption;
+  RECT r;
+  GetWindowRect(caption, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  std::wstring text = W(WindowText(caption));
+  // An EDIT breaks lines at CR LF only.
+  for (size_t at = 0; (at = text.find(L'\n', at)) != std::wstring::npos; at += 2)
+    if (at == 0 || text[at - 1] != L'\r') text.insert(at, 1, L'\r');
+  HWND scrolling = CreateWindowExW(0, L"EDIT", text.c_str(),
+                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
+                                       Align(*info->layout, ES_LEFT, ES_CENTER, ES_RIGHT),
+                                   r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                                   reinterpret_cast<HMENU>(GetDlgCtrlID(caption)),
+                                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+  if (!scrolling) return caption;
+  SendMessageW(scrolling, WM_SETFONT, SendMessageW(caption, WM_GETFONT, 0, 0), FALSE);
+  Infos()[scrolling] = ControlInfo{info->layout, {}, info->back, 1, true};
+  Infos().erase(caption);
+  DestroyWindow(caption);
+  return scrolling;
+}
+
 void SetToolTipText(HWND window, HWND control, const std::string& text) {
   auto it = ToolTips().find(window);
   if (it == ToolTips().end() || !it->second) return;
@@ -254,7 +279,7 @@ LRESULT ControlColour(UINT message, HDC dc, HWND control) {
   if (!info || !info->layout) return 0;
   const app::ControlLayout& c = *info->layout;
   SetTextColor(dc, Gdi(c.foreColour));
-  if (message == WM_CTLCOLORSTATIC && c.kind == app::ControlKind::Label) {
+  if (message == WM_CTLCOLORSTATIC && c.kind == app::ControlKind::Label && !info->scrolls) {
     // A transparent caption shows what lies behind it (the embossed title's two copies).
     SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<LRESULT>(c.transparent ? GetStockObject(NULL_BRUSH) : BrushFor(c.backColour));

@@ -28,6 +28,7 @@ struct ControlInfo {
   std::function<void(HDC)> paint;  // picture boxes: draws the kept picture at 0, 0
   platform::Colour back = 0;       // the close box's colour now
   int tick = 1;                    // a tick box's value: 0, 1 or 2
+  bool scrolls = false;            // a read-only text that scrolls, standing in for a caption
 };
 ControlInfo* InfoOf(HWND control);
 
@@ -50,6 +51,11 @@ Controls MakeControls(HWND window, const app::WindowLayout& layout, ControlLook 
 
 // The control w is or lies in (a list's inner parts belong to the list); nullopt for none of the program's.
 std::optional<app::Id> IdOf(HWND w);
+
+// A caption whose text does not fit replaced by a read-only text of the
+// same place, colours, font and text that scrolls (the keys and the mouse
+// wheel scroll it; it takes the caption's id). Returns the new control.
+HWND MakeScrolling(HWND caption);
 
 // A control's tooltip on its window, added when it has none yet.
 void SetToolTipText(HWND window, HWND control, const std::string& text);

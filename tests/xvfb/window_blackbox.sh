@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Vantorel in a real window under Xvfb (no window manager), driven as a user
-# would. Three runs share one settings folder:
+# would. Two runs share one settings folder (Esc during a fit and the rest of
+# what a user does in the window: the user scenarios of tests/conformance.h):
 #  1. tooltips in the desktop's colours, the title drag (the program moves
 #     the window itself), Enter on the focused Exit ends it, saving;
 #  2. an installed program's export going to the documents folder; clicks
 #     typed in two rows, Calculate, Esc after the fit: the fitted model is saved;
-#  3. Calculate, then Esc at once: the program ends quickly with the best model so far.
 # Usage: window_blackbox.sh FOLDER (the one with Vantorel and vantorel-fit)
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) app="" xvfb=""
@@ -73,10 +73,4 @@ fitted='"model": {"mv": 820, "bc": 0.026, "sh": 1.95, "zr": 21, "cpm": 8.1}'
 xdotool key Escape; ended "Esc"
 [ "$(saved | grep -o '"model": {[^}]*}')" = "$fitted" ] || fail "the saved model is not the fitted one"
 
-launch
-start=$(date +%s%N)
-go 130 401 click 1 key Escape; ended "Esc during the fit"  # the key arrives while the search runs, or just after
-took=$((($(date +%s%N) - start) / 1000000))
-[ "$took" -lt 1500 ] || fail "closing during the fit took $took ms"
-saved | grep -q '"model": {"mv": ' || fail "Esc during the fit saved no model"
 echo "window under Xvfb: passed"
