@@ -113,9 +113,21 @@ endif()
 math(EXPR first_line_end "${first_line_end} + 1")
 string(SUBSTRING "${nsis}" 0 ${first_line_end} head)
 string(SUBSTRING "${nsis}" ${first_line_end} -1 nsis)
+# The uninstaller says when it leaves the program's folder because of files
+# the user made there (with /S it says nothing).
+set(rmdir_line "  RMDir \"$INSTDIR\"\n")
+string(FIND "${nsis}" "${rmdir_line}" rmdir_at)
+if(rmdir_at LESS 0)
+  message(FATAL_ERROR "${nsis_template} has no RMDir of the install folder")
+endif()
+string(REPLACE "${rmdir_line}" "${rmdir_line}  IfFileExists \"$INSTDIR\\*.*\" 0 +2\n    MessageBox MB_OK|MB_ICONINFORMATION \"$INSTDIR was left in place: it holds files that Vantorel did not install there.\" /SD IDOK\n" nsis "${nsis}")
 file(WRITE ${CMAKE_BINARY_DIR}/nsis/NSIS.template.in "${head}Target amd64-unicode\n${nsis}")
 set(CPACK_MODULE_PATH ${CMAKE_BINARY_DIR}/nsis)
 include(CPack)
+
+# "Calculate" in the Win32 window against the pure search (make bench runs it under Wine).
+add_executable(calculate_win32 bench/calculate_win32.cpp)
+target_link_libraries(calculate_win32 PRIVATE vantorel_winshell)
 
 # The tests: each tests/NAME.cpp becomes NAME.exe, linked with every library
 # above, and runs as one test under Wine (the emulator of the toolchain file),

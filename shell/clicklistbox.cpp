@@ -5,15 +5,9 @@
 #include <QTextLayout>
 #include <QToolTip>
 
-#include "output/clicklist.h"
-#include "linux/fonts.h"
-#include "linux/window.h"
-#include "platform/twips.h"
-
 namespace vantorel {
 
 ClickListBox::ClickListBox(QWidget* parent) : QPlainTextEdit(parent) {
-  setObjectName("ClickList");
   setReadOnly(true);
   // One line for each range, never wrapped, and a vertical scroll bar only:
   // a line too long for the box (several points at one range) is cut at its
@@ -21,20 +15,9 @@ ClickListBox::ClickListBox(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   document()->setDocumentMargin(2);
-  setAccessibleName("Range and click list");
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setFont(platform::MakeFont("Courier New", 8.25, true));
   setStyleSheet("QPlainTextEdit { background: white; color: black; border: 1px solid #808080; }");
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  platform::PlaceTwips(this, 6885, 480, 1635, 6000);
-}
-
-void ClickListBox::Update_ClickList(const State& s, bool headsOnly) {
-  setToolTip(QString::fromStdString(ClickListTooltip(s)));
-  clear();
-  std::vector<std::string> lines = ClickListLines(s);
-  if (headsOnly) lines.resize(3);
-  setPlainText(QString::fromStdString(JoinLines(lines, "\n")));
 }
 
 bool ClickListBox::viewportEvent(QEvent* e) {

@@ -1,10 +1,9 @@
 // The list box down the right-hand side of the main window that shows the
-// range/click list in a fixed-pitch font.
+// range/click list (its place, font and name come from the layout): one
+// line for each range, never wrapped, a cut line shown whole in its tooltip.
 #pragma once
 
 #include <QPlainTextEdit>
-
-#include "model/state.h"
 
 namespace vantorel {
 
@@ -12,9 +11,6 @@ class ClickListBox : public QPlainTextEdit {
   Q_OBJECT
  public:
   explicit ClickListBox(QWidget* parent);
-  // Rebuilds the tooltip and the whole text from the shared state. With
-  // headsOnly (a model that cannot be evaluated) only the heads are shown.
-  void Update_ClickList(const State& s, bool headsOnly = false);
 
  protected:
   bool viewportEvent(QEvent* e) override;

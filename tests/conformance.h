@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,20 +66,35 @@ class Driver {
   virtual platform::Image Picture() = 0;
 };
 
+// A control's place in the window, in pixels: left, top, width, height.
+inline std::array<int, 4> PlaceOf(Id control) {
+  const app::WindowLayout& main = app::MainWindowLayout();
+  const app::ControlLayout& c = main.Control(control);
+  double left = 0, top = 0;
+  for (const app::ControlLayout* at = &c; at; at = main.Find(at->parent)) left += at->left, top += at->top;
+  return {static_cast<int>(left / 15), static_cast<int>(top / 15), static_cast<int>(c.width / 15),
+          static_cast<int>(c.height / 15)};
+}
+
+inline uint32_t PixelAt(const platform::Image& picture, int x, int y) {
+  if (x < 0 || y < 0 || x >= picture.width || y >= picture.height) return 0xFFFFFFFF;
+  return picture.pixels[static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)] & 0xFFFFFF;
+}
+
 // The colour in a picture of the window 4 pixels in from a control's left
 // edge, half way down (clear of its border and of a centred text), 0xRRGGBB.
 inline uint32_t ColourAt(const platform::Image& picture, Id control) {
-  const app::WindowLayout& main = app::MainWindowLayout();
-  double left = 0, top = 0;
-  const app::ControlLayout* c = &main.Control(control);
-  const double width = c->width, height = c->height;
-  for (; c; c = main.Find(c->parent)) left += c->left, top += c->top;
-  (void)width;
-  const int x = static_cast<int>((left / 15 + 4) * picture.pixelRatio);
-  const int y = static_cast<int>((top + height / 2) / 15 * picture.pixelRatio);
-  if (x < 0 || y < 0 || x >= picture.width || y >= picture.height) return 0xFFFFFFFF;
-  return picture.pixels[static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)] &
-         0xFFFFFF;
+  const auto [left, top, width, height] = PlaceOf(control);
+  return PixelAt(picture, left + 4, top + height / 2);
+}
+
+// The pixels of a control's place in a picture of the window.
+inline std::vector<uint32_t> PixelsOf(const platform::Image& picture, Id control) {
+  const auto [left, top, width, height] = PlaceOf(control);
+  std::vector<uint32_t> pixels;
+  for (int y = top; y < top + height; ++y)
+    for (int x = left; x < left + width; ++x) pixels.push_back(PixelAt(picture, x, y));
+  return pixels;
 }
 
 template <class D>
@@ -196,6 +212,10 @@ TYPED_TEST_P(Conformance, TabWalksTheUsableControlsBothWays) {
 
 TYPED_TEST_P(Conformance, SpaceMovesATickOnAndTheRowFollows) {
   Driver& d = this->d;
+  const std::vector<uint32_t> unfocused = PixelsOf(d.Picture(), Id::Ticked2);
+  d.Click(Id::Ticked2);
+  d.Click(Id::Ticked2);  // ticked again, and focused: the focus shows
+  EXPECT_NE(PixelsOf(d.Picture(), Id::Ticked2), unfocused);
   d.Click(Id::Ticked2);
   EXPECT_EQ(d.Tick(Id::Ticked2), 0);
   EXPECT_FALSE(d.Enabled(Id::RTxt2));

@@ -95,14 +95,12 @@ struct FakeView : app::MainView {
   void End(int status) override { ended = status; }
   bool Enabled(Id c) const { return !disabled.count(c); }
 
-  // Runs the pending turns, each of which may ask for the next, up to limit
-  // of them (or with check before each); how many ran.
-  int RunTurns(int limit = 1 << 30, const std::function<void()>& check = {}) {
+  // Runs the pending turns, each of which may ask for the next, up to limit of them; how many ran.
+  int RunTurns(int limit = 1 << 30) {
     int n = 0;
     while (!turns.empty() && n < limit) {
       auto next = std::move(turns.front());
       turns.erase(turns.begin());
-      if (check) check();
       next(), ++n;
     }
     return n;

@@ -9,17 +9,13 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 
 #include "conformance.h"
 #include "linux/modal.h"
-#include "linux/printing.h"
-#include "linux/sqlitestore.h"
-#include "settings/settings.h"
 #include "shell/errorwindow.h"
 #include "shell/mainwindow.h"
+#include "window_fixture.h"
 
 namespace vantorel::conformance {
 namespace {
@@ -32,19 +28,19 @@ Qt::KeyboardModifiers Modifiers(int shift) {
   return m;
 }
 
+// The window as the Qt window tests make it: its store in a temporary
+// folder, the printers "Alpha" and "Bravo" writing PDF files.
+struct Rig : WindowTest {
+  using WindowTest::SetUp, WindowTest::TearDown, WindowTest::Start, WindowTest::Settle, WindowTest::Saved, WindowTest::w;
+  void TestBody() override {}
+};
+
 class QtDriver : public Driver {
  public:
-  ~QtDriver() override {
-    w_.reset();
-    platform::SetModalTestMode(false);
-    std::filesystem::remove_all(dir_);
-  }
+  ~QtDriver() override { rig_.TearDown(); }
   void Start() override {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vantorel-conformance-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-    platform::SetModalTestMode(true);
+    rig_.SetUp();
+    // Every modal window is noted and closed with its own button.
     platform::SetDefaultModalAnswer([this](QDialog& dialog) {
       if (auto* e = qobject_cast<frmError*>(&dialog)) {
         told_.push_back((e->Title()->text() + "|" + e->Body()->text().remove(QChar(0x200B))).toStdString());
@@ -54,18 +50,12 @@ class QtDriver : public Driver {
         box->accept();
       }
     });
-    state_.SettingsPath = BuildSettingsPath("Vantorel");
-    auto printers = std::make_unique<platform::PdfPrintService>(std::vector<std::string>{"Alpha", "Bravo"}, 0,
-                                                                (std::filesystem::path(dir_) / "page.pdf").string());
-    w_ = std::make_unique<frmMain>(state_, "Vantorel", store_, std::move(printers));
-    w_->SetCompletePause(0);
-    w_->SetExportFolder(dir_);
-    w_->Form_Load();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w_.get()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Widget(Id::cbButton5)->isEnabled(); }));
+    rig_.Start();
+    w_ = rig_.w.get();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w_));
   }
   QWidget* Widget(Id id) {
-    if (id == Id::frmMain) return w_.get();
+    if (id == Id::frmMain) return w_;
     return w_->findChild<QWidget*>(QString::fromStdString(app::Name(id)));
   }
   void Click(Id control) override { QTest::mouseClick(Widget(control), Qt::LeftButton); }
@@ -78,13 +68,13 @@ class QtDriver : public Driver {
     // The offscreen platform moves no pointer: the move is delivered as Qt delivers one.
     const QPoint global = c->mapToGlobal(c->rect().center());
     QWidget* under = w_->childAt(w_->mapFromGlobal(global));
-    if (!under) under = w_.get();
+    if (!under) under = w_;
     const QPointF at = under->mapFromGlobal(QPointF(global));
     QMouseEvent move(QEvent::MouseMove, at, QPointF(global), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(under, &move);
     QApplication::processEvents();
   }
-  QWidget* KeyTarget() { return QApplication::focusWidget() ? QApplication::focusWidget() : w_.get(); }
+  QWidget* KeyTarget() { return QApplication::focusWidget() ? QApplication::focusWidget() : w_; }
   void Press(Key key, int shift) override {
     static const std::map<Key, Qt::Key> keys{{Key::Enter, Qt::Key_Return}, {Key::Space, Qt::Key_Space},
                                              {Key::Escape, Qt::Key_Escape}, {Key::Tab, Qt::Key_Tab},
@@ -93,17 +83,9 @@ class QtDriver : public Driver {
     QTest::keyClick(KeyTarget(), k, Modifiers(shift));
   }
   void Type(const std::string& text) override { QTest::keyClicks(KeyTarget(), QString::fromStdString(text)); }
-  void Settle() override {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w_->Ended() || w_->phase() == app::Phase::Idle; }, 600000));
-  }
+  void Settle() override { rig_.Settle(); }
   void Turn() override { QApplication::processEvents(); }
-  std::string Text(Id control) override {
-    QWidget* c = Widget(control);
-    if (auto* e = qobject_cast<QLineEdit*>(c)) return e->text().toStdString();
-    if (auto* l = qobject_cast<QLabel*>(c)) return l->text().toStdString();
-    if (auto* b = qobject_cast<QAbstractButton*>(c)) return b->text().toStdString();
-    return c->windowTitle().toStdString();
-  }
+  std::string Text(Id control) override { return Widget(control)->property("text").toString().toStdString(); }
   bool Enabled(Id control) override { return Widget(control)->isEnabled(); }
   bool Visible(Id control) override { return Widget(control)->isVisible(); }
   std::optional<Id> Focus() override {
@@ -122,14 +104,12 @@ class QtDriver : public Driver {
   app::Phase Phase() override { return w_->phase(); }
   bool Ended() override { return w_->Ended(); }
   std::vector<std::string> Told() override { return told_; }
-  std::string Saved(const char* name) override { return GetRegSetting(store_, state_.SettingsPath, name, "none"); }
+  std::string Saved(const char* name) override { return rig_.Saved(name); }
   platform::Image Picture() override { return w_->Picture(); }
 
  private:
-  std::string dir_;
-  State state_;
-  platform::SqliteStore store_;
-  std::unique_ptr<frmMain> w_;
+  Rig rig_;
+  frmMain* w_ = nullptr;
   std::vector<std::string> told_;
 };
 

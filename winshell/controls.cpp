@@ -129,6 +129,21 @@ HWND Create(const wchar_t* cls, const std::string& text, DWORD style, DWORD exSt
   return w;
 }
 
+// A tick box without a caption and the click list show where the keyboard
+// focus is with a dotted rectangle round their inside.
+LRESULT CALLBACK ShowsFocus(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  const LRESULT r = DefSubclassProc(w, m, wp, lp);
+  if (m == WM_SETFOCUS || m == WM_KILLFOCUS) InvalidateRect(w, nullptr, TRUE);
+  if ((m == WM_PAINT || m == WM_PRINTCLIENT) && GetFocus() == w) {
+    RECT inside;
+    GetClientRect(w, &inside);
+    HDC dc = m == WM_PRINTCLIENT ? reinterpret_cast<HDC>(wp) : GetDC(w);
+    if (dc) DrawFocusRect(dc, &inside);
+    if (dc && m == WM_PAINT) ReleaseDC(w, dc);
+  }
+  return r;
+}
+
 HWND MakeOfKind(const app::ControlLayout& c, HWND parent, int id, ControlLook look) {
   const DWORD tab = c.tabIndex >= 0 ? WS_TABSTOP : 0;
   switch (c.kind) {
@@ -139,14 +154,21 @@ HWND MakeOfKind(const app::ControlLayout& c, HWND parent, int id, ControlLook lo
     case app::ControlKind::TextBox:
       return Create(L"EDIT", c.caption, tab | ES_AUTOHSCROLL | Align(c, ES_LEFT, ES_CENTER, ES_RIGHT), WS_EX_CLIENTEDGE,
                     c, parent, id);
-    case app::ControlKind::CheckBox: return Create(L"BUTTON", "", tab | BS_3STATE, 0, c, parent, id);
+    case app::ControlKind::CheckBox: {
+      HWND box = Create(L"BUTTON", "", tab | BS_3STATE, 0, c, parent, id);
+      SetWindowSubclass(box, &ShowsFocus, 1, 0);
+      return box;
+    }
     case app::ControlKind::Button: return Create(L"BUTTON", c.caption, tab | BS_PUSHBUTTON, 0, c, parent, id);
     case app::ControlKind::ListBox:
       // The click list: a read-only text of lines, one line per range (never wrapped: a wrapped line would
       // read as a range of its own).
-      if (look == ControlLook::Program)
-        return Create(L"EDIT", "", tab | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
-                      WS_EX_CLIENTEDGE, c, parent, id);
+      if (look == ControlLook::Program) {
+        HWND list = Create(L"EDIT", "", tab | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                           WS_EX_CLIENTEDGE, c, parent, id);
+        SetWindowSubclass(list, &ShowsFocus, 1, 0);
+        return list;
+      }
       return Create(L"LISTBOX", "", tab | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, c, parent,
                     id);
     case app::ControlKind::PictureBox:
