@@ -124,27 +124,19 @@ class Win32Driver : public Driver {
     });
   }
   void Type(const std::string& text) override {
-    for (wchar_t c : winshell::W(text)) {
-      PostMessageW(GetFocus(), WM_CHAR, c, 1);
-      Step();
-    }
+    for (wchar_t c : winshell::W(text)) PostMessageW(GetFocus(), WM_CHAR, c, 1), Step();
   }
   void Settle() override {
-    for (int k = 0; k < 2000000; ++k) {
-      Step();
-      if ((w_->Ended() || w_->phase() == app::Phase::Idle) && !w_->TurnPending() && !winshell::ModalOpen()) break;
-    }
-    for (int k = 0; k < 5 && !w_->Ended(); ++k) Step();
+    for (int k = 0; k < 2000000; ++k)
+      if (Step(), (w_->Ended() || w_->phase() == app::Phase::Idle) && !w_->TurnPending() && !winshell::ModalOpen()) break;
+    Step(5);
   }
   void Turn() override { Step(3); }
   std::string Text(Id control) override { return winshell::WindowText(Control(control)); }
   bool Enabled(Id control) override { return IsWindowEnabled(Control(control)) != FALSE; }
   bool Visible(Id control) override { return IsWindowVisible(Control(control)) != FALSE; }
   std::optional<Id> Focus() override {
-    HWND f = GetFocus();
-    if (!f) return std::nullopt;
-    if (f == w_->Handle()) return Id::frmMain;
-    return winshell::IdOf(f);
+    return GetFocus() ? std::optional(winshell::IdOf(GetFocus()).value_or(Id::frmMain)) : std::nullopt;
   }
   int Tick(Id control) override {
     const LRESULT s = SendMessageW(Control(control), BM_GETCHECK, 0, 0);
@@ -180,9 +172,7 @@ class Win32Driver : public Driver {
   bool Ended() override { return w_->Ended(); }
   std::vector<std::string> Told() override { return told_; }
   std::string Saved(const char* name) override { return GetRegSetting(store_, state_.SettingsPath, name, "none"); }
-  platform::Image Picture() override {
-    return w_->Picture();
-  }
+  platform::Image Picture() override { return w_->Picture(); }
 
  private:
   State state_;

@@ -136,15 +136,10 @@ TEST(FitJob, StopKeepsTheBestSoFarAndEndsAtOnce) {
   State s = DefaultState();
   FitJob job(s);
   UnboundedBudget budget;
-  ASSERT_EQ(job.Run(budget), FitJob::Slice::Improved);
-  const auto first = Tie(s.Params());
-  ASSERT_EQ(job.Run(budget), FitJob::Slice::Improved);
+  ASSERT_TRUE(job.Run(budget) == FitJob::Slice::Improved && job.Run(budget) == FitJob::Slice::Improved);
   const auto second = Tie(s.Params());
-  EXPECT_NE(first, second);
   const FitReport before = job.report();
   job.Stop();
-  EXPECT_TRUE(job.Done());
-  EXPECT_EQ(job.Run(budget), FitJob::Slice::Done);
-  EXPECT_EQ(Tie(s.Params()), second);
-  EXPECT_EQ(job.report().candidates, before.candidates);
+  EXPECT_TRUE(job.Done() && job.Run(budget) == FitJob::Slice::Done);
+  EXPECT_TRUE(Tie(s.Params()) == second && job.report().candidates == before.candidates && before.candidates[0] > 0);
 }

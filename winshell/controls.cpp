@@ -227,16 +227,7 @@ Controls MakeControls(HWND window, const app::WindowLayout& layout, ControlLook 
     // derives from the face.
     if (c.kind == app::ControlKind::ListBox && look == ControlLook::Program)
       SendMessageW(w, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(2, 0));
-    if (!c.toolTip.empty() && tips) {
-      std::wstring tip = W(c.toolTip);
-      TOOLINFOW ti{};
-      ti.cbSize = sizeof ti;
-      ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-      ti.hwnd = window;
-      ti.uId = reinterpret_cast<UINT_PTR>(w);
-      ti.lpszText = tip.data();
-      SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-    }
+    if (!c.toolTip.empty()) SetToolTipText(window, w, c.toolTip);
     if (c.visible) ShowWindow(w, SW_SHOWNA);
     made[app::Index(c.id)] = w;
   }

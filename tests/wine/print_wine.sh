@@ -24,14 +24,11 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; cat "$work/app.log" >&2 2>/dev/null; exit 1; }
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 # The prefix made with no print system to find, so that it holds no printer.
 export CUPS_SERVER=127.0.0.1:1
-"$here/scripts/wine-run.sh" "$work/prefix" cmd /c exit >/dev/null 2>&1 || :
+. "$here/tests/wine/display.sh"
+wine_on_display "$work/prefix"
 exec 2> >(grep -v 'XGetInputFocus returned' >&2)  # xdotool's note about a server without a window manager
-export DISPLAY=":$(cat "$work/display")" WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver -w  # the server started without a display ends first: windows need one that has it
 
 launch() {
   (cd "$build" && exec wine Vantorel.exe) >"$work/app.log" 2>&1 & app=$!

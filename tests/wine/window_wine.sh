@@ -16,14 +16,10 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 cleanup() { [ -z "$app" ] || kill "$app" 2>/dev/null || :; WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || :; kill $xvfb 2>/dev/null || :; rm -rf "$work"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; cat "$work/app.log" >&2 2>/dev/null; exit 1; }
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-# The prefix as the other Windows tests make it (fonts included), then the window.
-"$here/scripts/wine-run.sh" "$work/prefix" cmd /c exit >/dev/null 2>&1 || :
+. "$here/tests/wine/display.sh"
+wine_on_display "$work/prefix"
 exec 2> >(grep -v 'XGetInputFocus returned' >&2)  # xdotool's note about a server without a window manager
-export DISPLAY=":$(cat "$work/display")" WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$bin" && cp "$build/Vantorel.exe" "$bin/"
-wineserver -w  # the server started without a display ends first: windows need one that has it
 key='HKCU\Software\Morvale Services\Vantorel'
 launch() {
   (cd "$bin" && exec wine Vantorel.exe) >"$work/app.log" 2>&1 & app=$!
