@@ -46,6 +46,20 @@ run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_TESTS=ON -DVANTOREL
 echo "== style"
 if JOBS=$jobs bash scripts/style.sh check build; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON -DVANTOREL_TESTS=ON -DVANTOREL_WERROR=ON
+# ThreadSanitizer over the parts that run threads: the print system's asks
+# (and the count a window looks for), the one-copy lock, the store's waits
+# for a lock another program holds.
+echo "== build-tsan"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_TSAN=ON -DVANTOREL_TESTS=ON \
+  -DVANTOREL_WERROR=ON >/dev/null
+cmake --build build-tsan -j "$jobs" --target test_printchooser test_instance test_store test_settings
+for t in test_printchooser test_instance test_store test_settings; do
+  if TSAN_OPTIONS=halt_on_error=1 "build-tsan/tests/$t" >"build-tsan/$t.log" 2>&1; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)); echo "ThreadSanitizer: $t failed" >&2; tail -n 40 "build-tsan/$t.log" >&2
+  fi
+done
 
 fuzz_failed=0
 bash scripts/fuzz.sh 30 || fuzz_failed=1
