@@ -1,6 +1,7 @@
 # Vantorel on Debian 12: `make run` builds and starts the program, `make
 # package` builds the Debian package, `make test` builds and runs every test
-# (a normal build and a sanitizer build, then each fuzz target for 30
+# (a normal build, a sanitizer build and a ThreadSanitizer build of the
+# threaded parts, then each fuzz target for 30
 # seconds), `make bench` runs the benchmarks, `make fuzz` runs each fuzz
 # target for a minute. Each first installs the Debian packages it needs
 # (scripts/deps.sh): run only what building and running need, the others the
@@ -55,4 +56,4 @@ fuzz:
 	@bash scripts/fuzz.sh 60
 
 clean:
-	rm -rf build build-asan build-bench build-fuzz build-windows
+	rm -rf build build-asan build-tsan build-bench build-fuzz build-windows
