@@ -47,6 +47,8 @@ bench:
 	@# vantorel-fit on Linux and under Wine: the same report for the fixed cases and 1,000 seeded data sets.
 	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null && cmake --build build -j $(JOBS) --target vantorel-fit
 	@$(MAKE) --no-print-directory windows
+	@echo "== Calculate in the Win32 window under Wine"
+	@bash bench/calculate_wine.sh build-windows
 	@echo "== vantorel-fit, Linux against Windows"
 	@python3 scripts/crosscheck.py 1000 "build/vantorel-fit --json" \
 	   "bash scripts/wine-run.sh build-windows/wineprefix build-windows/vantorel-fit.exe --json"
