@@ -59,7 +59,15 @@ saved | grep -q '"min_data_range": 10' || fail "Enter on Exit did not save"
 
 launch
 if [ "$build" = /usr/bin ]; then  # the installed program, run as root: its exports never land in /usr/bin
-  go 324 401 click 1; sleep 1; xdotool key Return; sleep 0.3  # "Save as CSV", then the "File Saved" box
+  # "Save as CSV", then the "File Saved" box: waited for, closed with Enter,
+  # and gone before anything else is typed (while it shows, the window takes nothing).
+  go 324 401 click 1
+  box=$(timeout 30 xdotool search --sync --onlyvisible --name '^File Saved$' | awk 'NR == 1') || fail "no File Saved box"
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name '^File Saved$' >/dev/null || break
+    xdotool windowfocus --sync "$box" key --window "$box" Return 2>/dev/null || :; sleep 0.1
+  done
+  ! xdotool search --onlyvisible --name '^File Saved$' >/dev/null || fail "Enter did not close the File Saved box"
   [ -s "$work/Documents/Vantorel/VTL_0001.CSV" ] && ! ls /usr/bin/VTL_* >/dev/null 2>&1 || fail "the export is not in the documents folder"
 fi
 for row in 1 2; do  # the clicks fields of rows 2 and 3
