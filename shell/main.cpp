@@ -19,19 +19,19 @@
 #include "settings/settings.h"
 
 int main(int argc, char** argv) {
-  // A second copy under the same name brings the first one's window to the front and ends.
+  // Without a display Qt would abort; one line says what is missing instead.
+  if (std::string why; !vantorel::platform::DisplayAvailable(why)) {
+    std::fprintf(stderr, "%s needs a graphical display (%s); vantorel-fit works without one.\n",
+                 vantorel::platform::ExecutableName().c_str(), why.c_str());
+    return 1;
+  }
+  // A second copy (with a display) under the same name brings the first one's window to the front and ends.
   const std::string exeName = vantorel::platform::ExecutableName();
   const vantorel::platform::SingleInstance instance(exeName);
   if (!instance.First()) {
     if (!instance.KnockOnFirst())
       std::fprintf(stderr, "%s is already running; its window did not answer.\n", exeName.c_str());
     return 0;
-  }
-  // Without a display Qt would abort; one line says what is missing instead.
-  if (std::string why; !vantorel::platform::DisplayAvailable(why)) {
-    std::fprintf(stderr, "%s needs a graphical display (%s); vantorel-fit works without one.\n",
-                 vantorel::platform::ExecutableName().c_str(), why.c_str());
-    return 1;
   }
   // The font configuration is read beside the connection to the window system.
   vantorel::platform::FontConfigLoader fonts;

@@ -17,6 +17,8 @@ trap 'kill $app $xvfb $holder 2>/dev/null || :; rm -rf "$work"' EXIT; fail() { e
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+# A runtime folder of the test's own: a copy running elsewhere is not this one's first copy.
+export XDG_RUNTIME_DIR="$work/run" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 launch() {  # in the settings folder $work/$case, made afresh unless there
   export XDG_CONFIG_HOME="$work/$case.config"; mkdir -p "$XDG_CONFIG_HOME"; db="$XDG_CONFIG_HOME/Morvale Services/registry.sqlite3"
   # A script's background job starts with SIGINT ignored; a user's program has it.
