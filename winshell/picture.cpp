@@ -1,5 +1,7 @@
 #include "winshell/picture.h"
 
+#include <memory>
+
 #include "platform/look.h"
 #include "windows/gdisurface.h"
 #include "winshell/controls.h"
@@ -17,8 +19,21 @@ std::unique_ptr<platform::Surface> MakePicture(HWND box) {
     picture->PlaceTwips(c.left, c.top, c.width, c.height);
   }
   platform::GdiPicture* shown = picture.get();
-  picture->OnChange([box] { InvalidateRect(box, nullptr, FALSE); });
-  if (ControlInfo* info = InfoOf(box)) info->paint = [shown](HDC dc) { shown->PaintTo(dc, 0, 0); };
+  // One invalidation until the box is painted again, however many drawing
+  // calls come in between: each asks the window system (under Wine, its
+  // server) for nothing more.
+  auto invalid = std::make_shared<bool>(false);
+  picture->OnChange([box, invalid] {
+    if (*invalid) return;
+    *invalid = true;
+    InvalidateRect(box, nullptr, FALSE);
+  });
+  if (ControlInfo* info = InfoOf(box)) {
+    info->paint = [shown, invalid](HDC dc) {
+      *invalid = false;
+      shown->PaintTo(dc, 0, 0);
+    };
+  }
   return picture;
 }
 
