@@ -18,7 +18,7 @@ namespace {
 std::string RuntimeFolder() {
   if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && dir[0] == '/') return dir;
   // Without one: a folder of this user's own under /tmp.
-  const std::string mine = "/tmp/vantorel-" + std::to_string(getuid());
+  std::string mine = "/tmp/vantorel-" + std::to_string(getuid());
   if (mkdir(mine.c_str(), 0700) != 0 && errno != EEXIST) return {};
   struct stat st {};
   if (lstat(mine.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return {};

@@ -20,6 +20,9 @@ namespace vantorel::platform {
 
 namespace {
 
+// A colour channel (0 to 255) as the PDF library takes it: 0 to 1.
+float Unit(int channel) { return static_cast<float>(channel) / 255.0f; }
+
 // A4 in whole points, and quarter-inch margins: the print jobs' PDF page.
 constexpr double kPageWidth = 595;
 constexpr double kPageHeight = 842;
@@ -243,7 +246,7 @@ void PdfDocument::SetDrawWidth(int pixels) { drawWidth_ = pixels < 1 ? 1 : pixel
 
 void PdfDocument::Stroke(Colour c, double width, bool roundEnds) {
   HPDF_Page page = doc_->page;
-  HPDF_Page_SetRGBStroke(page, RedOf(c) / 255.0f, GreenOf(c) / 255.0f, BlueOf(c) / 255.0f);
+  HPDF_Page_SetRGBStroke(page, Unit(RedOf(c)), Unit(GreenOf(c)), Unit(BlueOf(c)));
   HPDF_Page_SetLineWidth(page, Real(std::min(width, double{HPDF_MAX_LINEWIDTH})));
   HPDF_Page_SetLineCap(page, roundEnds ? HPDF_ROUND_END : HPDF_PROJECTING_SCUARE_END);
   HPDF_Page_SetLineJoin(page, roundEnds ? HPDF_ROUND_JOIN : HPDF_MITER_JOIN);
@@ -275,7 +278,7 @@ void PdfDocument::Box(double x1, double y1, double x2, double y2, Colour c) {
 void PdfDocument::PSet(double x, double y, Colour c) {
   if (Finite({x, y}) && Page()) {
     const double d = drawWidth_ * kTwipsPerPixel / kTwipsPerPoint;
-    HPDF_Page_SetRGBFill(doc_->page, RedOf(c) / 255.0f, GreenOf(c) / 255.0f, BlueOf(c) / 255.0f);
+    HPDF_Page_SetRGBFill(doc_->page, Unit(RedOf(c)), Unit(GreenOf(c)), Unit(BlueOf(c)));
     HPDF_Page_Rectangle(doc_->page, Real(PageX(x) - d / 2), Real(PageY(y) - d / 2), Real(d), Real(d));
     HPDF_Page_Fill(doc_->page);
   }
@@ -314,7 +317,7 @@ void PdfDocument::Text(std::string_view text, const Face& face, double x, double
   const double ascent = face.Ascent();
   const double baseX = PageX(x) + ascent * sinA, baseY = PageY(y) - ascent * cosA;
   HPDF_Page page = doc_->page;
-  HPDF_Page_SetRGBFill(page, RedOf(fore_) / 255.0f, GreenOf(fore_) / 255.0f, BlueOf(fore_) / 255.0f);
+  HPDF_Page_SetRGBFill(page, Unit(RedOf(fore_)), Unit(GreenOf(fore_)), Unit(BlueOf(fore_)));
   HPDF_Page_BeginText(page);
   HPDF_Page_SetFontAndSize(page, face.font, Real(face.points));
   HPDF_Page_SetTextMatrix(page, Real(cosA), Real(sinA), Real(-sinA), Real(cosA), Real(baseX), Real(baseY));
@@ -326,7 +329,7 @@ void PdfDocument::Text(std::string_view text, const Face& face, double x, double
   for (const auto& [on, rise] :
        {std::pair{face.underline, -face.points / 8}, std::pair{face.strikethru, face.points / 4}}) {
     if (!on) continue;
-    HPDF_Page_SetRGBStroke(page, RedOf(fore_) / 255.0f, GreenOf(fore_) / 255.0f, BlueOf(fore_) / 255.0f);
+    HPDF_Page_SetRGBStroke(page, Unit(RedOf(fore_)), Unit(GreenOf(fore_)), Unit(BlueOf(fore_)));
     HPDF_Page_SetLineWidth(page, Real(face.points / 16));
     HPDF_Page_SetLineCap(page, HPDF_BUTT_END);
     const double fromX = baseX - rise * sinA, fromY = baseY + rise * cosA;

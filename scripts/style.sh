@@ -64,10 +64,10 @@ if [ ${#unformatted[@]} -gt 0 ]; then
   failures+=("clang-format")
 fi
 
-# clang-tidy over the portable libraries, where the program's decisions
-# are (the Qt views and the system layers would take it longer than the
-# rest of the suite), not the tests, benchmarks, fuzz targets or build tools.
-program='^(app|cli|entry|model|output|platform|settings)/[^/]+\.cpp$'
+# clang-tidy over every folder this build compiles (the Win32 folders build
+# with the Windows compilers only), not the tests, benchmarks, fuzz targets
+# or build tools.
+program='^(app|cli|entry|model|output|platform|settings|linux|shell)/[^/]+\.cpp$'
 mapfile -t units < <(
   sed -n 's/^ *"file": *"\(.*\)",\{0,1\} *$/\1/p' "$build/compile_commands.json" |
     sed "s|^$root/||" | grep -E "$program" | sort -u)

@@ -7,10 +7,9 @@
 #include <QPoint>
 #include <QWidget>
 #include <array>
-#include <optional>
-#include <vector>
 #include <memory>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "app/layout.h"
