@@ -123,7 +123,16 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::SetEnabled(Id control, bool on) {
   enabled_[Index(control)] = on;
-  view_.SetEnabled(control, on);
+  // What lies inside the control follows it: each view is told the state
+  // every control now has, whether or not its window system passes a
+  // container's state on to what it holds.
+  const WindowLayout& layout = MainWindowLayout();
+  for (const ControlLayout& c : layout.controls) {
+    if (c.id != control && !layout.Inside(c.id, control)) continue;
+    bool enabled = true;
+    for (const ControlLayout* at = &c; at && enabled; at = layout.Find(at->parent)) enabled = enabled_[Index(at->id)];
+    view_.SetEnabled(c.id, enabled);
+  }
 }
 
 void MainWindow::SetVisible(Id control, bool on) {

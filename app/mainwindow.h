@@ -82,6 +82,8 @@ class MainView {
   virtual void SetToolTip(Id control, const std::string& text) = 0;
   // The description a screen reader gives for the control.
   virtual void SetDescription(Id control, const std::string& text) = 0;
+  // A control's enabled state; a control inside a disabled one is told it is
+  // disabled too, so a view sets exactly what it is told.
   virtual void SetEnabled(Id control, bool on) = 0;
   virtual void SetVisible(Id control, bool on) = 0;
   // A tick box's value (0, 1, 2). The view reports nothing back: only a

@@ -216,17 +216,7 @@ void MainFrame::SetDescription(Id control, const std::string& text) {
 }
 
 void MainFrame::SetEnabled(Id control, bool on) {
-  // A window does not disable its child windows: a control inside a disabled
-  // one is disabled here too, and enabled again with the last around it.
-  enabled_[app::Index(control)] = on;
-  const app::WindowLayout& layout = app::MainWindowLayout();
-  for (const app::ControlLayout& c : layout.controls) {
-    if (c.id != control && !layout.Inside(c.id, control)) continue;
-    bool usable = true;
-    for (const app::ControlLayout* at = &c; at; at = layout.Find(at->parent))
-      usable = usable && enabled_[app::Index(at->id)];
-    if (HWND w = Control(c.id)) EnableWindow(w, usable);
-  }
+  if (HWND w = Control(control)) EnableWindow(w, on);
 }
 
 void MainFrame::SetVisible(Id control, bool on) {

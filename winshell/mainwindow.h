@@ -110,11 +110,6 @@ class MainFrame final : private app::MainView {
   std::unique_ptr<app::MainWindow> logic_;
   HWND hwnd_ = nullptr;
   Controls controls_{};
-  std::array<bool, app::kIdCount> enabled_ = [] {
-    std::array<bool, app::kIdCount> all{};
-    all.fill(true);
-    return all;
-  }();
   std::unique_ptr<platform::Surface> p0_, p5_, frame3_;
   GdiTextMeasure measure_;
   std::map<UINT_PTR, std::function<void()>> later_;
