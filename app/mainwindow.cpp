@@ -103,12 +103,6 @@ MainWindow::Setup MainWindow::ProgramSetup(std::string exeName) {
   return setup;
 }
 
-// The search under way: the job, and what it reported so far.
-struct MainWindow::Fit {
-  explicit Fit(State& s) : job(s) {}
-  FitJob job;
-};
-
 MainWindow::MainWindow(State& s, platform::Store& store, MainView& view, Setup setup)
     : s_(s), store_(store), view_(view), setup_(std::move(setup)) {
   for (size_t k = 0; k < kRows; ++k) s_.Ticked[k] = 1;  // the boxes are ticked until the load sets them
@@ -408,7 +402,7 @@ void MainWindow::Calculate() {
   ShowPanel("Working");
   view_.SetTimer1(true);
   Setup_P5();
-  fit_ = std::make_unique<Fit>(s_);
+  fit_.emplace(s_);
   view_.Turn([this] { RunSlice(); });
 }
 
@@ -417,11 +411,11 @@ void MainWindow::RunSlice() {
   if (afterFit_ != AfterFit::Nothing) {
     // The window was closed (or reset) during the search: the model keeps
     // the best candidate found so far.
-    fit_->job.Stop();
+    fit_->Stop();
     return SearchEnded();
   }
   Deadline budget(setup_.now, setup_.now() + std::chrono::milliseconds(setup_.sliceMs));
-  const FitJob::Slice slice = fit_->job.Run(budget);
+  const FitJob::Slice slice = fit_->Run(budget);
   if (slice == FitJob::Slice::Improved) {  // every better model shows at once
     Setup_P5();
     Update_P5();
@@ -431,7 +425,7 @@ void MainWindow::RunSlice() {
 }
 
 void MainWindow::SearchEnded() {
-  const FitReport report = fit_->job.report();
+  const FitReport report = fit_->report();
   fit_.reset();
   view_.SetTimer1(false);
   if (afterFit_ != AfterFit::Nothing) {
@@ -663,7 +657,7 @@ void MainWindow::Form_QueryUnload() {
 void MainWindow::SaveAtExit(const std::function<void(const std::string&)>& report) {
   if (Ended()) return;
   const bool waiting = phase_ == Phase::WaitingForStore;
-  if (fit_) fit_->job.Stop();
+  if (fit_) fit_->Stop();
   phase_ = Phase::Ended;
   if (waiting || !loaded_.MaySave()) return;  // what could not be read is not written over
   try {

@@ -21,6 +21,7 @@
 #include "app/printcommands.h"
 #include "app/printerchooser.h"
 #include "entry/validation.h"
+#include "model/fit.h"
 #include "model/state.h"
 #include "output/graph.h"
 #include "platform/printing.h"
@@ -214,7 +215,6 @@ class MainWindow {
   std::optional<int> PrinterCount() const { return printerCount_; }
 
  private:
-  struct Fit;
   void ApplyEnabled();
   void PlaceFromSettings(const LoadResult& from);
   void RetryLoad();
@@ -275,7 +275,7 @@ class MainWindow {
   // next slice and the window then ends this way.
   enum class AfterFit { Nothing, Close, Reset };
   AfterFit afterFit_ = AfterFit::Nothing;
-  std::unique_ptr<Fit> fit_;  // the search under way
+  std::optional<FitJob> fit_;  // the search under way
   // What the finished search left for the end of the "Complete" pause.
   std::optional<std::string> fitProblem_;
   std::array<std::string, kRows> fitLabels_{};
