@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <string>
 
-#include "linux/sqlitestore.h"
+#include "sqlite/sqlitestore.h"
 #include "settings/settings.h"
 
 using namespace vantorel;
 
 namespace {
 
-platform::SqliteStore store;
+sqlite::SqliteStore store;
 
 // A configuration folder of its own, removed at the end.
 class TempConfig {

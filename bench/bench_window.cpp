@@ -10,14 +10,15 @@
 #include <filesystem>
 #include <memory>
 
-#include "linux/printing.h"
-#include "linux/sqlitestore.h"
+#include "qtview/printing.h"
+#include "sqlite/sqlitestore.h"
 #include "model/fit.h"
-#include "linux/modal.h"
-#include "shell/mainwindow.h"
+#include "qtview/modal.h"
+#include "qtview/mainwindow.h"
 #include "settings/settings.h"
 
 using namespace vantorel;
+using namespace vantorel::qtview;
 
 namespace {
 
@@ -26,8 +27,8 @@ constexpr long kCandidates = 127325;  // clicks 52, 1, 1, 12, 28, 44
 void BM_WindowCalculate(benchmark::State& bs) {
   State s;
   s.SettingsPath = BuildSettingsPath("VantorelBench");
-  platform::SqliteStore store;
-  frmMain w(s, "VantorelBench", store, std::make_unique<platform::SystemPrintService>());
+  sqlite::SqliteStore store;
+  frmMain w(s, "VantorelBench", store, std::make_unique<qtview::SystemPrintService>());
   w.SetCompletePause(0);
   w.Form_Load();
   w.findChild<QLineEdit*>("CTxt(1)")->setText("1");
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
   QApplication app(argc, argv);
-  platform::SetModalTestMode(true);
+  qtview::SetModalTestMode(true);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

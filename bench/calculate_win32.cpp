@@ -11,9 +11,9 @@
 #include "app/controlid.h"
 #include "model/fit.h"
 #include "settings/settings.h"
-#include "winshell/controls.h"
-#include "winshell/loop.h"
-#include "winshell/mainwindow.h"
+#include "win32view/controls.h"
+#include "win32view/loop.h"
+#include "win32view/mainwindow.h"
 #include "../tests/fake_printers.h"
 #include "../tests/memory_store.h"
 
@@ -30,7 +30,7 @@ HWND Find(HWND window, app::Id id) {
       window,
       [](HWND c, LPARAM p) -> BOOL {
         auto* w = reinterpret_cast<std::pair<app::Id, HWND>*>(p);
-        const winshell::ControlInfo* info = winshell::InfoOf(c);
+        const win32view::ControlInfo* info = win32view::InfoOf(c);
         if (info && info->layout && info->layout->id == w->first) w->second = c;
         return TRUE;
       },
@@ -56,10 +56,10 @@ int main() {
   State state;
   state.SettingsPath = BuildSettingsPath("VantorelBench");
   test::MemoryStore store;
-  winshell::MainFrame window(state, "VantorelBench", store, std::make_unique<test::Fake>());
+  win32view::MainFrame window(state, "VantorelBench", store, std::make_unique<test::Fake>());
   window.SetCompletePause(0);
   window.Form_Load();
-  winshell::MessageLoop loop(window);
+  win32view::MessageLoop loop(window);
   for (int k = 0; k < 1000; ++k) loop.Step();
   SetWindowTextW(Find(window.Handle(), app::Id::CTxt1), L"1");
   SetWindowTextW(Find(window.Handle(), app::Id::CTxt2), L"1");

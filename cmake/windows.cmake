@@ -4,24 +4,14 @@
 # resources, their installer and ZIP file (cpack), and the tests of that
 # part, run under Wine. Nothing here needs Qt, SQLite or CUPS.
 
-# Win32 implementations of the platform interfaces (the file layer is part
-# of vantorel_platform), and vantorel-fit.exe.
-vantorel_layer(vantorel_windows windows BELOW platform model
-  SOURCES windows/pdf.cpp windows/store.cpp windows/registry.cpp windows/gdidraw.cpp windows/gdisurface.cpp
-          windows/printing.cpp windows/clipboard.cpp
-  LIBS vantorel_platform advapi32 gdi32 user32 winspool)
+# The Win32 implementations of the platform interfaces (windows/), the Win32
+# views (win32view/), and the two programs.
+add_subdirectory(windows)
+add_subdirectory(win32view)
 add_executable(vantorel-fit cli/main.cpp)
 target_link_libraries(vantorel-fit PRIVATE vantorel_cli vantorel_windows)
-
-# The windows as Win32 views of the portable behaviour, and Vantorel.exe.
-vantorel_layer(vantorel_winshell winshell BELOW app windows entry output settings platform model
-  SOURCES winshell/controls.cpp winshell/errorwindow.cpp winshell/mainwindow.cpp winshell/modal.cpp winshell/picture.cpp
-          winshell/snapshot.cpp winshell/loop.cpp
-          winshell/selectprinter.cpp winshell/textmeasure.cpp winshell/win32.cpp
-  LIBS vantorel_app vantorel_windows comctl32 gdi32 user32 oleacc ole32 uuid)
-target_compile_definitions(vantorel_winshell PUBLIC UNICODE _UNICODE)
-add_executable(Vantorel WIN32 winshell/main.cpp)
-target_link_libraries(Vantorel PRIVATE vantorel_winshell)
+add_executable(Vantorel WIN32 win32view/main.cpp)
+target_link_libraries(Vantorel PRIVATE vantorel_win32view)
 # wWinMain: the command line as UTF-16.
 target_link_options(Vantorel PRIVATE -municode)
 
@@ -127,7 +117,7 @@ include(CPack)
 
 # "Calculate" in the Win32 window against the pure search (make bench runs it under Wine).
 add_executable(calculate_win32 bench/calculate_win32.cpp)
-target_link_libraries(calculate_win32 PRIVATE vantorel_winshell)
+target_link_libraries(calculate_win32 PRIVATE vantorel_win32view)
 
 # The tests: each tests/NAME.cpp becomes NAME.exe, linked with every library
 # above, and runs as one test under Wine (the emulator of the toolchain file),

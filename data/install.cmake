@@ -6,7 +6,7 @@ set(VANTOREL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/vantorel)
 
 # The icon theme tree, drawn at build time from platform/icon.cpp.
 add_executable(make_icons ${CMAKE_CURRENT_LIST_DIR}/make_icons.cpp)
-target_link_libraries(make_icons PRIVATE vantorel_linux_qt)
+target_link_libraries(make_icons PRIVATE vantorel_qtview)
 set(VANTOREL_ICONS ${CMAKE_BINARY_DIR}/icons)
 add_custom_command(OUTPUT ${VANTOREL_ICONS}/hicolor/scalable/apps/${VANTOREL_ID}.svg
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${VANTOREL_ICONS}

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "linux/icon.h"
+#include "qtview/icon.h"
 #include "platform/icon.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   const QString id = QString::fromLocal8Bit(argv[2]);
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const QString folder = out + QString("%1x%1/apps").arg(size);
-    if (!QDir().mkpath(folder) || !vantorel::platform::ProgramIconImage(size).save(folder + "/" + id + ".png", "PNG")) {
+    if (!QDir().mkpath(folder) || !vantorel::qtview::ProgramIconImage(size).save(folder + "/" + id + ".png", "PNG")) {
       std::fprintf(stderr, "make_icons: cannot write %s\n", qPrintable(folder));
       return 1;
     }

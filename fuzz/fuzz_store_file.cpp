@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fuzzcheck.h"
-#include "linux/sqlitestore.h"
+#include "sqlite/sqlitestore.h"
 #include "settings/settings.h"
 
 using namespace vantorel;
@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-platform::SqliteStore gStore;
+sqlite::SqliteStore gStore;
 fs::path gConfig;
 std::string gImage;  // the bytes of a valid store with every value saved
 

@@ -2,7 +2,7 @@
 // writing a new file whole or not at all, never over an existing one, also
 // under the first free numbered name (VTL_0001.CSV, VTL_0002.CSV, ...).
 // Paths are UTF-8 texts. The numbering and the folder arithmetic are the
-// same everywhere (files.cpp); linux/files.cpp and windows/files.cpp ask
+// same everywhere (files.cpp); posix/files.cpp and windows/files.cpp ask
 // each system for the rest.
 #pragma once
 

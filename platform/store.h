@@ -1,6 +1,6 @@
 // The settings store: a persistent tree of keys under four fixed roots, each
 // key holding named values made of a type tag and bytes. This is what the
-// program needs of any store; linux/sqlitestore.h keeps it in an SQLite file.
+// program needs of any store; sqlite/sqlitestore.h keeps it in an SQLite file.
 //
 // Key and value names compare without regard to case (Unicode simple case
 // folding of UTF-8 names, FoldName) and keep the case they were first

@@ -67,7 +67,7 @@ fi
 # clang-tidy over every folder this build compiles (the Win32 folders build
 # with the Windows compilers only), not the tests, benchmarks, fuzz targets
 # or build tools.
-program='^(app|cli|entry|model|output|platform|settings|linux|shell)/[^/]+\.cpp$'
+program='^(app|cli|entry|model|output|platform|settings|sqlite|posix|cups|pdf|qtview)/[^/]+\.cpp$'
 mapfile -t units < <(
   sed -n 's/^ *"file": *"\(.*\)",\{0,1\} *$/\1/p' "$build/compile_commands.json" |
     sed "s|^$root/||" | grep -E "$program" | sort -u)

@@ -11,6 +11,7 @@
 #include "window_fixture.h"
 
 using namespace vantorel;
+using namespace vantorel::qtview;
 
 namespace {
 

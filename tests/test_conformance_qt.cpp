@@ -12,13 +12,16 @@
 #include <map>
 
 #include "conformance.h"
-#include "linux/modal.h"
-#include "shell/errorwindow.h"
-#include "shell/mainwindow.h"
+#include "qtview/modal.h"
+#include "qtview/errorwindow.h"
+#include "qtview/mainwindow.h"
 #include "window_fixture.h"
 
 namespace vantorel::conformance {
 namespace {
+
+using qtview::frmError;
+using qtview::frmMain;
 
 Qt::KeyboardModifiers Modifiers(int shift) {
   Qt::KeyboardModifiers m;
@@ -41,7 +44,7 @@ class QtDriver : public Driver {
   void Start() override {
     rig_.SetUp();
     // Every modal window is noted and closed with its own button.
-    platform::SetDefaultModalAnswer([this](QDialog& dialog) {
+    qtview::SetDefaultModalAnswer([this](QDialog& dialog) {
       if (auto* e = qobject_cast<frmError*>(&dialog)) {
         told_.push_back((e->Title()->text() + "|" + e->Body()->text().remove(QChar(0x200B))).toStdString());
         QTest::mouseClick(e->cbClose(), Qt::LeftButton);

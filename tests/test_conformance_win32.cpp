@@ -13,11 +13,11 @@
 #include "fake_printers.h"
 #include "memory_store.h"
 #include "settings/settings.h"
-#include "winshell/controls.h"
-#include "winshell/loop.h"
-#include "winshell/mainwindow.h"
-#include "winshell/modal.h"
-#include "winshell/win32.h"
+#include "win32view/controls.h"
+#include "win32view/loop.h"
+#include "win32view/mainwindow.h"
+#include "win32view/modal.h"
+#include "win32view/win32.h"
 
 namespace vantorel::conformance {
 namespace {
@@ -48,7 +48,7 @@ std::map<Id, HWND> ControlsOf(HWND window) {
   EnumChildWindows(
       window,
       [](HWND c, LPARAM p) -> BOOL {
-        const winshell::ControlInfo* info = winshell::InfoOf(c);
+        const win32view::ControlInfo* info = win32view::InfoOf(c);
         if (info && info->layout) (*reinterpret_cast<std::map<Id, HWND>*>(p))[info->layout->id] = c;
         return TRUE;
       },
@@ -60,10 +60,10 @@ class Win32Driver : public Driver {
  public:
   void Start() override {
     state_.SettingsPath = BuildSettingsPath("Vantorel");
-    w_ = std::make_unique<winshell::MainFrame>(state_, "Vantorel", store_, std::make_unique<TwoPrinters>());
+    w_ = std::make_unique<win32view::MainFrame>(state_, "Vantorel", store_, std::make_unique<TwoPrinters>());
     w_->SetCompletePause(0);
     w_->Form_Load();
-    loop_ = std::make_unique<winshell::MessageLoop>(*w_);
+    loop_ = std::make_unique<win32view::MessageLoop>(*w_);
     controls_ = ControlsOf(w_->Handle());
     for (int k = 0; k < 10000 && !Enabled(Id::cbButton5); ++k) Step();
     ASSERT_TRUE(Enabled(Id::cbButton5));
@@ -72,10 +72,10 @@ class Win32Driver : public Driver {
   void Step(int steps = 1) {
     for (int k = 0; k < steps; ++k) loop_->Step();
     // The error window over the main window: noted and closed by its button.
-    if (!winshell::TopModal()) return;
-    std::map<Id, HWND> parts = ControlsOf(winshell::TopModal());
+    if (!win32view::TopModal()) return;
+    std::map<Id, HWND> parts = ControlsOf(win32view::TopModal());
     if (!parts.count(Id::cbClose)) return;
-    told_.push_back(winshell::WindowText(parts[Id::ErrTitle]) + "|" + winshell::WindowText(parts[Id::ErrBody]));
+    told_.push_back(win32view::WindowText(parts[Id::ErrTitle]) + "|" + win32view::WindowText(parts[Id::ErrBody]));
     Mouse(parts[Id::cbClose], {WM_LBUTTONDOWN, WM_LBUTTONUP});
     Step(20);
   }
@@ -124,19 +124,19 @@ class Win32Driver : public Driver {
     });
   }
   void Type(const std::string& text) override {
-    for (wchar_t c : winshell::W(text)) PostMessageW(GetFocus(), WM_CHAR, c, 1), Step();
+    for (wchar_t c : win32view::W(text)) PostMessageW(GetFocus(), WM_CHAR, c, 1), Step();
   }
   void Settle() override {
     for (int k = 0; k < 2000000; ++k)
-      if (Step(), (w_->Ended() || w_->phase() == app::Phase::Idle) && !w_->TurnPending() && !winshell::ModalOpen()) break;
+      if (Step(), (w_->Ended() || w_->phase() == app::Phase::Idle) && !w_->TurnPending() && !win32view::ModalOpen()) break;
     Step(5);
   }
   void Turn() override { Step(3); }
-  std::string Text(Id control) override { return winshell::WindowText(Control(control)); }
+  std::string Text(Id control) override { return win32view::WindowText(Control(control)); }
   bool Enabled(Id control) override { return IsWindowEnabled(Control(control)) != FALSE; }
   bool Visible(Id control) override { return IsWindowVisible(Control(control)) != FALSE; }
   std::optional<Id> Focus() override {
-    return GetFocus() ? std::optional(winshell::IdOf(GetFocus()).value_or(Id::frmMain)) : std::nullopt;
+    return GetFocus() ? std::optional(win32view::IdOf(GetFocus()).value_or(Id::frmMain)) : std::nullopt;
   }
   int Tick(Id control) override {
     const LRESULT s = SendMessageW(Control(control), BM_GETCHECK, 0, 0);
@@ -160,13 +160,13 @@ class Win32Driver : public Driver {
     ti.cbSize = sizeof ti, ti.uFlags = TTF_IDISHWND, ti.hwnd = w_->Handle();
     ti.uId = reinterpret_cast<UINT_PTR>(Control(control)), ti.lpszText = text;
     SendMessageW(tips.second, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
-    return winshell::U(text);
+    return win32view::U(text);
   }
   std::string Selected(Id field) override {
     DWORD from = 0, to = 0;
     SendMessageW(Control(field), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
-    const std::wstring all = winshell::W(Text(field));
-    return from <= to && to <= all.size() ? winshell::U(all.substr(from, to - from)) : std::string();
+    const std::wstring all = win32view::W(Text(field));
+    return from <= to && to <= all.size() ? win32view::U(all.substr(from, to - from)) : std::string();
   }
   app::Phase Phase() override { return w_->phase(); }
   bool Ended() override { return w_->Ended(); }
@@ -177,8 +177,8 @@ class Win32Driver : public Driver {
  private:
   State state_;
   test::MemoryStore store_;
-  std::unique_ptr<winshell::MainFrame> w_;
-  std::unique_ptr<winshell::MessageLoop> loop_;
+  std::unique_ptr<win32view::MainFrame> w_;
+  std::unique_ptr<win32view::MessageLoop> loop_;
   std::map<Id, HWND> controls_;
   std::vector<std::string> told_;
 };

@@ -21,7 +21,7 @@
 
 using namespace vantorel;
 using platform::Colour;
-using platform::GdiPicture;
+using windows::GdiPicture;
 
 namespace {
 
@@ -120,12 +120,12 @@ TEST(GdiPicture, TahomaAndDensity) {
 TEST(GdiPrinting, PrintedListGoesToAFileThroughTheSpooler) {
   State s = DefaultState();
   PseudoCalc(s);
-  platform::SpoolerPrintService service;
+  windows::SpoolerPrintService service;
   const std::vector<std::string> printers = service.Printers();
   EXPECT_EQ(std::pair(service.CountAsker()(), service.Unanswered()), std::pair(int(printers.size()), std::optional<std::string>()));
   // A printer that is not there prints nothing and says so (however long a
   // busy machine takes to say it).
-  platform::GdiPrintJob gone("No Such Printer", "Vantorel", {}, 600000);
+  windows::GdiPrintJob gone("No Such Printer", "Vantorel", {}, 600000);
   EXPECT_EQ(Print_List(s, gone, "Vantorel"), "The printer \"No Such Printer\" is no longer installed.");
   if (printers.empty()) {  // no print system: nothing to print on, and the job says so
     EXPECT_EQ(std::pair(service.CurrentDeviceName(), Print_List(s, *service.StartJob("Vantorel"), "Vantorel")),
@@ -135,7 +135,7 @@ TEST(GdiPrinting, PrintedListGoesToAFileThroughTheSpooler) {
   // The page written into a file by the printer's driver, not sent to the printer.
   const std::filesystem::path out = std::filesystem::temp_directory_path() / "vantorel-printed-list.prn";
   std::filesystem::remove(out);
-  platform::GdiPrintJob job(service.CurrentDeviceName(), "Vantorel", out.string());
+  windows::GdiPrintJob job(service.CurrentDeviceName(), "Vantorel", out.string());
   EXPECT_EQ(std::pair(Print_List(s, job, "Vantorel"), job.Open()), std::pair(std::optional<std::string>(), false));
   std::ifstream in(out, std::ios::binary);
   const std::string page(std::istreambuf_iterator<char>(in), {});
@@ -157,7 +157,7 @@ TEST(GdiPrinting, PdfThroughAPrinterIsANewFileOrNothing) {
   const platform::DrawDocument list = [&](platform::PrinterSurface& page) {
     ++drawn;
     page.Print("");
-    if (const auto* job = dynamic_cast<const platform::GdiPrintJob*>(&page); job && job->Dc()) {
+    if (const auto* job = dynamic_cast<const windows::GdiPrintJob*>(&page); job && job->Dc()) {
       across = page.ScaleWidth(), paper = GetDeviceCaps(job->Dc(), PHYSICALWIDTH) * 1440.0 / job->DpiX();
       GetViewportOrgEx(job->Dc(), &origin);
       quarter = {job->DpiX() / 4 - GetDeviceCaps(job->Dc(), PHYSICALOFFSETX), job->DpiY() / 4 - GetDeviceCaps(job->Dc(), PHYSICALOFFSETY)};
@@ -165,24 +165,24 @@ TEST(GdiPrinting, PdfThroughAPrinterIsANewFileOrNothing) {
     return Print_List(s, page, "Vantorel");
   };
   // No such printer: said by name, nothing drawn, no file.
-  EXPECT_EQ(platform::WriteNewPdfOn("Vantorel Test PDF", pdf, "Vantorel", list),
+  EXPECT_EQ(windows::WriteNewPdfOn("Vantorel Test PDF", pdf, "Vantorel", list),
             "Cannot make " + pdf + ": PDF files are made by the printer \"Vantorel Test PDF\", and it is not installed.");
   EXPECT_EQ(std::pair(drawn, fs::is_empty(folder)), std::pair(0, true));
-  const std::vector<std::string> printers = platform::SpoolerPrinters().names;
+  const std::vector<std::string> printers = windows::SpoolerPrinters().names;
   if (std::ranges::find(printers, "VantorelPDF") == printers.end())
     GTEST_SKIP() << "no printer VantorelPDF (scripts/cups-setup.sh makes it)";
 
   // The page as the printer's driver writes it, a quarter inch of paper kept on each side.
-  EXPECT_EQ(platform::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), std::nullopt);
+  EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), std::nullopt);
   EXPECT_TRUE(across > 0 && across <= paper - 720) << across << " of " << paper;
   EXPECT_EQ(std::pair(origin.x, origin.y), std::pair(std::max(0L, quarter.x), std::max(0L, quarter.y)));
   ASSERT_TRUE(fs::exists(pdf));
   const auto size = fs::file_size(pdf);
   EXPECT_GT(size, 1000u);
   // Never over an existing file, and a failed document leaves nothing behind.
-  EXPECT_EQ(platform::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), "The file " + pdf + " already exists.");
+  EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), "The file " + pdf + " already exists.");
   const std::string other = (folder / "other.pdf").string();
-  EXPECT_EQ(platform::WriteNewPdfOn("VantorelPDF", other, "Vantorel", [](platform::PrinterSurface& page) {
+  EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", other, "Vantorel", [](platform::PrinterSurface& page) {
               page.Print("half a page");
               return std::optional<std::string>("The page went wrong.");
             }),
@@ -208,15 +208,15 @@ TEST(Clipboard, PictureGoesAsABottomUpDib) {
                                           0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0}));
     GlobalUnlock(block);
   };
-  HGLOBAL own = platform::PackedDib(picture);
+  HGLOBAL own = windows::PackedDib(picture);
   check(own);
   GlobalFree(own);
-  EXPECT_EQ(platform::PackedDib(platform::Image{}), nullptr);
+  EXPECT_EQ(windows::PackedDib(platform::Image{}), nullptr);
 
   // Through the clipboard, where the block then belongs.
   HWND owner = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   ASSERT_TRUE(owner);
-  ASSERT_TRUE(platform::CopyToClipboard(owner, picture));
+  ASSERT_TRUE(windows::CopyToClipboard(owner, picture));
   ASSERT_TRUE(OpenClipboard(owner));
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
   check(GetClipboardData(CF_DIB));

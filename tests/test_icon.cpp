@@ -9,10 +9,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "linux/icon.h"
+#include "qtview/icon.h"
 #include "platform/icon.h"
 
 using namespace vantorel::platform;
+using namespace vantorel::qtview;
 
 namespace {
 

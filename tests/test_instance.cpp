@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "linux/instance.h"
+#include "posix/instance.h"
 
-using vantorel::platform::SingleInstance;
+using vantorel::posix::SingleInstance;
 
 TEST(SingleInstance, TheSecondCopyKnocksAndAKilledCopyHoldsNothing) {
   std::string folder = (std::filesystem::temp_directory_path() / "vantorel-instance-XXXXXX").string();

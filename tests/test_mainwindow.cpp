@@ -14,11 +14,12 @@
 #include <span>
 
 #include "output/graph.h"
-#include "linux/fonts.h"
+#include "qtview/fonts.h"
 #include "platform/store.h"
 #include "window_fixture.h"
 
 using namespace vantorel;
+using namespace vantorel::qtview;
 
 TEST_F(WindowTest, EveryControlLiesInsideItsParentClearOfItsSiblings) {
   Start();
@@ -218,7 +219,7 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
   const int noticeLeft = notice->geometry().right() - QFontMetrics(notice->font()).horizontalAdvance(notice->text());
   QWidget* plot = Find("P5");
   const double titleRight = plot->mapTo(w.get(), QPoint(plot->width() / 2, 0)).x() +
-      QFontMetrics(platform::MakeFont("Tahoma", 8.25)).horizontalAdvance(QString::fromStdString(GraphTitle(false))) / 2.0;
+      QFontMetrics(qtview::MakeFont("Tahoma", 8.25)).horizontalAdvance(QString::fromStdString(GraphTitle(false))) / 2.0;
   EXPECT_GT(noticeLeft, titleRight + 4);
   const QImage band = w->grab(QRect(noticeLeft, notice->y(), notice->geometry().right() - noticeLeft, notice->height()))
                           .toImage().convertToFormat(QImage::Format_RGB32);

@@ -11,11 +11,12 @@
 #include "model/clicktable.h"
 #include "output/graph.h"
 #include "output/rotatedtext.h"
-#include "linux/picturebox.h"
+#include "qtview/picturebox.h"
 
 using namespace vantorel;
+using namespace vantorel::qtview;
 using platform::FontSpec;
-using platform::PictureBox;
+using qtview::PictureBox;
 
 namespace {
 

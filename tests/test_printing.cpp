@@ -15,14 +15,15 @@
 #include <unistd.h>
 
 #include "app/printcommands.h"
-#include "linux/printing.h"
+#include "qtview/printing.h"
 #include "model/clicktable.h"
 #include "output/printlist.h"
-#include "linux/modal.h"
+#include "qtview/modal.h"
 #include "print_system.h"
-#include "shell/selectprinter.h"
+#include "qtview/selectprinter.h"
 
 using namespace vantorel;
+using namespace vantorel::qtview;
 namespace fs = std::filesystem;
 
 namespace {
@@ -43,17 +44,17 @@ class Printing : public ::testing::Test {
  protected:
   void SetUp() override {
     main.setGeometry(100, 100, 574, 439);
-    platform::SetModalTestMode(true);
+    qtview::SetModalTestMode(true);
   }
   void TearDown() override {
-    platform::SetModalTestMode(false);
+    qtview::SetModalTestMode(false);
     fs::remove(pdf);
     fs::remove(pdf + ".png");
   }
   const std::string pdf = ::testing::TempDir() + "vantorel-print-" + std::to_string(getpid()) + ".pdf";
   QWidget main;
   State state;
-  platform::PdfPrintService service{{"Alpha", "Bravo", "Charlie"}, 1, pdf};
+  qtview::PdfPrintService service{{"Alpha", "Bravo", "Charlie"}, 1, pdf};
   frmSelectPrinter& Chooser() { return SelectPrinterWindow(&main, service, state, 0x00404000); }
 };
 
@@ -61,7 +62,7 @@ platform::Image Picture(int w, int h, double ratio = 1) {
   QImage picture(w, h, QImage::Format_RGB32);
   picture.setDevicePixelRatio(ratio);
   picture.fill(Qt::red);
-  return platform::FromQImage(picture);
+  return qtview::FromQImage(picture);
 }
 
 QListWidget* List(QWidget& d) { return d.findChild<QListWidget*>("List1"); }
@@ -105,7 +106,7 @@ TEST_F(Printing, FailuresComeBackAsMessages) {
   // A print system that is not there, or does not answer within a few seconds: nothing is printed.
   for (const bool hung : {false, true}) {
     const PrintSystemAt cups(pdf + ".cups", hung);
-    const auto job = platform::QtPrintJob::ForPrinter("VantorelPDF", "Vantorel");
+    const auto job = qtview::QtPrintJob::ForPrinter("VantorelPDF", "Vantorel");
     // A height no font can have keeps the font's own size (and is no overflow).
     EXPECT_EQ((job->PrintRotated("x", {}, 1e300, 900), job->EndDoc()), (hung ? "The print system did not answer within 3 seconds" : "The print system (CUPS at " + pdf +
               ".cups) cannot be reached") + std::string("; nothing was printed on \"VantorelPDF\"."));
@@ -116,7 +117,7 @@ TEST_F(Printing, FailuresComeBackAsMessages) {
 TEST_F(Printing, WindowPictureKeepsEveryPixel) {
   for (double ratio : {1.0, 2.0}) {
     const platform::Image picture = Picture(static_cast<int>(400 * ratio), static_cast<int>(300 * ratio), ratio);
-    EXPECT_EQ(platform::FromQImage(platform::ToQImage(picture)).pixels, picture.pixels);
+    EXPECT_EQ(qtview::FromQImage(qtview::ToQImage(picture)).pixels, picture.pixels);
     ASSERT_EQ(app::PrintWindowPicture(service, picture, "Vantorel"), std::nullopt);
     EXPECT_EQ(Shell("pdfimages -list '" + pdf + "' | awk 'NR == 3 { print $4, $5, $13, $14 }'"),
               QString::asprintf("%g %g %g %g\n", 400 * ratio, 300 * ratio, 96 * ratio, 96 * ratio).toStdString());
@@ -143,7 +144,7 @@ TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
     SCOPED_TRACE(how);
     service.SetCurrent(1);
     state.PrinterChosen = false;
-    platform::QueueModalAnswer([&, leave = leave](QDialog& d) {
+    qtview::QueueModalAnswer([&, leave = leave](QDialog& d) {
       d.show();
       QStringList names;
       for (int i = 0; i < List(d)->count(); ++i) names << List(d)->item(i)->text();
@@ -157,7 +158,7 @@ TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
     EXPECT_EQ(ready, chosen);
     EXPECT_EQ(std::pair(service.CurrentIndex(), Chooser().isVisible()), std::pair(chosen ? 0 : 1, false));
   }
-  EXPECT_EQ(std::pair(platform::UnansweredModals(), platform::PendingModalAnswers()), std::pair(0, 0));
+  EXPECT_EQ(std::pair(qtview::UnansweredModals(), qtview::PendingModalAnswers()), std::pair(0, 0));
 }
 
 // The print system end to end: the virtual PDF printer that
@@ -165,15 +166,15 @@ TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
 // /var/spool/cups-pdf/vantorel. Where the print system cannot run, the test skips.
 TEST(PrintSystem, TheListArrivesAsAPdf) {
   const int status = std::system("bash '" VANTOREL_SOURCE_DIR "/scripts/cups-setup.sh'");
-  platform::SystemPrintService service;
+  qtview::SystemPrintService service;
   const std::vector<std::string> printers = service.Printers();
   const auto index = std::find(printers.begin(), printers.end(), "VantorelPDF") - printers.begin();
   if (status != 0 || index == std::ssize(printers))
     GTEST_SKIP() << "No VantorelPDF to print on; scripts/cups-setup.sh exited " << status;
   const std::string list = "VtlList" + std::to_string(getpid()) + "x" + std::to_string(time(nullptr));  // a new job name
   // The chooser starts at the print system's default printer; the user picks the virtual one.
-  platform::SetModalTestMode(true);
-  platform::QueueModalAnswer([&](QDialog& d) {
+  qtview::SetModalTestMode(true);
+  qtview::QueueModalAnswer([&](QDialog& d) {
     EXPECT_EQ(List(d)->currentItem()->text().toStdString() + "\n",
               Shell("lpstat -d | sed -n 's/^system default destination: //p'"));
     List(d)->setCurrentRow(static_cast<int>(index));
@@ -188,10 +189,10 @@ TEST(PrintSystem, TheListArrivesAsAPdf) {
     if (ok) printed = app::PrintListOnCurrentPrinter(state, service, list);
   });
   EXPECT_EQ(printed, std::nullopt);
-  platform::SetModalTestMode(false);
+  qtview::SetModalTestMode(false);
   EXPECT_EQ(service.CurrentDeviceName(), "VantorelPDF");
   // A printer the print system does not know: nothing goes to another one.
-  const auto job = platform::QtPrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
+  const auto job = qtview::QtPrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
   EXPECT_EQ((job->Print("x"), job->EndDoc()), "The printer \"Vantorel No Such Printer\" is no longer installed.");
   // The complete PDF, waited for at most a minute.
   const std::string pdf = Shell("for i in $(seq 300); do f=$(ls /var/spool/cups-pdf/vantorel/*" + list +

@@ -24,7 +24,7 @@
 #include <sstream>
 
 #include "cli/fitcli.h"
-#include "linux/sqlitestore.h"
+#include "sqlite/sqlitestore.h"
 #include "model/utf8.h"
 #include "platform/files.h"
 #include "registry_cases.h"
@@ -43,7 +43,7 @@ constexpr int32_t HKLM = st::kLocalMachine;
 const std::string kFailed = "Failed to set registry value Key: '-2147483646',Section: '" + kPath + "',Key: '";
 std::string kSelf = fs::read_symlink("/proc/self/exe");
 // The program's one store.
-platform::SqliteStore store;
+sqlite::SqliteStore store;
 
 std::string Text(const std::optional<st::StoredValue>& v) { return v ? v->data : "<none>"; }
 std::string Saved(const std::string& name) { return GetRegSetting(store, kPath, name, "<none>"); }

@@ -13,13 +13,14 @@
 #include "window_fixture.h"
 
 using namespace vantorel;
+using namespace vantorel::qtview;
 namespace fs = std::filesystem;
 
 TEST_F(WindowTest, ErrorWindowLooksRightAndClosesByButtonEscOrEnter) {
   Start();
   std::vector<QString> seen;
   for (int how = 0; how < 3; ++how)
-    platform::QueueModalAnswer([&, how](QDialog& d) {
+    qtview::QueueModalAnswer([&, how](QDialog& d) {
       auto& e = static_cast<frmError&>(d);
       seen.push_back(e.Title()->text() + "|" + e.Body()->text());
       EXPECT_EQ(d.size(), QSize(286, 178));
@@ -65,7 +66,7 @@ TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
   const fs::path pdf = dir / "page.pdf";
   Start();
   // The chooser, centred over the window with the focus on the list: Enter takes the marked printer.
-  platform::QueueModalAnswer([this](QDialog& d) {
+  qtview::QueueModalAnswer([this](QDialog& d) {
     d.show();
     EXPECT_LE((d.geometry().center() - w->geometry().center()).manhattanLength(), 1);
     auto* list = d.findChild<QListWidget*>("List1");
@@ -113,7 +114,7 @@ TEST_F(WindowTest, WithoutAnAnsweringPrintSystemNothingWaitsAndPagesGoToPdfFiles
       Answer();  // before the chooser: why only the PDF printer is in it
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return Button(kPrintList)->isEnabled() && Button(kSaveCsv)->isEnabled(); }, 8000));
-    platform::QueueModalAnswer([](QDialog& d) {
+    qtview::QueueModalAnswer([](QDialog& d) {
       auto* list = d.findChild<QListWidget*>("List1");
       EXPECT_EQ(std::pair(list->count(), list->currentItem()->text()), std::pair(1, QString("Print to PDF file")));
       d.findChild<QPushButton*>("cbOK")->click();
@@ -134,12 +135,12 @@ TEST_F(WindowTest, WithoutAnAnsweringPrintSystemNothingWaitsAndPagesGoToPdfFiles
 // A queue of the print system that refuses jobs (cupsreject): the error window names it and the print system's reason.
 TEST_F(WindowTest, APageThePrintSystemRefusesIsSaidSo) {
   const bool setUp = std::system("bash '" VANTOREL_SOURCE_DIR "/scripts/cups-setup.sh'") == 0;
-  if (!setUp || !std::ranges::count(platform::SystemPrintService().Printers(), "VantorelPDF")) GTEST_SKIP() << "no VantorelPDF";
+  if (!setUp || !std::ranges::count(qtview::SystemPrintService().Printers(), "VantorelPDF")) GTEST_SKIP() << "no VantorelPDF";
   const struct Accepting { ~Accepting() { std::system("cupsaccept VantorelPDF"); } } again;
   ASSERT_EQ(std::system("cupsreject VantorelPDF"), 0);
   systemPrinters = true;
   Start();
-  platform::QueueModalAnswer([](QDialog& d) {
+  qtview::QueueModalAnswer([](QDialog& d) {
     auto* list = d.findChild<QListWidget*>("List1");
     list->setCurrentItem(list->findItems("VantorelPDF", Qt::MatchExactly).value(0));
     d.findChild<QPushButton*>("cbOK")->click();

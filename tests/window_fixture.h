@@ -21,12 +21,12 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "linux/sqlitestore.h"
+#include "sqlite/sqlitestore.h"
 #include "model/state.h"
-#include "linux/modal.h"
-#include "linux/printing.h"
-#include "shell/errorwindow.h"
-#include "shell/mainwindow.h"
+#include "qtview/modal.h"
+#include "qtview/printing.h"
+#include "qtview/errorwindow.h"
+#include "qtview/mainwindow.h"
 #include "settings/settings.h"
 
 // Every caption, title and label of a window within its control (buttons
@@ -52,12 +52,12 @@ class WindowTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
     dir = tmpl;
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    vantorel::platform::SetModalTestMode(true);
+    vantorel::qtview::SetModalTestMode(true);
   }
   void TearDown() override {
     w.reset();
-    EXPECT_EQ(vantorel::platform::UnansweredModals(), 0);
-    vantorel::platform::SetModalTestMode(false);
+    EXPECT_EQ(vantorel::qtview::UnansweredModals(), 0);
+    vantorel::qtview::SetModalTestMode(false);
     std::filesystem::remove_all(dir);
   }
   // A window under the executable name exe, with these printers (each job
@@ -70,9 +70,9 @@ class WindowTest : public ::testing::Test {
     state = vantorel::State{};
     state.SettingsPath = vantorel::BuildSettingsPath(exe);
     const bool any = systemPrinters || !printerNames.empty();
-    auto pdf = std::make_unique<vantorel::platform::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
+    auto pdf = std::make_unique<vantorel::qtview::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
     printers = systemPrinters ? nullptr : pdf.get();
-    w = std::make_unique<vantorel::frmMain>(state, exe, store, systemPrinters ? std::make_unique<vantorel::platform::SystemPrintService>()
+    w = std::make_unique<vantorel::qtview::frmMain>(state, exe, store, systemPrinters ? std::make_unique<vantorel::qtview::SystemPrintService>()
                                                                         : std::unique_ptr<vantorel::platform::PrintService>(std::move(pdf)));
     w->SetCompletePause(0);
     w->SetExportFolder(dir.string());  // the load then finds both
@@ -115,8 +115,8 @@ class WindowTest : public ::testing::Test {
   // the error window's texts are measured against their controls too, and
   // it is read as an alert named by its title with its body as description.
   void Answer() {
-    vantorel::platform::QueueModalAnswer([this](QDialog& d) {
-      if (auto* e = qobject_cast<vantorel::frmError*>(&d)) {
+    vantorel::qtview::QueueModalAnswer([this](QDialog& d) {
+      if (auto* e = qobject_cast<vantorel::qtview::frmError*>(&d)) {
         const QString body = e->Body()->text().remove(QChar(0x200B));
         told.push_back(e->Title()->text() + "|" + body);
         ExpectTextsFit(e);
@@ -137,9 +137,9 @@ class WindowTest : public ::testing::Test {
 
   std::filesystem::path dir;
   vantorel::State state;
-  vantorel::platform::SqliteStore store;
-  std::unique_ptr<vantorel::frmMain> w;
-  vantorel::platform::PdfPrintService* printers = nullptr;
+  vantorel::sqlite::SqliteStore store;
+  std::unique_ptr<vantorel::qtview::frmMain> w;
+  vantorel::qtview::PdfPrintService* printers = nullptr;
   bool systemPrinters = false;
   std::vector<QString> told;
 };

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstring>
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
-HGLOBAL PackedDib(const Image& picture) {
+HGLOBAL PackedDib(const platform::Image& picture) {
   if (picture.Null()) return nullptr;
   const uint64_t width = static_cast<uint64_t>(picture.width), height = static_cast<uint64_t>(picture.height);
   const uint64_t stride = (width * 3 + 3) / 4 * 4;
@@ -43,7 +43,7 @@ HGLOBAL PackedDib(const Image& picture) {
   return block;
 }
 
-bool CopyToClipboard(HWND owner, const Image& picture) {
+bool CopyToClipboard(HWND owner, const platform::Image& picture) {
   HGLOBAL block = PackedDib(picture);
   if (!block) return false;
   bool taken = false;
@@ -56,4 +56,4 @@ bool CopyToClipboard(HWND owner, const Image& picture) {
   return taken;
 }
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows

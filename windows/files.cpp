@@ -15,10 +15,7 @@
 #include <optional>
 #include <vector>
 
-namespace vantorel::platform {
-
-char FolderSeparator() { return '\\'; }
-bool IsFolderSeparator(char c) { return c == '/' || c == '\\'; }
+namespace vantorel::windows {
 
 std::optional<std::wstring> Wide(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
@@ -52,6 +49,17 @@ std::string ErrorText(DWORD err) {
     out.pop_back();
   return out.empty() ? "error " + std::to_string(err) : out;
 }
+
+}  // namespace vantorel::windows
+
+namespace vantorel::platform {
+
+using windows::ErrorText;
+using windows::Narrow;
+using windows::Wide;
+
+char FolderSeparator() { return '\\'; }
+bool IsFolderSeparator(char c) { return c == '/' || c == '\\'; }
 
 namespace {
 

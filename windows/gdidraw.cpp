@@ -8,7 +8,7 @@
 #include "platform/printing.h"
 #include "windows/wintext.h"
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
 namespace {
 
@@ -37,7 +37,7 @@ class Selected {
   bool owned_;
 };
 
-COLORREF Ref(Colour c) { return static_cast<COLORREF>(c & 0xFFFFFF); }
+COLORREF Ref(platform::Colour c) { return static_cast<COLORREF>(c & 0xFFFFFF); }
 
 // The lines of a text: split at line feeds, a carriage return before a line
 // feed dropped. Text that is not UTF-8 gives one empty line.
@@ -56,7 +56,7 @@ std::vector<std::wstring> TextLines(std::string_view text) {
 
 int Length(std::wstring_view s) { return static_cast<int>(std::min<size_t>(s.size(), 32767)); }
 
-void FillPixels(HDC dc, int left, int top, int w, int h, Colour c) {
+void FillPixels(HDC dc, int left, int top, int w, int h, platform::Colour c) {
   if (w <= 0 || h <= 0) return;
   const RECT r{left, top, left + w, top + h};
   HBRUSH brush = CreateSolidBrush(Ref(c));
@@ -66,17 +66,10 @@ void FillPixels(HDC dc, int left, int top, int w, int h, Colour c) {
 
 }  // namespace
 
-int ClampRound(double v, int lo, int hi) {
-  if (std::isnan(v)) v = 0;
-  if (v <= lo) return lo;
-  if (v >= hi) return hi;
-  return static_cast<int>(RoundHalfAway(v));
-}
-
-LOGFONTW SurfaceLogFont(const FontSpec& font, int dpiY, double pixelHeight) {
+LOGFONTW SurfaceLogFont(const platform::FontSpec& font, int dpiY, double pixelHeight) {
   LOGFONTW lf{};
   const double px = pixelHeight >= 1 ? pixelHeight : font.size * dpiY / 72.0;
-  lf.lfHeight = -ClampRound(px, 1, 16384);  // negative: the character height
+  lf.lfHeight = -platform::ClampRound(px, 1, 16384);  // negative: the character height
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = font.italic ? 1 : 0;
   lf.lfUnderline = font.underline ? 1 : 0;
@@ -100,124 +93,52 @@ void GdiDrawing<Base>::SetDensity(int dpiX, int dpiY) {
 }
 
 template <class Base>
-int GdiDrawing<Base>::PenPixels() const {
-  return ClampRound(this->drawWidth_ * ScaleX(), 1, 10000);
-}
-
-template <class Base>
-void GdiDrawing<Base>::SetDrawWidth(int pixels) {
-  this->drawWidth_ = std::clamp(pixels, 1, 32767);
-}
-
-template <class Base>
-void GdiDrawing<Base>::Line(double x1, double y1, double x2, double y2, Colour c) {
-  this->curX_ = x2;
-  this->curY_ = y2;
-  HDC dc = DrawDc();
-  if (!dc) return;
-  double dx1 = TwipsToPixelsF(x1) * ScaleX(), dy1 = TwipsToPixelsF(y1) * ScaleY();
-  double dx2 = TwipsToPixelsF(x2) * ScaleX(), dy2 = TwipsToPixelsF(y2) * ScaleY();
-  if (std::isnan(dx1) || std::isnan(dy1) || std::isnan(dx2) || std::isnan(dy2)) return;
-  // Endpoints at infinity, or absurdly far, are brought in along their axis;
-  // the visible part of such a line is then cut to the device with a margin
-  // for the pen.
-  const double outer = 1.0e12;
-  dx1 = std::clamp(dx1, -outer, outer);
-  dy1 = std::clamp(dy1, -outer, outer);
-  dx2 = std::clamp(dx2, -outer, outer);
-  dy2 = std::clamp(dy2, -outer, outer);
-  const int pen = PenPixels();
+platform::PixelArea GdiDrawing<Base>::DrawingArea() const {
   const SIZE area = DeviceArea();
-  const double margin = pen + 2.0;
-  if (!ClipSegment(dx1, dy1, dx2, dy2, -margin, area.cx + margin, area.cy + margin)) return;
-  const int limit = 2000000;
-  const int ix1 = ClampRound(dx1, -limit, limit), iy1 = ClampRound(dy1, -limit, limit);
-  const int ix2 = ClampRound(dx2, -limit, limit), iy2 = ClampRound(dy2, -limit, limit);
+  return {static_cast<int>(area.cx), static_cast<int>(area.cy)};
+}
 
-  // A one-pixel pen is the plain cosmetic one; wider pens end square for a
-  // thin line and round for wider ones, so that the pieces of a curve join
-  // smoothly.
+template <class Base>
+bool GdiDrawing<Base>::BeginDrawing() {
+  dc_ = DrawDc();
+  return dc_ != nullptr;
+}
+
+template <class Base>
+void GdiDrawing<Base>::FillPixels(const platform::PixelRect& r, platform::Colour c) {
+  windows::FillPixels(dc_, r.left, r.top, r.width, r.height, c);
+}
+
+template <class Base>
+void GdiDrawing<Base>::StrokeLine(const platform::PixelLine& l, int pen, bool flatEnds, platform::Colour c) {
+  // A one-pixel pen is the plain cosmetic one.
   HPEN hpen;
   if (pen == 1) {
     hpen = CreatePen(PS_SOLID, 1, Ref(c));
   } else {
     const LOGBRUSH lb{BS_SOLID, Ref(c), 0};
-    const DWORD ends = this->drawWidth_ == 1 ? PS_ENDCAP_FLAT : PS_ENDCAP_ROUND;
+    const DWORD ends = flatEnds ? PS_ENDCAP_FLAT : PS_ENDCAP_ROUND;
     hpen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | ends | PS_JOIN_ROUND, static_cast<DWORD>(pen), &lb, 0, nullptr);
   }
-  {
-    const Selected use(dc, hpen);
-    MoveToEx(dc, ix1, iy1, nullptr);
-    LineTo(dc, ix2, iy2);
-  }
-  Drawn();
+  const Selected use(dc_, hpen);
+  MoveToEx(dc_, l.x1, l.y1, nullptr);
+  LineTo(dc_, l.x2, l.y2);
 }
 
 template <class Base>
-void GdiDrawing<Base>::Box(double x1, double y1, double x2, double y2, Colour c) {
-  this->curX_ = x2;
-  this->curY_ = y2;
-  HDC dc = DrawDc();
-  if (!dc) return;
-  const double dx1 = TwipsToPixelsF(x1) * ScaleX(), dy1 = TwipsToPixelsF(y1) * ScaleY();
-  const double dx2 = TwipsToPixelsF(x2) * ScaleX(), dy2 = TwipsToPixelsF(y2) * ScaleY();
-  if (std::isnan(dx1) || std::isnan(dy1) || std::isnan(dx2) || std::isnan(dy2)) return;
-  const int pen = PenPixels();
-  const SIZE area = DeviceArea();
-  const int limitX = static_cast<int>(area.cx) + pen, limitY = static_cast<int>(area.cy) + pen;
-  const int left = ClampRound(std::min(dx1, dx2), -pen, limitX), right = ClampRound(std::max(dx1, dx2), -pen, limitX);
-  const int top = ClampRound(std::min(dy1, dy2), -pen, limitY), bottom = ClampRound(std::max(dy1, dy2), -pen, limitY);
-  const int w = right - left, h = bottom - top;
-  if (w <= 0 || h <= 0) return;
-  if (w <= 2 * pen || h <= 2 * pen) {
-    FillPixels(dc, left, top, w, h, c);
-  } else {
-    FillPixels(dc, left, top, w, pen, c);
-    FillPixels(dc, left, bottom - pen, w, pen, c);
-    FillPixels(dc, left, top + pen, pen, h - 2 * pen, c);
-    FillPixels(dc, right - pen, top + pen, pen, h - 2 * pen, c);
-  }
-  Drawn();
-}
-
-template <class Base>
-void GdiDrawing<Base>::PSet(double x, double y, Colour c) {
-  this->curX_ = x;
-  this->curY_ = y;
-  HDC dc = DrawDc();
-  const double dx = TwipsToPixelsF(x) * ScaleX(), dy = TwipsToPixelsF(y) * ScaleY();
-  if (!dc || !(std::fabs(dx) < kFar) || !(std::fabs(dy) < kFar)) return;  // also NaN
-  // On the pixel of the point, and right and below it for even widths.
-  const int pen = PenPixels();
-  FillPixels(dc, TwipsToPixels(x, ScaleX()) - (pen - 1) / 2, TwipsToPixels(y, ScaleY()) - (pen - 1) / 2, pen, pen, c);
-  Drawn();
-}
-
-template <class Base>
-void GdiDrawing<Base>::Circle(double x, double y, double radius, Colour c) {
-  HDC dc = DrawDc();
-  const double dx = TwipsToPixelsF(x) * ScaleX(), dy = TwipsToPixelsF(y) * ScaleY();
-  const double dr = std::fabs(TwipsToPixelsF(radius) * ScaleX());
-  if (!dc || !(std::fabs(dx) < kFar) || !(std::fabs(dy) < kFar) || !(dr < kFar)) return;  // also NaN
-  const int pen = PenPixels();
-  const int cx = TwipsToPixels(x, ScaleX()), cy = TwipsToPixels(y, ScaleY());
-  const int r = ClampRound(dr, 0, 2000000);
-  const SIZE area = DeviceArea();
-  if (cx + r + pen < 0 || cy + r + pen < 0 || cx - r - pen > area.cx || cy - r - pen > area.cy) return;
+void GdiDrawing<Base>::StrokeCircle(const platform::PixelCircle& ring, int pen, platform::Colour c) {
+  const int r = platform::ClampRound(ring.radius, 0, 2000000);
   const LOGBRUSH lb{BS_SOLID, Ref(c), 0};
   HPEN hpen = pen == 1 ? CreatePen(PS_SOLID, 1, Ref(c))
                        : ExtCreatePen(PS_GEOMETRIC | PS_SOLID, static_cast<DWORD>(pen), &lb, 0, nullptr);
-  {
-    const Selected use(dc, hpen);
-    const Selected hollow(dc, GetStockObject(NULL_BRUSH), false);
-    // The box of a circle leaves out its right and bottom edge.
-    Ellipse(dc, cx - r, cy - r, cx + r + 1, cy + r + 1);
-  }
-  Drawn();
+  const Selected use(dc_, hpen);
+  const Selected hollow(dc_, GetStockObject(NULL_BRUSH), false);
+  // The box of a circle leaves out its right and bottom edge.
+  Ellipse(dc_, ring.cx - r, ring.cy - r, ring.cx + r + 1, ring.cy + r + 1);
 }
 
 template <class Base>
-void GdiDrawing<Base>::SetFont(const FontSpec& f) {
+void GdiDrawing<Base>::SetFont(const platform::FontSpec& f) {
   this->surfaceFont_ = f;
   if (font_) DeleteObject(font_);
   font_ = nullptr;
@@ -263,13 +184,13 @@ double GdiDrawing<Base>::TextHeight(std::string_view text) const {
 
 template <class Base>
 void GdiDrawing<Base>::DrawTextAt(HDC dc, double x, double y, std::wstring_view text, HFONT font) {
-  const double dx = TwipsToPixelsF(x) * ScaleX(), dy = TwipsToPixelsF(y) * ScaleY();
+  const double dx = platform::TwipsToPixelsF(x) * ScaleX(), dy = platform::TwipsToPixelsF(y) * ScaleY();
   if (text.empty() || !(std::fabs(dx) < kFar) || !(std::fabs(dy) < kFar)) return;  // also NaN
   const Selected use(dc, font, false);
   SetTextColor(dc, Ref(this->fore_));
   SetBkMode(dc, TRANSPARENT);
   SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-  TextOutW(dc, TwipsToPixels(x, ScaleX()), TwipsToPixels(y, ScaleY()), text.data(), Length(text));
+  TextOutW(dc, platform::TwipsToPixels(x, ScaleX()), platform::TwipsToPixels(y, ScaleY()), text.data(), Length(text));
   Drawn();
 }
 
@@ -295,7 +216,8 @@ void GdiDrawing<Base>::Print(std::string_view text, bool endLine) {
 }
 
 template <class Base>
-void GdiDrawing<Base>::PrintRotated(std::string_view text, const FontSpec& font, double pixelHeight, int angleTenths) {
+void GdiDrawing<Base>::PrintRotated(std::string_view text, const platform::FontSpec& font, double pixelHeight,
+                                    int angleTenths) {
   LOGFONTW lf = SurfaceLogFont(font, dpiY_, pixelHeight);
   // Each character turns with the line; the rest as the rotated font's
   // description has it: ANSI characters, proof quality, fixed pitch, Swiss.
@@ -317,7 +239,7 @@ void GdiDrawing<Base>::PrintRotated(std::string_view text, const FontSpec& font,
   this->curY_ += TwipsY(LinePixels());
 }
 
-template class GdiDrawing<Surface>;
-template class GdiDrawing<PrintJob>;
+template class GdiDrawing<platform::Surface>;
+template class GdiDrawing<platform::PrintJob>;
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows

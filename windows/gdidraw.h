@@ -1,12 +1,11 @@
 // The drawing operations of a surface on a Windows device context, written
 // once for the picture box (a bitmap in memory) and the printer's page.
 //
-// Twips become device pixels at the device's dots per inch (15 twips to the
-// pixel at 96), by the one rule of platform/twips.h. Line widths count
-// 96-dots-per-inch pixels, so a line keeps its weight on a denser screen and
-// on paper. Lines, points, rectangles and circles are drawn with plain GDI
-// pens and brushes, without smoothing, each in exactly its colour; a line
-// covers the pixel of its start and stops short of its end. Text is drawn
+// Where lines, points, rectangles and circles land in device pixels is
+// worked out by platform/pixelsurface.h at the device's dots per inch; line
+// widths count 96-dots-per-inch pixels, so a line keeps its weight on a
+// denser screen and on paper. They are drawn here with plain GDI pens and
+// brushes, without smoothing, each in exactly its colour. Text is drawn
 // with the surface font at the device's density, the current position at
 // the top left of its cell.
 #pragma once
@@ -16,43 +15,32 @@
 #include <string>
 #include <string_view>
 
+#include "platform/pixelsurface.h"
 #include "platform/surface.h"
 #include "platform/twips.h"
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
 // The Windows description of a surface font: pixelHeight device pixels high
 // (below 1 pixel, or not a number: the font's size in points at dpiY).
-LOGFONTW SurfaceLogFont(const FontSpec& font, int dpiY, double pixelHeight = 0);
-
-// Nearest whole number of v (halves away from zero) held to [lo, hi]; NaN
-// gives 0 held to the range.
-int ClampRound(double v, int lo, int hi);
+LOGFONTW SurfaceLogFont(const platform::FontSpec& font, int dpiY, double pixelHeight = 0);
 
 template <class Base>
-class GdiDrawing : public Base {
+class GdiDrawing : public platform::PixelSurface<Base> {
  public:
   GdiDrawing(const GdiDrawing&) = delete;
   GdiDrawing& operator=(const GdiDrawing&) = delete;
   ~GdiDrawing() override;
 
-  void SetDrawWidth(int pixels) override;
-  void Line(double x1, double y1, double x2, double y2, Colour c) override;
-  // The pixels from the first corner up to, not including, the second; the
-  // pen lies inside them.
-  void Box(double x1, double y1, double x2, double y2, Colour c) override;
-  // A dot as wide as the pen on the pixel of the point.
-  void PSet(double x, double y, Colour c) override;
-  void Circle(double x, double y, double radius, Colour c) override;
-
-  void SetFont(const FontSpec& f) override;
+  void SetFont(const platform::FontSpec& f) override;
   // The widest line of the text, and the height of its lines, in the surface
   // font on this device.
   double TextWidth(std::string_view text) const override;
   double TextHeight(std::string_view text) const override;
   void Print(std::string_view text, bool endLine = true) override;
   // pixelHeight counts device pixels at DpiY().
-  void PrintRotated(std::string_view text, const FontSpec& font, double pixelHeight, int angleTenths) override;
+  void PrintRotated(std::string_view text, const platform::FontSpec& font, double pixelHeight,
+                    int angleTenths) override;
   int DpiY() const override { return dpiY_; }
   int DpiX() const { return dpiX_; }
 
@@ -76,10 +64,18 @@ class GdiDrawing : public Base {
   double ScaleX() const { return dpiX_ / 96.0; }
   double ScaleY() const { return dpiY_ / 96.0; }
   // Lengths in device pixels as twips.
-  double TwipsX(double px) const { return px * kTwipsPerInch / dpiX_; }
-  double TwipsY(double px) const { return px * kTwipsPerInch / dpiY_; }
-  // The pen width in device pixels.
-  int PenPixels() const;
+  double TwipsX(double px) const { return px * platform::kTwipsPerInch / dpiX_; }
+  double TwipsY(double px) const { return px * platform::kTwipsPerInch / dpiY_; }
+
+  // Drawing in device pixels (platform/pixelsurface.h).
+  double PixelScaleX() const override { return ScaleX(); }
+  double PixelScaleY() const override { return ScaleY(); }
+  platform::PixelArea DrawingArea() const override;
+  bool BeginDrawing() override;
+  void EndDrawing() override { Drawn(); }
+  void FillPixels(const platform::PixelRect& r, platform::Colour c) override;
+  void StrokeLine(const platform::PixelLine& l, int pen, bool flatEnds, platform::Colour c) override;
+  void StrokeCircle(const platform::PixelCircle& ring, int pen, platform::Colour c) override;
 
  private:
   // The surface font on this device, made when first needed.
@@ -91,7 +87,8 @@ class GdiDrawing : public Base {
   void DrawTextAt(HDC dc, double x, double y, std::wstring_view text, HFONT font);
 
   int dpiX_ = 96, dpiY_ = 96;
+  HDC dc_ = nullptr;  // the device context of the drawing in progress
   mutable HFONT font_ = nullptr;
 };
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows

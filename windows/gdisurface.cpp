@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
 namespace {
 
 // The largest side of a kept image, in device pixels.
 constexpr int kMaxSide = 16384;
 
-Colour SystemColour(int index) { return static_cast<Colour>(GetSysColor(index)) & 0xFFFFFF; }
+platform::Colour SystemColour(int index) { return static_cast<platform::Colour>(GetSysColor(index)) & 0xFFFFFF; }
 
 }  // namespace
 
@@ -26,9 +26,9 @@ GdiPicture::~GdiPicture() {
   if (dc_) DeleteDC(dc_);
 }
 
-int GdiPicture::BorderPixels() const { return border_ ? ClampRound(ScaleX(), 1, 16) : 0; }
+int GdiPicture::BorderPixels() const { return border_ ? platform::ClampRound(ScaleX(), 1, 16) : 0; }
 
-void GdiPicture::SetBackColor(Colour c) {
+void GdiPicture::SetBackColor(platform::Colour c) {
   back_ = c & 0xFFFFFF;
   Cls();
 }
@@ -39,14 +39,16 @@ void GdiPicture::SetBorder(bool on) {
 }
 
 void GdiPicture::PlaceTwips(double left, double top, double width, double height) {
-  left_ = TwipsToPixels(left, ScaleX());
-  top_ = TwipsToPixels(top, ScaleY());
-  width_ = std::clamp(TwipsToPixels(width, ScaleX()), 0, kMaxSide);
-  height_ = std::clamp(TwipsToPixels(height, ScaleY()), 0, kMaxSide);
+  left_ = platform::TwipsToPixels(left, ScaleX());
+  top_ = platform::TwipsToPixels(top, ScaleY());
+  width_ = std::clamp(platform::TwipsToPixels(width, ScaleX()), 0, kMaxSide);
+  height_ = std::clamp(platform::TwipsToPixels(height, ScaleY()), 0, kMaxSide);
   SyncBitmap();
 }
 
-BoxGeometry GdiPicture::OuterTwips() const { return {TwipsX(left_), TwipsY(top_), TwipsX(width_), TwipsY(height_)}; }
+platform::BoxGeometry GdiPicture::OuterTwips() const {
+  return {TwipsX(left_), TwipsY(top_), TwipsX(width_), TwipsY(height_)};
+}
 
 void GdiPicture::SyncBitmap() {
   const int w = std::max(0, width_ - 2 * BorderPixels()), h = std::max(0, height_ - 2 * BorderPixels());
@@ -122,8 +124,8 @@ void GdiPicture::PaintTo(HDC target, int x, int y) const {
   if (bitmap_) BitBlt(target, x + b, y + b, innerW_, innerH_, dc_, 0, 0, SRCCOPY);
 }
 
-Image GdiPicture::Pixels() const {
-  Image out;
+platform::Image GdiPicture::Pixels() const {
+  platform::Image out;
   if (!bits_) return out;
   GdiFlush();
   out.width = innerW_;
@@ -134,4 +136,4 @@ Image GdiPicture::Pixels() const {
   return out;
 }
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows

@@ -17,9 +17,9 @@
 #include "platform/printing.h"
 #include "windows/gdidraw.h"
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
-class GdiPicture : public GdiDrawing<Surface> {
+class GdiPicture : public GdiDrawing<platform::Surface> {
  public:
   // An empty box at the density of dpi dots per inch, in the system's window
   // colours, with a one-pixel pen, Tahoma 8.25 pt and no border.
@@ -28,8 +28,8 @@ class GdiPicture : public GdiDrawing<Surface> {
 
   // Background colour. Changing it erases everything drawn, and the position
   // goes back to the top left.
-  void SetBackColor(Colour c);
-  Colour BackColor() const { return back_; }
+  void SetBackColor(platform::Colour c);
+  platform::Colour BackColor() const { return back_; }
 
   // A thin single-line border in the system's window-text colour, one
   // pixel (at 96 dots per inch) on each side, inside the outer size.
@@ -39,7 +39,7 @@ class GdiPicture : public GdiDrawing<Surface> {
   // Outer position and size in twips in the container, border included. The
   // drawing is kept, anchored at the top left; new area is background.
   void PlaceTwips(double left, double top, double width, double height);
-  BoxGeometry OuterTwips() const;
+  platform::BoxGeometry OuterTwips() const;
   // The outer position and size in device pixels.
   RECT OuterPixels() const { return {left_, top_, left_ + width_, top_ + height_}; }
   int Width() const { return width_; }
@@ -53,7 +53,7 @@ class GdiPicture : public GdiDrawing<Surface> {
   void PaintTo(HDC target, int x, int y) const;
   // The kept image of the inner area: one pixel per device pixel, 0xFFRRGGBB,
   // row by row from the top left; its pixel ratio is the density over 96.
-  Image Pixels() const;
+  platform::Image Pixels() const;
   // Called after every change to the kept image, so that the window showing
   // it can ask for a repaint.
   void OnChange(std::function<void()> changed) { changed_ = std::move(changed); }
@@ -80,9 +80,9 @@ class GdiPicture : public GdiDrawing<Surface> {
   uint32_t* bits_ = nullptr;
   int innerW_ = 0, innerH_ = 0;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-  Colour back_ = 0xFFFFFF;
+  platform::Colour back_ = 0xFFFFFF;
   bool border_ = false;
   std::function<void()> changed_;
 };
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows

@@ -15,12 +15,12 @@
 #include "windows/printing.h"
 #include "windows/wintext.h"
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
 namespace {
 
 // The margin the PDF pages keep, as on every system: a quarter inch.
-constexpr double kPdfMarginTwips = kTwipsPerInch / 4;
+constexpr double kPdfMarginTwips = platform::kTwipsPerInch / 4;
 
 // Waits, at most waitMs, for the spooler to finish job on printer: the job
 // leaves the queue, or stays in it as printed. Why it did not, for the user;
@@ -70,20 +70,21 @@ uint64_t FileSize(const std::wstring& path) {
 }  // namespace
 
 std::optional<std::string> WriteNewPdfOn(const std::string& printer, const std::string& path,
-                                         const std::string& documentName, const DrawDocument& draw, int waitMs) {
-  if (NameTaken(path)) return "The file " + path + " already exists.";
+                                         const std::string& documentName, const platform::DrawDocument& draw,
+                                         int waitMs) {
+  if (platform::NameTaken(path)) return "The file " + path + " already exists.";
   const std::string cannot = "Cannot make " + path + ": ";
   const SpoolerListing listing = SpoolerPrinters(waitMs);
   if (listing.unanswered) return cannot + *listing.unanswered;
   if (std::ranges::find(listing.names, printer) == listing.names.end())
     return cannot + "PDF files are made by the printer \"" + printer + "\", and it is not installed.";
-  const std::optional<std::wstring> printerName = Wide(printer), folder = Wide(Folder(path));
+  const std::optional<std::wstring> printerName = Wide(printer), folder = Wide(platform::Folder(path));
   if (!printerName || !folder) return cannot + "the name is not valid UTF-8.";
 
   // The driver writes into a new file of this program's beside the target.
   wchar_t temporary[MAX_PATH + 1] = {};
   if (!GetTempFileNameW(folder->c_str(), L"vtl", 0, temporary))
-    return cannot + "no file can be made in " + Folder(path) + " (" + ErrorText(GetLastError()) + ").";
+    return cannot + "no file can be made in " + platform::Folder(path) + " (" + ErrorText(GetLastError()) + ").";
   std::optional<std::string> problem;
   {
     GdiPrintJob job(printer, documentName, Narrow(temporary, wcslen(temporary)), waitMs);
@@ -102,7 +103,7 @@ std::optional<std::string> WriteNewPdfOn(const std::string& printer, const std::
     return cannot + *problem;
   }
   // The finished file takes its name only when nothing has it.
-  if (RenameNoReplace(Narrow(temporary, wcslen(temporary)), path) != 0) {
+  if (platform::RenameNoReplace(Narrow(temporary, wcslen(temporary)), path) != 0) {
     const int why = errno;
     DeleteFileW(temporary);
     return why == EEXIST ? "The file " + path + " already exists."
@@ -111,9 +112,9 @@ std::optional<std::string> WriteNewPdfOn(const std::string& printer, const std::
   return std::nullopt;
 }
 
-std::optional<std::string> WriteNewPdf(const std::string& path, const std::string& documentName,
-                                       const DrawDocument& draw) {
-  return WriteNewPdfOn(kSystemPdfPrinter, path, documentName, draw);
-}
+}  // namespace vantorel::windows
 
-}  // namespace vantorel::platform
+std::optional<std::string> vantorel::platform::WriteNewPdf(const std::string& path, const std::string& documentName,
+                                                           const platform::DrawDocument& draw) {
+  return windows::WriteNewPdfOn(windows::kSystemPdfPrinter, path, documentName, draw);
+}

@@ -9,7 +9,7 @@
 #include "platform/pdf.h"
 #include "platform/printing.h"
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
 // The printer Windows makes PDF files with.
 inline constexpr char kSystemPdfPrinter[] = "Microsoft Print to PDF";
@@ -24,7 +24,7 @@ inline constexpr int kPdfJobWaitMs = 30000;
 // behind on failure. Returns what went wrong for the user, or nullopt when
 // the file was written.
 std::optional<std::string> WriteNewPdfOn(const std::string& printer, const std::string& path,
-                                         const std::string& documentName, const DrawDocument& draw,
-                                         int waitMs = kPrintSystemWaitMs);
+                                         const std::string& documentName, const platform::DrawDocument& draw,
+                                         int waitMs = platform::kPrintSystemWaitMs);
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows

@@ -10,7 +10,7 @@
 #include "platform/detached.h"
 #include "windows/wintext.h"
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
 namespace {
 
@@ -70,7 +70,7 @@ GdiPrintJob::GdiPrintJob(const std::string& deviceName, const std::string& docum
   if (name.empty()) {
     cannot_ = "No printer is installed.";
   } else {
-    const Detached<bool> there([name] {
+    const platform::Detached<bool> there([name] {
       HANDLE h = nullptr;
       if (!OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &h, nullptr)) return false;
       ClosePrinter(h);
@@ -149,8 +149,8 @@ RECT GdiPrintJob::Area() const {
   // the printable area's offset before it.
   const int64_t offsetX = GetDeviceCaps(printer_, PHYSICALOFFSETX), offsetY = GetDeviceCaps(printer_, PHYSICALOFFSETY);
   const int64_t paperW = GetDeviceCaps(printer_, PHYSICALWIDTH), paperH = GetDeviceCaps(printer_, PHYSICALHEIGHT);
-  const int64_t marginX = ClampRound(margin_ * DpiX() / kTwipsPerInch, 0, 1 << 20);
-  const int64_t marginY = ClampRound(margin_ * DpiY() / kTwipsPerInch, 0, 1 << 20);
+  const int64_t marginX = platform::ClampRound(margin_ * DpiX() / platform::kTwipsPerInch, 0, 1 << 20);
+  const int64_t marginY = platform::ClampRound(margin_ * DpiY() / platform::kTwipsPerInch, 0, 1 << 20);
   const int64_t left = std::max<int64_t>(0, marginX - offsetX), top = std::max<int64_t>(0, marginY - offsetY);
   const int64_t right = std::min<int64_t>(width, paperW - marginX - offsetX);
   const int64_t bottom = std::min<int64_t>(height, paperH - marginY - offsetY);
@@ -173,7 +173,7 @@ void GdiPrintJob::Cls() {
   curY_ = 0;
 }
 
-void GdiPrintJob::DrawPicture(const Image& picture, double x, double y, double w, double h) {
+void GdiPrintJob::DrawPicture(const platform::Image& picture, double x, double y, double w, double h) {
   if (picture.Null() || !std::isfinite(x + y + w + h)) return;
   HDC dc = DrawDc();
   if (!dc) return;
@@ -186,9 +186,9 @@ void GdiPrintJob::DrawPicture(const Image& picture, double x, double y, double w
   bmi.bmiHeader.biCompression = BI_RGB;
   SetStretchBltMode(dc, HALFTONE);
   SetBrushOrgEx(dc, 0, 0, nullptr);
-  StretchDIBits(dc, TwipsToPixels(x, ScaleX()), TwipsToPixels(y, ScaleY()), TwipsToPixels(w, ScaleX()),
-                TwipsToPixels(h, ScaleY()), 0, 0, picture.width, picture.height, picture.pixels.data(), &bmi,
-                DIB_RGB_COLORS, SRCCOPY);
+  StretchDIBits(dc, platform::TwipsToPixels(x, ScaleX()), platform::TwipsToPixels(y, ScaleY()),
+                platform::TwipsToPixels(w, ScaleX()), platform::TwipsToPixels(h, ScaleY()), 0, 0, picture.width,
+                picture.height, picture.pixels.data(), &bmi, DIB_RGB_COLORS, SRCCOPY);
 }
 
 std::optional<std::string> GdiPrintJob::EndDoc() {
@@ -211,7 +211,7 @@ std::optional<std::string> GdiPrintJob::EndDoc() {
 // ---------------------------------------------------------------------------
 
 SpoolerListing SpoolerPrinters(int waitMs) {
-  const Detached<Listing> ask(ListPrinters);
+  const platform::Detached<Listing> ask(ListPrinters);
   const std::optional<Listing> answer = ask.Within(waitMs);
   SpoolerListing out;
   if (!answer)
@@ -252,8 +252,8 @@ void SpoolerPrintService::SetCurrent(int i) {
   if (i >= 0 && i < static_cast<int>(listed_.size())) current_ = listed_[static_cast<size_t>(i)];
 }
 
-std::unique_ptr<PrintJob> SpoolerPrintService::StartJob(const std::string& documentName) {
+std::unique_ptr<platform::PrintJob> SpoolerPrintService::StartJob(const std::string& documentName) {
   return std::make_unique<GdiPrintJob>(CurrentDeviceName(), documentName);
 }
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows

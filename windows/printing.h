@@ -16,16 +16,16 @@
 #include "platform/printing.h"
 #include "windows/gdidraw.h"
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
-class GdiPrintJob final : public GdiDrawing<PrintJob> {
+class GdiPrintJob final : public GdiDrawing<platform::PrintJob> {
  public:
   // A job on the spooler's printer deviceName, titled documentName in its
   // queue. With outputFile, the printer's driver writes the page into that
   // file instead of sending it to the printer. The spooler is asked first
   // whether the printer is there, waiting at most waitMs.
   GdiPrintJob(const std::string& deviceName, const std::string& documentName, const std::string& outputFile = {},
-              int waitMs = kPrintSystemWaitMs);
+              int waitMs = platform::kPrintSystemWaitMs);
   // A document still open is ended and goes to the printer as it stands.
   ~GdiPrintJob() override;
 
@@ -40,7 +40,7 @@ class GdiPrintJob final : public GdiDrawing<PrintJob> {
   // its printable area. Called before anything is drawn.
   void KeepMargin(double twips) { margin_ = twips; }
   // The picture stretched into the rectangle, smoothed.
-  void DrawPicture(const Image& picture, double x, double y, double w, double h) override;
+  void DrawPicture(const platform::Image& picture, double x, double y, double w, double h) override;
   std::optional<std::string> EndDoc() override;
   // Drops the open document: nothing of it is printed.
   void Abort();
@@ -84,20 +84,20 @@ struct SpoolerListing {
   std::vector<std::string> names;
   std::optional<std::string> unanswered;
 };
-SpoolerListing SpoolerPrinters(int waitMs = kPrintSystemWaitMs);
+SpoolerListing SpoolerPrinters(int waitMs = platform::kPrintSystemWaitMs);
 
 // The printers the spooler knows, local and connected, in its order. Until a
 // printer is made current, the current printer is the system's default
 // printer, or the first in the collection when there is none. The collection
 // is asked afresh at every Printers() call.
-class SpoolerPrintService final : public PrintService {
+class SpoolerPrintService final : public platform::PrintService {
  public:
   std::vector<std::string> Printers() const override;
   std::optional<std::string> Unanswered() const override { return unanswered_; }
   std::function<int()> CountAsker() const override;
   std::string CurrentDeviceName() const override;
   void SetCurrent(int i) override;
-  std::unique_ptr<PrintJob> StartJob(const std::string& documentName) override;
+  std::unique_ptr<platform::PrintJob> StartJob(const std::string& documentName) override;
 
  private:
   std::optional<std::string> current_;
@@ -107,4 +107,4 @@ class SpoolerPrintService final : public PrintService {
   mutable std::optional<std::string> unanswered_;
 };
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows

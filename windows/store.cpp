@@ -1,5 +1,5 @@
 // The settings store on Windows: the registry itself, through the wide
-// calls (windows/registry.h). Texts are real REG_SZ, REG_EXPAND_SZ and
+// calls (windows/regkey.h). Texts are real REG_SZ, REG_EXPAND_SZ and
 // REG_MULTI_SZ data in UTF-16, so regedit and `reg query` show them; the
 // store interface sees them as UTF-8 bytes, zeros and terminators included.
 //
@@ -37,14 +37,15 @@
 #include <mutex>
 
 #include "platform/files.h"
-#include "windows/registry.h"
+#include "windows/regkey.h"
 #include "windows/wintext.h"
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
 namespace {
 
-using namespace winreg;
+using namespace regkey;
+namespace store = platform::store;
 using store::WriteResult;
 
 constexpr REGSAM kRead = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
@@ -129,13 +130,13 @@ struct Snapshot {
   RawValues values;
 };
 
-class RegistryStore final : public Store {
+class RegistryStore final : public platform::Store {
  public:
   std::string Location() const override {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return location_.empty() ? "HKEY_CURRENT_USER\\" + std::string(kCompany) + "\\" + ProgramName() : location_;
   }
-  std::string ProgramName() const override { return ExecutableName(); }
+  std::string ProgramName() const override { return platform::ExecutableName(); }
 
   bool KeyExists(int32_t root, std::string_view path) override {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -523,6 +524,9 @@ class RegistryStore final : public Store {
 
 }  // namespace
 
-std::unique_ptr<Store> OpenProgramStore() { return std::make_unique<RegistryStore>(); }
+}  // namespace vantorel::windows
 
-}  // namespace vantorel::platform
+// The program's store on this system: its key in the registry.
+std::unique_ptr<vantorel::platform::Store> vantorel::platform::OpenProgramStore() {
+  return std::make_unique<windows::RegistryStore>();
+}

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace vantorel::platform {
+namespace vantorel::windows {
 
 // UTF-16 of a UTF-8 text; nullopt for text that is not valid UTF-8.
 std::optional<std::wstring> Wide(const std::string& utf8);
@@ -19,4 +19,4 @@ std::string Narrow(const wchar_t* text, size_t length);
 // The system's message for an error code, without the line end it comes with.
 std::string ErrorText(DWORD err);
 
-}  // namespace vantorel::platform
+}  // namespace vantorel::windows
