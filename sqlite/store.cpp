@@ -183,107 +183,29 @@ class detail::Engine {
   }
 
   // Opens the file found at path. The header is read first, so that a file
-  // only to be read is opened in a way that makes no file beside it.
+  // only to be read is opened in a way that makes no file beside it; the
+  // way is planned from it (PlanOpen), and a way that fails may give way to
+  // another (NextPlan).
   Found Open(const std::string& path, const struct stat& st, bool forWrite) {
-    const Header header = ReadHeader(path);
-    if (header == Header::Unreadable) {
+    FileState file;
+    file.header = ReadHeader(path);
+    if (file.header == Header::Unreadable) {
       failure = SystemReason(errno);
       return Found::Unavailable;
     }
-    // A store with a write-ahead log but no log beside it holds everything in
-    // the file. Reading it as immutable makes no log index; the first write
-    // opens it again to switch it to the rollback journal. When the index
-    // cannot be made for a write either (read-only folder or file system,
-    // full disk), it is read as immutable and the write fails.
-    const bool walWithoutLog = header == Header::Wal && !Beside(path, "-wal", true);
-    // Switched without a log index: in exclusive locking mode SQLite keeps the
-    // index in memory, so a failed switch (full disk) leaves no -shm behind.
-    const bool switchAlone = header == Header::Wal && access == Access::ReadWrite && forWrite &&
-                             !Beside(path, "-wal", false) && !Beside(path, "-shm", false);
-    bool immutable = walWithoutLog && !Beside(path, "-shm", false) && !forWrite;
-    // Read from a private copy: a log without its index, or a hot journal,
-    // where this open may not change the store.
-    const char* copyWith = nullptr;
-    int flags = SQLITE_OPEN_READWRITE;
-    if (access == Access::ReadOnly) {
-      if (header == Header::Empty) return Found::Missing;
-      flags = SQLITE_OPEN_READONLY;
-      immutable = walWithoutLog;
-      if (header == Header::Wal && !walWithoutLog && !Beside(path, "-shm", false)) copyWith = "-wal";
-    } else if (header == Header::Wal) {
-      MatchLeftoverModes(path, st.st_mode);
-    }
-    for (;;) {
-      bool opened = false;
-      if (copyWith) {
-        const auto copy = PrivateCopy(path, copyWith);
-        if (!copy) {
-          failure = "it could not be copied to be read: " + SystemReason(errno);
-          return Found::Unavailable;
-        }
-        opened = conn.Open(*copy, SQLITE_OPEN_READWRITE, path, st, true, waitMs);
-        if (opened)
-          conn.privateCopy = *copy;
-        else
-          RemovePrivateCopy(*copy);
-      } else if (immutable) {
-        opened = conn.Open(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path, st, true, waitMs);
-      } else {
-        opened = conn.Open(path, flags, path, st, false, waitMs);
-      }
-      if (!opened) {
-        failure = "SQLite could not open it";
-        return Found::Unavailable;
-      }
+    if (access == Access::ReadOnly && file.header == Header::Empty) return Found::Missing;
+    file.logWithData = Beside(path, "-wal", true);
+    file.logFile = Beside(path, "-wal", false);
+    file.indexFile = Beside(path, "-shm", false);
+    if (access == Access::ReadWrite && file.header == Header::Wal) MatchLeftoverModes(path, st.st_mode);
+    for (OpenPlan plan = PlanOpen(file, access == Access::ReadWrite, forWrite);;) {
+      if (!OpenBy(plan, path, st)) return Found::Unavailable;
       try {
-        // A commit is whole however the process ends, and on the disk before
-        // the write returns, so a power cut cannot damage the store either
-        // (the journal and the file are flushed in turn).
-        // (The locking mode must come before anything reads the file.)
-        if (switchAlone && !immutable && !copyWith) conn.Exec("PRAGMA locking_mode = EXCLUSIVE");
-        conn.Exec("PRAGMA synchronous = FULL; PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON;");
-        std::string why;
-        switch (Inspect(conn, true, &why)) {
-          case Contents::Store:
-            conn.hasTables = true;
-            if (access == Access::ReadWrite && !conn.UseRollbackJournal() && switchAlone) {
-              int sys = sqlite3_system_errno(conn.db);
-              struct statvfs room {};
-              if (!sys && statvfs(platform::Folder(path).c_str(), &room) == 0 && room.f_bavail == 0) sys = ENOSPC;
-              conn.Close();  // it would keep the file locked
-              failure = sys ? SystemReason(sys) : "it could not be switched to the rollback journal";
-              return Found::Unavailable;
-            }
-            if (switchAlone && !copyWith)
-              conn.Exec("PRAGMA locking_mode = NORMAL; SELECT count(*) FROM sqlite_schema;");
-            return Found::Ready;
-          case Contents::Empty: return Found::Ready;
-          case Contents::Newer:
-            conn.Close();
-            failure = "it was written by a later version of the program";
-            return Found::Unavailable;
-          case Contents::Damaged: return Damaged(why);
-        }
+        return Prepare(plan, path);
       } catch (const SqlError& e) {
         if (IsCorruption(e.code)) return Damaged(DamageWords(e.code));
-        // A writer was killed in its commit and this open may not roll the
-        // file back: read a rolled-back copy.
-        // (Also when the rollback itself fails here, say in a folder where
-        // the journal cannot be removed.)
-        const bool cannotChange = IsPrimary(e.code, SQLITE_READONLY) || IsPrimary(e.code, SQLITE_IOERR) ||
-                                  IsPrimary(e.code, SQLITE_CANTOPEN);
-        if (!copyWith && header != Header::Wal && cannotChange &&
-            (e.code == SQLITE_READONLY_ROLLBACK || Beside(path, "-journal", true))) {
-          copyWith = "-journal";
-          continue;
-        }
-        if (!immutable && !copyWith && header == Header::Wal &&
-            (IsPrimary(e.code, SQLITE_CANTOPEN) || IsPrimary(e.code, SQLITE_READONLY) ||
-             IsPrimary(e.code, SQLITE_IOERR) || IsPrimary(e.code, SQLITE_FULL))) {
-          if (walWithoutLog)
-            immutable = true;
-          else
-            copyWith = "-wal";
+        if (const auto next = NextPlan(plan, file, e.code, Beside(path, "-journal", true))) {
+          plan = *next;
           continue;
         }
         Fail(e.code);
@@ -291,6 +213,70 @@ class detail::Engine {
       conn.Close();
       return Found::Unavailable;
     }
+  }
+
+  // Opens conn on the file at path the planned way; false (failure says why)
+  // when it cannot be opened.
+  bool OpenBy(const OpenPlan& plan, const std::string& path, const struct stat& st) {
+    bool opened = false;
+    switch (plan.way) {
+      case Way::PrivateCopy: {
+        const auto copy = PrivateCopy(path, plan.copyWith);
+        if (!copy) {
+          failure = "it could not be copied to be read: " + SystemReason(errno);
+          return false;
+        }
+        opened = conn.Open(*copy, SQLITE_OPEN_READWRITE, path, st, true, waitMs);
+        if (opened)
+          conn.privateCopy = *copy;
+        else
+          RemovePrivateCopy(*copy);
+        break;
+      }
+      case Way::Immutable:
+        opened = conn.Open(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path, st, true, waitMs);
+        break;
+      case Way::ReadOnly: opened = conn.Open(path, SQLITE_OPEN_READONLY, path, st, false, waitMs); break;
+      case Way::Direct: opened = conn.Open(path, SQLITE_OPEN_READWRITE, path, st, false, waitMs); break;
+    }
+    if (!opened) failure = "SQLite could not open it";
+    return opened;
+  }
+
+  // Sets the connection up and looks at what the file holds. Throws
+  // SqlError for what SQLite refuses.
+  Found Prepare(const OpenPlan& plan, const std::string& path) {
+    // A commit is whole however the process ends, and on the disk before
+    // the write returns, so a power cut cannot damage the store either (the
+    // journal and the file are flushed in turn). In exclusive locking mode
+    // SQLite keeps the log index in memory, so a failed switch to the
+    // rollback journal (full disk) leaves no -shm behind. (The locking mode
+    // must come before anything reads the file.)
+    if (plan.switchJournal && plan.way == Way::Direct) conn.Exec("PRAGMA locking_mode = EXCLUSIVE");
+    conn.Exec("PRAGMA synchronous = FULL; PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON;");
+    std::string why;
+    switch (Inspect(conn, true, &why)) {
+      case Contents::Store:
+        conn.hasTables = true;
+        if (plan.switchJournal && !conn.UseRollbackJournal()) {
+          int sys = sqlite3_system_errno(conn.db);
+          struct statvfs room {};
+          if (!sys && statvfs(platform::Folder(path).c_str(), &room) == 0 && room.f_bavail == 0) sys = ENOSPC;
+          conn.Close();  // it would keep the file locked
+          failure = sys ? SystemReason(sys) : "it could not be switched to the rollback journal";
+          return Found::Unavailable;
+        }
+        if (plan.switchJournal && plan.way != Way::PrivateCopy)
+          conn.Exec("PRAGMA locking_mode = NORMAL; SELECT count(*) FROM sqlite_schema;");
+        return Found::Ready;
+      case Contents::Empty: return Found::Ready;
+      case Contents::Newer:
+        conn.Close();
+        failure = "it was written by a later version of the program";
+        return Found::Unavailable;
+      case Contents::Damaged: return Damaged(why);
+    }
+    return Found::Unavailable;
   }
 
   static std::string DamageWords(int code) {

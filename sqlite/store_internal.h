@@ -71,6 +71,36 @@ bool Beside(const std::string& path, const char* suffix, bool nonEmpty);
 // The path as a read-only, immutable URI: no locks, no files made.
 std::string ImmutableUri(const std::string& path);
 
+// --- How a file is opened (store_open.cpp) ----------------------------------
+
+// The ways of opening a store file.
+enum class Way {
+  Direct,       // read and written in place
+  ReadOnly,     // read in place, never written
+  Immutable,    // read in place without locks or files beside it (a log-mode store whose log is gone)
+  PrivateCopy,  // a copy with its companion (copyWith) read, where the file itself may not change
+};
+struct OpenPlan {
+  Way way = Way::Direct;
+  const char* copyWith = nullptr;  // PrivateCopy: "-wal" or "-journal"
+  // A log-mode store opened to be written with nothing beside it: switched
+  // to the rollback journal alone (exclusive locking, no log index made).
+  bool switchJournal = false;
+};
+// What is beside the file, as seen before it is opened.
+struct FileState {
+  Header header = Header::Empty;
+  bool logWithData = false;  // a -wal with at least one byte
+  bool logFile = false;      // a -wal at all
+  bool indexFile = false;    // a -shm at all
+};
+// The first way to try, for reading or for a write (forWrite), with writes
+// allowed (readWrite) or not.
+OpenPlan PlanOpen(const FileState& f, bool readWrite, bool forWrite);
+// The way to try after plan failed with SQLite's code (journalBeside: a
+// -journal with data is there); nullopt when there is none.
+std::optional<OpenPlan> NextPlan(const OpenPlan& plan, const FileState& f, int code, bool journalBeside);
+
 // --- The connection (store_db.cpp) -------------------------------------------
 
 struct SqlError {

@@ -25,6 +25,7 @@
 
 #include "cli/fitcli.h"
 #include "sqlite/sqlitestore.h"
+#include "sqlite/store_internal.h"
 #include "model/utf8.h"
 #include "platform/files.h"
 #include "registry_cases.h"
@@ -317,6 +318,25 @@ TEST_F(Store, ALinkInTheFilesPlace) {
 // it must only read. Each runs a real program on the real file as the user
 // nobody (root would ignore the modes): the window's load and close (the
 // helper's "close", which prints what it loaded) or `vantorel-fit --saved`.
+// Which way a store file is opened, and what is tried when that way fails.
+TEST(StoreOpening, EachFileIsOpenedTheWayItAllowsAndAFailedWayGivesWayOnce) {
+  using namespace vantorel::sqlite::detail;
+  const FileState rollback{Header::Rollback}, logGone{Header::Wal}, log{Header::Wal, true, true, false}, indexed{Header::Wal, true, true, true};
+  const auto way = [](const FileState& f, bool readWrite, bool forWrite) { return PlanOpen(f, readWrite, forWrite).way; };
+  EXPECT_EQ(way(rollback, true, false), Way::Direct);
+  EXPECT_EQ(way(rollback, false, false), Way::ReadOnly);
+  EXPECT_EQ(way(logGone, true, false), Way::Immutable);
+  EXPECT_EQ(way(logGone, false, true), Way::Immutable);
+  EXPECT_EQ(way(indexed, false, false), Way::ReadOnly);
+  EXPECT_TRUE(PlanOpen(logGone, true, true).switchJournal && !PlanOpen(log, true, true).switchJournal);
+  EXPECT_STREQ(PlanOpen(log, false, false).copyWith, "-wal");
+  EXPECT_STREQ(NextPlan({}, rollback, SQLITE_READONLY_ROLLBACK, false)->copyWith, "-journal");
+  EXPECT_FALSE(NextPlan({}, rollback, SQLITE_READONLY, false) || NextPlan({}, rollback, SQLITE_FULL, true));
+  EXPECT_EQ(NextPlan({}, logGone, SQLITE_FULL, false)->way, Way::Immutable);
+  EXPECT_STREQ(NextPlan({}, log, SQLITE_CANTOPEN, false)->copyWith, "-wal");
+  EXPECT_FALSE(NextPlan({Way::PrivateCopy, "-wal"}, log, SQLITE_CANTOPEN, true) || NextPlan({Way::Immutable}, logGone, SQLITE_IOERR, false));
+}
+
 TEST_F(Store, EveryReadableStoreIsReadAndNoneIsWrittenOverUnread) {
   const fs::path root = TempRoot(), moved = root / "real", mnt = root / "mnt", onMnt = mnt / "Morvale Services";
   const std::string b = Joined(StateB()), cfg = "XDG_CONFIG_HOME=" + (root / "config").string(), rb = "read\n" + b,
