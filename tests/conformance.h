@@ -109,6 +109,7 @@ TYPED_TEST_SUITE_P(Conformance);
 TYPED_TEST_P(Conformance, StartsWithTheDefaults) {
   Driver& d = this->d;
   EXPECT_EQ(d.Text(Id::AppTitle1), "Vantorel V1.0.0");
+  EXPECT_EQ(d.Text(Id::Copyright), "Vantorel V1.0.0  \u00a9 2026 Morvale");
   EXPECT_EQ(d.Text(Id::RTxt5) + d.Text(Id::CTxt0) + d.Text(Id::ErrorInd0), "5552(52)");
   EXPECT_EQ(d.Focus(), Id::cbButton0);
   EXPECT_TRUE(d.Enabled(Id::cbButton5) && d.Enabled(Id::cbButton2) && !d.Enabled(Id::cbButton3));

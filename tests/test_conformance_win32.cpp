@@ -183,6 +183,42 @@ class Win32Driver : public Driver {
   std::vector<std::string> told_;
 };
 
+// The copyright line is 7 pixels high: each period of the version shows on
+// the line, in the place its text measures (GDI drew Wine's Tahoma at that
+// size in black and white, wider than it measures and without the periods).
+TEST(Win32Window, TheCopyrightLineShowsItsPeriodsWhereItsTextMeasures) {
+  Win32Driver d;
+  d.Start();
+  HWND line = d.Control(Id::Copyright);
+  const std::wstring text = winshell::W(d.Text(Id::Copyright));
+  RECT r;
+  GetWindowRect(line, &r);
+  MapWindowPoints(nullptr, d.Control(Id::frmMain), reinterpret_cast<POINT*>(&r), 2);
+  HDC dc = GetDC(line);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)));
+  std::vector<int> ends(text.size());
+  SIZE size{};
+  TEXTMETRICW tm{};
+  GLYPHMETRICS dot{};
+  const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  GetTextExtentExPointW(dc, text.c_str(), static_cast<int>(text.size()), 0, nullptr, ends.data(), &size);
+  GetTextMetricsW(dc, &tm);
+  GetGlyphOutlineW(dc, L'.', GGO_METRICS, &dot, 0, nullptr, &identity);
+  SelectObject(dc, old);
+  ReleaseDC(line, dc);
+  ASSERT_TRUE(tm.tmHeight - tm.tmInternalLeading == 7 && size.cx <= r.right - r.left);
+  const platform::Image picture = d.Picture();
+  const uint32_t back = PixelAt(picture, r.left, r.top);
+  const int left = r.right - size.cx, dotTop = r.top + tm.tmAscent - dot.gmptGlyphOrigin.y;
+  for (size_t k = text.find(L'.'); k != std::wstring::npos; k = text.find(L'.', k + 1)) {
+    int onLine = 0, above = 0;
+    for (int x = left + ends[k - 1]; x < left + ends[k]; ++x)
+      for (int y = r.top; y < dotTop + static_cast<int>(dot.gmBlackBoxY); ++y)
+        (y < dotTop ? above : onLine) += PixelAt(picture, x, y) != back;
+    EXPECT_TRUE(onLine > 0 && above == 0) << "the period at " << k << ": " << onLine << " pixels, " << above << " above";
+  }
+}
+
 }  // namespace
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, Conformance, Win32Driver);

@@ -303,6 +303,56 @@ LRESULT ControlColour(UINT message, HDC dc, HWND control) {
 
 namespace {
 
+// Text under 8 pixels high, in dc's font, on one line in r as c aligns it,
+// or false for text this size or larger. GDI draws so small a face in black
+// and white where the face's table turns smoothing off (Wine's Tahoma does,
+// and has bitmaps of its own only from 8 pixels): the glyphs are then placed
+// by their black-and-white advances, wider than the text measures (the
+// copyright line ran past its end), and a period falls between pixels and is
+// lost. So each glyph is drawn smoothed, blended onto what lies under it,
+// where the text's measured advances put it.
+bool DrawSmallText(HDC dc, const std::wstring& text, const RECT& r, const app::ControlLayout& c) {
+  TEXTMETRICW tm{};
+  if (!GetTextMetricsW(dc, &tm) || tm.tmHeight - tm.tmInternalLeading >= 8 || text.empty() || text.size() > 4096)
+    return false;
+  const int n = static_cast<int>(text.size());
+  std::vector<int> ends(text.size());
+  SIZE size{};
+  if (!GetTextExtentExPointW(dc, text.c_str(), n, 0, nullptr, ends.data(), &size)) return false;
+  const int left = c.align == app::Align::Centre  ? (r.left + r.right - size.cx) / 2
+                   : c.align == app::Align::Right ? r.right - size.cx
+                                                  : r.left;
+  const int baseline = (c.middle ? (r.top + r.bottom - tm.tmHeight) / 2 : r.top) + tm.tmAscent;
+  const COLORREF fore = Gdi(c.foreColour);
+  const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  std::vector<BYTE> bits;
+  for (int k = 0; k < n; ++k) {
+    GLYPHMETRICS g{};
+    const DWORD bytes = GetGlyphOutlineW(dc, text[static_cast<size_t>(k)], GGO_GRAY8_BITMAP, &g, 0, nullptr, &identity);
+    if (bytes == GDI_ERROR || bytes == 0 || bytes > (1u << 20)) continue;  // a space has no bitmap
+    bits.assign(bytes, 0);
+    if (GetGlyphOutlineW(dc, text[static_cast<size_t>(k)], GGO_GRAY8_BITMAP, &g, bytes, bits.data(), &identity) ==
+        GDI_ERROR)
+      continue;
+    const size_t stride = (g.gmBlackBoxX + 3u) & ~3u;  // rows of DWORDs, coverage 0 to 64
+    const int x0 = left + (k ? ends[static_cast<size_t>(k - 1)] : 0) + g.gmptGlyphOrigin.x;
+    const int y0 = baseline - g.gmptGlyphOrigin.y;
+    for (UINT y = 0; y < g.gmBlackBoxY && (y + 1) * stride <= bits.size(); ++y)
+      for (UINT x = 0; x < g.gmBlackBoxX; ++x) {
+        const int cover = std::min<int>(bits[y * stride + x], 64);
+        const POINT at{x0 + static_cast<int>(x), y0 + static_cast<int>(y)};
+        if (cover == 0 || !PtInRect(&r, at)) continue;
+        const COLORREF under = GetPixel(dc, at.x, at.y);
+        if (under == CLR_INVALID) continue;
+        auto mix = [&](int shift) {
+          return ((under >> shift & 0xFF) * (64 - cover) + (fore >> shift & 0xFF) * cover + 32) / 64;
+        };
+        SetPixelV(dc, at.x, at.y, RGB(mix(0), mix(8), mix(16)));
+      }
+  }
+  return true;
+}
+
 // A caption's text drawn in rectangle r of dc, as its layout aligns it.
 void DrawCaption(HDC dc, HWND label, RECT r) {
   const ControlInfo* info = InfoOf(label);
@@ -314,7 +364,7 @@ void DrawCaption(HDC dc, HWND label, RECT r) {
   SetTextColor(dc, Gdi(c.foreColour));
   const UINT flags = DT_NOPREFIX | Align(c, DT_LEFT, DT_CENTER, DT_RIGHT) |
                      (c.middle ? DT_VCENTER | DT_SINGLELINE : DT_TOP | DT_WORDBREAK | DT_EDITCONTROL);
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
+  if (!DrawSmallText(dc, text, r, c)) DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
   SelectObject(dc, old);
 }
 
