@@ -190,7 +190,7 @@ TEST(Win32Window, TheCopyrightLineShowsItsPeriodsWhereItsTextMeasures) {
   Win32Driver d;
   d.Start();
   HWND line = d.Control(Id::Copyright);
-  const std::wstring text = winshell::W(d.Text(Id::Copyright));
+  const std::wstring text = win32view::W(d.Text(Id::Copyright));
   RECT r;
   GetWindowRect(line, &r);
   MapWindowPoints(nullptr, d.Control(Id::frmMain), reinterpret_cast<POINT*>(&r), 2);
