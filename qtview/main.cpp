@@ -36,12 +36,13 @@ int main(int argc, char** argv) {
   // The font configuration is read beside the connection to the window system.
   vantorel::qtview::FontConfigLoader fonts;
   QApplication app(argc, argv);
+  // The icon is drawn while the font configuration is still being read.
+  QApplication::setWindowIcon(vantorel::qtview::ProgramIcon());
   fonts.Wait();
   // The program's own sans face is also the default (tooltips, message
   // boxes): one face fewer to look up and load at start.
   QApplication::setFont(vantorel::qtview::MakeFont("Tahoma", 8.25));
   QApplication::setApplicationName(QString::fromStdString(exeName));
-  QApplication::setWindowIcon(vantorel::qtview::ProgramIcon());
 
   static vantorel::State state;
   state.SettingsPath = vantorel::BuildSettingsPath(exeName);
