@@ -2,6 +2,8 @@
 // program's own that gives up after a given wait.
 #pragma once
 
+#include <cups/cups.h>
+
 #include <string>
 #include <vector>
 
@@ -15,6 +17,28 @@ struct Queues {
   std::string server;  // where the print system was looked for
   std::string reason;  // why it failed
 };
+
+// libcups, loaded the first time the print system is asked rather than with
+// the program: it and the libraries it needs (TLS, Kerberos, Avahi, some
+// twenty) take milliseconds to load before the window could show. Qt's print
+// support loads the same library for its jobs. Only the header is used when
+// the program is built.
+struct Library {
+  decltype(&cupsServer) server = nullptr;
+  decltype(&ippPort) port = nullptr;
+  decltype(&cupsEncryption) encryption = nullptr;
+  decltype(&httpConnect2) connect = nullptr;
+  decltype(&httpSetTimeout) setTimeout = nullptr;
+  decltype(&httpShutdown) shutdown = nullptr;
+  decltype(&httpClose) close = nullptr;
+  decltype(&cupsGetDests2) getDests = nullptr;
+  decltype(&cupsFreeDests) freeDests = nullptr;
+  decltype(&cupsLastError) lastError = nullptr;
+  decltype(&cupsLastErrorString) lastErrorString = nullptr;
+  std::string missing;  // why it cannot be used; empty when every function is there
+};
+// Loaded once; it stays loaded for the rest of the program.
+const Library& Cups();
 
 // Asks on a connection of its own that gives up once waitMs have passed:
 // libcups asks the timeout callback after every quarter second of silence

@@ -177,7 +177,10 @@ std::optional<Rgb> UniformColour(const Covers& covers) {
 class SampleSums {
  public:
   SampleSums(int side, int n)
-      : side_(side), n_(n), step_(kGrid / side), sums_(static_cast<std::size_t>(side) * static_cast<std::size_t>(side)) {
+      : side_(side),
+        n_(n),
+        step_(kGrid / side),
+        sums_(static_cast<std::size_t>(side) * static_cast<std::size_t>(side)) {
     Covers unknown;
     unknown.fill(Cover::Part);
     AddBlock(0, side * n, 0, side * n, unknown);

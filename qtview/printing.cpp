@@ -10,8 +10,6 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
-#include <cups/cups.h>
-
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -332,8 +330,8 @@ std::optional<std::string> QtPrintJob::EndDoc() {
     return "The print system did not accept the page for the printer " + printer + ".";
   // Qt hands the page to the print system on this thread at the end of the
   // document and keeps no record of the answer; libcups does, per thread.
-  if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
-    return "The print system did not accept the page for the printer " + printer + ": " + cupsLastErrorString();
+  if (const cups::Library& lib = cups::Cups(); lib.missing.empty() && lib.lastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
+    return "The print system did not accept the page for the printer " + printer + ": " + lib.lastErrorString();
   return std::nullopt;
 }
 
