@@ -2,6 +2,9 @@
 // inside the window's edge in the complement of its background colour.
 #pragma once
 
+#include <array>
+
+#include "platform/pixelsurface.h"
 #include "platform/surface.h"
 
 namespace vantorel {
@@ -22,5 +25,11 @@ struct Outline {
 inline constexpr Outline kMainOutline{2, 15, 15};    // the main window and its status panel
 inline constexpr Outline kErrorOutline{1, 15, 15};   // the error window
 inline constexpr Outline kChooserOutline{2, 8, 16};  // the printer chooser
+
+// The outline's four bands (top, bottom, left, right) on a window of width
+// by height pixels: the pen's centre line runs through the corners, its band
+// starting half a pen outside them, held within the window. Nothing (0) when
+// it does not fit; else 4.
+int OutlineBands(const Outline& o, int width, int height, std::array<platform::PixelRect, 4>& bands);
 
 }  // namespace vantorel

@@ -61,6 +61,16 @@ class Driver {
   virtual std::vector<std::string> Told() = 0;
   // A value in the store, or "none".
   virtual std::string Saved(const char* name) = 0;
+  // The window closed unsaved, these values put in the store, and a new
+  // window started as Start does.
+  virtual void Restart(const std::vector<std::pair<const char*, const char*>>& saved) = 0;
+  // The next printer chooser: the printer in row picked with the arrow keys
+  // and taken with Enter.
+  virtual void ChooseNext(int row) = 0;
+  // "jobs printer": the pages started so far, and the current printer.
+  virtual std::string Printed() = 0;
+  // The full path of a file named name in the folder "Save as CSV" writes to.
+  virtual std::string Exported(const std::string& name) = 0;
   // The window picture that Ctrl+P prints, and the control's colour at its
   // centre in that picture.
   virtual platform::Image Picture() = 0;
@@ -240,7 +250,58 @@ TYPED_TEST_P(Conformance, TheWindowPictureShowsTheWindow) {
   // Not one flat colour: the fields, the window's teal, the buttons, the outline just inside its edge.
   constexpr uint32_t kTeal = 0x004040;
   EXPECT_TRUE(ColourAt(picture, Id::RTxt0) == 0xFFFFFF && ColourAt(picture, Id::Mode0) == kTeal);
-  EXPECT_TRUE(ColourAt(picture, Id::cbButton0) != kTeal && PixelAt(picture, 1, 200) != kTeal);
+  EXPECT_NE(ColourAt(picture, Id::cbButton0), kTeal);
+  // The 2-pixel outline on all four edges in the complement of the teal, teal inside it.
+  for (auto [x, y, dx, dy] : {std::array{0, 200, 1, 0}, {300, 0, 0, 1}, {573, 200, -1, 0}, {300, 438, 0, -1}})
+    EXPECT_TRUE(PixelAt(picture, x, y) == 0xFFBFBF && PixelAt(picture, x + dx, y + dy) == 0xFFBFBF &&
+                PixelAt(picture, x + 2 * dx, y + 2 * dy) == kTeal) << x << "," << y;
+}
+
+TYPED_TEST_P(Conformance, TheUnitsSwitchAndTheFocusGoesToTheOtherUnit) {
+  Driver& d = this->d;
+  d.Click(Id::cbButton4);  // Metric
+  d.Settle();
+  EXPECT_EQ(d.Text(Id::RTxt2), "30");  // the numbers stay; the model is fitted again
+  EXPECT_EQ(d.Text(Id::ClickList).substr(0, 16), "  R C  \n  m Clk\n");
+  EXPECT_TRUE(!d.Enabled(Id::cbButton4) && d.Enabled(Id::cbButton3));
+  EXPECT_EQ(d.Focus(), Id::cbButton3);
+  d.Press(Key::Space);
+  d.Settle();
+  EXPECT_EQ(d.Text(Id::ClickList).substr(0, 16), "  R C  \n Yd Clk\n");
+  EXPECT_EQ(d.Text(Id::ErrorInd5), "(43)");
+  EXPECT_EQ(d.Focus(), Id::cbButton4);
+}
+
+TYPED_TEST_P(Conformance, PrintListAsksForThePrinterOnceAndCtrlPPrintsTheWindowThere) {
+  Driver& d = this->d;
+  d.ChooseNext(1);
+  d.Click(Id::cbButton5);
+  d.Settle();
+  EXPECT_EQ(d.Printed(), "1 Bravo");
+  d.Click(Id::RTxt0);
+  d.Press(Key::P, app::kCtrl | app::kShift);  // not asked again
+  d.Settle();
+  EXPECT_EQ(d.Printed(), "2 Bravo");
+  EXPECT_EQ(d.Text(Id::RTxt0), "10");
+  EXPECT_TRUE(d.Told().empty());
+}
+
+TYPED_TEST_P(Conformance, SaveAsCsvSaysWhereItSaved) {
+  Driver& d = this->d;
+  d.Click(Id::cbButton2);
+  d.Settle();
+  EXPECT_EQ(d.Told(), std::vector<std::string>{"File Saved|File saved as\n" + d.Exported("VTL_0001.CSV")});
+  EXPECT_EQ(d.Focus(), Id::cbButton2);
+}
+
+TYPED_TEST_P(Conformance, ASavedValueThatCannotBeUsedIsSaidOnceAndTheRestKept) {
+  Driver& d = this->d;
+  d.Restart({{"oBC", "0"}, {"R(0)", "12"}, {"Tick(1)", "x"}});
+  EXPECT_EQ(d.Told(), std::vector<std::string>{"Saved Settings|The saved tick of data point 2 \"x\" cannot be used; the "
+                                               "default 1 was used.\n\nThe saved ballistic coefficient \"0\" cannot be "
+                                               "used; the default 0.033 was used."});
+  EXPECT_EQ(d.Text(Id::RTxt0), "12");
+  EXPECT_EQ(d.Tick(Id::Ticked1), 1);
 }
 
 REGISTER_TYPED_TEST_SUITE_P(Conformance, StartsWithTheDefaults, ARangeIsTidiedOnEnterAndWhenLeft,
@@ -248,6 +309,8 @@ REGISTER_TYPED_TEST_SUITE_P(Conformance, StartsWithTheDefaults, ARangeIsTidiedOn
                             EscDuringTheFitEndsTheProgramWhateverHasTheFocus,
                             ShiftWithARightClickOnTheCopyrightForgetsEverything, TabWalksTheUsableControlsBothWays,
                             SpaceMovesATickOnAndTheRowFollows, TheCloseBoxLightsUnderTheMouseAndRestsOffIt,
-                            TheWindowPictureShowsTheWindow);
+                            TheWindowPictureShowsTheWindow, TheUnitsSwitchAndTheFocusGoesToTheOtherUnit,
+                            PrintListAsksForThePrinterOnceAndCtrlPPrintsTheWindowThere, SaveAsCsvSaysWhereItSaved,
+                            ASavedValueThatCannotBeUsedIsSaidOnceAndTheRestKept);
 
 }  // namespace vantorel::conformance

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTest>
@@ -34,7 +36,8 @@ Qt::KeyboardModifiers Modifiers(int shift) {
 // The window as the Qt window tests make it: its store in a temporary
 // folder, the printers "Alpha" and "Bravo" writing PDF files.
 struct Rig : WindowTest {
-  using WindowTest::SetUp, WindowTest::TearDown, WindowTest::Start, WindowTest::Settle, WindowTest::Saved, WindowTest::w;
+  using WindowTest::SetUp, WindowTest::TearDown, WindowTest::Start, WindowTest::Settle, WindowTest::Saved, WindowTest::w,
+      WindowTest::store, WindowTest::printers, WindowTest::dir;
   void TestBody() override {}
 };
 
@@ -46,10 +49,10 @@ class QtDriver : public Driver {
     // Every modal window is noted and closed with its own button.
     qtview::SetDefaultModalAnswer([this](QDialog& dialog) {
       if (auto* e = qobject_cast<frmError*>(&dialog)) {
-        told_.push_back((e->Title()->text() + "|" + e->Body()->text().remove(QChar(0x200B))).toStdString());
+        told_.push_back((e->Title()->text() + "|" + e->Body()->text().remove(QChar(0x200B)).remove('\r')).toStdString());
         QTest::mouseClick(e->cbClose(), Qt::LeftButton);
       } else if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
-        told_.push_back((box->windowTitle() + "|" + box->text()).toStdString());
+        told_.push_back((box->windowTitle() + "|" + box->text().remove('\r')).toStdString());
         box->accept();
       }
     });
@@ -88,7 +91,10 @@ class QtDriver : public Driver {
   void Type(const std::string& text) override { QTest::keyClicks(KeyTarget(), QString::fromStdString(text)); }
   void Settle() override { rig_.Settle(); }
   void Turn() override { QApplication::processEvents(); }
-  std::string Text(Id control) override { return Widget(control)->property("text").toString().toStdString(); }
+  std::string Text(Id control) override {
+    if (auto* list = qobject_cast<QPlainTextEdit*>(Widget(control))) return list->toPlainText().toStdString();
+    return Widget(control)->property("text").toString().toStdString();
+  }
   bool Enabled(Id control) override { return Widget(control)->isEnabled(); }
   bool Visible(Id control) override { return Widget(control)->isVisible(); }
   std::optional<Id> Focus() override {
@@ -108,6 +114,24 @@ class QtDriver : public Driver {
   bool Ended() override { return w_->Ended(); }
   std::vector<std::string> Told() override { return told_; }
   std::string Saved(const char* name) override { return rig_.Saved(name); }
+  void Restart(const std::vector<std::pair<const char*, const char*>>& saved) override {
+    for (auto [name, value] : saved) SaveRegSetting(rig_.store, BuildSettingsPath("Vantorel"), name, value);
+    told_.clear();
+    rig_.Start();
+    w_ = rig_.w.get();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w_));
+  }
+  void ChooseNext(int row) override {
+    qtview::QueueModalAnswer([row](QDialog& chooser) {
+      auto* list = chooser.findChild<QListWidget*>("List1");
+      for (int k = 0; k < row; ++k) QTest::keyClick(list, Qt::Key_Down);
+      QTest::keyClick(list, Qt::Key_Return);
+    });
+  }
+  std::string Printed() override {
+    return std::to_string(rig_.printers->JobsStarted()) + " " + rig_.printers->CurrentDeviceName();
+  }
+  std::string Exported(const std::string& name) override { return (rig_.dir / name).string(); }
   platform::Image Picture() override { return w_->Picture(); }
 
  private:

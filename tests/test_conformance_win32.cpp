@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
 
@@ -24,7 +25,7 @@ namespace {
 
 // Two printers, counted at once.
 struct TwoPrinters : test::Fake {
-  TwoPrinters() { names = {"Alpha", "Bravo"}; }
+  TwoPrinters() { names = {"Alpha", "Bravo"}, current = 0; }
   std::function<int()> CountAsker() const override { return [] { return 2; }; }
 };
 
@@ -56,12 +57,42 @@ std::map<Id, HWND> ControlsOf(HWND window) {
   return found;
 }
 
+// The system's message boxes on this thread: noted and closed with their OK
+// button as soon as they are active.
+std::vector<std::string>* boxesTold = nullptr;
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  wchar_t cls[16] = {};
+  HWND box = reinterpret_cast<HWND>(wParam);
+  if (code == HCBT_ACTIVATE && boxesTold && GetClassNameW(box, cls, 16) && std::wstring(cls) == L"#32770") {
+    std::string text = win32view::WindowText(GetDlgItem(box, 0xFFFF));  // the box's text
+    std::erase(text, '\r');
+    boxesTold->push_back(win32view::WindowText(box) + "|" + text);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 class Win32Driver : public Driver {
  public:
+  Win32Driver() {
+    std::filesystem::create_directory(folder_);
+    boxesTold = &told_;
+    hook_ = SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
+  }
+  ~Win32Driver() override {
+    UnhookWindowsHookEx(hook_);
+    boxesTold = nullptr;
+    loop_.reset(), w_.reset();
+    std::filesystem::remove_all(folder_);
+  }
   void Start() override {
+    state_ = State{};
     state_.SettingsPath = BuildSettingsPath("Vantorel");
-    w_ = std::make_unique<win32view::MainFrame>(state_, "Vantorel", store_, std::make_unique<TwoPrinters>());
+    auto printers = std::make_unique<TwoPrinters>();
+    printers_ = printers.get();
+    w_ = std::make_unique<win32view::MainFrame>(state_, "Vantorel", store_, std::move(printers));
     w_->SetCompletePause(0);
+    w_->SetExportFolder(folder_);
     w_->Form_Load();
     loop_ = std::make_unique<win32view::MessageLoop>(*w_);
     controls_ = ControlsOf(w_->Handle());
@@ -74,8 +105,16 @@ class Win32Driver : public Driver {
     // The error window over the main window: noted and closed by its button.
     if (!win32view::TopModal()) return;
     std::map<Id, HWND> parts = ControlsOf(win32view::TopModal());
+    if (parts.count(Id::List1) && choose_) {  // the printer chooser
+      const int row = *std::exchange(choose_, std::nullopt);
+      for (int k = 0; k < row; ++k) PostMessageW(parts[Id::List1], WM_KEYDOWN, VK_DOWN, 1), Step();
+      PostMessageW(parts[Id::List1], WM_KEYDOWN, VK_RETURN, 1);
+      Step(20);
+    }
     if (!parts.count(Id::cbClose)) return;
-    told_.push_back(win32view::WindowText(parts[Id::ErrTitle]) + "|" + win32view::WindowText(parts[Id::ErrBody]));
+    std::string body = win32view::WindowText(parts[Id::ErrBody]);
+    std::erase(body, '\r');
+    told_.push_back(win32view::WindowText(parts[Id::ErrTitle]) + "|" + body);
     Mouse(parts[Id::cbClose], {WM_LBUTTONDOWN, WM_LBUTTONUP});
     Step(20);
   }
@@ -132,7 +171,11 @@ class Win32Driver : public Driver {
     Step(5);
   }
   void Turn() override { Step(3); }
-  std::string Text(Id control) override { return win32view::WindowText(Control(control)); }
+  std::string Text(Id control) override {
+    std::string text = win32view::WindowText(Control(control));
+    std::erase(text, '\r');
+    return text;
+  }
   bool Enabled(Id control) override { return IsWindowEnabled(Control(control)) != FALSE; }
   bool Visible(Id control) override { return IsWindowVisible(Control(control)) != FALSE; }
   std::optional<Id> Focus() override {
@@ -143,23 +186,14 @@ class Win32Driver : public Driver {
     return s == BST_CHECKED ? 1 : s == BST_INDETERMINATE ? 2 : 0;
   }
   std::string ToolTip(Id control) override {
-    // The tooltip window the main window owns.
-    std::pair<HWND, HWND> tips{w_->Handle(), nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND t, LPARAM p) -> BOOL {
-          wchar_t cls[64] = {};
-          auto* want = reinterpret_cast<std::pair<HWND, HWND>*>(p);
-          if (GetClassNameW(t, cls, 64) && std::wstring(cls) == TOOLTIPS_CLASSW && GetWindow(t, GW_OWNER) == want->first)
-            want->second = t;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&tips));
+    HWND tips = nullptr;  // the tooltip window the main window owns
+    for (HWND t = nullptr; (t = FindWindowExW(nullptr, t, TOOLTIPS_CLASSW, nullptr));)
+      if (GetWindow(t, GW_OWNER) == w_->Handle()) tips = t;
     wchar_t text[1024] = {};
     TOOLINFOW ti{};
-    ti.cbSize = sizeof ti, ti.uFlags = TTF_IDISHWND, ti.hwnd = w_->Handle();
-    ti.uId = reinterpret_cast<UINT_PTR>(Control(control)), ti.lpszText = text;
-    SendMessageW(tips.second, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
+    ti.cbSize = sizeof ti, ti.uFlags = TTF_IDISHWND, ti.hwnd = w_->Handle(), ti.lpszText = text;
+    ti.uId = reinterpret_cast<UINT_PTR>(Control(control));
+    SendMessageW(tips, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
     return win32view::U(text);
   }
   std::string Selected(Id field) override {
@@ -173,8 +207,25 @@ class Win32Driver : public Driver {
   std::vector<std::string> Told() override { return told_; }
   std::string Saved(const char* name) override { return GetRegSetting(store_, state_.SettingsPath, name, "none"); }
   platform::Image Picture() override { return w_->Picture(); }
+  void Restart(const std::vector<std::pair<const char*, const char*>>& saved) override {
+    loop_.reset(), w_.reset();
+    for (auto [name, value] : saved) SaveRegSetting(store_, BuildSettingsPath("Vantorel"), name, value);
+    told_.clear();
+    Start();
+    Step(20);
+  }
+  void ChooseNext(int row) override { choose_ = row; }
+  std::string Printed() override {
+    return std::to_string(std::ranges::count(printers_->log, std::string("job"))) + " " + printers_->CurrentDeviceName();
+  }
+  std::string Exported(const std::string& name) override { return folder_ + "\\" + name; }
 
  private:
+  const std::string folder_ =
+      (std::filesystem::temp_directory_path() / ("vantorel-conformance-" + std::to_string(GetCurrentProcessId()))).string();
+  HHOOK hook_ = nullptr;
+  TwoPrinters* printers_ = nullptr;
+  std::optional<int> choose_;
   State state_;
   test::MemoryStore store_;
   std::unique_ptr<win32view::MainFrame> w_;
@@ -184,37 +235,29 @@ class Win32Driver : public Driver {
 };
 
 // The copyright line is 7 pixels high: each period of the version shows on
-// the line, in the place its text measures (GDI drew Wine's Tahoma at that
-// size in black and white, wider than it measures and without the periods).
+// the line, where its text measures (GDI drew Wine's Tahoma at that size in
+// black and white, wider than it measures and without the periods).
 TEST(Win32Window, TheCopyrightLineShowsItsPeriodsWhereItsTextMeasures) {
   Win32Driver d;
   d.Start();
   HWND line = d.Control(Id::Copyright);
   const std::wstring text = win32view::W(d.Text(Id::Copyright));
   RECT r;
-  GetWindowRect(line, &r);
-  MapWindowPoints(nullptr, d.Control(Id::frmMain), reinterpret_cast<POINT*>(&r), 2);
+  GetWindowRect(line, &r), MapWindowPoints(nullptr, d.Control(Id::frmMain), reinterpret_cast<POINT*>(&r), 2);
   HDC dc = GetDC(line);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)));
   std::vector<int> ends(text.size());
   SIZE size{};
   TEXTMETRICW tm{};
-  GLYPHMETRICS dot{};
-  const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
   GetTextExtentExPointW(dc, text.c_str(), static_cast<int>(text.size()), 0, nullptr, ends.data(), &size);
-  GetTextMetricsW(dc, &tm);
-  GetGlyphOutlineW(dc, L'.', GGO_METRICS, &dot, 0, nullptr, &identity);
-  SelectObject(dc, old);
-  ReleaseDC(line, dc);
+  GetTextMetricsW(dc, &tm), SelectObject(dc, old), ReleaseDC(line, dc);
   ASSERT_TRUE(tm.tmHeight - tm.tmInternalLeading == 7 && size.cx <= r.right - r.left);
   const platform::Image picture = d.Picture();
-  const uint32_t back = PixelAt(picture, r.left, r.top);
-  const int left = r.right - size.cx, dotTop = r.top + tm.tmAscent - dot.gmptGlyphOrigin.y;
+  const int left = r.right - size.cx, baseline = r.top + tm.tmAscent;
   for (size_t k = text.find(L'.'); k != std::wstring::npos; k = text.find(L'.', k + 1)) {
-    int onLine = 0, above = 0;
+    int onLine = 0, above = 0;  // ink at the baseline's row and the one over it, and higher up
     for (int x = left + ends[k - 1]; x < left + ends[k]; ++x)
-      for (int y = r.top; y < dotTop + static_cast<int>(dot.gmBlackBoxY); ++y)
-        (y < dotTop ? above : onLine) += PixelAt(picture, x, y) != back;
+      for (int y = r.top; y < baseline; ++y) (y < baseline - 2 ? above : onLine) += PixelAt(picture, x, y) != PixelAt(picture, r.left, r.top);
     EXPECT_TRUE(onLine > 0 && above == 0) << "the period at " << k << ": " << onLine << " pixels, " << above << " above";
   }
 }

@@ -399,12 +399,14 @@ void DrawOutlineOn(HWND window, HDC dc, const Outline* outline) {
   if (!outline) return;
   RECT r;
   GetClientRect(window, &r);
-  const Outline& o = *outline;
-  HPEN pen = CreatePen(PS_INSIDEFRAME, o.pen, Gdi(ComplementColour(kWindowColour)));
-  HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-  Rectangle(dc, Px(o.nearEdge), Px(o.nearEdge), r.right - Px(o.farEdge) + 1, r.bottom - Px(o.farEdge) + 1);
-  SelectObject(dc, oldPen), SelectObject(dc, oldBrush);
-  DeleteObject(pen);
+  std::array<platform::PixelRect, 4> bands;
+  HBRUSH brush = CreateSolidBrush(Gdi(ComplementColour(kWindowColour)));
+  for (int i = 0, n = OutlineBands(*outline, r.right, r.bottom, bands); i < n; ++i) {
+    const platform::PixelRect& band = bands[static_cast<size_t>(i)];
+    const RECT fill{band.left, band.top, band.left + band.width, band.top + band.height};
+    FillRect(dc, &fill, brush);
+  }
+  DeleteObject(brush);
 }
 
 }  // namespace

@@ -40,6 +40,8 @@ class MainFrame final : private app::MainView {
   void Form_Load();
   // How long "Complete" stays before the window returns to idle (before Form_Load).
   void SetCompletePause(int ms) { setup_.completePauseMs = ms; }
+  // The folder "Save as CSV" writes to first (before Form_Load).
+  void SetExportFolder(std::string folder) { setup_.exportFolder = std::move(folder); }
   // A message for this window or its controls before it is dispatched:
   // keys, mouse presses and moves go to the behaviour. True when taken.
   bool PreviewMessage(const MSG& m);

@@ -14,7 +14,14 @@ struct Open {
   ModalWindow* window;
   HWND owner;
   bool ownerWasEnabled;
+  HWND focus;  // what had the focus when it opened
 };
+
+// The focus back where it was before a modal window opened, as a dialog
+// gives it back: an owner that is not a dialog window would keep it itself.
+void GiveFocusBack(HWND focus) {
+  if (focus && IsWindow(focus) && IsWindowVisible(focus) && IsWindowEnabled(focus)) SetFocus(focus);
+}
 std::vector<Open>& Stack() {
   static std::vector<Open> stack;
   return stack;
@@ -38,7 +45,9 @@ LRESULT CALLBACK BoxProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (it == Boxes().end()) return 0;
   PostedBox box = std::move(it->second);
   Boxes().erase(it);
+  HWND focus = GetFocus();
   MessageBoxW(box.owner, box.text.c_str(), box.title.c_str(), box.type);
+  GiveFocusBack(focus);
   if (box.then) box.then();
   return 0;
 }
@@ -65,7 +74,7 @@ bool IsKey(UINT m) { return m >= WM_KEYFIRST && m <= WM_KEYLAST; }
 
 void OpenModal(ModalWindow& window, HWND owner) {
   const bool enabled = owner && IsWindowEnabled(owner);
-  Stack().push_back({&window, owner, enabled});
+  Stack().push_back({&window, owner, enabled, GetFocus()});
   if (enabled) EnableWindow(owner, FALSE);
   // A button pressed with the mouse may still hold it: the window's first click is its own.
   ReleaseCapture();
@@ -82,7 +91,7 @@ void CloseModal(ModalWindow& window) {
   // The owner comes back before the window goes, so that the activation returns to it.
   if (open.ownerWasEnabled) EnableWindow(open.owner, TRUE);
   ShowWindow(window.Handle(), SW_HIDE);
-  if (open.owner && IsWindowVisible(open.owner)) SetActiveWindow(open.owner);
+  if (open.owner && IsWindowVisible(open.owner)) SetActiveWindow(open.owner), GiveFocusBack(open.focus);
 }
 
 bool ModalOpen() { return !Stack().empty(); }
