@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QRegularExpression>
-#include <QThread>
 #include <QTimer>
 
 #include "window_fixture.h"

@@ -58,6 +58,7 @@ class QtDriver : public Driver {
     });
     rig_.Start();
     w_ = rig_.w.get();
+    w_->activateWindow();  // on a display without a window manager too
     ASSERT_TRUE(QTest::qWaitForWindowActive(w_));
   }
   QWidget* Widget(Id id) {
@@ -119,6 +120,7 @@ class QtDriver : public Driver {
     told_.clear();
     rig_.Start();
     w_ = rig_.w.get();
+    w_->activateWindow();  // on a display without a window manager too
     ASSERT_TRUE(QTest::qWaitForWindowActive(w_));
   }
   void ChooseNext(int row) override {

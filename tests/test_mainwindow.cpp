@@ -9,9 +9,7 @@
 #include <QTextBlock>
 #include <QToolTip>
 #include <QSet>
-#include <functional>
 #include <ranges>
-#include <span>
 
 #include "output/graph.h"
 #include "qtview/fonts.h"
