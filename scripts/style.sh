@@ -15,7 +15,7 @@ clang_format=${CLANG_FORMAT:-clang-format}
 clang_tidy=${CLANG_TIDY:-clang-tidy}
 jobs=${JOBS:-$(nproc)}
 
-usage() { echo "usage: style.sh check BUILD_DIR | fix" >&2; exit 64; }
+usage() { echo "usage: style.sh check BUILD_DIR | check-windows WINDOWS_BUILD_DIR | fix" >&2; exit 64; }
 
 # Every C++ file of the tree, build folders (build, build-asan, ...) and
 # hidden folders left out, and files a script writes ("written by
@@ -37,9 +37,10 @@ case "${1:-}" in
     echo "style: laid out ${#sources[@]} files"
     exit 0
     ;;
-  check)
+  check | check-windows)
     [ $# -eq 2 ] || usage
-    build=$2
+    build=$2 mode=${1#check}
+    mode=${mode#-}
     ;;
   *) usage ;;
 esac
@@ -54,39 +55,47 @@ need "$clang_tidy"
 failures=()
 
 # Layout: the files clang-format would change.
-unformatted=()
-for f in "${sources[@]}"; do
-  "$clang_format" --dry-run --Werror --style=file "$f" >/dev/null 2>&1 || unformatted+=("${f#./}")
-done
-if [ ${#unformatted[@]} -gt 0 ]; then
-  echo "style: ${#unformatted[@]} files are not laid out as .clang-format says (scripts/style.sh fix lays them out):"
-  printf '  %s\n' "${unformatted[@]}"
-  failures+=("clang-format")
+# The layout once, in the check of the Linux build.
+if [ "$mode" != windows ]; then
+  unformatted=()
+  for f in "${sources[@]}"; do
+    "$clang_format" --dry-run --Werror --style=file "$f" >/dev/null 2>&1 || unformatted+=("${f#./}")
+  done
+  if [ ${#unformatted[@]} -gt 0 ]; then
+    echo "style: ${#unformatted[@]} files are not laid out as .clang-format says (scripts/style.sh fix lays them out):"
+    printf '  %s\n' "${unformatted[@]}"
+    failures+=("clang-format")
+  fi
 fi
 
-# clang-tidy over every folder this build compiles (the Win32 folders build
-# with the Windows compilers only), not the tests, benchmarks, fuzz targets
-# or build tools.
-program='^(app|cli|entry|model|output|platform|settings|sqlite|posix|cups|pdf|qtview)/[^/]+\.cpp$'
-mapfile -t units < <(
-  sed -n 's/^ *"file": *"\(.*\)",\{0,1\} *$/\1/p' "$build/compile_commands.json" |
-    sed "s|^$root/||" | grep -E "$program" | sort -u)
-if [ ${#units[@]} -eq 0 ]; then
-  echo "style: $build/compile_commands.json names none of the program's sources" >&2
-  failures+=("clang-tidy")
-else
+# clang-tidy over the program's sources that a build's compile commands name
+# and that match a pattern (not the tests, benchmarks, fuzz targets or build
+# tools), with extra arguments for the compiler clang stands in for.
+tidy() {
+  local build=$1 program=$2
+  shift 2
+  local extra=("$@") logs units
+  mapfile -t units < <(
+    sed -n 's/^ *"file": *"\(.*\)",\{0,1\} *$/\1/p' "$build/compile_commands.json" |
+      sed "s|^$root/||" | grep -E "$program" | sort -u)
+  tidied=${#units[@]}
+  if [ ${#units[@]} -eq 0 ]; then
+    echo "style: $build/compile_commands.json names none of the program's sources" >&2
+    failures+=("clang-tidy")
+    return
+  fi
   logs=$(mktemp -d)
-  trap 'rm -rf "$logs"' EXIT
   # One log per source, so that parallel runs do not mix their lines.
   printf '%s\n' "${units[@]}" |
-    xargs -P "$jobs" -I{} sh -c '"$0" -p "$1" --quiet --config-file="$2/.clang-tidy" "$2/$3" >"$4/$(echo "$3" | tr / _).log" 2>&1 || echo "$3" >>"$4/failed"' \
-      "$clang_tidy" "$build" "$root" {} "$logs"
+    xargs -P "$jobs" -I{} sh -c 'ct=$0 b=$1 r=$2 u=$3 l=$4; shift 4
+      "$ct" -p "$b" --quiet "$@" "$r/$u" >"$l/$(echo "$u" | tr / _).log" 2>&1 || echo "$u" >>"$l/failed"' \
+      "$clang_tidy" "$build" "$root" {} "$logs" "${extra[@]}"
   if [ -s "$logs/failed" ]; then
     # A header's finding is reported once for each source that includes it,
     # and under the build's include folders; each is shown once, by its path
     # in the tree.
     echo "style: clang-tidy failed on $(wc -l <"$logs/failed") of ${#units[@]} sources:"
-    found=$(cat "$logs"/*.log | sed -E "s|[^ :]*/layers/[a-z_]+/||; s|$root/||" |
+    found=$(cat "$logs"/*.log | sed -E "s|[^ :]*/layers/[a-z0-9_]+/||; s|$root/||" |
       grep -E '^[^ ].*:[0-9]+:[0-9]+: (warning|error): ' | sort -u || :)
     if [ -n "$found" ]; then
       printf '%s\n' "$found"
@@ -96,10 +105,22 @@ else
     fi
     failures+=("clang-tidy")
   fi
+  rm -rf "$logs"
+}
+
+if [ "$mode" = windows ]; then
+  # The Win32 folders, through the Windows build's compile commands, with the
+  # cross compiler's target and standard library headers.
+  gcc=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+  tidy "$build" '^(windows|win32view)/[^/]+\.cpp$' --extra-arg=--target=x86_64-w64-mingw32 --extra-arg=-nostdinc++ \
+    --extra-arg=-isystem"$gcc/include/c++" --extra-arg=-isystem"$gcc/include/c++/x86_64-w64-mingw32" \
+    --extra-arg=-isystem"$gcc/include/c++/backward" --extra-arg=-isystem/usr/x86_64-w64-mingw32/include
+else
+  tidy "$build" '^(app|cli|entry|model|output|platform|settings|sqlite|posix|cups|pdf|qtview)/[^/]+\.cpp$'
 fi
 
 if [ ${#failures[@]} -gt 0 ]; then
   echo "style: failed: ${failures[*]}"
   exit 1
 fi
-echo "style: ${#sources[@]} files laid out, ${#units[@]} sources clean under clang-tidy"
+echo "style: ${#sources[@]} files laid out (checked with the Linux build), $tidied sources clean under clang-tidy"

@@ -69,6 +69,8 @@ if [ "$fuzz_failed" = 0 ]; then passed=$((passed + fuzzers)); else failed=$((fai
 echo "== build-windows"
 make --no-print-directory windows JOBS="$jobs"
 count_ctest build-windows
+echo "== style of the Win32 folders"
+if JOBS=$jobs bash scripts/style.sh check-windows build-windows; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 # The model's figures over 1,000 seeded data sets in one run of each build,
 # then vantorel-fit's whole report for the fixed cases (`make bench` compares
 # the reports of the 1,000 sets too: a Wine start per set takes a while).

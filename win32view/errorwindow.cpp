@@ -90,7 +90,7 @@ void ErrorWindow::Open(const std::string& title, const std::string& body) {
   for (size_t at = 0; (at = shown.find('\n', at)) != std::string::npos; at += 2) shown.insert(at, 1, '\r');
   SetWindowTextW(bodyLabel, W(shown).c_str());
   // Text past the area scrolls: the keys, the scroll bar and the wheel reach it.
-  if (fit.scrolls) bodyLabel = MakeScrolling(bodyLabel);
+  if (fit.scrolls) MakeScrolling(bodyLabel);
   const app::ControlLayout& close = layout.Control(app::Id::cbClose);
   HWND closeButton = controls[app::Index(app::Id::cbClose)];
   SetWindowPos(closeButton, nullptr, Px(close.left), Px(fit.closeTopTwips), Px(close.width), Px(close.height),

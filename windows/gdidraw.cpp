@@ -118,7 +118,8 @@ void GdiDrawing<Base>::StrokeLine(const platform::PixelLine& l, int pen, bool fl
   } else {
     const LOGBRUSH lb{BS_SOLID, Ref(c), 0};
     const DWORD ends = flatEnds ? PS_ENDCAP_FLAT : PS_ENDCAP_ROUND;
-    hpen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | ends | PS_JOIN_ROUND, static_cast<DWORD>(pen), &lb, 0, nullptr);
+    // Round joins are GDI's default for a geometric pen (PS_JOIN_ROUND is 0).
+    hpen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | ends, static_cast<DWORD>(pen), &lb, 0, nullptr);
   }
   const Selected use(dc_, hpen);
   MoveToEx(dc_, l.x1, l.y1, nullptr);

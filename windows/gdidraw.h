@@ -25,8 +25,9 @@ namespace vantorel::windows {
 // (below 1 pixel, or not a number: the font's size in points at dpiY).
 LOGFONTW SurfaceLogFont(const platform::FontSpec& font, int dpiY, double pixelHeight = 0);
 
+// Virtual through Base (a Surface), which the check cannot see in the template.
 template <class Base>
-class GdiDrawing : public platform::PixelSurface<Base> {
+class GdiDrawing : public platform::PixelSurface<Base> {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
  public:
   GdiDrawing(const GdiDrawing&) = delete;
   GdiDrawing& operator=(const GdiDrawing&) = delete;

@@ -174,6 +174,7 @@ class RegistryStore final : public platform::Store {
     std::vector<std::wstring> wide;
     if (!t || !k.ok() || Subkeys(k.key.get(), wide) != ERROR_SUCCESS) return std::nullopt;
     std::vector<std::string> names;
+    names.reserve(wide.size());
     for (const std::wstring& n : wide) names.push_back(Utf8(n));
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
       return store::FoldName(a) < store::FoldName(b);
