@@ -37,6 +37,13 @@ field() {  # row (0-5), R or C: the centre of that row's range or clicks field
   local x=$((60 + 1131 * $1 + 120 + 262)) y=$([ "$2" = R ] && echo $((4020 + 405 + 157)) || echo $((4020 + 1125 + 157)))
   echo "$x $y"
 }
+# The status panel over the graph shows while a fit runs and for its "Complete", then goes.
+panel() { [ "$(import -window "$wid" -crop 1x1+200+170 +repage -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -1)" = "#004040" ]; }
+fitted() {
+  for _ in $(seq 100); do panel && break; sleep 0.1; done
+  for _ in $(seq 600); do panel || return 0; sleep 0.1; done
+  fail "the fit did not end"
+}
 type_into() {  # row, R or C, text
   at $(field "$1" "$2") click 1
   xdotool key --window "$wid" End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
@@ -49,10 +56,8 @@ windows=$(xdotool search --name '^Vantorel V1\.0\.0$' | wc -l)
 [ "$(xdotool search --name '^Vantorel V1\.0\.0$' | wc -l)" = "$windows" ] || fail "a second copy opened a window"
 kill -0 "$app" 2>/dev/null || fail "a second copy ended the first"
 type_into 3 C 15
-at $((60 + 1395 + 500)) $((5715 + 30 + 277)) click 1  # Calculate
-sleep 8
-at $((60 + 105 + 420)) $((5715 + 390 + 165)) click 1  # Metric
-sleep 8
+at $((60 + 1395 + 500)) $((5715 + 30 + 277)) click 1; fitted  # Calculate
+at $((60 + 105 + 420)) $((5715 + 390 + 165)) click 1; fitted  # Metric
 xdotool key --window "$wid" Escape; ended "Esc"
 saved=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
 grep -q 'C(3)[[:space:]]*REG_SZ[[:space:]]*15$' <<<"$saved" || fail "the clicks typed were not saved: $saved"
