@@ -33,8 +33,10 @@ exec 2> >(grep -v 'XGetInputFocus returned' >&2)  # xdotool's note about a serve
 launch() {
   (cd "$build" && exec wine Vantorel.exe) >"$work/app.log" 2>&1 & app=$!
   wid=$(timeout 60 xdotool search --sync --name '^Vantorel V1\.0\.0$' | awk 'NR == 1') || fail "no window"
-  sleep 2  # the printer count comes in
 }
+# Print List's caption turns black once the printer count has come in with a printer.
+usable() { [ "$(import -window "$wid" -crop 47x21+204+391 +repage -depth 8 txt:- 2>/dev/null | grep -c '#000000')" -gt 0 ]; }
+print_ready() { for _ in $(seq 100); do usable && return 0; sleep 0.1; done; fail "Print List did not become usable"; }
 ended() {  # the program ends within 20 s
   for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$app" 2>/dev/null && fail "$1 did not end the program"; app=""
@@ -98,6 +100,7 @@ a_picture() {  # one picture as wide as the window
   from_wine "$1" && [ "$(pdfimages -list "$1" 2>/dev/null | awk 'NR > 2 {print $4}')" = "$width" ]
 }
 launch
+print_ready
 width=$(xwininfo -id "$wid" | awk '/Width:/ {print $2}')
 print_list
 for _ in $(seq 50); do c=$(chooser); [ -n "$c" ] && break; sleep 0.1; done

@@ -39,11 +39,7 @@ field() {  # row (0-5), R or C: the centre of that row's range or clicks field
 }
 # The status panel over the graph shows while a fit runs and for its "Complete", then goes.
 panel() { [ "$(import -window "$wid" -crop 1x1+200+170 +repage -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -1)" = "#004040" ]; }
-fitted() {
-  for _ in $(seq 100); do panel && break; sleep 0.1; done
-  for _ in $(seq 600); do panel || return 0; sleep 0.1; done
-  fail "the fit did not end"
-}
+fitted() { for _ in $(seq 100); do panel && break; sleep 0.1; done; for _ in $(seq 600); do panel || return 0; sleep 0.1; done; fail "the fit did not end"; }
 type_into() {  # row, R or C, text
   at $(field "$1" "$2") click 1
   xdotool key --window "$wid" End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
