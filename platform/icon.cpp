@@ -196,7 +196,10 @@ class SampleSums {
 
  private:
   // The grid coordinate of sample i along either axis: sample i % n of pixel i / n.
-  double At(int i) const { return (i / n_ + (i % n_ + 0.5) / n_) * step_; }
+  double At(int i) const {
+    const int pixel = i / n_;
+    return (pixel + (i % n_ + 0.5) / n_) * step_;
+  }
 
   // The samples i0 to i1 - 1 across and j0 to j1 - 1 down, inside a block
   // with the given covers.
