@@ -55,6 +55,8 @@ class frmMain : public QWidget, private app::MainView {
   // Ended, or about to: a close or the reset gesture waits for the search to stop.
   bool Ending() const { return logic_ && logic_->Ending(); }
   int ExitStatus() const { return logic_ ? logic_->ExitStatus() : 0; }
+  // How long the search runs between two turns of the event loop (before Form_Load).
+  void SetSliceMs(int ms) { setup_.sliceMs = ms; }
   // The folder "Save as CSV" writes to first.
   void SetExportFolder(std::string folder) {
     setup_.exportFolder = folder;

@@ -117,7 +117,6 @@ class QtDriver : public Driver {
   std::string Saved(const char* name) override { return rig_.Saved(name); }
   void Restart(const std::vector<std::pair<const char*, const char*>>& saved) override {
     for (auto [name, value] : saved) SaveRegSetting(rig_.store, BuildSettingsPath("Vantorel"), name, value);
-    told_.clear();
     rig_.Start();
     w_ = rig_.w.get();
     w_->activateWindow();  // on a display without a window manager too

@@ -210,7 +210,6 @@ class Win32Driver : public Driver {
   void Restart(const std::vector<std::pair<const char*, const char*>>& saved) override {
     loop_.reset(), w_.reset();
     for (auto [name, value] : saved) SaveRegSetting(store_, BuildSettingsPath("Vantorel"), name, value);
-    told_.clear();
     Start();
     Step(20);
   }

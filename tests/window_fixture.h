@@ -74,7 +74,7 @@ class WindowTest : public ::testing::Test {
     printers = systemPrinters ? nullptr : pdf.get();
     w = std::make_unique<vantorel::qtview::frmMain>(state, exe, store, systemPrinters ? std::make_unique<vantorel::qtview::SystemPrintService>()
                                                                         : std::unique_ptr<vantorel::platform::PrintService>(std::move(pdf)));
-    w->SetCompletePause(0);
+    w->SetCompletePause(0), w->SetSliceMs(sliceMs);
     w->SetExportFolder(dir.string());  // the load then finds both
     w->Form_Load();
     EXPECT_FALSE(Button(vantorel::kPrintList)->isEnabled());  // until the printer count arrives
@@ -141,5 +141,6 @@ class WindowTest : public ::testing::Test {
   std::unique_ptr<vantorel::qtview::frmMain> w;
   vantorel::qtview::PdfPrintService* printers = nullptr;
   bool systemPrinters = false;
+  int sliceMs = 10;
   std::vector<QString> told;
 };
