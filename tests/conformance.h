@@ -251,6 +251,7 @@ TYPED_TEST_P(Conformance, TheWindowPictureShowsTheWindow) {
   constexpr uint32_t kTeal = 0x004040;
   EXPECT_TRUE(ColourAt(picture, Id::RTxt0) == 0xFFFFFF && ColourAt(picture, Id::Mode0) == kTeal);
   EXPECT_NE(ColourAt(picture, Id::cbButton0), kTeal);
+  EXPECT_EQ(ColourAt(picture, Id::Copyright), 0xFFFFFFu);  // captions are transparent: the graph panel shows through
   // The 2-pixel outline on all four edges in the complement of the teal, teal inside it.
   for (auto [x, y, dx, dy] : {std::array{0, 200, 1, 0}, {300, 0, 0, 1}, {573, 200, -1, 0}, {300, 438, 0, -1}})
     EXPECT_TRUE(PixelAt(picture, x, y) == 0xFFBFBF && PixelAt(picture, x + dx, y + dy) == 0xFFBFBF &&
