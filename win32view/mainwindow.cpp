@@ -184,7 +184,9 @@ void MainFrame::RunTurn() {
 
 void MainFrame::SetText(Id control, const std::string& text) {
   HWND w = Control(control);
-  if (!w) return;
+  // Setting the text a control already shows would still cost a trip to the
+  // window system (under Wine, its server) and a repaint.
+  if (!w || WindowText(w) == text) return;
   SetWindowTextW(w, W(text).c_str());
   // A caption lying over another (the embossed title) draws it too: both are drawn again.
   if (control == Id::AppTitle0 || control == Id::AppTitle1)
@@ -216,11 +218,14 @@ void MainFrame::SetDescription(Id control, const std::string& text) {
 }
 
 void MainFrame::SetEnabled(Id control, bool on) {
-  if (HWND w = Control(control)) EnableWindow(w, on);
+  // Only a change: the same state again would still cost a trip to the window system.
+  if (HWND w = Control(control); w && !IsWindowEnabled(w) == on) EnableWindow(w, on);
 }
 
 void MainFrame::SetVisible(Id control, bool on) {
-  if (HWND w = Control(control)) ::ShowWindow(w, on ? SW_SHOWNA : SW_HIDE);
+  HWND w = Control(control);
+  const bool shown = w && (GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (w && shown != on) ::ShowWindow(w, on ? SW_SHOWNA : SW_HIDE);
 }
 
 void MainFrame::SetTick(Id control, int value) {
