@@ -1,6 +1,9 @@
 #include "platform/pixelsurface.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
 
 #include "model/numtext.h"
 
@@ -28,7 +31,107 @@ std::optional<PixelRect> Within(PixelRect r, PixelArea area) {
   return PixelRect{left, top, right - left, bottom - top};
 }
 
+// The run of pixels of row y whose centres lie strictly between lo and hi,
+// cut to the area.
+void RowRun(int y, double lo, double hi, PixelArea area, const RunSink& fill) {
+  if (y < 0 || y >= area.height) return;
+  // Pixel x has its centre at x + 0.5.
+  const double first = std::max(std::floor(lo - 0.5) + 1, 0.0);
+  const double last = std::min(std::ceil(hi - 0.5) - 1, area.width - 1.0);
+  if (!(first <= last)) return;  // also NaN
+  fill({static_cast<int>(first), y, static_cast<int>(last - first) + 1, 1});
+}
+
+// The rows a shape from top to bottom (pixel units) touches, in the area.
+std::pair<int, int> Rows(double top, double bottom, PixelArea area) {
+  return {static_cast<int>(std::clamp(std::floor(top), 0.0, static_cast<double>(area.height))),
+          static_cast<int>(std::clamp(std::ceil(bottom), -1.0, area.height - 1.0))};
+}
+
+// A line one pixel wide: Bresenham's, start included, end left out, its
+// pixels joined into runs along rows.
+void ThinRuns(const PixelLine& l, PixelArea area, const RunSink& fill) {
+  const int64_t dx = std::abs(int64_t{l.x2} - l.x1), dy = -std::abs(int64_t{l.y2} - l.y1);
+  const int sx = l.x1 < l.x2 ? 1 : -1, sy = l.y1 < l.y2 ? 1 : -1;
+  int64_t err = dx + dy;
+  int x = l.x1, y = l.y1;
+  int runY = y, runLo = x, runHi = x;  // the run being gathered
+  bool any = false;
+  while (x != l.x2 || y != l.y2) {
+    if (any && y == runY) {
+      runLo = std::min(runLo, x), runHi = std::max(runHi, x);
+    } else {
+      if (any) RowRun(runY, runLo, runHi + 1.0, area, fill);
+      runY = y, runLo = x, runHi = x, any = true;
+    }
+    const int64_t twice = 2 * err;
+    if (twice >= dy) err += dy, x += sx;
+    if (twice <= dx) err += dx, y += sy;
+  }
+  if (any) RowRun(runY, runLo, runHi + 1.0, area, fill);
+}
+
+// A wider line: the pixels whose centres lie nearer than half the pen to
+// the segment, row by row (the rows of a convex shape are single runs).
+void WideRuns(const PixelLine& l, int pen, PixelArea area, const RunSink& fill) {
+  const double off = pen % 2 == 0 ? 1.0 : 0.5, r = pen / 2.0;
+  const double ax = l.x1 + off, ay = l.y1 + off, bx = l.x2 + off, by = l.y2 + off;
+  const double dx = bx - ax, dy = by - ay, length2 = dx * dx + dy * dy, reach = r * std::sqrt(length2);
+  const auto [top, bottom] = Rows(std::min(ay, by) - r, std::max(ay, by) + r, area);
+  for (int y = top; y <= bottom; ++y) {
+    const double yc = y + 0.5;
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (auto [cx, cy] : {std::pair{ax, ay}, std::pair{bx, by}}) {  // the round ends
+      const double h = r * r - (yc - cy) * (yc - cy);
+      if (h > 0) lo = std::min(lo, cx - std::sqrt(h)), hi = std::max(hi, cx + std::sqrt(h));
+    }
+    // Along the segment: low < k * x + m < high for both the distance across
+    // it and the position along it.
+    double from = -HUGE_VAL, to = HUGE_VAL;
+    auto within = [&](double k, double m, double low, double high) {
+      if (k == 0) {
+        if (!(m > low && m < high)) from = HUGE_VAL;
+        return;
+      }
+      const double p = (low - m) / k, q = (high - m) / k;
+      from = std::max(from, std::min(p, q));
+      to = std::min(to, std::max(p, q));
+    };
+    if (length2 > 0) {
+      within(dy, -ax * dy - (yc - ay) * dx, -reach, reach);
+      within(dx, -ax * dx + (yc - ay) * dy, 0, length2);
+      if (from < to) lo = std::min(lo, from), hi = std::max(hi, to);
+    }
+    RowRun(y, lo, hi, area, fill);
+  }
+}
+
 }  // namespace
+
+void LineRuns(const PixelLine& line, int pen, PixelArea area, const RunSink& fill) {
+  if (pen <= 1)
+    ThinRuns(line, area, fill);
+  else
+    WideRuns(line, pen, area, fill);
+}
+
+void RingRuns(const PixelCircle& ring, int pen, PixelArea area, const RunSink& fill) {
+  const double cx = ring.cx + 0.5, cy = ring.cy + 0.5;
+  const double outer = ring.radius + pen / 2.0, inner = ring.radius - pen / 2.0;
+  const auto [top, bottom] = Rows(cy - outer, cy + outer, area);
+  for (int y = top; y <= bottom; ++y) {
+    const double across = (y + 0.5 - cy) * (y + 0.5 - cy);
+    if (outer * outer - across <= 0) continue;
+    const double wo = std::sqrt(outer * outer - across);
+    if (inner <= 0 || inner * inner - across <= 0) {
+      RowRun(y, cx - wo, cx + wo, area, fill);
+    } else {
+      const double wi = std::sqrt(inner * inner - across);
+      RowRun(y, cx - wo, cx - wi, area, fill);
+      RowRun(y, cx + wi, cx + wo, area, fill);
+    }
+  }
+}
 
 int ClampRound(double v, int lo, int hi) {
   if (std::isnan(v)) v = 0;

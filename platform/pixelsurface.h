@@ -4,11 +4,14 @@
 // device's density); points that are not numbers draw nothing, points far
 // off the device are brought in or left out; a line is cut to the drawing
 // area; everything is rounded to whole pixels, halves away from zero. What
-// is left for a back end is filling a rectangle of pixels, stroking a line
-// between two pixels and a circle round one.
+// is left for a back end is filling rectangles of pixels: lines and circles
+// are made of runs of pixels here, so every back end shows the same pixels.
 //
-// A line covers the pixel of its start and stops short of its end; a thin
-// level or upright line is exactly that run of pixels. A rectangle covers
+// A line one pixel wide covers the pixel of its start and stops short of its
+// end; a level or upright one is exactly that run of pixels. A wider line
+// covers every pixel whose centre lies nearer than half the pen to it, ends
+// round. A circle's ring covers the pixels whose centres lie less than half
+// the pen from the circle. A rectangle covers
 // the pixels from its first corner up to, not including, its second, the pen
 // inside them. A point is a dot as wide as the pen on its pixel (and right
 // and below it for even widths).
@@ -16,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "platform/surface.h"
@@ -55,6 +59,14 @@ int BoxBands(double x1, double y1, double x2, double y2, int pen, PixelArea area
 std::optional<PixelRect> DotPixels(double x, double y, int pen, PixelArea area);
 std::optional<PixelCircle> CirclePixels(double x, double y, double radius, int pen, PixelArea area);
 
+// The pixels of a line or a ring inside the area, as runs along rows, each
+// handed to fill. A line's ends and a ring's centre are on pixels; a line of
+// an even pen runs through the corners right of and below them, as a dot of
+// that pen lies.
+using RunSink = std::function<void(const PixelRect&)>;
+void LineRuns(const PixelLine& line, int pen, PixelArea area, const RunSink& fill);
+void RingRuns(const PixelCircle& ring, int pen, PixelArea area, const RunSink& fill);
+
 // Base is Surface or one of its interfaces (the printer's page).
 template <class Base>
 class PixelSurface : public Base {
@@ -72,7 +84,7 @@ class PixelSurface : public Base {
     if (this->drawWidth_ == 1 && (at->x1 == at->x2 || at->y1 == at->y2)) {
       if (const auto run = RunPixels(*at, pen, DrawingArea())) FillPixels(*run, c), EndDrawing();
     } else {
-      StrokeLine(*at, pen, this->drawWidth_ == 1, c);
+      LineRuns(*at, pen, DrawingArea(), [this, c](const PixelRect& r) { FillPixels(r, c); });
       EndDrawing();
     }
   }
@@ -99,7 +111,7 @@ class PixelSurface : public Base {
     if (!BeginDrawing()) return;
     const int pen = PenPixels();
     if (const auto ring = CirclePixels(DeviceX(x), DeviceY(y), DeviceX(radius), pen, DrawingArea()))
-      StrokeCircle(*ring, pen, c), EndDrawing();
+      RingRuns(*ring, pen, DrawingArea(), [this, c](const PixelRect& r) { FillPixels(r, c); }), EndDrawing();
   }
 
  protected:
@@ -113,12 +125,8 @@ class PixelSurface : public Base {
   virtual bool BeginDrawing() = 0;
   // After something has been drawn.
   virtual void EndDrawing() = 0;
-  // The primitives, in whole device pixels; drawing beyond the area is cut.
+  // The one primitive, in whole device pixels inside the area.
   virtual void FillPixels(const PixelRect& r, Colour c) = 0;
-  // flatEnds: the line ends square (a line drawn one pixel wide at 96 dots
-  // per inch); otherwise round, so that the pieces of a curve join smoothly.
-  virtual void StrokeLine(const PixelLine& l, int pen, bool flatEnds, Colour c) = 0;
-  virtual void StrokeCircle(const PixelCircle& ring, int pen, Colour c) = 0;
 
   // Lengths in twips as device pixels.
   double DeviceX(double twips) const { return TwipsToPixelsF(twips) * PixelScaleX(); }

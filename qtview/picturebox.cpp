@@ -163,30 +163,6 @@ void PictureBox::FillPixels(const platform::PixelRect& r, platform::Colour c) {
   p.fillRect(QRect(r.left, r.top, r.width, r.height), ToQColor(c));
 }
 
-void PictureBox::StrokeLine(const platform::PixelLine& l, int pen, bool flatEnds, platform::Colour c) {
-  QPainter p(&image_);
-  // A pen of even width is set on the pixel centres, so that it covers the
-  // pixel of the point and the one right or below it.
-  const double shift = pen % 2 == 0 ? 0.5 : 0.0;
-  p.setRenderHint(QPainter::Antialiasing, false);
-  QPen qpen(ToQColor(c));
-  qpen.setWidth(pen);
-  qpen.setCapStyle(flatEnds ? Qt::FlatCap : Qt::RoundCap);
-  qpen.setJoinStyle(Qt::RoundJoin);
-  p.setPen(qpen);
-  p.drawLine(QPointF(l.x1 + shift, l.y1 + shift), QPointF(l.x2 + shift, l.y2 + shift));
-}
-
-void PictureBox::StrokeCircle(const platform::PixelCircle& ring, int pen, platform::Colour c) {
-  QPainter p(&image_);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  QPen qpen(ToQColor(c));
-  qpen.setWidth(pen);
-  p.setPen(qpen);
-  p.setBrush(Qt::NoBrush);
-  p.drawEllipse(QPointF(ring.cx, ring.cy), ring.radius, ring.radius);
-}
-
 void PictureBox::SetFont(const platform::FontSpec& f) {
   surfaceFont_ = f;
   font_ = MakeFont(f);

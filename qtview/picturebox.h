@@ -75,8 +75,6 @@ class PictureBox : public QWidget, public platform::PixelSurface<platform::Surfa
   bool BeginDrawing() override;
   void EndDrawing() override;
   void FillPixels(const platform::PixelRect& r, platform::Colour c) override;
-  void StrokeLine(const platform::PixelLine& l, int pen, bool flatEnds, platform::Colour c) override;
-  void StrokeCircle(const platform::PixelCircle& ring, int pen, platform::Colour c) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -1,6 +1,5 @@
-// The GDI picture box and printing under Wine: the default graph drawn into
-// real boxes lands where the recorded calls put it, Tahoma measures as
-// Tahoma, the printed list goes through the spooler (also as a new file
+// The GDI picture box and printing under Wine: the graph's rotated title
+// where it was printed, Tahoma measures as Tahoma, the printed list goes through the spooler (also as a new file
 // through a PDF printer), and a picture goes on the clipboard as a DIB.
 #include <gtest/gtest.h>
 
@@ -25,26 +24,14 @@ using windows::GdiPicture;
 
 namespace {
 
-// The graph's calls, drawing nothing: lines with their width, and where the rotated title starts.
+// Where the graph's rotated title starts, drawing nothing.
 struct Recorded : test::NullSurface<> {
-  struct Stroke {
-    double x1, y1, x2, y2;
-    Colour c;
-    int width;
-  };
-  std::vector<Stroke> lines;
   std::pair<double, double> rotatedAt{-1, -1};
-  void Line(double a, double b, double x, double y, Colour c) override {
-    lines.push_back({a, b, x, y, c, DrawWidth()});
-    PSet(x, y, c);
-  }
-  void PSet(double x, double y, Colour) override { curX_ = x, curY_ = y; }
   void PrintRotated(std::string_view, const platform::FontSpec&, double, int) override { rotatedAt = {curX_, curY_}; }
 };
 
 int Dev(double twips) { return platform::TwipsToPixels(twips); }
 uint32_t Px(const platform::Image& im, int x, int y) { return im.pixels.at(static_cast<size_t>(y * im.width + x)); }
-uint32_t Argb(Colour c) { return 0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
 
 struct WhiteBox : GdiPicture {
   WhiteBox(double left, double top, double w, double h) {
@@ -56,38 +43,19 @@ struct WhiteBox : GdiPicture {
 
 }  // namespace
 
-TEST(GdiPicture, DefaultGraphLandsWhereItsCallsPutIt) {
+// The lines, points and circles of the graph are compared with the Qt
+// window's pixel for pixel by the conformance scenarios; the text is GDI's.
+TEST(GdiPicture, TheGraphsTitleReadsUpwardsFromWhereItWasPrinted) {
   WhiteBox p0(60, 480, 6750, 3540), p5(690, 450, 5460, 2595);
-  p5.SetBorder(true);
   Recorded r0, r5;
   State s = DefaultState();
   PseudoCalc(s);
   GraphScale g;
-  for (auto [a, b] : {std::pair<platform::Surface*, platform::Surface*>{&p0, &p5}, {&r0, &r5}}) {
+  for (auto [a, b] : {std::pair<platform::Surface*, platform::Surface*>{&p0, &p5}, {&r0, &r5}})
     Setup_P5(s, *a, *b, p5.OuterTwips(), p0.OuterTwips().height, g);
-    Update_P5(s, *b, g, 255);
-  }
-  const platform::Image im = p5.Pixels();
-  ASSERT_EQ(std::tuple(p5.ScaleWidth(), p5.ScaleHeight(), im.width, im.height), std::tuple(5430.0, 2565.0, 362, 171));
-  const uint32_t white = 0xFFFFFFFF, red = Argb(platform::QBColor(12)), grey = Argb(platform::QBColor(8));
-
-  // The zero line red and one pixel thin from edge to edge; the first vertical grid line grey, one pixel wide.
-  const auto zero = std::ranges::find(r5.lines, platform::QBColor(12), &Recorded::Stroke::c);
-  const auto upright = std::ranges::find_if(r5.lines, [](auto& l) { return l.x1 == l.x2; });
-  ASSERT_TRUE(zero != r5.lines.end() && upright != r5.lines.end());
-  const int y0 = Dev(zero->y1), x0 = Dev(upright->x1);
-  EXPECT_EQ(std::vector({Px(im, 1, y0), Px(im, im.width - 1, y0), Px(im, 1, y0 - 1), Px(im, 1, y0 + 1)}),
-            std::vector({red, red, white, white}));
-  EXPECT_EQ(std::pair(Px(im, x0, 1), Px(im, x0 + 1, 1)), std::pair(grey, white));
-  // The curve red at the end of every segment inside the box.
-  int ends = 0, redEnds = 0;
-  for (const auto& l : r5.lines)
-    if (l.width == 2 && Dev(l.x2) < im.width && Dev(l.y2) >= 0 && Dev(l.y2) < im.height)
-      ++ends, redEnds += Px(im, Dev(l.x2), Dev(l.y2)) == red;
-  EXPECT_EQ(std::pair(ends > 50, redEnds), std::pair(true, ends));
-
-  // On P0, "Scope Clicks" reads upwards from where it was printed, as long as the text is wide.
-  platform::Image panel = p0.Pixels();
+  const uint32_t white = 0xFFFFFFFF;
+  // "Scope Clicks" reads upwards from where it was printed, as long as the text is wide.
+  const platform::Image panel = p0.Pixels();
   int left = panel.width, right = -1, top = panel.height, bottom = -1;
   for (int y = 0; y < panel.height; ++y)
     for (int x = 0; x < Dev(225); ++x)
@@ -97,12 +65,6 @@ TEST(GdiPicture, DefaultGraphLandsWhereItsCallsPutIt) {
   EXPECT_EQ(r0.rotatedAt, std::pair(0.0, 2100.0));
   EXPECT_TRUE(left >= 0 && bottom - top > 4 * (right - left) && std::abs(bottom - top - length) < length / 4) << top;
   EXPECT_TRUE(bottom <= Dev(2100) + 1 && bottom >= Dev(2100) - 3) << bottom;
-
-  // P5 shown on P0 inside its one-pixel frame, as drawn.
-  p5.PaintTo(p0.Dc(), Dev(690), Dev(450));
-  panel = p0.Pixels();
-  EXPECT_EQ(std::pair(Px(panel, Dev(690), Dev(450) + 10), Px(panel, Dev(690) + 1, Dev(450) + 1 + y0)),
-            std::pair(Argb(GetSysColor(COLOR_WINDOWTEXT)), red));
 }
 
 TEST(GdiPicture, TahomaAndDensity) {

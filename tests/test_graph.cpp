@@ -15,6 +15,7 @@
 #include "output/graph.h"
 #include "output/printlist.h"
 #include "output/rotatedtext.h"
+#include "platform/pixelsurface.h"
 
 using namespace vantorel;
 using namespace std::string_literals;
@@ -179,6 +180,29 @@ TEST(Graph, AxesFollowTheDataAndStayBounded) {
   const Graph gr(s);
   EXPECT_EQ(std::vector({gr.g.GraphXMax, gr.g.GraphYMax, gr.g.GraphYMin}), std::vector({32777.0, 32780.0, -32780.0}));
   EXPECT_TRUE(gr.p5.calls.size() < 60000 && std::isnan(gr.p5.Of(Call::PSet).at(0).y1)) << gr.p5.calls.size();
+}
+
+// Lines and circles become runs of pixels before any back end sees them.
+TEST(PixelRuns, LinesAndRingsCoverTheSamePixelsOnEveryDevice) {
+  using platform::PixelRect;
+  std::vector<std::tuple<int, int, int, int>> runs;
+  const platform::RunSink note = [&](const PixelRect& r) { runs.emplace_back(r.left, r.top, r.width, r.height); };
+  const platform::PixelArea area{20, 20};
+  // One pixel wide: from its start, short of its end, either way.
+  platform::LineRuns({0, 0, 4, 2}, 1, area, note);
+  platform::LineRuns({4, 2, 0, 0}, 1, area, note);
+  EXPECT_EQ(runs, (decltype(runs){{0, 0, 1, 1}, {1, 1, 2, 1}, {3, 2, 1, 1}, {4, 2, 1, 1}, {2, 1, 2, 1}, {1, 0, 1, 1}}));
+  // Two wide: the rows of the pixel and the one below, ends round (one pixel on); cut at the area's edge.
+  runs.clear();
+  platform::LineRuns({2, 5, 6, 5}, 2, area, note);
+  platform::LineRuns({-5, 19, 3, 19}, 3, area, note);
+  EXPECT_EQ(runs, (decltype(runs){{2, 5, 6, 1}, {2, 6, 6, 1}, {0, 18, 5, 1}, {0, 19, 5, 1}}));
+  // A ring: the same on all four sides; a small one round a pixel at the corner is cut.
+  runs.clear();
+  platform::RingRuns({10, 10, 2}, 1, area, note);
+  platform::RingRuns({0, 0, 1}, 1, area, note);
+  EXPECT_EQ(runs, (decltype(runs){{9, 8, 3, 1}, {8, 9, 1, 1}, {12, 9, 1, 1}, {8, 10, 1, 1}, {12, 10, 1, 1}, {8, 11, 1, 1},
+                                  {12, 11, 1, 1}, {9, 12, 3, 1}, {1, 0, 1, 1}, {0, 1, 2, 1}}));
 }
 
 TEST(RotatedFont, DescriptionFollowsTheSurfaceFont) {

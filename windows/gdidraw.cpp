@@ -110,35 +110,6 @@ void GdiDrawing<Base>::FillPixels(const platform::PixelRect& r, platform::Colour
 }
 
 template <class Base>
-void GdiDrawing<Base>::StrokeLine(const platform::PixelLine& l, int pen, bool flatEnds, platform::Colour c) {
-  // A one-pixel pen is the plain cosmetic one.
-  HPEN hpen;
-  if (pen == 1) {
-    hpen = CreatePen(PS_SOLID, 1, Ref(c));
-  } else {
-    const LOGBRUSH lb{BS_SOLID, Ref(c), 0};
-    const DWORD ends = flatEnds ? PS_ENDCAP_FLAT : PS_ENDCAP_ROUND;
-    // Round joins are GDI's default for a geometric pen (PS_JOIN_ROUND is 0).
-    hpen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | ends, static_cast<DWORD>(pen), &lb, 0, nullptr);
-  }
-  const Selected use(dc_, hpen);
-  MoveToEx(dc_, l.x1, l.y1, nullptr);
-  LineTo(dc_, l.x2, l.y2);
-}
-
-template <class Base>
-void GdiDrawing<Base>::StrokeCircle(const platform::PixelCircle& ring, int pen, platform::Colour c) {
-  const int r = platform::ClampRound(ring.radius, 0, 2000000);
-  const LOGBRUSH lb{BS_SOLID, Ref(c), 0};
-  HPEN hpen = pen == 1 ? CreatePen(PS_SOLID, 1, Ref(c))
-                       : ExtCreatePen(PS_GEOMETRIC | PS_SOLID, static_cast<DWORD>(pen), &lb, 0, nullptr);
-  const Selected use(dc_, hpen);
-  const Selected hollow(dc_, GetStockObject(NULL_BRUSH), false);
-  // The box of a circle leaves out its right and bottom edge.
-  Ellipse(dc_, ring.cx - r, ring.cy - r, ring.cx + r + 1, ring.cy + r + 1);
-}
-
-template <class Base>
 void GdiDrawing<Base>::SetFont(const platform::FontSpec& f) {
   this->surfaceFont_ = f;
   if (font_) DeleteObject(font_);

@@ -1,11 +1,11 @@
 // The drawing operations of a surface on a Windows device context, written
 // once for the picture box (a bitmap in memory) and the printer's page.
 //
-// Where lines, points, rectangles and circles land in device pixels is
-// worked out by platform/pixelsurface.h at the device's dots per inch; line
-// widths count 96-dots-per-inch pixels, so a line keeps its weight on a
-// denser screen and on paper. They are drawn here with plain GDI pens and
-// brushes, without smoothing, each in exactly its colour. Text is drawn
+// Which device pixels lines, points, rectangles and circles cover is worked
+// out by platform/pixelsurface.h at the device's dots per inch; line widths
+// count 96-dots-per-inch pixels, so a line keeps its weight on a denser
+// screen and on paper. They are filled here as rectangles, each in exactly
+// its colour. Text is drawn
 // with the surface font at the device's density, the current position at
 // the top left of its cell.
 #pragma once
@@ -75,8 +75,6 @@ class GdiDrawing : public platform::PixelSurface<Base> {  // NOLINT(cppcoreguide
   bool BeginDrawing() override;
   void EndDrawing() override { Drawn(); }
   void FillPixels(const platform::PixelRect& r, platform::Colour c) override;
-  void StrokeLine(const platform::PixelLine& l, int pen, bool flatEnds, platform::Colour c) override;
-  void StrokeCircle(const platform::PixelCircle& ring, int pen, platform::Colour c) override;
 
  private:
   // The surface font on this device, made when first needed.
