@@ -56,6 +56,9 @@ class QtDriver : public Driver {
         box->accept();
       }
     });
+    Show();
+  }
+  void Show() {
     rig_.Start();
     w_ = rig_.w.get();
     w_->activateWindow();  // on a display without a window manager too
@@ -117,10 +120,7 @@ class QtDriver : public Driver {
   std::string Saved(const char* name) override { return rig_.Saved(name); }
   void Restart(const std::vector<std::pair<const char*, const char*>>& saved) override {
     for (auto [name, value] : saved) SaveRegSetting(rig_.store, BuildSettingsPath("Vantorel"), name, value);
-    rig_.Start();
-    w_ = rig_.w.get();
-    w_->activateWindow();  // on a display without a window manager too
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w_));
+    Show();
   }
   void ChooseNext(int row) override {
     qtview::QueueModalAnswer([row](QDialog& chooser) {
