@@ -8,6 +8,7 @@
 
 #include "cli/fitcli.h"
 #include "memory_store.h"
+#include "shell.h"
 #include "model/clicktable.h"
 #include "output/csvexport.h"
 #include "platform/pdf.h"
@@ -28,16 +29,6 @@ CliRun Fit(std::vector<std::string> args) {
   std::ostringstream out, err;
   const int status = RunFitCli(args, out, err, store);
   return {status, out.str(), err.str()};
-}
-
-// What a command writes on standard output.
-std::string Shell(const std::string& command) {
-  std::string out;
-  char buf[4096];
-  FILE* f = popen(command.c_str(), "r");
-  for (size_t n; f && (n = fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-  EXPECT_TRUE(f && pclose(f) == 0) << command;
-  return out;
 }
 
 std::vector<std::string> With(std::vector<std::string> opts, std::string row4 = "40:12") {

@@ -20,6 +20,7 @@
 #include "output/printlist.h"
 #include "qtview/modal.h"
 #include "print_system.h"
+#include "shell.h"
 #include "qtview/selectprinter.h"
 
 using namespace vantorel;
@@ -27,16 +28,6 @@ using namespace vantorel::qtview;
 namespace fs = std::filesystem;
 
 namespace {
-
-// What a command writes; fails the test when the command fails.
-std::string Shell(const std::string& command) {
-  std::string out;
-  char buf[4096];
-  FILE* f = popen(command.c_str(), "r");
-  for (size_t n; f && (n = fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-  EXPECT_TRUE(f && pclose(f) == 0) << command;
-  return out;
-}
 
 // Modal windows answered by the test, a PDF file for the pages, and a 574 by
 // 439 main window with three printers, the second one current.

@@ -88,19 +88,10 @@ EOF
 
 # The installed program shows its window (on an Xvfb of its own, the Wine
 # server started again with it), restores the user's settings and saves them on Esc.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-exec 2> >(grep -v 'XGetInputFocus returned' >&2)  # xdotool's note about a server without a window manager
-wineserver -w
-(cd "$dir" && DISPLAY=":$(cat "$work/display")" exec wine Vantorel.exe) >/dev/null 2>&1 & app=$!
-wid=$(DISPLAY=":$(cat "$work/display")" timeout 60 xdotool search --sync --name "^Vantorel V$version\$" | awk 'NR == 1') ||
-  fail "the installed Vantorel.exe shows no window"
-sleep 2
-DISPLAY=":$(cat "$work/display")" xdotool key --window "$wid" Escape
-for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-! kill -0 "$app" 2>/dev/null || fail "Esc did not end the installed Vantorel.exe"
-app=""
-wineserver -w
+. "$here/tests/wine/display.sh"
+wine_on_display "$WINEPREFIX"
+launch "$dir"
+xdotool key --window "$wid" Escape; ended "Esc in the installed Vantorel.exe"
 grep -q 'C(3)[[:space:]]*REG_SZ[[:space:]]*15$' <<<"$(settings)" || fail "the installed program lost the saved clicks: $(settings)"
 before=$(settings)
 

@@ -28,22 +28,10 @@ fail() { echo "FAIL: $*" >&2; cat "$work/app.log" >&2 2>/dev/null; exit 1; }
 export CUPS_SERVER=127.0.0.1:1
 . "$here/tests/wine/display.sh"
 wine_on_display "$work/prefix"
-exec 2> >(grep -v 'XGetInputFocus returned' >&2)  # xdotool's note about a server without a window manager
 
-launch() {
-  (cd "$build" && exec wine Vantorel.exe) >"$work/app.log" 2>&1 & app=$!
-  wid=$(timeout 60 xdotool search --sync --name '^Vantorel V1\.0\.0$' | awk 'NR == 1') || fail "no window"
-}
 # Print List's caption turns black once the printer count has come in with a printer.
 usable() { [ "$(import -window "$wid" -crop 47x21+204+391 +repage -depth 8 txt:- 2>/dev/null | grep -c '#000000')" -gt 0 ]; }
 print_ready() { for _ in $(seq 100); do usable && return 0; sleep 0.1; done; fail "Print List did not become usable"; }
-ended() {  # the program ends within 20 s
-  for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$app" 2>/dev/null && fail "$1 did not end the program"; app=""
-  wineserver -w
-}
-# A point of the main window in twips, as the layout places it; then xdotool.
-at() { xdotool mousemove --window "$wid" $(( $1 / 15 )) $(( $2 / 15 )); sleep 0.3; [ $# -le 2 ] || xdotool "${@:3}"; }
 print_list() { at $((60 + 2850 + 502)) $((5715 + 30 + 277)) click 1; }
 chooser() { xdotool search --onlyvisible --name '^Select Printer$' 2>/dev/null | head -1; }
 no_pdf() {  # vantorel-fit.exe --pdf: its message, status 1, no file
@@ -60,7 +48,7 @@ no_pdf() {  # vantorel-fit.exe --pdf: its message, status 1, no file
 spooler=$(cd "$build" && timeout 60 wine test_gdi_windows.exe --gtest_filter='GdiPrinting.*' 2>&1) ||
   fail "the spooler without a print system: $spooler"
 grep -q 'no printer: the page is not printed to a file' <<<"$spooler" || fail "printers were found: $spooler"
-launch
+launch "$build"
 print_list; sleep 2
 xdotool key --window "$wid" ctrl+p; sleep 2
 [ -z "$(chooser)" ] || fail "a printer chooser showed with no printer"
@@ -99,7 +87,7 @@ the_list() {  # the title line, the column heads, the first row and the legend
 a_picture() {  # one picture as wide as the window
   from_wine "$1" && [ "$(pdfimages -list "$1" 2>/dev/null | awk 'NR > 2 {print $4}')" = "$width" ]
 }
-launch
+launch "$build"
 print_ready
 width=$(xwininfo -id "$wid" | awk '/Width:/ {print $2}')
 print_list
