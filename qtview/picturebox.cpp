@@ -159,8 +159,14 @@ bool PictureBox::BeginDrawing() {
 void PictureBox::EndDrawing() { update(); }
 
 void PictureBox::FillPixels(const platform::PixelRect& r, platform::Colour c) {
-  QPainter p(&image_);
-  p.fillRect(QRect(r.left, r.top, r.width, r.height), ToQColor(c));
+  // The kept image has 32 bits a pixel: the pixels are set directly (a
+  // painter for each of the many runs of a curve would cost more).
+  const QRect area = QRect(r.left, r.top, r.width, r.height) & image_.rect();
+  const QRgb rgb = ToQColor(c).rgb();
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    QRgb* line = reinterpret_cast<QRgb*>(image_.scanLine(y)) + area.left();
+    std::fill(line, line + area.width(), rgb);
+  }
 }
 
 void PictureBox::SetFont(const platform::FontSpec& f) {

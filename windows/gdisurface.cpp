@@ -105,6 +105,18 @@ void GdiPicture::Cls() {
   Drawn();
 }
 
+void GdiPicture::FillPixels(const platform::PixelRect& r, platform::Colour c) {
+  if (!bits_) return;
+  // What GDI drew is in the pixels (each drawing ends with a flush); they
+  // hold 0x00RRGGBB, the colour 0x00BBGGRR.
+  const uint32_t rgb = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+  const int left = std::max(r.left, 0), right = std::min(r.left + r.width, innerW_);
+  for (int y = std::max(r.top, 0); y < std::min(r.top + r.height, innerH_) && left < right; ++y) {
+    uint32_t* line = bits_ + static_cast<size_t>(y) * static_cast<size_t>(innerW_);
+    std::fill(line + left, line + right, rgb);
+  }
+}
+
 void GdiPicture::Drawn() {
   GdiFlush();  // the bitmap's pixels are read directly
   if (changed_) changed_();

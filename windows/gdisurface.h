@@ -65,6 +65,8 @@ class GdiPicture : public GdiDrawing<platform::Surface> {
 
  protected:
   HDC DrawDc() override { return Dc(); }
+  // Straight into the kept image's pixels.
+  void FillPixels(const platform::PixelRect& r, platform::Colour c) override;
   HDC MeasureDc() const override { return dc_; }
   SIZE DeviceArea() const override { return {innerW_, innerH_}; }
   void Drawn() override;
