@@ -17,8 +17,8 @@ add_custom_target(icons ALL DEPENDS ${VANTOREL_ICONS}/hicolor/scalable/apps/${VA
 
 set(VANTOREL_DATA ${CMAKE_BINARY_DIR}/data)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/${VANTOREL_ID}.metainfo.xml.in ${VANTOREL_DATA}/${VANTOREL_ID}.metainfo.xml @ONLY)
-# Manual pages, compressed as Debian installs them.
-foreach(page vantorel vantorel-fit)
+# A manual page for each program name, compressed as Debian installs them.
+foreach(page Vantorel vantorel-fit)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${page}.1.in ${VANTOREL_DATA}/${page}.1 @ONLY)
   add_custom_command(OUTPUT ${VANTOREL_DATA}/${page}.1.gz
     COMMAND gzip -9nf -k ${VANTOREL_DATA}/${page}.1
@@ -26,15 +26,27 @@ foreach(page vantorel vantorel-fit)
   list(APPEND VANTOREL_MAN_PAGES ${VANTOREL_DATA}/${page}.1.gz)
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${VANTOREL_MAN_PAGES})
+# The changelog, as a native Debian package carries it.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog ${VANTOREL_DATA}/changelog COPYONLY)
+add_custom_command(OUTPUT ${VANTOREL_DATA}/changelog.gz
+  COMMAND gzip -9nf -k ${VANTOREL_DATA}/changelog
+  DEPENDS ${VANTOREL_DATA}/changelog)
+add_custom_target(changelog ALL DEPENDS ${VANTOREL_DATA}/changelog.gz)
 
 # The window keeps the name Vantorel: its caption and its settings key come
 # from the executable's name.
 install(TARGETS Vantorel vantorel-fit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Without the compiler's notes, as Debian's packages ship their programs.
+foreach(program Vantorel vantorel-fit)
+  install(CODE "execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" COMMAND_ERROR_IS_FATAL ANY)")
+endforeach()
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${VANTOREL_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VANTOREL_DATA}/${VANTOREL_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${VANTOREL_ICONS}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${VANTOREL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/docs/vantorel.png
+# The licence once, as Debian's copyright file.
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/vantorel.png ${VANTOREL_DATA}/changelog.gz
         DESTINATION ${VANTOREL_DOCDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${VANTOREL_DOCDIR} RENAME copyright)
 

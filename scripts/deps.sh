@@ -27,7 +27,7 @@ test=(
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils xdotool imagemagick dbus at-spi2-core
   cups cups-client printer-driver-cups-pdf poppler-utils
-  desktop-file-utils appstream man-db
+  desktop-file-utils appstream man-db lintian
 )
 
 case "${1:-test}" in

@@ -227,7 +227,7 @@ LoadResult LoadData(platform::Store& from, State& s, int waitMs, std::string_vie
     if (!rec.keptAs.empty())
       r.notice += " The old file was kept as " + rec.keptAs;
     else
-      r.notice += " The file " + r.filePath + " was left as it was and will not be saved over.";
+      r.notice += " The file " + r.filePath + " was left as it was and will not be written over.";
   } else if (r.kind == LoadResult::Kind::Unreadable) {
     r.notice = NotReadMessage(r);
   }

@@ -54,7 +54,7 @@ struct LoadResult {
   // What the user is told as soon as the window shows, in one message: a
   // damaged or foreign store (what was wrong, which settings were
   // recovered, where the old file was kept), or a store that could not be
-  // read (where and why, and that it will not be saved over). Empty when
+  // read (where and why, and that it will not be written over). Empty when
   // there is nothing to tell.
   std::string notice;
   // One message naming each stored value that could not be used, with its

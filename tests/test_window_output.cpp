@@ -129,7 +129,7 @@ TEST_F(WindowTest, WithoutAnAnsweringPrintSystemNothingWaitsAndPagesGoToPdfFiles
 TEST_F(WindowTest, APageThePrintSystemRefusesIsSaidSo) {
   const bool setUp = std::system("bash '" VANTOREL_SOURCE_DIR "/scripts/cups-setup.sh'") == 0;
   if (!setUp || !std::ranges::count(qtview::SystemPrintService().Printers(), "VantorelPDF")) GTEST_SKIP() << "no VantorelPDF";
-  const struct Accepting { ~Accepting() { std::system("cupsaccept VantorelPDF"); } } again;
+  const struct Accepting { ~Accepting() { EXPECT_EQ(std::system("cupsaccept VantorelPDF"), 0); } } again;
   ASSERT_EQ(std::system("cupsreject VantorelPDF"), 0);
   systemPrinters = true;
   Start();

@@ -13,8 +13,8 @@ id=com.morvaleservices.Vantorel
 DESTDIR="$dest" cmake --install "$build" --prefix /usr >/dev/null
 u="$dest/usr"
 for f in bin/Vantorel bin/vantorel-fit share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
-         share/icons/hicolor/scalable/apps/$id.svg share/man/man1/vantorel.1.gz share/man/man1/vantorel-fit.1.gz \
-         share/doc/vantorel/README.md share/doc/vantorel/LICENSE share/doc/vantorel/copyright; do
+         share/icons/hicolor/scalable/apps/$id.svg share/man/man1/Vantorel.1.gz share/man/man1/vantorel-fit.1.gz \
+         share/doc/vantorel/README.md share/doc/vantorel/changelog.gz share/doc/vantorel/copyright; do
   [ -s "$u/$f" ] && [[ $f != bin/* || -x $u/$f ]] || fail "$f is missing or not executable"
 done
 for n in 16 22 24 32 48 64 128 256; do
@@ -22,7 +22,7 @@ for n in 16 22 24 32 48 64 128 256; do
 done
 
 out=$(desktop-file-validate "$u/share/applications/$id.desktop" 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
-appstreamcli validate --no-net "$u/share/metainfo/$id.metainfo.xml" >"$dest/as.log" 2>&1 || fail "$(cat "$dest/as.log")"
+appstreamcli validate --pedantic --no-net "$u/share/metainfo/$id.metainfo.xml" >"$dest/as.log" 2>&1 || fail "$(cat "$dest/as.log")"
 version=$("$u/bin/vantorel-fit" --version)
 [ "$version" = "vantorel-fit $(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$u/share/metainfo/$id.metainfo.xml")" ] ||
   fail "--version says '$version', the metadata another release"
@@ -32,7 +32,7 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$u/bin/vantorel-fit" --est
   fail "no PDF of the list from vantorel-fit"
 grep -qx "Icon=$id" "$u/share/applications/$id.desktop" || fail "the desktop entry names another icon"
 
-for page in vantorel vantorel-fit; do
+for page in Vantorel vantorel-fit; do
   text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$u/share/man/man1/$page.1.gz" 2>"$dest/man.err") || fail "man $page"
   [ ! -s "$dest/man.err" ] || fail "man $page: $(cat "$dest/man.err")"
   grep -q "^NAME" <<<"$text" && grep -q "^SYNOPSIS" <<<"$text" || fail "man $page has no NAME or SYNOPSIS"

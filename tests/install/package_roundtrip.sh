@@ -25,6 +25,9 @@ id=com.morvaleservices.Vantorel
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >"$work/cpack.log" 2>&1 || fail "cpack: $(cat "$work/cpack.log")"
 deb=$(ls "$work"/pkg/vantorel_*.deb)
+# Debian's own checks of a package: nothing to report, down to the pedantic notes.
+report=$(lintian --pedantic -I -E --tag-display-limit 0 "$deb" 2>&1 | grep -v 'running with root privileges' || :)
+[ -z "$report" ] || fail "lintian: $report"
 installed=yes
 DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
   fail "apt-get install: $(cat "$work/apt.log")"
