@@ -226,37 +226,53 @@ std::string JsonString(const std::string& s) {
 
 std::string JsonNumber(double v) { return std::isfinite(v) ? ShortestText(v) : "null"; }
 
+// What a run found out. A report gives null for what the run did not get
+// to: nothing made up (a default model, empty labels) stands in for it.
 struct Outcome {
-  std::array<std::string, kRows> labels{"(0)", "(0)", "(0)", "(0)", "(0)", "(0)"};
+  bool inputs = false;  // the units and the model: the options', or the saved ones read
+  bool table = false;   // the labels, the click table, the extents and the list: worked out
+  std::array<std::string, kRows> labels{};
   std::optional<double> fitError;
-  std::array<int64_t, 2> candidates{0, 0};
+  std::optional<std::array<int64_t, 2>> candidates;
   std::optional<Refusal> refused;
   std::optional<std::string> error;  // why the run failed
 };
 
 void WriteJson(std::ostream& out, const State& s, const Outcome& r) {
   const ModelParams p = s.Params();
-  out << "{\n  \"units\": " << (s.MetricUnits ? "\"metric\"" : "\"imperial\"") << ",\n";
-  out << "  \"model\": {\"mv\": " << JsonNumber(p.mv) << ", \"bc\": " << JsonNumber(p.bc)
-      << ", \"sh\": " << JsonNumber(p.sh) << ", \"zr\": " << JsonNumber(p.zr) << ", \"cpm\": " << JsonNumber(p.cpm)
-      << "},\n";
-  out << "  \"fit_error\": " << (r.fitError ? JsonNumber(*r.fitError) : "null") << ",\n";
-  out << "  \"candidates\": [" << r.candidates[0] << ", " << r.candidates[1] << "],\n";
-  out << "  \"labels\": [";
-  for (size_t i = 0; i < kRows; ++i) out << (i ? ", " : "") << JsonString(r.labels[i]);
-  out << "],\n  \"click_table\": [";
-  for (size_t i = 0; i < kTableFilled; ++i) out << (i ? (i % 20 ? ", " : ",\n    ") : "") << s.ClickTable[i];
-  out << "],\n";
-  out << "  \"min_table_clicks\": " << s.MinTableClicks << ",\n";
-  out << "  \"min_data_range\": " << s.MinDataRange << ",\n";
-  out << "  \"max_data_range\": " << s.MaxDataRange << ",\n";
-  out << "  \"max_data_clicks\": " << s.MaxDataClicks << ",\n";
-  out << "  \"list\": " << JsonString(JoinLines(ClickListLines(s), "\n")) << ",\n";
-  out << "  \"refused\": ";
-  if (r.refused)
+  auto known = [&out](bool has, const auto& write) { has ? write() : void(out << "null"); };
+  out << "{\n  \"units\": ";
+  known(r.inputs, [&] { out << (s.MetricUnits ? "\"metric\"" : "\"imperial\""); });
+  out << ",\n  \"model\": ";
+  known(r.inputs, [&] {
+    out << "{\"mv\": " << JsonNumber(p.mv) << ", \"bc\": " << JsonNumber(p.bc) << ", \"sh\": " << JsonNumber(p.sh)
+        << ", \"zr\": " << JsonNumber(p.zr) << ", \"cpm\": " << JsonNumber(p.cpm) << "}";
+  });
+  out << ",\n  \"fit_error\": " << (r.fitError ? JsonNumber(*r.fitError) : "null") << ",\n  \"candidates\": ";
+  known(r.candidates.has_value(), [&] { out << "[" << (*r.candidates)[0] << ", " << (*r.candidates)[1] << "]"; });
+  out << ",\n  \"labels\": ";
+  known(r.table, [&] {
+    out << "[";
+    for (size_t i = 0; i < kRows; ++i) out << (i ? ", " : "") << JsonString(r.labels[i]);
+    out << "]";
+  });
+  out << ",\n  \"click_table\": ";
+  known(r.table, [&] {
+    out << "[";
+    for (size_t i = 0; i < kTableFilled; ++i) out << (i ? (i % 20 ? ", " : ",\n    ") : "") << s.ClickTable[i];
+    out << "]";
+  });
+  for (auto [name, value] : {std::pair{"min_table_clicks", s.MinTableClicks}, {"min_data_range", s.MinDataRange},
+                             {"max_data_range", s.MaxDataRange}, {"max_data_clicks", s.MaxDataClicks}}) {
+    out << ",\n  \"" << name << "\": ";
+    known(r.table, [&, value = value] { out << value; });
+  }
+  out << ",\n  \"list\": ";
+  known(r.table, [&] { out << JsonString(JoinLines(ClickListLines(s), "\n")); });
+  out << ",\n  \"refused\": ";
+  known(r.refused.has_value(), [&] {
     out << "{\"title\": " << JsonString(r.refused->title) << ", \"body\": " << JsonString(r.refused->body) << "}";
-  else
-    out << "null";
+  });
   out << ",\n  \"error\": " << (r.error ? JsonString(*r.error) : "null") << "\n}\n";
 }
 
@@ -338,24 +354,29 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
   };
 
   if (unread) return fail(*unread);
+  r.inputs = true;
   // The rows as the window holds them after loading, then the start-up estimate.
   if (auto why = CollectData(s, o.ranges, o.clicks)) return refuse(*why);
   s.FormReady = true;
   const Estimate e = PseudoCalc(s);
   if (e.problem) return fail(*e.problem);
+  // A row the estimate does not label shows the window's first label.
+  r.labels.fill("(0)");
   for (size_t i = 0; i < kRows; ++i)
     if (e.labels[i]) r.labels[i] = *e.labels[i];
+  r.table = true;
 
   if (!o.estimateOnly) {
     if (auto few = TooFewTicked(s, kProgramName)) return refuse(*few);
     CalculateSteps quiet;  // nothing to show while the search runs
     const Calculation fit = CalculateModel(s, o.ranges, o.clicks, quiet);
     if (fit.refused) return refuse(*fit.refused);
-    r.labels.fill("(?)");
+    r.table = false;  // until the fitted model's table is in
     r.candidates = fit.fit.candidates;
     if (auto why = fit.problem()) return fail(*why);
     r.labels = fit.finish.labels;
     r.fitError = fit.fit.bestError;
+    r.table = true;
   }
 
   if (o.csvFile) {
