@@ -33,7 +33,8 @@ windows:
 	@bash scripts/deps.sh windows
 	@cmake -S . -B build-windows $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DVANTOREL_WERROR=ON >/dev/null
 	@cmake --build build-windows -j $(JOBS)
-	@cd build-windows && cpack >/dev/null
+	@cd build-windows && cpack >/dev/null && v=$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' CMakeCache.txt) && \
+	  mv -f Vantorel-$$v.zip Vantorel-$$v-win64.zip
 
 test:
 	@bash scripts/deps.sh test

@@ -49,22 +49,25 @@ foreach(program "Vantorel|Vantorel" "vantorel-fit|Vantorel from the command line
   target_sources(${VANTOREL_RC_NAME} PRIVATE ${rc})
 endforeach()
 
-# What the installer and the ZIP file hold: the two programs, the README and
-# the licence, all in one folder.
+# What the installer and the ZIP file hold: the two programs, a read-me for
+# Windows (CRLF line ends, as Notepad everywhere shows them) and the licence,
+# all in one folder.
 install(TARGETS Vantorel vantorel-fit RUNTIME DESTINATION .)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+configure_file(${CMAKE_SOURCE_DIR}/data/README-windows.txt.in ${CMAKE_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
 # The packages (cpack in build-windows, as `make windows` runs it):
 # Vantorel-VERSION-win64-setup.exe, a 64-bit NSIS installer into
 # Program Files\Vantorel with a Start-menu entry, an uninstaller and an entry
-# in the installed programs, and Vantorel-VERSION-win64.zip.
+# in the installed programs, and Vantorel-VERSION-win64.zip, which unpacks
+# into a folder Vantorel-VERSION.
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_NAME Vantorel)
 set(CPACK_PACKAGE_VENDOR "Morvale Services")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_FILE_NAME Vantorel-${PROJECT_VERSION}-win64)
-# The installer's name (cmake/windows_package.cmake).
+# The installer's name and the ZIP file's folder (cmake/windows_package.cmake).
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/windows_package.cmake)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Vantorel)
 # Without the version, so that a newer installer finds and first removes an older one.
@@ -75,43 +78,90 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_DISPLAY_NAME Vantorel)
-set(CPACK_NSIS_PACKAGE_NAME Vantorel)
+# The pages and the window titles name the version (the line at the bottom
+# too: below).
+set(CPACK_NSIS_PACKAGE_NAME "Vantorel ${PROJECT_VERSION}")
+set(CPACK_NSIS_MUI_FINISHPAGE_RUN Vantorel.exe)
 set(CPACK_NSIS_INSTALLED_ICON_NAME Vantorel.exe)
 set(CPACK_NSIS_MUI_ICON ${VANTOREL_ICO})
 set(CPACK_NSIS_MUI_UNIICON ${VANTOREL_ICO})
 set(CPACK_NSIS_URL_INFO_ABOUT "${VANTOREL_HOMEPAGE}")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-# CPack's own installer script with two changes. It is built as a 64-bit
-# program: a 32-bit installer would write to the 32-bit view of the registry
-# and needs Windows' 32-bit layer, which Debian's Wine lacks. And it keeps its
-# own values (the folder, the Start-menu folder) in its uninstall key rather
-# than in HKLM\Software\Morvale Services\Vantorel: that is where earlier
-# versions kept the settings, and, in an installation for one user (HKCU),
-# where the settings are now; its uninstaller deletes that key whole.
+
+# CPack's own installer script, changed where it must be; each change finds
+# its place or the build stops.
 set(nsis_template ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in)
 file(READ ${nsis_template} nsis)
-set(own_key "Software\\@CPACK_PACKAGE_VENDOR@\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@\"")
-set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@\"")
-string(FIND "${nsis}" "${own_key}" at)
-string(REPLACE "${own_key}" "${uninstall_key}" nsis "${nsis}")
-# The target goes first, after the opening comment line (the file begins with
-# a byte-order mark, which must stay first).
+function(vantorel_nsis_edit from to)
+  string(FIND "${nsis}" "${from}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "${nsis_template} is not laid out as cmake/windows.cmake expects: no\n${from}")
+  endif()
+  string(REPLACE "${from}" "${to}" edited "${nsis}")
+  set(nsis "${edited}" PARENT_SCOPE)
+endfunction()
+set(uninstall_key [=[Software\Microsoft\Windows\CurrentVersion\Uninstall\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@]=])
+# The installer keeps its own values (the folder, the Start-menu folder) in
+# its uninstall key rather than in HKLM\Software\Morvale Services\Vantorel:
+# that is where earlier versions kept the settings, and, in an installation
+# for one user (HKCU), where the settings are now; its uninstaller deletes
+# that key whole.
+vantorel_nsis_edit([=[Software\@CPACK_PACKAGE_VENDOR@\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@"]=] "${uninstall_key}\"")
+# The uninstall key says that there is nothing to change or repair, as
+# numbers, and how much the installation takes (in KiB).
+vantorel_nsis_edit("  Push \"NoRepair\"\n  Push \"1\"\n  Call ConditionalAddToRegistry\n" "")
+vantorel_nsis_edit("  Push \"NoModify\"\n  Push \"1\"\n  Call ConditionalAddToRegistry\n" "")
+vantorel_nsis_edit("@CPACK_NSIS_EXTRA_INSTALL_COMMANDS@" "\
+  WriteRegDWORD SHCTX \"${uninstall_key}\" \"NoModify\" 1
+  WriteRegDWORD SHCTX \"${uninstall_key}\" \"NoRepair\" 1
+  \${GetSize} \"$INSTDIR\" \"/S=0K\" $0 $1 $2
+  WriteRegDWORD SHCTX \"${uninstall_key}\" \"EstimatedSize\" $0
+")
+# Another version installed: which one, and what going on does, in plain words.
+vantorel_nsis_edit([=[  MessageBox MB_YESNOCANCEL|MB_ICONEXCLAMATION \
+  "@CPACK_NSIS_PACKAGE_NAME@ is already installed. $\n$\nDo you want to uninstall the old version before installing the new one?" \
+  /SD IDYES IDYES uninst IDNO inst
+  Abort]=] [=[  ReadRegStr $4 HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@" "DisplayVersion"
+  ${VersionCompare} "$4" "@CPACK_PACKAGE_VERSION@" $5
+  StrCmp $5 0 same_version
+  StrCmp $5 1 newer_version
+  MessageBox MB_OKCANCEL|MB_ICONINFORMATION "Vantorel $4 is installed. OK replaces it with Vantorel @CPACK_PACKAGE_VERSION@; your saved settings stay." /SD IDOK IDOK uninst
+  Abort
+same_version:
+  MessageBox MB_OKCANCEL|MB_ICONINFORMATION "Vantorel $4 is installed already: this is the same version. OK installs it again; your saved settings stay." /SD IDOK IDOK uninst
+  Abort
+newer_version:
+  MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION "A newer Vantorel, $4, is installed. OK replaces it with the older Vantorel @CPACK_PACKAGE_VERSION@; your saved settings stay. Cancel keeps $4." /SD IDOK IDOK uninst
+  Abort]=])
+# The uninstaller says when it leaves the program's folder because of files
+# the user made there (with /S it says nothing).
+vantorel_nsis_edit("  RMDir \"$INSTDIR\"\n" "  RMDir \"$INSTDIR\"\n  IfFileExists \"$INSTDIR\\*.*\" 0 +2\n    MessageBox MB_OK|MB_ICONINFORMATION \"$INSTDIR was left in place: it holds files that Vantorel did not install there.\" /SD IDOK\n")
+# The installer is a 64-bit program: a 32-bit one would write to the 32-bit
+# view of the registry and needs Windows' 32-bit layer, which Debian's Wine
+# lacks. It carries the version information of the programs, the line at the
+# bottom of its pages names the program rather than the packager (CPack's own
+# setting for it trims the line, which makensis refuses on Linux), and the
+# finish page offers to run Vantorel. These go first, after the opening comment line
+# (the file begins with a byte-order mark, which must stay first).
 string(FIND "${nsis}" "\n" first_line_end)
-if(at LESS 0 OR first_line_end LESS 0)
-  message(FATAL_ERROR "${nsis_template} is not laid out as cmake/windows.cmake expects")
-endif()
 math(EXPR first_line_end "${first_line_end} + 1")
 string(SUBSTRING "${nsis}" 0 ${first_line_end} head)
 string(SUBSTRING "${nsis}" ${first_line_end} -1 nsis)
-# The uninstaller says when it leaves the program's folder because of files
-# the user made there (with /S it says nothing).
-set(rmdir_line "  RMDir \"$INSTDIR\"\n")
-string(FIND "${nsis}" "${rmdir_line}" rmdir_at)
-if(rmdir_at LESS 0)
-  message(FATAL_ERROR "${nsis_template} has no RMDir of the install folder")
-endif()
-string(REPLACE "${rmdir_line}" "${rmdir_line}  IfFileExists \"$INSTDIR\\*.*\" 0 +2\n    MessageBox MB_OK|MB_ICONINFORMATION \"$INSTDIR was left in place: it holds files that Vantorel did not install there.\" /SD IDOK\n" nsis "${nsis}")
-file(WRITE ${CMAKE_BINARY_DIR}/nsis/NSIS.template.in "${head}Target amd64-unicode\n${nsis}")
+set(version_info "VIProductVersion ${PROJECT_VERSION}.0\n")
+foreach(pair "ProductName|Vantorel" "CompanyName|Morvale Services" "LegalCopyright|${VANTOREL_COPYRIGHT}"
+        "FileDescription|Vantorel ${PROJECT_VERSION} Setup" "FileVersion|${PROJECT_VERSION}"
+        "ProductVersion|${PROJECT_VERSION}" "OriginalFilename|Vantorel-${PROJECT_VERSION}-win64-setup.exe")
+  string(REPLACE "|" ";" pair "${pair}")
+  list(GET pair 0 key)
+  list(GET pair 1 value)
+  string(APPEND version_info "VIAddVersionKey /LANG=1033 ${key} \"${value}\"\n")
+endforeach()
+file(WRITE ${CMAKE_BINARY_DIR}/nsis/NSIS.template.in "${head}Target amd64-unicode
+!include FileFunc.nsh
+!include WordFunc.nsh
+BrandingText \"Vantorel ${PROJECT_VERSION}\"
+!define MUI_FINISHPAGE_RUN_TEXT \"Run Vantorel\"
+${version_info}${nsis}")
 set(CPACK_MODULE_PATH ${CMAKE_BINARY_DIR}/nsis)
 include(CPack)
 

@@ -26,11 +26,15 @@ for f in "$setup" "$zip"; do
   [ "$f" -nt "$build/Vantorel.exe" ] || fail "$f is older than the build: make windows packs it again"
 done
 
-# The ZIP: one folder with the two programs, the README and the licence.
-listed=$(python3 -c 'import sys, zipfile; print(*sorted(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
-top=Vantorel-$version-win64
-[ "$listed" = "$top/LICENSE.txt $top/README.md $top/Vantorel.exe $top/vantorel-fit.exe" ] ||
+# The ZIP: one folder Vantorel-VERSION with the two programs, the read-me (CRLF line ends only) and the licence.
+listed=$(python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); r = z.read(sys.argv[2])
+print(*sorted(z.namelist()), r.count(b"\r\n") == r.count(b"\n") > 50)' "$zip" "Vantorel-$version/README.txt")
+top=Vantorel-$version
+[ "$listed" = "$top/LICENSE.txt $top/README.txt $top/Vantorel.exe $top/vantorel-fit.exe True" ] ||
   fail "the ZIP file holds: $listed"
+# The finish page offers to run Vantorel.
+grep -qxF '!define MUI_FINISHPAGE_RUN_TEXT "Run Vantorel"' "$build/_CPack_Packages/win64/NSIS/project.nsi" &&
+  grep -q '^!define MUI_FINISHPAGE_RUN ' "$build/_CPack_Packages/win64/NSIS/project.nsi" || fail "no Run Vantorel on the finish page"
 
 "$here/scripts/wine-run.sh" "$work/prefix" cmd /c exit >/dev/null 2>&1 || :
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
@@ -47,7 +51,7 @@ settings_kept() { [ "$(settings)" = "$before" ] || fail "$1 changed the saved se
 
 wine "$setup" /S >/dev/null 2>&1 || :  # the files say whether it worked, not the status
 wineserver -w
-for f in Vantorel.exe vantorel-fit.exe Uninstall.exe LICENSE.txt README.md; do
+for f in Vantorel.exe vantorel-fit.exe Uninstall.exe LICENSE.txt README.txt; do
   [ -s "$dir/$f" ] || fail "the installer did not put $f into Program Files\\Vantorel"
 done
 link=$(find "$c" -path '*/Start Menu/Programs/*' -name Vantorel.lnk | head -n 1)
@@ -57,10 +61,12 @@ for value in "DisplayName=Vantorel" "DisplayVersion=$version" "Publisher=Morvale
              "DisplayIcon=C:\\Program Files\\Vantorel\\Vantorel.exe"; do
   grep -qxF "    ${value%%=*}    REG_SZ    ${value#*=}" <<<"$entry" || fail "the uninstall key lacks $value: $entry"
 done
+grep -qx '    NoModify    REG_DWORD    0x1' <<<"$entry" && grep -qx '    NoRepair    REG_DWORD    0x1' <<<"$entry" &&
+  grep -qx '    EstimatedSize    REG_DWORD    0x[0-9a-f]\{3,\}' <<<"$entry" || fail "the uninstall key's numbers: $entry"
 settings_kept "the installer"
 out=$(wine "$dir/vantorel-fit.exe" --version 2>&1 | tr -d '\r') || fail "the installed vantorel-fit.exe: $out"
 [ "$out" = "vantorel-fit $version" ] || fail "the installed vantorel-fit.exe --version says: $out"
-# The version information, the icon and the manifest the programs carry; the installer's icon.
+# The version information and the icon the programs and the installer carry; the programs' manifest.
 python3 - "$dir" "$build/vantorel.ico" "$version" "$here/data/vantorel.manifest" "$setup" "$here/LICENSE" <<'EOF' ||
 import struct, sys
 folder, ico, version, manifest, setup, licence = sys.argv[1:]
@@ -68,8 +74,10 @@ icon, manifest = open(ico, "rb").read(), open(manifest, "rb").read()
 copyright = next(line.strip() for line in open(licence) if line.startswith("Copyright "))
 count = struct.unpack_from("<H", icon, 4)[0]
 images = [icon[o:o + n] for n, o in (struct.unpack_from("<II", icon, 6 + 16 * i + 8) for i in range(count))]
-for exe, description in (("Vantorel.exe", "Vantorel"), ("vantorel-fit.exe", "Vantorel from the command line")):
-    data = open(f"{folder}/{exe}", "rb").read()
+for exe, description in (("Vantorel.exe", "Vantorel"), ("vantorel-fit.exe", "Vantorel from the command line"),
+                         (setup, f"Vantorel {version} Setup")):
+    data = open(exe if exe == setup else f"{folder}/{exe}", "rb").read()
+    exe = exe.split("/")[-1]
     for name, value in (("FileVersion", version), ("ProductVersion", version), ("CompanyName", "Morvale Services"),
                         ("ProductName", "Vantorel"), ("OriginalFilename", exe), ("FileDescription", description),
                         ("LegalCopyright", copyright)):
@@ -79,12 +87,10 @@ for exe, description in (("Vantorel.exe", "Vantorel"), ("vantorel-fit.exe", "Van
         start = at + len(key) + (-(at + len(key)) % 4)
         if at < 0 or not data[start:].startswith((value + "\0").encode("utf-16-le")):
             sys.exit(f"{exe}: {name} is not {value}")
-    if not all(image in data for image in images) or manifest not in data:
+    if not all(image in data for image in images) or (manifest not in data and not exe.endswith("-setup.exe")):
         sys.exit(f"{exe} does not carry every image of the icon, or the manifest")
-if not all(image in open(setup, "rb").read() for image in images):
-    sys.exit("the installer does not show the program's icon")
 EOF
-  fail "the version information, icon or manifest of the programs"
+  fail "the version information, icon or manifest of the programs and the installer"
 
 # The installed program shows its window (on an Xvfb of its own, the Wine
 # server started again with it), restores the user's settings and saves them on Esc.
@@ -98,7 +104,7 @@ before=$(settings)
 # The uninstaller copies itself away and returns at once: wait for the copy.
 wine "$dir/Uninstall.exe" /S >/dev/null 2>&1 || :
 for _ in $(seq 100); do wineserver -w; [ -e "$dir" ] || break; sleep 0.2; done
-for f in Vantorel.exe vantorel-fit.exe Uninstall.exe LICENSE.txt README.md; do
+for f in Vantorel.exe vantorel-fit.exe Uninstall.exe LICENSE.txt README.txt; do
   [ ! -e "$dir/$f" ] || fail "the uninstaller left $f"
 done
 [ ! -e "$dir" ] || fail "the uninstaller left the folder Program Files\\Vantorel"
