@@ -177,7 +177,7 @@ TYPED_TEST_P(Conformance, StartsWithTheDefaults) {
   EXPECT_EQ(d.Text(Id::Copyright), "Vantorel V1.0.0  \u00a9 2026 Morvale");
   EXPECT_EQ(d.Text(Id::RTxt5) + d.Text(Id::CTxt0) + d.Text(Id::ErrorInd0), "5552(52)");
   EXPECT_EQ(d.Focus(), Id::cbButton0);
-  EXPECT_TRUE(d.Enabled(Id::cbButton5) && d.Enabled(Id::cbButton2) && !d.Enabled(Id::cbButton3));
+  EXPECT_EQ(std::tuple(d.Enabled(Id::cbButton5), d.Enabled(Id::cbButton2), d.Enabled(Id::cbButton3)), std::tuple(true, true, false));
   EXPECT_FALSE(d.Visible(Id::Frame3));
   EXPECT_EQ(d.Tick(Id::Ticked4), 1);
   EXPECT_FALSE(d.ToolTip(Id::ClickList).empty());
@@ -212,7 +212,7 @@ TYPED_TEST_P(Conformance, ARefusalIsSaidInTheErrorWindowAndChangesNothing) {
   d.Settle();
   EXPECT_EQ(d.Told(), std::vector<std::string>{"Range Error|Ranges must be greater than zero but no greater than 100 Yards."});
   EXPECT_EQ(d.Text(Id::RTxt3), "201");  // left for the user to put right
-  EXPECT_TRUE(d.Phase() == app::Phase::Idle && d.Enabled(Id::cbButton1) && !d.Ended());
+  EXPECT_EQ(std::tuple(d.Phase(), d.Enabled(Id::cbButton1), d.Ended()), std::tuple(app::Phase::Idle, true, false));
 }
 
 TYPED_TEST_P(Conformance, CalculateFitsAndGivesTheFocusBack) {
@@ -227,7 +227,7 @@ TYPED_TEST_P(Conformance, CalculateFitsAndGivesTheFocusBack) {
   d.Settle();
   EXPECT_EQ(d.Text(Id::ErrorInd5), "(43)");
   EXPECT_EQ(d.Saved("R(0)"), "none");  // nothing saved before the window closes
-  EXPECT_TRUE(d.Enabled(Id::cbButton1) && !d.Visible(Id::Frame3));
+  EXPECT_EQ(std::pair(d.Enabled(Id::cbButton1), d.Visible(Id::Frame3)), std::pair(true, false));
   EXPECT_EQ(d.Focus(), Id::cbButton1);  // the pressed button keeps the focus
   d.Press(Key::Escape);
   d.Settle();
@@ -313,16 +313,15 @@ TYPED_TEST_P(Conformance, TheCloseBoxLightsUnderTheMouseAndRestsOffIt) {
 TYPED_TEST_P(Conformance, TheWindowPictureShowsTheWindowAsTheOtherViewsDo) {
   Driver& d = this->d;
   platform::Image picture = d.Picture();
-  ASSERT_TRUE(picture.height == 439 && picture.width >= 574 && picture.pixelRatio == 1);
+  ASSERT_EQ(std::tuple(picture.height, picture.width >= 574, picture.pixelRatio), std::tuple(439, true, 1.0));
   // Not one flat colour: the fields, the window's teal, the buttons, the outline just inside its edge.
   constexpr uint32_t kTeal = 0x004040;
-  EXPECT_TRUE(ColourAt(picture, Id::RTxt0) == 0xFFFFFF && ColourAt(picture, Id::Mode0) == kTeal);
+  EXPECT_EQ(std::pair(ColourAt(picture, Id::RTxt0), ColourAt(picture, Id::Mode0)), std::pair(0xFFFFFFu, kTeal));
   EXPECT_NE(ColourAt(picture, Id::cbButton0), kTeal);
   EXPECT_EQ(ColourAt(picture, Id::Copyright), 0xFFFFFFu);  // captions are transparent: the graph panel shows through
   // The 2-pixel outline on all four edges in the complement of the teal, teal inside it.
   for (auto [x, y, dx, dy] : {std::array{0, 200, 1, 0}, {300, 0, 0, 1}, {573, 200, -1, 0}, {300, 438, 0, -1}})
-    EXPECT_TRUE(PixelAt(picture, x, y) == 0xFFBFBF && PixelAt(picture, x + dx, y + dy) == 0xFFBFBF &&
-                PixelAt(picture, x + 2 * dx, y + 2 * dy) == kTeal) << x << "," << y;
+    EXPECT_EQ(std::tuple(PixelAt(picture, x, y), PixelAt(picture, x + dx, y + dy), PixelAt(picture, x + 2 * dx, y + 2 * dy)), std::tuple(0xFFBFBFu, 0xFFBFBFu, kTeal)) << x << "," << y;
 
   const char* given = std::getenv("VANTOREL_PICTURES");
   const std::string folder = given ? given : VANTOREL_PICTURES, other = VANTOREL_COMPARE_WITH;
@@ -345,7 +344,7 @@ TYPED_TEST_P(Conformance, TheUnitsSwitchAndTheFocusGoesToTheOtherUnit) {
   d.Settle();
   EXPECT_EQ(d.Text(Id::RTxt2), "30");  // the numbers stay; the model is fitted again
   EXPECT_EQ(d.Text(Id::ClickList).substr(0, 16), "  R C  \n  m Clk\n");
-  EXPECT_TRUE(!d.Enabled(Id::cbButton4) && d.Enabled(Id::cbButton3));
+  EXPECT_EQ(std::pair(d.Enabled(Id::cbButton4), d.Enabled(Id::cbButton3)), std::pair(false, true));
   EXPECT_EQ(d.Focus(), Id::cbButton3);
   d.Press(Key::Space);
   d.Settle();
