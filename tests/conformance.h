@@ -191,15 +191,12 @@ TYPED_TEST_P(Conformance, ARangeIsTidiedOnEnterAndWhenLeft) {
   EXPECT_EQ(d.Selected(Id::RTxt0), "10");
   d.Type("12.6abc");
   d.Press(Key::Tab);
-  EXPECT_EQ(d.Text(Id::RTxt0), "13");
-  EXPECT_EQ(d.Focus(), Id::CTxt0);
-  EXPECT_EQ(d.Text(Id::ErrorInd0), "(?)");
+  EXPECT_EQ(std::tuple(d.Text(Id::RTxt0), d.Focus(), d.Text(Id::ErrorInd0)), std::tuple("13", Id::CTxt0, "(?)"));
   d.Click(Id::RTxt1);
   d.Press(Key::A, app::kCtrl);
   d.Type("-45");
   d.Press(Key::Enter);  // tidied; the focus stays
-  EXPECT_EQ(d.Text(Id::RTxt1), "45");
-  EXPECT_EQ(d.Focus(), Id::RTxt1);
+  EXPECT_EQ(std::tuple(d.Text(Id::RTxt1), d.Focus()), std::tuple("45", Id::RTxt1));
   EXPECT_TRUE(d.Told().empty());
 }
 
@@ -265,11 +262,7 @@ TYPED_TEST_P(Conformance, TabWalksTheUsableControlsBothWays) {
   const std::vector<Id> start{Id::cbButton5, Id::cbButton1, Id::cbButton4, Id::RTxt0, Id::CTxt0, Id::RTxt1};
   EXPECT_EQ(std::vector<Id>(walk.begin(), walk.begin() + 6), start);
   // Exit and 4 more buttons (not the unit in use), 12 fields, 6 ticks, the list: 24 stops, then round again.
-  EXPECT_EQ(walk[23], Id::cbButton0);
-  EXPECT_EQ(walk[22], Id::cbButton2);
-  EXPECT_EQ(walk[21], Id::ClickList);
-  EXPECT_EQ(walk[14], Id::CTxt5);
-  EXPECT_EQ(walk[15], Id::Ticked5);
+  EXPECT_EQ(std::tuple(walk[23], walk[22], walk[21], walk[14], walk[15]), std::tuple(Id::cbButton0, Id::cbButton2, Id::ClickList, Id::CTxt5, Id::Ticked5));
   d.Press(Key::Tab, app::kShift);
   EXPECT_EQ(d.Focus(), walk[28]);
   d.Press(Key::Tab, app::kShift);
@@ -283,12 +276,9 @@ TYPED_TEST_P(Conformance, SpaceMovesATickOnAndTheRowFollows) {
   d.Click(Id::Ticked2);  // ticked again, and focused: the focus shows
   EXPECT_NE(PixelsOf(d.Picture(), Id::Ticked2), unfocused);
   d.Click(Id::Ticked2);
-  EXPECT_EQ(d.Tick(Id::Ticked2), 0);
-  EXPECT_FALSE(d.Enabled(Id::RTxt2));
-  EXPECT_EQ(d.Focus(), Id::Ticked2);
+  EXPECT_EQ(std::tuple(d.Tick(Id::Ticked2), d.Enabled(Id::RTxt2), d.Focus()), std::tuple(0, false, Id::Ticked2));
   d.Press(Key::Space);
-  EXPECT_EQ(d.Tick(Id::Ticked2), 1);
-  EXPECT_TRUE(d.Enabled(Id::RTxt2));
+  EXPECT_EQ(std::pair(d.Tick(Id::Ticked2), d.Enabled(Id::RTxt2)), std::pair(1, true));
 }
 
 TYPED_TEST_P(Conformance, TheCloseBoxLightsUnderTheMouseAndRestsOffIt) {
@@ -348,9 +338,7 @@ TYPED_TEST_P(Conformance, TheUnitsSwitchAndTheFocusGoesToTheOtherUnit) {
   EXPECT_EQ(d.Focus(), Id::cbButton3);
   d.Press(Key::Space);
   d.Settle();
-  EXPECT_EQ(d.Text(Id::ClickList).substr(0, 16), "  R C  \n Yd Clk\n");
-  EXPECT_EQ(d.Text(Id::ErrorInd5), "(43)");
-  EXPECT_EQ(d.Focus(), Id::cbButton4);
+  EXPECT_EQ(std::tuple(d.Text(Id::ClickList).substr(0, 16), d.Text(Id::ErrorInd5), d.Focus()), std::tuple("  R C  \n Yd Clk\n", "(43)", Id::cbButton4));
 }
 
 TYPED_TEST_P(Conformance, PrintListAsksForThePrinterOnceAndCtrlPPrintsTheWindowThere) {
