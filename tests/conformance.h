@@ -177,7 +177,7 @@ TYPED_TEST_P(Conformance, StartsWithTheDefaults) {
   EXPECT_EQ(d.Text(Id::Copyright), "Vantorel V1.0.0  \u00a9 2026 Morvale");
   EXPECT_EQ(d.Text(Id::RTxt5) + d.Text(Id::CTxt0) + d.Text(Id::ErrorInd0), "5552(52)");
   EXPECT_EQ(d.Focus(), Id::cbButton0);
-  EXPECT_TRUE(d.Enabled(Id::cbButton5) && d.Enabled(Id::cbButton2) && !d.Enabled(Id::cbButton3));
+  EXPECT_EQ(std::tuple(d.Enabled(Id::cbButton5), d.Enabled(Id::cbButton2), d.Enabled(Id::cbButton3)), std::tuple(true, true, false));
   EXPECT_FALSE(d.Visible(Id::Frame3));
   EXPECT_EQ(d.Tick(Id::Ticked4), 1);
   EXPECT_FALSE(d.ToolTip(Id::ClickList).empty());
@@ -191,15 +191,12 @@ TYPED_TEST_P(Conformance, ARangeIsTidiedOnEnterAndWhenLeft) {
   EXPECT_EQ(d.Selected(Id::RTxt0), "10");
   d.Type("12.6abc");
   d.Press(Key::Tab);
-  EXPECT_EQ(d.Text(Id::RTxt0), "13");
-  EXPECT_EQ(d.Focus(), Id::CTxt0);
-  EXPECT_EQ(d.Text(Id::ErrorInd0), "(?)");
+  EXPECT_EQ(std::tuple(d.Text(Id::RTxt0), d.Focus(), d.Text(Id::ErrorInd0)), std::tuple("13", Id::CTxt0, "(?)"));
   d.Click(Id::RTxt1);
   d.Press(Key::A, app::kCtrl);
   d.Type("-45");
   d.Press(Key::Enter);  // tidied; the focus stays
-  EXPECT_EQ(d.Text(Id::RTxt1), "45");
-  EXPECT_EQ(d.Focus(), Id::RTxt1);
+  EXPECT_EQ(std::tuple(d.Text(Id::RTxt1), d.Focus()), std::tuple("45", Id::RTxt1));
   EXPECT_TRUE(d.Told().empty());
 }
 
@@ -212,7 +209,7 @@ TYPED_TEST_P(Conformance, ARefusalIsSaidInTheErrorWindowAndChangesNothing) {
   d.Settle();
   EXPECT_EQ(d.Told(), std::vector<std::string>{"Range Error|Ranges must be greater than zero but no greater than 100 Yards."});
   EXPECT_EQ(d.Text(Id::RTxt3), "201");  // left for the user to put right
-  EXPECT_TRUE(d.Phase() == app::Phase::Idle && d.Enabled(Id::cbButton1) && !d.Ended());
+  EXPECT_EQ(std::tuple(d.Phase(), d.Enabled(Id::cbButton1), d.Ended()), std::tuple(app::Phase::Idle, true, false));
 }
 
 TYPED_TEST_P(Conformance, CalculateFitsAndGivesTheFocusBack) {
@@ -227,7 +224,7 @@ TYPED_TEST_P(Conformance, CalculateFitsAndGivesTheFocusBack) {
   d.Settle();
   EXPECT_EQ(d.Text(Id::ErrorInd5), "(43)");
   EXPECT_EQ(d.Saved("R(0)"), "none");  // nothing saved before the window closes
-  EXPECT_TRUE(d.Enabled(Id::cbButton1) && !d.Visible(Id::Frame3));
+  EXPECT_EQ(std::pair(d.Enabled(Id::cbButton1), d.Visible(Id::Frame3)), std::pair(true, false));
   EXPECT_EQ(d.Focus(), Id::cbButton1);  // the pressed button keeps the focus
   d.Press(Key::Escape);
   d.Settle();
@@ -265,11 +262,7 @@ TYPED_TEST_P(Conformance, TabWalksTheUsableControlsBothWays) {
   const std::vector<Id> start{Id::cbButton5, Id::cbButton1, Id::cbButton4, Id::RTxt0, Id::CTxt0, Id::RTxt1};
   EXPECT_EQ(std::vector<Id>(walk.begin(), walk.begin() + 6), start);
   // Exit and 4 more buttons (not the unit in use), 12 fields, 6 ticks, the list: 24 stops, then round again.
-  EXPECT_EQ(walk[23], Id::cbButton0);
-  EXPECT_EQ(walk[22], Id::cbButton2);
-  EXPECT_EQ(walk[21], Id::ClickList);
-  EXPECT_EQ(walk[14], Id::CTxt5);
-  EXPECT_EQ(walk[15], Id::Ticked5);
+  EXPECT_EQ(std::tuple(walk[23], walk[22], walk[21], walk[14], walk[15]), std::tuple(Id::cbButton0, Id::cbButton2, Id::ClickList, Id::CTxt5, Id::Ticked5));
   d.Press(Key::Tab, app::kShift);
   EXPECT_EQ(d.Focus(), walk[28]);
   d.Press(Key::Tab, app::kShift);
@@ -283,12 +276,9 @@ TYPED_TEST_P(Conformance, SpaceMovesATickOnAndTheRowFollows) {
   d.Click(Id::Ticked2);  // ticked again, and focused: the focus shows
   EXPECT_NE(PixelsOf(d.Picture(), Id::Ticked2), unfocused);
   d.Click(Id::Ticked2);
-  EXPECT_EQ(d.Tick(Id::Ticked2), 0);
-  EXPECT_FALSE(d.Enabled(Id::RTxt2));
-  EXPECT_EQ(d.Focus(), Id::Ticked2);
+  EXPECT_EQ(std::tuple(d.Tick(Id::Ticked2), d.Enabled(Id::RTxt2), d.Focus()), std::tuple(0, false, Id::Ticked2));
   d.Press(Key::Space);
-  EXPECT_EQ(d.Tick(Id::Ticked2), 1);
-  EXPECT_TRUE(d.Enabled(Id::RTxt2));
+  EXPECT_EQ(std::pair(d.Tick(Id::Ticked2), d.Enabled(Id::RTxt2)), std::pair(1, true));
 }
 
 TYPED_TEST_P(Conformance, TheCloseBoxLightsUnderTheMouseAndRestsOffIt) {
@@ -313,16 +303,15 @@ TYPED_TEST_P(Conformance, TheCloseBoxLightsUnderTheMouseAndRestsOffIt) {
 TYPED_TEST_P(Conformance, TheWindowPictureShowsTheWindowAsTheOtherViewsDo) {
   Driver& d = this->d;
   platform::Image picture = d.Picture();
-  ASSERT_TRUE(picture.height == 439 && picture.width >= 574 && picture.pixelRatio == 1);
+  ASSERT_EQ(std::tuple(picture.height, picture.width >= 574, picture.pixelRatio), std::tuple(439, true, 1.0));
   // Not one flat colour: the fields, the window's teal, the buttons, the outline just inside its edge.
   constexpr uint32_t kTeal = 0x004040;
-  EXPECT_TRUE(ColourAt(picture, Id::RTxt0) == 0xFFFFFF && ColourAt(picture, Id::Mode0) == kTeal);
+  EXPECT_EQ(std::pair(ColourAt(picture, Id::RTxt0), ColourAt(picture, Id::Mode0)), std::pair(0xFFFFFFu, kTeal));
   EXPECT_NE(ColourAt(picture, Id::cbButton0), kTeal);
   EXPECT_EQ(ColourAt(picture, Id::Copyright), 0xFFFFFFu);  // captions are transparent: the graph panel shows through
   // The 2-pixel outline on all four edges in the complement of the teal, teal inside it.
   for (auto [x, y, dx, dy] : {std::array{0, 200, 1, 0}, {300, 0, 0, 1}, {573, 200, -1, 0}, {300, 438, 0, -1}})
-    EXPECT_TRUE(PixelAt(picture, x, y) == 0xFFBFBF && PixelAt(picture, x + dx, y + dy) == 0xFFBFBF &&
-                PixelAt(picture, x + 2 * dx, y + 2 * dy) == kTeal) << x << "," << y;
+    EXPECT_EQ(std::tuple(PixelAt(picture, x, y), PixelAt(picture, x + dx, y + dy), PixelAt(picture, x + 2 * dx, y + 2 * dy)), std::tuple(0xFFBFBFu, 0xFFBFBFu, kTeal)) << x << "," << y;
 
   const char* given = std::getenv("VANTOREL_PICTURES");
   const std::string folder = given ? given : VANTOREL_PICTURES, other = VANTOREL_COMPARE_WITH;
@@ -345,13 +334,11 @@ TYPED_TEST_P(Conformance, TheUnitsSwitchAndTheFocusGoesToTheOtherUnit) {
   d.Settle();
   EXPECT_EQ(d.Text(Id::RTxt2), "30");  // the numbers stay; the model is fitted again
   EXPECT_EQ(d.Text(Id::ClickList).substr(0, 16), "  R C  \n  m Clk\n");
-  EXPECT_TRUE(!d.Enabled(Id::cbButton4) && d.Enabled(Id::cbButton3));
+  EXPECT_EQ(std::pair(d.Enabled(Id::cbButton4), d.Enabled(Id::cbButton3)), std::pair(false, true));
   EXPECT_EQ(d.Focus(), Id::cbButton3);
   d.Press(Key::Space);
   d.Settle();
-  EXPECT_EQ(d.Text(Id::ClickList).substr(0, 16), "  R C  \n Yd Clk\n");
-  EXPECT_EQ(d.Text(Id::ErrorInd5), "(43)");
-  EXPECT_EQ(d.Focus(), Id::cbButton4);
+  EXPECT_EQ(std::tuple(d.Text(Id::ClickList).substr(0, 16), d.Text(Id::ErrorInd5), d.Focus()), std::tuple("  R C  \n Yd Clk\n", "(43)", Id::cbButton4));
 }
 
 TYPED_TEST_P(Conformance, PrintListAsksForThePrinterOnceAndCtrlPPrintsTheWindowThere) {

@@ -163,8 +163,8 @@ TEST(AppRules, LayoutsNameEveryControlOnceInsideAKnownParent) {
   for (const app::WindowLayout* l : {&app::MainWindowLayout(), &app::ErrorWindowLayout(), &app::PrinterChooserLayout()}) {
     std::set<Id> seen{l->id};
     for (const app::ControlLayout& c : l->controls) {
-      EXPECT_TRUE(seen.count(c.parent) && app::WindowOf(c.id) == l->id) << c.name;
-      EXPECT_TRUE(seen.insert(c.id).second && c.name == app::Name(c.id)) << c.name;
+      EXPECT_EQ(std::pair(seen.count(c.parent), app::WindowOf(c.id)), std::pair(size_t{1}, l->id)) << c.name;
+      EXPECT_EQ(std::pair(seen.insert(c.id).second, c.name), std::pair(true, app::Name(c.id))) << c.name;
     }
     all.insert(seen.begin(), seen.end());
   }
@@ -203,7 +203,7 @@ TEST(AppRules, TextSizesFollowTheirText) {
 
 TEST_F(AppTest, LoadShowsTheEstimateAndTheCaption) {
   EXPECT_EQ(v.text[Id::frmMain] + v.text[Id::AppTitle1] + v.text[Id::ErrorInd0] + v.text[Id::RTxt5], "Vantorel V1.2.3Vantorel V1.2.3(52)55");
-  EXPECT_TRUE(v.shown && v.focus == Id::cbButton0 && s.FormReady && v.told.empty());
+  EXPECT_EQ(std::tuple(v.shown, v.focus, s.FormReady, v.told), std::tuple(true, Id::cbButton0, true, std::vector<std::string>{}));
   EXPECT_FALSE(v.Enabled(Id::cbButton5) || v.Enabled(Id::cbButton3));  // no printer count yet; imperial in use
   EXPECT_EQ(v.description[Id::P0].substr(0, 68), "Graph showing Clicks v. Range (Yard): the model's clicks, 52 at 10, ");
   EXPECT_EQ(v.lines[Id::ClickList].at(3), " 10:52  (52)");
@@ -211,7 +211,7 @@ TEST_F(AppTest, LoadShowsTheEstimateAndTheCaption) {
   ASSERT_FALSE(v.later.empty());
   EXPECT_EQ(v.later.back().first, app::MainWindow::kPrinterPollMs);
   w->PrinterCountKnown(1);
-  EXPECT_TRUE(v.Enabled(Id::cbButton5) && v.Enabled(Id::cbButton2));
+  EXPECT_EQ(std::pair(v.Enabled(Id::cbButton5), v.Enabled(Id::cbButton2)), std::pair(true, true));
 }
 
 // A store another program holds: the window shows, blinks "Waiting" with only
@@ -228,9 +228,9 @@ TEST(AppWait, ALockedStoreIsTriedAgainUntilFree) {
   setup.now = [&] { return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(clock); };
   app::MainWindow w(s, store, v, setup);
   w.Form_Load();
-  EXPECT_TRUE(w.phase() == Phase::WaitingForStore && v.shown && v.timer && v.text[Id::Working] == "Waiting" && !v.Enabled(Id::cbButton0) && v.Enabled(Id::btnControl));
+  EXPECT_EQ(std::tuple(w.phase(), v.shown, v.timer, v.text[Id::Working], v.Enabled(Id::cbButton0), v.Enabled(Id::btnControl)), std::tuple(Phase::WaitingForStore, true, true, "Waiting", false, true));
   for (size_t k = 0; k < v.later.size(); ++k) clock += 100, v.later[k].second();  // each retry schedules the next
-  EXPECT_TRUE(w.phase() == Phase::Idle && !v.timer && v.hidden.count(Id::Frame3) && v.Enabled(Id::cbButton0) && v.told.empty());
+  EXPECT_EQ(std::tuple(w.phase(), v.timer, v.hidden.count(Id::Frame3), v.Enabled(Id::cbButton0), v.told), std::tuple(Phase::Idle, false, 1u, true, std::vector<std::string>{}));
   EXPECT_EQ(v.text[Id::RTxt5], "60");
 }
 
@@ -241,9 +241,9 @@ TEST_F(AppTest, CalculateRunsInSlicesThenShowsCompleteForAWhile) {
   w->Clicked(Id::cbButton1);
   EXPECT_EQ(w->phase(), Phase::Fitting);
   for (Id c : {Id::cbButton0, Id::cbButton1, Id::btnControl, Id::RFrm0}) EXPECT_FALSE(v.Enabled(c)) << app::Name(c);
-  EXPECT_TRUE(v.text[Id::Working] == "Working" && v.timer && v.text[Id::ErrorInd0] == "(?)" && v.focus == Id::frmMain);
+  EXPECT_EQ(std::tuple(v.text[Id::Working], v.timer, v.text[Id::ErrorInd0], v.focus), std::tuple("Working", true, "(?)", Id::frmMain));
   // Nothing prints, starts or presses meanwhile; the keys are taken all the same.
-  EXPECT_TRUE(w->KeyDown(Id::frmMain, Key::P, app::kCtrl) && w->KeyDown(std::nullopt, Key::Enter, 0) == false);
+  EXPECT_EQ((std::pair{w->KeyDown(Id::frmMain, Key::P, app::kCtrl), w->KeyDown(std::nullopt, Key::Enter, 0)}), std::pair(true, false));  // braced: evaluated in order
   w->Clicked(Id::cbButton1);
   EXPECT_EQ(v.Pages(), 0);
   // The view's clock never moves: every slice is one look at the clock's worth of candidates.
@@ -252,15 +252,15 @@ TEST_F(AppTest, CalculateRunsInSlicesThenShowsCompleteForAWhile) {
   // "Complete" stays half a second: a timed state, nothing waits.
   ASSERT_EQ(v.later.size(), 1u);
   EXPECT_EQ(v.later[0].first, 500);
-  EXPECT_TRUE(w->phase() == Phase::Complete && v.text[Id::Working] == "Complete" && !v.timer && !v.Enabled(Id::cbButton1));
+  EXPECT_EQ(std::tuple(w->phase(), v.text[Id::Working], v.timer, v.Enabled(Id::cbButton1)), std::tuple(Phase::Complete, "Complete", false, false));
   w->Clicked(Id::cbButton1);  // nothing starts meanwhile
-  EXPECT_TRUE(v.later.size() == 1u && v.turns.empty());
+  EXPECT_EQ(std::pair(v.later.size(), v.turns.size()), std::pair(size_t{1}, size_t{0}));
   v.later[0].second();
-  EXPECT_TRUE(w->phase() == Phase::Idle && v.Enabled(Id::cbButton1) && v.hidden.count(Id::Frame3) && v.focus == Id::RTxt2);
+  EXPECT_EQ(std::tuple(w->phase(), v.Enabled(Id::cbButton1), v.hidden.count(Id::Frame3), v.focus), std::tuple(Phase::Idle, true, 1u, Id::RTxt2));
   EXPECT_EQ(v.text[Id::ErrorInd5], "(43)");
   EXPECT_EQ(v.lines[Id::ClickList].at(3), " 10:52  (52)");
   s.PrinterChosen = true;
-  EXPECT_TRUE(w->KeyDown(Id::RTxt2, Key::P, app::kCtrl) && v.Pages() == 1);  // Ctrl+P at rest, with a printer
+  EXPECT_EQ((std::pair{w->KeyDown(Id::RTxt2, Key::P, app::kCtrl), v.Pages()}), std::pair(true, 1));  // Ctrl+P at rest, with a printer; braced: evaluated in order
   w->Clicked(Id::cbButton5);
   EXPECT_EQ(v.Pages(), 2);
 }
@@ -272,16 +272,16 @@ TEST_F(AppTest, ClosingDuringTheFitOrItsCompletePauseEndsOnceItStops) {
   EXPECT_TRUE(w->KeyDown(std::nullopt, Key::Escape, 0));
   EXPECT_FALSE(w->Ended());
   EXPECT_EQ(v.RunTurns(), 1);  // stopped at the next slice
-  EXPECT_TRUE(w->Ended() && v.ended == 0 && !v.shown);
+  EXPECT_EQ(std::tuple(w->Ended(), v.ended, v.shown), std::tuple(true, 0, false));
   EXPECT_EQ(GetRegSetting(store, s.SettingsPath, "R(0)", "none"), "10");  // saved on the way out
 }
 
 TEST_F(AppTest, TicksRowsUnitsAndBlink) {
   for (int row : {0, 1, 2}) w->Clicked(app::Element(Id::Ticked0, row));
-  EXPECT_TRUE(v.told.empty() && !v.Enabled(Id::RTxt0) && v.hidden.count(Id::ErrorInd2) && v.ticks[Id::Ticked2] == 0);
+  EXPECT_EQ(std::tuple(v.told, v.Enabled(Id::RTxt0), v.hidden.count(Id::ErrorInd2), v.ticks[Id::Ticked2]), std::tuple(std::vector<std::string>{}, false, 1u, 0));
   w->Clicked(Id::Ticked3);  // a fourth would leave two: ticked again, and said
   EXPECT_EQ(v.told, std::vector<std::string>{"More Ranges Needed|Vantorel needs at least three enabled ranges to generate a list."});
-  EXPECT_TRUE(s.Ticked[3] == 1 && v.ticks[Id::Ticked3] == 1 && v.Enabled(Id::CTxt3));
+  EXPECT_EQ(std::tuple(s.Ticked[3], v.ticks[Id::Ticked3], v.Enabled(Id::CTxt3)), std::tuple(1, 1, true));
   v.CloseAll();
   v.text[Id::RTxt4] = "-12.5abc";
   w->FocusLeft(Id::RTxt4, true);
@@ -293,25 +293,25 @@ TEST_F(AppTest, TicksRowsUnitsAndBlink) {
   }
   w->MouseDown(Id::Copyright, 2, 3);  // not the reset: with Ctrl too
   w->MouseDown(Id::AppTitle1, app::kLeftButton, 0);
-  EXPECT_TRUE(!w->Ended() && v.drags == 1);
-  EXPECT_TRUE(w->KeyDown(Id::cbButton3, Key::Escape, 0) && w->Ended() && v.ended == 0);
+  EXPECT_EQ(std::pair(w->Ended(), v.drags), std::pair(false, 1));
+  EXPECT_EQ((std::tuple{w->KeyDown(Id::cbButton3, Key::Escape, 0), w->Ended(), v.ended}), std::tuple(true, true, 0));  // braced: evaluated in order
 }
 
 // The keys the user scenarios do not press (the rest: the user scenarios).
 TEST_F(AppTest, KeysTabAndTheCloseBox) {
-  EXPECT_TRUE(w->KeyDown(Id::cbButton0, Key::Tab, 0) && v.focus == Id::cbButton1);  // Print List waits for a printer
+  EXPECT_EQ((std::pair{w->KeyDown(Id::cbButton0, Key::Tab, 0), v.focus}), std::pair(true, std::optional(Id::cbButton1)));  // Print List waits for a printer; braced: evaluated in order
   EXPECT_FALSE(w->KeyDown(Id::RTxt0, Key::Tab, app::kCtrl) || w->KeyDown(Id::Ticked1, Key::Enter, 0));
   EXPECT_FALSE(w->KeyDown(Id::RTxt0, Key::Space, 0));
   EXPECT_TRUE(w->KeyDown(Id::CTxt2, Key::A, app::kCtrl) && v.told.back() == "select CTxt(2)");
   EXPECT_FALSE(w->KeyDown(Id::cbButton0, Key::A, app::kCtrl));
-  EXPECT_TRUE(w->KeyDown(Id::btnControl, Key::Space, 0) && w->Ended());
+  EXPECT_EQ((std::pair{w->KeyDown(Id::btnControl, Key::Space, 0), w->Ended()}), std::pair(true, true));  // braced: evaluated in order
 }
 
 TEST_F(AppTest, ARefusedRangeChangesNothingAndTheWindowTakesNothingMeanwhile) {
   const auto list = v.lines[Id::ClickList];
   v.text[Id::RTxt3] = "201";  // refused (the words: the user scenarios)
   w->Clicked(Id::cbButton1);
-  EXPECT_TRUE(v.told.size() == 1 && v.lines[Id::ClickList] == list && v.text[Id::ErrorInd1] == "(1)" && w->phase() == Phase::Idle && v.turns.empty());
+  EXPECT_EQ(std::tuple(v.told.size(), v.lines[Id::ClickList], v.text[Id::ErrorInd1], w->phase(), v.turns.size()), std::tuple(1u, list, "(1)", Phase::Idle, 0u));
   // While the error window shows, the main window takes nothing.
   EXPECT_FALSE(w->KeyDown(Id::cbButton0, Key::Escape, 0));
   w->Clicked(Id::cbButton0), w->MouseDown(Id::Copyright, app::kRightButton, app::kShift);  // nor the reset

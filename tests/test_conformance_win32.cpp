@@ -250,14 +250,14 @@ TEST(Win32Window, TheCopyrightLineShowsItsPeriodsWhereItsTextMeasures) {
   TEXTMETRICW tm{};
   GetTextExtentExPointW(dc, text.c_str(), static_cast<int>(text.size()), 0, nullptr, ends.data(), &size);
   GetTextMetricsW(dc, &tm), SelectObject(dc, old), ReleaseDC(line, dc);
-  ASSERT_TRUE(tm.tmHeight - tm.tmInternalLeading == 7 && size.cx <= r.right - r.left);
+  ASSERT_EQ(std::pair(tm.tmHeight - tm.tmInternalLeading, size.cx <= r.right - r.left), std::pair(LONG{7}, true));
   const platform::Image picture = d.Picture();
   const int left = r.right - size.cx, baseline = r.top + tm.tmAscent;
   for (size_t k = text.find(L'.'); k != std::wstring::npos; k = text.find(L'.', k + 1)) {
     int onLine = 0, above = 0;  // ink at the baseline's row and the one over it, and higher up
     for (int x = left + ends[k - 1]; x < left + ends[k]; ++x)
       for (int y = r.top; y < baseline; ++y) (y < baseline - 2 ? above : onLine) += PixelAt(picture, x, y) != PixelAt(picture, r.left, r.top);
-    EXPECT_TRUE(onLine > 0 && above == 0) << "the period at " << k << ": " << onLine << " pixels, " << above << " above";
+    EXPECT_EQ(std::pair(onLine > 0, above), std::pair(true, 0)) << "the period at " << k << ": " << onLine << " pixels, " << above << " above";
   }
 }
 

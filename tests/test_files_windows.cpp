@@ -50,7 +50,7 @@ TEST(WindowsFiles, NumberedFilesInAFolderWithANonAsciiNameNeverOverwrite) {
   EXPECT_EQ(std::pair(ReadFile(kept), ReadFile(platform::InFolder(folder, "VTL_0001.CSV"))), std::pair(std::string("keep me"), std::string("one")));
   EXPECT_EQ(std::distance(fs::directory_iterator(FromUtf8(folder)), {}), 3) << "no temporary file stays behind";
 
-  EXPECT_TRUE(platform::NameTaken(folder) && platform::NameTaken("bad \xff name"));
+  EXPECT_EQ(std::pair(platform::NameTaken(folder), platform::NameTaken("bad \xff name")), std::pair(true, true));
   EXPECT_FALSE(platform::NameTaken(folder + "\\missing\\VTL_0001.CSV"));
   const platform::WriteResult bad = platform::WriteNewFile(folder + "\\bad \xff name", "x");
   EXPECT_NE(bad.status, platform::WriteStatus::Ok);
@@ -76,6 +76,6 @@ TEST(WindowsFiles, FoldersOfWindowsPathsAndOfTheProgram) {
                                           {"C:\\Program Files Extra\\Vantorel", false}, {"C:\\users\\u\\Vantorel", false}})
     EXPECT_EQ(platform::UnderSystemPrefix(folder), installed) << folder;
   const CsvSave saved = SaveCsv(DefaultState(), "", docs);
-  EXPECT_TRUE(saved.ok && saved.path.starts_with(docs + "\\Vantorel\\VTL_")) << saved.path;
+  EXPECT_EQ(std::pair(saved.ok, saved.path.starts_with(docs + "\\Vantorel\\VTL_")), std::pair(true, true)) << saved.path;
   fs::remove(FromUtf8(saved.path));
 }

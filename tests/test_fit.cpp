@@ -52,13 +52,13 @@ TEST(Fit, DefaultImperialMetricAndNoZeroClick) {
     EXPECT_EQ(r.candidates, c.candidates);
     EXPECT_FALSE(r.stoppedEarly);
     const auto [mv, bc, sh, zr, cpm] = Tie(s.Params());
-    EXPECT_TRUE(mv == c.found.mv && std::fabs(bc - c.found.bc) < 1e-12 && std::fabs(sh - c.found.sh) < 1e-12 &&
-                zr == c.found.zr && std::fabs(cpm - c.found.cpm) < 1e-12) << mv << " " << bc << " " << sh << " " << zr << " " << cpm;
+    EXPECT_EQ(std::tuple(mv, std::fabs(bc - c.found.bc) < 1e-12, std::fabs(sh - c.found.sh) < 1e-12, zr, std::fabs(cpm - c.found.cpm) < 1e-12),
+              std::tuple(c.found.mv, true, true, c.found.zr, true)) << mv << " " << bc << " " << sh << " " << zr << " " << cpm;
     EXPECT_NEAR(r.bestError, c.error, 0.005);
     // Each improvement is strictly better than the one before; the last is the model found.
     EXPECT_EQ(rec.errors.size(), c.improvements);
     EXPECT_TRUE(std::ranges::adjacent_find(rec.errors, std::less_equal<>()) == rec.errors.end());
-    EXPECT_TRUE(rec.errors.back() == r.bestError && Tie(rec.last) == Tie(s.Params()));
+    EXPECT_EQ(std::pair(rec.errors.back(), Tie(rec.last)), std::pair(r.bestError, Tie(s.Params())));
   }
 }
 
@@ -123,8 +123,8 @@ TEST(FitJob, SlicedSearchIsTheWholeSearchExactly) {
       for (FitJob::Slice slice; !job.Done() && (slice = job.Run(budget)) != FitJob::Slice::Done;)
         slice == FitJob::Slice::Improved ? improvements.push_back(job.report().bestError) : (void)++running;
       const FitReport& r = job.report();
-      EXPECT_TRUE(job.Done() && r.candidates == expected.candidates && r.bestError == expected.bestError);
-      EXPECT_TRUE(Tie(s.Params()) == Tie(whole.Params()) && improvements == rec.errors);
+      EXPECT_EQ(std::tuple(job.Done(), r.candidates, r.bestError), std::tuple(true, expected.candidates, expected.bestError));
+      EXPECT_EQ(std::pair(Tie(s.Params()), improvements), std::pair(Tie(whole.Params()), rec.errors));
       // Each spent budget ends its slice before the candidate it was asked
       // for, which the next slice visits.
       EXPECT_EQ(running, budget.asked / few) << few;
@@ -136,10 +136,10 @@ TEST(FitJob, StopKeepsTheBestSoFarAndEndsAtOnce) {
   State s = DefaultState();
   FitJob job(s);
   UnboundedBudget budget;
-  ASSERT_TRUE(job.Run(budget) == FitJob::Slice::Improved && job.Run(budget) == FitJob::Slice::Improved);
+  ASSERT_EQ((std::pair{job.Run(budget), job.Run(budget)}), std::pair(FitJob::Slice::Improved, FitJob::Slice::Improved));  // braced: evaluated in order
   const auto second = Tie(s.Params());
   const FitReport before = job.report();
   job.Stop();
-  EXPECT_TRUE(job.Done() && job.Run(budget) == FitJob::Slice::Done);
-  EXPECT_TRUE(Tie(s.Params()) == second && job.report().candidates == before.candidates && before.candidates[0] > 0);
+  EXPECT_EQ((std::pair{job.Done(), job.Run(budget)}), std::pair(true, FitJob::Slice::Done));  // braced: evaluated in order
+  EXPECT_EQ(std::tuple(Tie(s.Params()), job.report().candidates, before.candidates[0] > 0), std::tuple(second, before.candidates, true));
 }

@@ -63,15 +63,15 @@ TEST(GdiPicture, TheGraphsTitleReadsUpwardsFromWhereItWasPrinted) {
         left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
   const int length = Dev(p0.TextWidth("Scope Clicks"));
   EXPECT_EQ(r0.rotatedAt, std::pair(0.0, 2100.0));
-  EXPECT_TRUE(left >= 0 && bottom - top > 4 * (right - left) && std::abs(bottom - top - length) < length / 4) << top;
-  EXPECT_TRUE(bottom <= Dev(2100) + 1 && bottom >= Dev(2100) - 3) << bottom;
+  EXPECT_EQ(std::tuple(left >= 0, bottom - top > 4 * (right - left), std::abs(bottom - top - length) < length / 4), std::tuple(true, true, true)) << top;
+  EXPECT_EQ(std::pair(bottom <= Dev(2100) + 1, bottom >= Dev(2100) - 3), std::pair(true, true)) << bottom;
 }
 
 TEST(GdiPicture, TahomaAndDensity) {
   // Wine's own Tahoma, 8.25 pt: 13 pixels a line at 96 dots per inch, "Scope Clicks" about 64 across.
   const WhiteBox box(0, 0, 1500, 1500);
   EXPECT_EQ(box.TextHeight("Scope Clicks"), 195.0);
-  EXPECT_TRUE(box.TextWidth("Scope Clicks") >= 870 && box.TextWidth("Scope Clicks") <= 1050) << box.TextWidth("Scope Clicks");
+  EXPECT_EQ(std::pair(box.TextWidth("Scope Clicks") >= 870, box.TextWidth("Scope Clicks") <= 1050), std::pair(true, true)) << box.TextWidth("Scope Clicks");
   // At 144 dots per inch the same twips take half as many pixels again, and text grows with them.
   GdiPicture dense(144);
   dense.PlaceTwips(690, 450, 5460, 2595);
@@ -136,7 +136,7 @@ TEST(GdiPrinting, PdfThroughAPrinterIsANewFileOrNothing) {
 
   // The page as the printer's driver writes it, a quarter inch of paper kept on each side.
   EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), std::nullopt);
-  EXPECT_TRUE(across > 0 && across <= paper - 720) << across << " of " << paper;
+  EXPECT_EQ(std::pair(across > 0, across <= paper - 720), std::pair(true, true)) << across << " of " << paper;
   EXPECT_EQ(std::pair(origin.x, origin.y), std::pair(std::max(0L, quarter.x), std::max(0L, quarter.y)));
   ASSERT_TRUE(fs::exists(pdf));
   const auto size = fs::file_size(pdf);

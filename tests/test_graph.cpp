@@ -141,7 +141,7 @@ TEST(Graph, DefaultExtentsGridMarkersCurveAndLabels) {
   // -20 to 70 beside it on both sides, each right-aligned.
   const auto p = gr.p0.Of(Call::Print);
   EXPECT_EQ(std::pair(p.at(0).text, p[0].x1 + 45.0 * static_cast<double>(p[0].text.size()) / 2), std::pair("Graph showing Clicks v. Range (Yard)"s, 690 + 2730.0));
-  for (int i = 0; i <= 6; ++i) EXPECT_TRUE(p.at(1 + i).text == std::to_string(10 * i) && p[1 + i].y1 == 450 + 2595) << i;
+  for (int i = 0; i <= 6; ++i) EXPECT_EQ((std::pair{p.at(1 + i).text, p[1 + i].y1}), std::pair(std::to_string(10 * i), 450 + 2595.0)) << i;  // braced: evaluated in order
   for (int i = 0; i < 20; ++i)
     EXPECT_EQ(std::pair(p.at(9 + i).text, p[9 + i].x1 + 45.0 * static_cast<double>(p[9 + i].text.size())),
               std::pair(std::to_string(-20 + i / 2 * 10), i % 2 ? 6510.0 : 600.0));
@@ -179,7 +179,7 @@ TEST(Graph, AxesFollowTheDataAndStayBounded) {
   s.ModelMV = Variant::Number(std::nan(""));
   const Graph gr(s);
   EXPECT_EQ(std::vector({gr.g.GraphXMax, gr.g.GraphYMax, gr.g.GraphYMin}), std::vector({32777.0, 32780.0, -32780.0}));
-  EXPECT_TRUE(gr.p5.calls.size() < 60000 && std::isnan(gr.p5.Of(Call::PSet).at(0).y1)) << gr.p5.calls.size();
+  EXPECT_EQ(std::pair(gr.p5.calls.size() < 60000, std::isnan(gr.p5.Of(Call::PSet).at(0).y1)), std::pair(true, true)) << gr.p5.calls.size();
 }
 
 // Lines and circles become runs of pixels before any back end sees them.

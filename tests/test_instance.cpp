@@ -16,7 +16,7 @@ TEST(SingleInstance, TheSecondCopyKnocksAndAKilledCopyHoldsNothing) {
   ASSERT_NE(mkdtemp(folder.data()), nullptr);
   {
     const SingleInstance first("Vantorel", folder);
-    ASSERT_TRUE(first.First() && first.KnockSocket() >= 0);
+    ASSERT_EQ(std::pair(first.First(), first.KnockSocket() >= 0), std::pair(true, true));
     EXPECT_FALSE(first.TakeKnock());  // nobody knocked yet
     const SingleInstance second("Vantorel", folder), other("Vantorel2", folder);
     EXPECT_FALSE(second.First());
@@ -34,9 +34,9 @@ TEST(SingleInstance, TheSecondCopyKnocksAndAKilledCopyHoldsNothing) {
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_EQ(std::tuple(WIFEXITED(status), WEXITSTATUS(status)), std::tuple(true, 0));
   const SingleInstance next("Vantorel", folder);
-  EXPECT_TRUE(next.First() && next.KnockSocket() >= 0);
+  EXPECT_EQ(std::pair(next.First(), next.KnockSocket() >= 0), std::pair(true, true));
   // A folder that cannot be used keeps no copy from starting.
   EXPECT_TRUE(SingleInstance("Vantorel", folder + "/missing").First());
   std::filesystem::remove_all(folder);

@@ -21,7 +21,7 @@ using namespace vantorel::qtview;
 
 TEST_F(WindowTest, EveryControlLiesInsideItsParentClearOfItsSiblings) {
   Start();
-  EXPECT_TRUE(w->size() == QSize(574, 439) && (w->windowFlags() & Qt::FramelessWindowHint));
+  EXPECT_EQ(std::tuple(w->width(), w->height(), w->windowFlags().testFlag(Qt::FramelessWindowHint)), std::tuple(574, 439, true));
   QStringList names = {"Copyright", "btnControl", "P0", "P5", "ClickList", "Mode0", "Frame5", "Working"};
   // Overlaps that belong: the notice on the graph panel, each caption just over its field.
   const QStringList together = {"CopyrightP0", "RTxtRange", "CTxtClicks"};
@@ -46,8 +46,8 @@ TEST_F(WindowTest, EveryControlLiesInsideItsParentClearOfItsSiblings) {
   EXPECT_EQ(cross, cross.mirrored(true, false));
   // The program's pointer: a cross in a ring, its hot spot in the middle.
   const QImage mask = box->cursor().mask().toImage();
-  EXPECT_TRUE(box->cursor().hotSpot() == QPoint(15, 15) && mask.pixelColor(20, 20) == Qt::black &&
-              mask.pixelColor(18, 18) == Qt::white && mask.pixelColor(15, 26) == Qt::black);
+  EXPECT_EQ(std::tuple(box->cursor().hotSpot().x(), box->cursor().hotSpot().y(), mask.pixelColor(20, 20) == Qt::black,
+                       mask.pixelColor(18, 18) == Qt::white, mask.pixelColor(15, 26) == Qt::black), std::tuple(15, 15, true, true, true));
 }
 
 TEST_F(WindowTest, OutlineAndGraphArePaintedAndKept) {
@@ -70,7 +70,7 @@ TEST_F(WindowTest, EveryWayOfClosingSavesAndTheNextStartRestores) {
     QAccessibleActionInterface* box = QAccessible::queryAccessibleInterface(Find("btnControl"))->actionInterface();
     how == 0 ? QTest::mouseClick(Find("btnControl"), Qt::LeftButton) : how == 1 ? Press(kExit) : how == 2 ? void(w->close())
              : box ? box->doAction(QAccessibleActionInterface::pressAction()) : void();  // a screen reader's press
-    EXPECT_TRUE(w->Ended() && Saved("C(0)") == std::to_string(53 + how)) << how;
+    EXPECT_EQ(std::pair(w->Ended(), Saved("C(0)")), std::pair(true, std::to_string(53 + how))) << how;
   }
   QLocale::setDefault(QLocale("de_DE"));  // numbers are saved with the locale's decimal point
   Start();
@@ -80,7 +80,7 @@ TEST_F(WindowTest, EveryWayOfClosingSavesAndTheNextStartRestores) {
   w->state().MetricUnits = true;
   QTest::keyClick(RangeField(0), Qt::Key_Escape);
   QLocale::setDefault(QLocale::system());
-  EXPECT_TRUE(w->Ended() && w->ExitStatus() == 0 && !w->isVisible());
+  EXPECT_EQ(std::tuple(w->Ended(), w->ExitStatus(), w->isVisible()), std::tuple(true, 0, false));
   for (auto [name, value] : {std::pair{"ADKTop", "1500"}, {"adkleft", "-750"}, {"Tick(2)", "2"}})
     SaveRegSetting(store, BuildSettingsPath("Vantorel"), name, value);
   Start();
@@ -88,9 +88,9 @@ TEST_F(WindowTest, EveryWayOfClosingSavesAndTheNextStartRestores) {
   EXPECT_FALSE(RangeField(4)->isEnabled() || Find("ErrorInd(4)")->isVisible() || Button(kMetric)->isEnabled());
   EXPECT_TRUE(List().startsWith("  R C  \n  m Clk\n"));
   // A saved place partly off the screen is moved back onto it.
-  EXPECT_TRUE(w->pos() == QPoint(0, 100) && Tick(2)->checkState() == Qt::PartiallyChecked) << w->pos().x();
+  EXPECT_EQ(std::tuple(w->pos().x(), w->pos().y(), Tick(2)->checkState()), std::tuple(0, 100, Qt::PartiallyChecked)) << w->pos().x();
   QTest::mouseClick(Tick(2), Qt::LeftButton);
-  EXPECT_TRUE(Tick(2)->checkState() == Qt::Unchecked && !RangeField(2)->isEnabled());
+  EXPECT_EQ(std::pair(Tick(2)->checkState(), RangeField(2)->isEnabled()), std::pair(Qt::Unchecked, false));
 }
 
 // A save the store refuses writes nothing and names the first value, the
@@ -107,9 +107,9 @@ TEST_F(WindowTest, AStoreThatRefusesTheSaveOrTheResetEndsWithItsMessage) {
     return told.empty() ? QString() : told.back();
   };
   const QString save = refused(3, [&] { w->close(); });  // R(0), C(0), Tick(0) go through, then R(1) fails
-  EXPECT_TRUE(save.contains("Run-time error '26001':") && save.contains("Key: 'R(1)' to value: '20'") &&
-              save.contains(QString::fromStdString(store.Location()) + " could not be written: attempt to write a readonly database."))
-      << save.toStdString();
+  EXPECT_EQ(std::tuple(save.contains("Run-time error '26001':"), save.contains("Key: 'R(1)' to value: '20'"),
+                       save.contains(QString::fromStdString(store.Location()) + " could not be written: attempt to write a readonly database.")),
+            std::tuple(true, true, true)) << save.toStdString();
   EXPECT_EQ(Saved("R(0)") + Saved("Tick(0)"), "nonenone") << "nothing of a refused save is written";
   const QString reset = refused(0, [&] { QTest::mouseClick(Find("Copyright"), Qt::RightButton, Qt::ShiftModifier); });
   EXPECT_TRUE(reset.startsWith("Vantorel|Run-time error ")) << reset.toStdString();
@@ -129,27 +129,27 @@ TEST_F(WindowTest, ALockedStoreIsWaitedForWithTheWindowShownAndNeverSavedOverUnr
                            sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK; };
   ASSERT_TRUE(lock());
   Start("Vantorel", {"Alpha"}, false);
-  EXPECT_TRUE(w->isVisible() && !Button(kCalculate)->isEnabled() && !RangeField(0)->isEnabled() &&
-              Find<QLabel>("Working")->text() == "Waiting");
+  EXPECT_EQ(std::tuple(w->isVisible(), Button(kCalculate)->isEnabled(), RangeField(0)->isEnabled(), Find<QLabel>("Working")->text().toStdString()),
+            std::tuple(true, false, false, "Waiting"));
   QTest::qWait(300);
   sqlite3_close(std::exchange(other, nullptr));  // the lock goes
   EXPECT_TRUE(QTest::qWaitFor([&] { return RangeField(0)->text() == "12"; }, 1000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Button(kPrintList)->isEnabled(); }) && Button(kCalculate)->isEnabled());
+  EXPECT_EQ((std::pair{QTest::qWaitFor([&] { return Button(kPrintList)->isEnabled(); }), Button(kCalculate)->isEnabled()}), std::pair(true, true));  // braced: evaluated in order
   EXPECT_TRUE(told.empty());
 
   ASSERT_TRUE(lock());
   Answer(), Answer();
   Start("Vantorel", {"Alpha"}, false);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !told.empty(); }, 3000));
-  EXPECT_TRUE(RangeField(0)->text() == "10" && Button(kCalculate)->isEnabled());  // the defaults
+  EXPECT_EQ(std::pair(RangeField(0)->text().toStdString(), Button(kCalculate)->isEnabled()), std::pair(std::string("10"), true));  // the defaults
   w->close();
   sqlite3_close(std::exchange(other, nullptr)), store.SetLockWait(-1);
   EXPECT_EQ(w->ExitStatus(), 1);
   ASSERT_EQ(told.size(), 2u);
   const QString file = QString::fromStdString(store.Location());
-  EXPECT_TRUE(told[0].startsWith("Saved Settings|The saved settings could not be read from") && told[0].contains(file) &&
-              told[0].contains("locked for more than 1500 milliseconds)")) << told[0].toStdString();
-  EXPECT_TRUE(told[1].contains("were not saved") && told[1].contains(file)) << told[1].toStdString();
+  EXPECT_EQ(std::tuple(told[0].startsWith("Saved Settings|The saved settings could not be read from"), told[0].contains(file),
+                       told[0].contains("locked for more than 1500 milliseconds)")), std::tuple(true, true, true)) << told[0].toStdString();
+  EXPECT_EQ(std::pair(told[1].contains("were not saved"), told[1].contains(file)), std::pair(true, true)) << told[1].toStdString();
   EXPECT_EQ(Saved("R(0)"), "12.4");
 }
 
@@ -167,10 +167,10 @@ TEST_F(WindowTest, ADamagedStoreIsRecoveredAndSaidAtStart) {
   Start();
   EXPECT_EQ(RangeField(0)->text(), "11");
   ASSERT_EQ(told.size(), 1u);  // with the value that cannot be used
-  EXPECT_TRUE(told[0].startsWith("Saved Settings|The settings file") && told[0].contains("another program (application id 0x00000007)") &&
-              told[0].contains("2 of 24 saved settings were recovered;") && told[0].contains("registry.sqlite3.corrupt-") &&
-              told[0].endsWith("\n\nThe saved clicks of data point 1 \"x\" cannot be used; the default 52 was used."))
-      << told[0].toStdString();
+  EXPECT_EQ(std::tuple(told[0].startsWith("Saved Settings|The settings file"), told[0].contains("another program (application id 0x00000007)"),
+                       told[0].contains("2 of 24 saved settings were recovered;"), told[0].contains("registry.sqlite3.corrupt-"),
+                       told[0].endsWith("\n\nThe saved clicks of data point 1 \"x\" cannot be used; the default 52 was used.")),
+            std::tuple(true, true, true, true, true)) << told[0].toStdString();
   w->state().DataRange[1] = 21;
   w->close();
   EXPECT_EQ(Saved("R(0)") + Saved("R(1)") + std::to_string(w->ExitStatus()), "11210");
@@ -196,7 +196,7 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
     EXPECT_EQ(line.layout()->lineCount(), 1) << line.text().toStdString();
     EXPECT_LE(line.text().contains('(') ? 0 : QFontMetrics(list->font()).horizontalAdvance(line.text()), room) << line.text().toStdString();
   }
-  EXPECT_TRUE(lines.back().startsWith("150:") && lines.back().endsWith("(-32768) (-32768) (-32768)")) << lines.back().toStdString();
+  EXPECT_EQ(std::pair(lines.back().startsWith("150:"), lines.back().endsWith("(-32768) (-32768) (-32768)")), std::pair(true, true)) << lines.back().toStdString();
   for (int n : {13, static_cast<int>(lines.size()) - 1}) {  // a line that fits, the cut one
     const QTextCursor at(list->document()->findBlockByNumber(n));
     list->setTextCursor(at), list->ensureCursorVisible();
@@ -217,8 +217,8 @@ TEST_F(WindowTest, EveryTextFitsItsControlAndTheCopyrightClearsTheGraphTitle) {
   const QImage band = w->grab(QRect(noticeLeft, notice->y(), notice->geometry().right() - noticeLeft, notice->height()))
                           .toImage().convertToFormat(QImage::Format_RGB32);
   const std::span<const QRgb> pixels(reinterpret_cast<const QRgb*>(band.constBits()), static_cast<size_t>(band.sizeInBytes() / 4));
-  EXPECT_TRUE(std::ranges::count_if(pixels, [](QRgb p) { return qGray(p) > 160; }) > 30 &&  // white on teal
-              std::ranges::count(pixels, qRgb(0, 0x40, 0x40)) > std::ssize(pixels) / 2);
+  EXPECT_EQ(std::pair(std::ranges::count_if(pixels, [](QRgb p) { return qGray(p) > 160; }) > 30,  // white on teal
+                      std::ranges::count(pixels, qRgb(0, 0x40, 0x40)) > std::ssize(pixels) / 2), std::pair(true, true));
 }
 
 // Every control that takes the focus has a name of its own; a screen reader finds the window by
@@ -230,14 +230,14 @@ TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
   EXPECT_TRUE(QFontInfo(Find("ClickList")->font()).fixedPitch());  // the list's columns line up
   QSet<QString> names;
   for (QWidget* c : w->findChildren<QWidget*>()) if (c->focusPolicy() & Qt::TabFocus) names << c->accessibleName();
-  EXPECT_TRUE(names.contains("Range 1") && names.contains("Clicks 6") && !names.contains(""));
+  EXPECT_EQ(std::tuple(names.contains("Range 1"), names.contains("Clicks 6"), names.contains("")), std::tuple(true, true, false));
   EXPECT_EQ(names.size(), 6 + 6 * 3 + 1);
   const std::tuple<QString, QAccessible::Role, QString> table[] = {{"frmMain", QAccessible::Window, "Vantorel V1.0.0"},
       {"AppTitle(0)", QAccessible::StaticText, "Vantorel V1.0.0"}, {"btnControl", QAccessible::Button, "Close"},
       {"RFrm(0)", QAccessible::Grouping, "Data point 1"}, {"RFrm(5)", QAccessible::Grouping, "Data point 6"}};
   for (const auto& [name, role, text] : table) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(name == "frmMain" ? w.get() : Find(name));
-    EXPECT_TRUE(a->role() == role && a->text(QAccessible::Name) == text) << name.toStdString();
+    EXPECT_EQ(std::pair(a->role(), a->text(QAccessible::Name).toStdString()), std::pair(role, text.toStdString())) << name.toStdString();
   }
   QAccessibleInterface* top = QAccessible::queryAccessibleInterface(w.get());
   QStringList parts;
@@ -251,5 +251,5 @@ TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
   w->state().DataClicks[0] = 53;
   Button(kExit)->setFocus();
   QTest::keyClick(Button(kExit), Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_TRUE(w->Ended() && Saved("C(0)") == "53");
+  EXPECT_EQ(std::pair(w->Ended(), Saved("C(0)")), std::pair(true, std::string("53")));
 }

@@ -29,7 +29,7 @@ TEST(Trajectory, WorkedExamplesImperialAndMetric) {
   }
   EXPECT_NEAR(PathHeight(790, 30, 30, 0.033, 2, true), 0, 1e-12);
   // At range 0 the divisor is 18 inches: finite, and tan = 1 for a height of 18.
-  EXPECT_TRUE(std::isfinite(AngleMOA(0, -2, false)) && std::fabs(AngleMOA(0, 18, false) - 45 * 60) < 1e-6);
+  EXPECT_EQ(std::pair(std::isfinite(AngleMOA(0, -2, false)), std::fabs(AngleMOA(0, 18, false) - 45 * 60) < 1e-6), std::pair(true, true));
 }
 
 // The model's own exponential and arc tangent: the nearest double, the same
@@ -42,7 +42,7 @@ TEST(Trajectory, ExpAndAtanGiveTheNearestDouble) {
       {709.78, 0x1.fe9ce5c4c52b4p+1023, 0x1.91c360138e41fp+0}, {-740, 0x0.0000000000055p-1022, -0x1.91c7255def3e5p+0}};  // below the normal
   for (const auto& [x, e, a] : cases) EXPECT_EQ(std::pair(Exp(x), Atan(x)), std::pair(e, a)) << x;
   EXPECT_EQ(std::pair(Exp(0x1.7bb2fec56d5dp-5), Atan(0x1.2e2fbe33acd5bp-5)), std::pair(0x1.0c251715a4e6bp+0, 0x1.2e0caee3b36d2p-5));
-  EXPECT_TRUE(std::isnan(Exp(kNaN)) && std::isnan(Atan(kNaN)) && std::signbit(Atan(-0.0)));
+  EXPECT_EQ(std::tuple(std::isnan(Exp(kNaN)), std::isnan(Atan(kNaN)), std::signbit(Atan(-0.0))), std::tuple(true, true, true));
 }
 
 TEST(Trajectory, ParameterSetsThatCannotBeEvaluatedAreNamed) {
@@ -100,7 +100,7 @@ TEST(NumberText, PatternsLeadingNumbersRoundingAndGeneralText) {
       {0.49999999999999994, 0, 0}, {0.5, 1, 0}, {-0.5, -1, 0}, {2.5, 3, 2}, {-3.5, -4, -4}, {4503599627370494.5, 4503599627370495, 4503599627370494},
       {4503599627370495.5, 4503599627370496, 4503599627370496}, {4503599627370497.0, 4503599627370497, 4503599627370497}, {1e300, 1e300, 1e300}, {-kInf, -kInf, -kInf}};
   for (const auto& [x, away, even] : rounded) EXPECT_EQ(std::pair(RoundHalfAway(x), RoundHalfEven(x)), std::pair(away, even)) << x;
-  EXPECT_TRUE(std::isnan(RoundHalfAway(kNaN)) && std::isnan(RoundHalfEven(kNaN)) && std::signbit(RoundHalfAway(-0.4)));
+  EXPECT_EQ(std::tuple(std::isnan(RoundHalfAway(kNaN)), std::isnan(RoundHalfEven(kNaN)), std::signbit(RoundHalfAway(-0.4))), std::tuple(true, true, true));
   const std::tuple<double, const char*, const char*> formats[] = {
       {-2.5, "0", "-3"}, {0.49999999999999994, "0", "0"}, {-0.4, "(0)", "(0)"},
       {12345, "0000", "12345"}, {1e20, "0", "100000000000000000000"}, {kNaN, "0", "NaN"}, {-kInf, "0)", "-Infinity)"}};

@@ -46,7 +46,7 @@ TEST(Csv, TextByteForByteAndItsLastRange) {
   EXPECT_EQ(CsvText(s), csv);
   s.MaxDataRange = 101;
   s.MetricUnits = true;
-  EXPECT_TRUE(CsvText(s).starts_with("Range,Clicks\r\n(Metre),(Clk)\r\n") && CsvText(s).ends_with("\r\n200,623\r\n"));
+  EXPECT_EQ(std::pair(CsvText(s).starts_with("Range,Clicks\r\n(Metre),(Clk)\r\n"), CsvText(s).ends_with("\r\n200,623\r\n")), std::pair(true, true));
   EXPECT_EQ(platform::UniqueFileName("VTL", "d", ".CSV", [](const std::string& p) { return p != platform::InFolder("d", "VTL_0002.CSV"); }), "VTL_0002.CSV");
   EXPECT_EQ(platform::UniqueFileName("VTL", "d", ".CSV", [](const std::string&) { return true; }), "VTL_10000.CSV");
 }

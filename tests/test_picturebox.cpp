@@ -64,8 +64,8 @@ TEST(PictureBox, TextAndShapesOnWholeDevicePixels) {
   box.SetCurrentY(300);
   box.Print("Range");
   const QRect text = Ink(box.Image(), box.Image().rect());
-  EXPECT_TRUE(text.left() >= Dev(450) - 1 && text.top() >= Dev(300) && text.bottom() <= Dev(300 + box.TextHeight("R")))
-      << text.top() << " " << text.bottom();
+  EXPECT_EQ(std::tuple(text.left() >= Dev(450) - 1, text.top() >= Dev(300), text.bottom() <= Dev(300 + box.TextHeight("R"))),
+            std::tuple(true, true, true)) << text.top() << " " << text.bottom();
   // Lines stopping short of their ends, either way; points of 1 and 2 pixels.
   box.Cls();
   box.Line(0, 150, 900, 150, 0x0000FF);
@@ -122,8 +122,8 @@ TEST(GraphPixels, DefaultGraphDrawnAgainAsBeforeAndShownOnItsPanel) {
   // On P0, the clicks-axis title reads upwards from (0, 2100) along the left edge.
   const QRect up = Ink(p0->Image(), QRect(0, 0, Dev(225), Dev(3540)));
   const double length = Dev(p0->TextWidth("Scope Clicks"));
-  EXPECT_TRUE(up.height() > 4 * up.width() && std::abs(up.height() - length) < 0.25 * length) << up.height();
-  EXPECT_TRUE(up.bottom() <= Dev(2100) + 1 && up.bottom() >= Dev(2100) - 3 * kPx) << up.bottom();
+  EXPECT_EQ(std::pair(up.height() > 4 * up.width(), std::abs(up.height() - length) < 0.25 * length), std::pair(true, true)) << up.height();
+  EXPECT_EQ(std::pair(up.bottom() <= Dev(2100) + 1, up.bottom() >= Dev(2100) - 3 * kPx), std::pair(true, true)) << up.bottom();
 
   // Drawn again after a longer axis, the default graph is as before; P0 shows the box on it as drawn.
   State longer = s;

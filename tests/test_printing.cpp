@@ -85,7 +85,7 @@ TEST_F(Printing, DefaultListLaidOutOnAPdfPage) {
   for (const auto& [i, text] : rows) EXPECT_EQ(lines[i], text) << i;
   // Regular and bold faces of a fixed-pitch font.
   const std::string fonts = Shell("pdffonts '" + pdf + "'");
-  EXPECT_TRUE(fonts.find("Mono ") != fonts.npos && fonts.find("Mono-Bold") != fonts.npos) << fonts;
+  EXPECT_EQ(std::pair(fonts.find("Mono ") != fonts.npos, fonts.find("Mono-Bold") != fonts.npos), std::pair(true, true)) << fonts;
 }
 
 TEST_F(Printing, FailuresComeBackAsMessages) {

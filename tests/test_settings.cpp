@@ -51,7 +51,7 @@ TEST_F(Settings, DefaultsAndWhatASaveWritesAndALoadRestores) {
   ResetSettings(store, kPath);  // on a first start too: "Dummy" makes the key, which then goes
   SaveRegSetting(store, kPath, "ADKTop", "1200");
   ResetSettings(store, kPath);
-  EXPECT_TRUE(!store.KeyExists(HKLM, kPath) && store.KeyExists(HKLM, "Software\\Morvale Services")) << "only the program's own key goes";
+  EXPECT_EQ(std::pair(store.KeyExists(HKLM, kPath), store.KeyExists(HKLM, "Software\\Morvale Services")), std::pair(false, true)) << "only the program's own key goes";
   EXPECT_EQ(Joined(Loaded()), Joined(DefaultState()));
   State b = StateB();
   b.ModelMV = Variant::Number(812.123456789012345);  // as after a fit
@@ -62,7 +62,7 @@ TEST_F(Settings, DefaultsAndWhatASaveWritesAndALoadRestores) {
   EXPECT_EQ(names, Joined(b) + ";") << "in order, with 15 significant digits";
   EXPECT_EQ(Saved("oMV") + " " + Saved("oBC"), "812.123456789012 0.034");
   State back = Loaded();
-  EXPECT_TRUE(Joined(back) == Joined(b) && back.ModelMV.number() == 812.123456789012) << Joined(back);
+  EXPECT_EQ(std::pair(Joined(back), back.ModelMV.number()), std::pair(Joined(b), 812.123456789012)) << Joined(back);
   back.ModelSH = Variant::Text(" 1.50 ", 1.5);  // a loaded parameter is written back as exactly its text
   SaveData(store, back);
   EXPECT_EQ(Saved("oSH"), " 1.50 ");
@@ -119,7 +119,7 @@ TEST_F(Settings, NumberTextsTakeTheGivenDecimalPointAndLoadWithAnyOther) {
   EXPECT_EQ(LocaleNumberText(-1.5e-5, ","), "-1,5E-05");
   for (const char* point : {".", ",", "\u066B"}) {
     const State c = Loaded(nullptr, point);
-    EXPECT_TRUE(c.ModelBC.number() == 0.0275 && c.ModelCPM == 4.25) << point;
+    EXPECT_EQ(std::pair(c.ModelBC.number(), c.ModelCPM), std::pair(0.0275, 4.25)) << point;
   }
   const std::pair<const char*, std::optional<double>> texts[] = {
       {" 1,5E+20 ", 1.5e20}, {"1.000", 1.0}, {"\u0661\u0662\u066B\u0665", 12.5}, {"\u06F1\u06F2\u060C\u06F5", 12.5},

@@ -248,8 +248,8 @@ TEST_F(Store, DamagedAndForeignFilesAreRecoveredIntoAFreshStoreAndKeptAside) {
     {
       st::AccessScope readOnly(store, st::Access::ReadOnly);
       const st::KeyValues k = store.ReadKey(HKLM, kPath, st::kLockWaitMs);
-      EXPECT_TRUE(k.status == st::KeyStatus::Unreadable && Has(k.reason, c.problem) && !k.recovery) << k.reason;
-      EXPECT_TRUE(ReadAll(StoreFile()) == c.bytes && Names(Folder()) == std::set{"registry.sqlite3"s});
+      EXPECT_EQ(std::tuple(k.status, Has(k.reason, c.problem), k.recovery.has_value()), std::tuple(st::KeyStatus::Unreadable, true, false)) << k.reason;
+      EXPECT_EQ(std::pair(ReadAll(StoreFile()) == c.bytes, Names(Folder())), std::pair(true, std::set{"registry.sqlite3"s}));
     }
     // Half are met by the load, half by a write.
     st::KeyValues k;
@@ -258,7 +258,7 @@ TEST_F(Store, DamagedAndForeignFilesAreRecoveredIntoAFreshStoreAndKeptAside) {
       State s = StateA();
       notice = LoadData(store, s).notice;
       k = store.ReadKey(HKLM, kPath, st::kLockWaitMs);
-      EXPECT_TRUE(Has(notice, "The settings file was damaged: ") && Has(notice, c.problem)) << notice;
+      EXPECT_EQ(std::pair(Has(notice, "The settings file was damaged: "), Has(notice, c.problem)), std::pair(true, true)) << notice;
     } else {
       EXPECT_EQ(store.WriteValue(HKLM, "K1", "fresh", 1, "x"), Ok);
       EXPECT_EQ(Text(store.ReadValue(HKLM, "K1", "fresh")), "x");
@@ -298,7 +298,7 @@ TEST_F(Store, DamagedAndForeignFilesAreRecoveredIntoAFreshStoreAndKeptAside) {
   fs::remove_all(Folder());
   fs::create_directories(Folder());
   WriteAll(StoreFile(), "");  // an empty file is an empty store
-  EXPECT_TRUE(store.WriteValue(HKLM, "A", "v", 1, "x") == Ok && KeptAside(Folder()).empty());
+  EXPECT_EQ((std::pair{store.WriteValue(HKLM, "A", "v", 1, "x"), KeptAside(Folder())}), std::pair(Ok, std::vector<std::string>{}));  // braced: evaluated in order
 }
 
 // A link in the file's place is neither followed nor written through.
@@ -307,7 +307,7 @@ TEST_F(Store, ALinkInTheFilesPlace) {
   store.CloseConnection();
   fs::rename(StoreFile(), TempRoot() / "elsewhere");
   fs::create_symlink(TempRoot() / "elsewhere", StoreFile());
-  EXPECT_TRUE(!store.KeyExists(HKLM, "A") && store.WriteValue(HKLM, "A", "v", 1, "z") == KeyFailed);
+  EXPECT_EQ((std::pair{store.KeyExists(HKLM, "A"), store.WriteValue(HKLM, "A", "v", 1, "z")}), std::pair(false, KeyFailed));  // braced: evaluated in order
   EXPECT_EQ(Sql(TempRoot() / "elsewhere", "SELECT value FROM registry_view"), "x") << "the file stays as it was";
   EXPECT_TRUE(KeptAside(Folder()).empty());
 }
@@ -328,7 +328,7 @@ TEST(StoreOpening, EachFileIsOpenedTheWayItAllowsAndAFailedWayGivesWayOnce) {
   EXPECT_EQ(way(logGone, true, false), Way::Immutable);
   EXPECT_EQ(way(logGone, false, true), Way::Immutable);
   EXPECT_EQ(way(indexed, false, false), Way::ReadOnly);
-  EXPECT_TRUE(PlanOpen(logGone, true, true).switchJournal && !PlanOpen(log, true, true).switchJournal);
+  EXPECT_EQ(std::pair(PlanOpen(logGone, true, true).switchJournal, PlanOpen(log, true, true).switchJournal), std::pair(true, false));
   EXPECT_STREQ(PlanOpen(log, false, false).copyWith, "-wal");
   EXPECT_STREQ(NextPlan({}, rollback, SQLITE_READONLY_ROLLBACK, false)->copyWith, "-journal");
   EXPECT_FALSE(NextPlan({}, rollback, SQLITE_READONLY, false) || NextPlan({}, rollback, SQLITE_FULL, true));
@@ -466,10 +466,10 @@ TEST_F(Settings, AWriterKilledMidSaveLeavesOneWholeSave) {
     fs::remove(marker);
     const pid_t pid = Helper("save-loop", marker);
     for (int waited = 0; waited < 20000 && !fs::exists(marker); ++waited) usleep(1000);
-    ASSERT_TRUE(pid > 0 && fs::exists(marker));
+    ASSERT_EQ(std::pair(pid > 0, fs::exists(marker)), std::pair(true, true));
     usleep(static_cast<useconds_t>(rng() % static_cast<unsigned long>(2 * saveUs)));  // killed at a random moment
     int status = kill(pid, SIGKILL);
-    EXPECT_TRUE(waitpid(pid, &status, 0) == pid && WIFSIGNALED(status)) << "the helper was still saving";
+    EXPECT_EQ((std::tuple{waitpid(pid, &status, 0), WIFSIGNALED(status)}), std::tuple(pid, true)) << "the helper was still saving";  // braced: evaluated in order
     inCommit += fs::exists(StoreFile().string() + "-journal");
     store.CloseConnection();  // open afresh, as the next run would
     const std::string now = Joined(Loaded());
@@ -485,11 +485,11 @@ TEST_F(Settings, AWriterKilledMidSaveLeavesOneWholeSave) {
 TEST_F(Settings, TwoCopiesWritingAtOnceLoseNothingAndMixNothing) {
   SaveData(store, StateA());  // the store exists, so both start on the same file
   const pid_t p1 = Helper("write-many", "A", "150"), p2 = Helper("write-many", "B", "150");
-  ASSERT_TRUE(p1 > 0 && p2 > 0);
+  ASSERT_EQ(std::pair(p1 > 0, p2 > 0), std::pair(true, true));
   int reads = 0, status1 = -1, status2 = -1;
   for (; waitpid(p1, &status1, WNOHANG) == 0; ++reads) ASSERT_EQ(Saved("R(0)"), "10");
   waitpid(p2, &status2, 0);
-  EXPECT_TRUE(status1 == 0 && status2 == 0 && reads > 0) << "both exited with 0: " << status1 << " " << status2;
+  EXPECT_EQ(std::tuple(status1, status2, reads > 0), std::tuple(0, 0, true)) << "both exited with 0: " << status1 << " " << status2;
   store.CloseConnection();
   for (const std::string tag : {"A", "B"})
     for (int i = 0; i < 150; ++i) EXPECT_EQ(Saved(tag + std::to_string(i)), "value " + std::to_string(i) + " of " + tag);

@@ -98,7 +98,7 @@ TEST_F(WindowsStore, SettingsSavedAndLoadedAsOtherProgramsSeeThem) {
     for (int c; (c = std::fgetc(reg)) != EOF;) shown += static_cast<char>(c);
     _pclose(reg);
   }
-  EXPECT_TRUE(shown.find("oBC") != std::string::npos && shown.find("REG_SZ") != std::string::npos && shown.find("0.033") != std::string::npos) << shown;
+  EXPECT_EQ(std::tuple(shown.find("oBC") != std::string::npos, shown.find("REG_SZ") != std::string::npos, shown.find("0.033") != std::string::npos), std::tuple(true, true, true)) << shown;
 }
 
 // Settings an earlier version left under the local machine, or in its
@@ -134,7 +134,7 @@ TEST_F(WindowsStore, SettingsOfAnEarlierVersionAreCopiedOnceByTheFirstSave) {
 TEST_F(WindowsStore, ATransactionThatFailsPutsBackWhatWasThere) {
   const std::string k = "Software\\Vantorel Tests\\Whole";
   ASSERT_EQ(store->WriteValue(HKCU, k, "a", 1, "old\0"s), st::WriteResult::Ok);
-  ASSERT_TRUE(store->CreateKey(HKCU, k + "\\Locked") && Allow(HKEY_CURRENT_USER, kTests + L"\\Whole\\Locked", L"KRSDWD"));
+  ASSERT_EQ((std::pair{store->CreateKey(HKCU, k + "\\Locked"), Allow(HKEY_CURRENT_USER, kTests + L"\\Whole\\Locked", L"KRSDWD")}), std::pair(true, true));  // braced: evaluated in order
   for (const bool refused : {true, false}) {
     st::Transaction whole(*store);
     for (const auto& [key, name] : {std::pair{k, "A"}, {k, "b"}, {k + "\\New\\Deeper", "c"}, {k + (refused ? "\\Locked" : ""), "d"}})

@@ -28,8 +28,7 @@ TEST_F(WindowTest, ErrorWindowLooksRightAndClosesByButtonEscOrEnter) {
       // The 1-pixel outline on the edge of all four sides, teal inside it.
       const QImage shot = d.grab().toImage();
       for (auto [x, y, dx, dy] : {std::array{0, 100, 1, 0}, {285, 100, -1, 0}, {140, 0, 0, 1}, {140, 177, 0, -1}})
-        EXPECT_TRUE(shot.pixelColor(x, y) == QColor(0xFF, 0xBF, 0xBF) && shot.pixelColor(x + dx, y + dy) == QColor(0, 0x40, 0x40))
-            << x << "," << y;
+        EXPECT_EQ(std::pair(shot.pixelColor(x, y) == QColor(0xFF, 0xBF, 0xBF), shot.pixelColor(x + dx, y + dy) == QColor(0, 0x40, 0x40)), std::pair(true, true)) << x << "," << y;
       QTest::keyClick(&d, Qt::Key_A);  // other keys leave it open
       EXPECT_TRUE(d.isVisible());
       how == 0 ? QTest::mouseClick(e.cbClose(), Qt::LeftButton) : QTest::keyClick(e.cbClose(), how == 1 ? Qt::Key_Escape : Qt::Key_Return);
@@ -56,7 +55,7 @@ TEST_F(WindowTest, SaveAsCsvSaysWhyItDidNotSave) {
   Answer();
   Press(kSaveCsv);
   ASSERT_EQ(told.size(), 1u);
-  EXPECT_TRUE(told[0].startsWith("File Not Saved|") && told[0].contains(QString::fromStdString(plain.string()))) << told[0].toStdString();
+  EXPECT_EQ(std::pair(told[0].startsWith("File Not Saved|"), told[0].contains(QString::fromStdString(plain.string()))), std::pair(true, true)) << told[0].toStdString();
   EXPECT_FALSE(fs::exists(dir / "missing") || w->Ended());
 }
 
@@ -71,15 +70,15 @@ TEST_F(WindowTest, PrintListAndCtrlPGoToTheChosenPrinter) {
     EXPECT_EQ(d.focusWidget(), list);
     ExpectTextsFit(&d);
     const QImage shot = d.grab().toImage();  // the outline 2 pixels wide, teal inside
-    EXPECT_TRUE(shot.pixelColor(1, 100) == QColor(0xFF, 0xBF, 0xBF) && shot.pixelColor(d.width() - 2, 100) == QColor(0xFF, 0xBF, 0xBF));
+    EXPECT_EQ(std::pair(shot.pixelColor(1, 100) == QColor(0xFF, 0xBF, 0xBF), shot.pixelColor(d.width() - 2, 100) == QColor(0xFF, 0xBF, 0xBF)), std::pair(true, true));
     EXPECT_EQ(shot.pixelColor(2, 100), QColor(0, 0x40, 0x40));
     list->setCurrentRow(1);
     QTest::keyClick(list, Qt::Key_Return);
   });
   Press(kPrintList);
-  ASSERT_TRUE(w->state().PrinterChosen && fs::remove(pdf));
+  ASSERT_EQ(std::pair(w->state().PrinterChosen, fs::remove(pdf)), std::pair(true, true));
   QTest::keyClick(RangeField(0), Qt::Key_P, Qt::ControlModifier);  // the window also goes on the clipboard
-  EXPECT_TRUE(fs::exists(pdf) && !QGuiApplication::clipboard()->image().isNull());
+  EXPECT_EQ(std::pair(fs::exists(pdf), QGuiApplication::clipboard()->image().isNull()), std::pair(true, false));
 }
 
 // CUPS_SERVER names first a print system that is not there, then a hung one
@@ -98,11 +97,11 @@ TEST_F(WindowTest, WithoutAnAnsweringPrintSystemNothingWaitsAndPagesGoToPdfFiles
     Start("Vantorel", {}, false);
     if (hung) {
       Press(kCalculate);  // the fit ends and hands its controls back while the printer count is not in
-      EXPECT_TRUE(Button(kCalculate)->isEnabled() && RangeField(0)->isEnabled() && Label(0) != "(?)");
+      EXPECT_EQ(std::tuple(Button(kCalculate)->isEnabled(), RangeField(0)->isEnabled(), Label(0) != "(?)"), std::tuple(true, true, true));
       QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);  // no printer count yet: nothing happens
       QElapsedTimer closing;
       closing.start(), QTest::keyClick(w.get(), Qt::Key_Escape);
-      EXPECT_TRUE(w->Ended() && closing.elapsed() < 1000) << closing.elapsed();
+      EXPECT_EQ(std::pair(w->Ended(), closing.elapsed() < 1000), std::pair(true, true)) << closing.elapsed();
       Start("Vantorel", {}, false);
       Answer();  // before the chooser: why only the PDF printer is in it
     }
@@ -121,7 +120,7 @@ TEST_F(WindowTest, WithoutAnAnsweringPrintSystemNothingWaitsAndPagesGoToPdfFiles
     told.clear();
     if (first.empty()) first = read(out / "VTL_0001.PDF");
   }
-  EXPECT_TRUE(first.starts_with("%PDF-") && read(out / "VTL_0001.PDF") == first && read(out / "VTL_0004.PDF").starts_with("%PDF-"));
+  EXPECT_EQ(std::tuple(first.starts_with("%PDF-"), read(out / "VTL_0001.PDF") == first, read(out / "VTL_0004.PDF").starts_with("%PDF-")), std::tuple(true, true, true));
   EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_all);
 }
 

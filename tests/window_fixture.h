@@ -120,10 +120,10 @@ class WindowTest : public ::testing::Test {
         const QString body = e->Body()->text().remove(QChar(0x200B));
         told.push_back(e->Title()->text() + "|" + body);
         ExpectTextsFit(e);
-        EXPECT_TRUE(e->Body()->font().pointSizeF() >= 9 && e->screen()->availableGeometry().contains(e->geometry()));
+        EXPECT_EQ(std::pair(e->Body()->font().pointSizeF() >= 9, e->screen()->availableGeometry().contains(e->geometry())), std::pair(true, true));
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(e);
-        EXPECT_TRUE(a->role() == QAccessible::AlertMessage && a->text(QAccessible::Name) == e->Title()->text() &&
-                    a->text(QAccessible::Description) == body) << body.toStdString();
+        EXPECT_EQ(std::tuple(a->role(), a->text(QAccessible::Name).toStdString(), a->text(QAccessible::Description).toStdString()),
+                  std::tuple(QAccessible::AlertMessage, e->Title()->text().toStdString(), body.toStdString())) << body.toStdString();
         if (w) {  // centred over the main window
           EXPECT_LE((e->geometry().center() - w->geometry().center()).manhattanLength(), 1);
         }
