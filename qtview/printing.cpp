@@ -352,7 +352,7 @@ std::optional<std::string> QtPrintJob::KeepNumbered() {
 // ---------------------------------------------------------------------------
 
 std::vector<std::string> SystemPrintService::Printers() const {
-  const cups::Queues q = cups::QueuesWithin(platform::kPrintSystemWaitMs);
+  const cups::Queues q = cups::QueuesWithin(waitMs_);
   asked_ = true;
   listed_ = q.names;
   listed_.push_back(platform::kPdfPrinterName);
@@ -369,7 +369,7 @@ std::vector<std::string> SystemPrintService::Printers() const {
 }
 
 std::function<int()> SystemPrintService::CountAsker() const {
-  return [] { return CountOf(cups::AskQueues(platform::kPrintSystemWaitMs).names.size() + 1); };
+  return [waitMs = waitMs_] { return CountOf(cups::AskQueues(waitMs).names.size() + 1); };
 }
 
 std::string SystemPrintService::CurrentDeviceName() const {

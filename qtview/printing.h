@@ -119,6 +119,8 @@ class QtPrintJob : public platform::PrintJob {
 // that does not answer within kPrintSystemWaitMs leaves only the PDF printer.
 class SystemPrintService : public platform::PrintService {
  public:
+  // Each ask of the print system is given up after waitMs.
+  explicit SystemPrintService(int waitMs = platform::kPrintSystemWaitMs) : waitMs_(waitMs) {}
   std::vector<std::string> Printers() const override;
   std::optional<std::string> Unanswered() const override { return unanswered_; }
   std::function<int()> CountAsker() const override;
@@ -127,6 +129,7 @@ class SystemPrintService : public platform::PrintService {
   std::unique_ptr<platform::PrintJob> StartJob(const std::string& documentName) override;
 
  private:
+  int waitMs_;
   std::string current_;
   // What Printers() found last.
   mutable bool asked_ = false;

@@ -94,14 +94,16 @@ TEST_F(WindowTest, WithoutAnAnsweringPrintSystemNothingWaitsAndPagesGoToPdfFiles
   for (const bool hung : {false, true}) {
     SCOPED_TRACE(hung);
     const PrintSystemAt cups((dir / "cups").string(), hung);
+    // Asked with no time limit, the hung print system would hold a closing that waited for it for ever.
+    printWaitMs = hung ? INT32_MAX : platform::kPrintSystemWaitMs;
     Start("Vantorel", {}, false);
     if (hung) {
       Press(kCalculate);  // the fit ends and hands its controls back while the printer count is not in
       EXPECT_EQ(std::tuple(Button(kCalculate)->isEnabled(), RangeField(0)->isEnabled(), Label(0) != "(?)"), std::tuple(true, true, true));
       QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);  // no printer count yet: nothing happens
-      QElapsedTimer closing;
-      closing.start(), QTest::keyClick(w.get(), Qt::Key_Escape);
-      EXPECT_EQ(std::pair(w->Ended(), closing.elapsed() < 1000), std::pair(true, true)) << closing.elapsed();
+      QTest::keyClick(w.get(), Qt::Key_Escape);
+      EXPECT_TRUE(w->Ended());
+      printWaitMs = platform::kPrintSystemWaitMs;
       Start("Vantorel", {}, false);
       Answer();  // before the chooser: why only the PDF printer is in it
     }

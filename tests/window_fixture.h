@@ -72,7 +72,7 @@ class WindowTest : public ::testing::Test {
     const bool any = systemPrinters || !printerNames.empty();
     auto pdf = std::make_unique<vantorel::qtview::PdfPrintService>(printerNames, any ? 0 : -1, (dir / "page.pdf").string());
     printers = systemPrinters ? nullptr : pdf.get();
-    w = std::make_unique<vantorel::qtview::frmMain>(state, exe, store, systemPrinters ? std::make_unique<vantorel::qtview::SystemPrintService>()
+    w = std::make_unique<vantorel::qtview::frmMain>(state, exe, store, systemPrinters ? std::make_unique<vantorel::qtview::SystemPrintService>(printWaitMs)
                                                                         : std::unique_ptr<vantorel::platform::PrintService>(std::move(pdf)));
     w->SetCompletePause(0), w->SetSliceMs(sliceMs);
     w->SetExportFolder(dir.string());  // the load then finds both
@@ -141,6 +141,7 @@ class WindowTest : public ::testing::Test {
   std::unique_ptr<vantorel::qtview::frmMain> w;
   vantorel::qtview::PdfPrintService* printers = nullptr;
   bool systemPrinters = false;
+  int printWaitMs = vantorel::platform::kPrintSystemWaitMs;  // each ask of the print system given up after it
   int sliceMs = 10;
   std::vector<QString> told;
 };
