@@ -46,6 +46,18 @@ class Deadline : public SliceBudget {
   int64_t asked_ = 0;
 };
 
+// v with two decimals, halves away from zero ("5.83"); far beyond any fit
+// error, or not finite, as a whole number.
+std::string TwoDecimals(double v) {
+  if (!(std::fabs(v) < 1e12)) return FormatNumber(v, "0");
+  const auto hundredths = static_cast<int64_t>(RoundHalfAway(std::fabs(v) * 100));
+  std::string text = v < 0 && hundredths != 0 ? "-" : "";
+  text += std::to_string(hundredths / 100);
+  text += hundredths % 100 < 10 ? ".0" : ".";
+  text += std::to_string(hundredths % 100);
+  return text;
+}
+
 }  // namespace
 
 Enabled EnabledIn(Phase phase, bool metric, std::optional<int> printerCount) {
@@ -83,6 +95,34 @@ std::string GraphDescription(const State& s) {
     if (s.IsTicked(static_cast<int>(k)))
       text += ", " + std::to_string(s.DataClicks[k]) + " at " + std::to_string(s.DataRange[k]);
   return text + ".";
+}
+
+std::string RowDescription(const std::string& toolTip, const std::string& label, bool ticked) {
+  std::string text = toolTip;
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (!ticked) return text + ". Not used in the fit.";
+  const bool known = label.size() > 2 && label.front() == '(' && label.back() == ')' && label != "(?)";
+  return text + ". Model clicks here: " + (known ? label.substr(1, label.size() - 2) : "not yet calculated") + ".";
+}
+
+std::string FitAnnouncement(const State& s, double fitError, const std::array<std::string, kRows>& labels) {
+  std::vector<size_t> rows;
+  for (size_t k = 0; k < kRows; ++k)
+    if (s.IsTicked(static_cast<int>(k))) rows.push_back(k);
+  // "a, b and c"
+  auto listed = [&rows](const std::function<std::string(size_t)>& item) {
+    std::string text;
+    for (size_t i = 0; i < rows.size(); ++i)
+      text += (i == 0 ? "" : i + 1 == rows.size() ? " and " : ", ") + item(rows[i]);
+    return text;
+  };
+  auto clicks = [&labels](size_t k) {
+    const std::string& l = labels[k];
+    return l.size() > 2 && l.front() == '(' && l.back() == ')' ? l.substr(1, l.size() - 2) : l;
+  };
+  return "Complete: fit error " + TwoDecimals(fitError) + "; model clicks at " +
+         listed([&s](size_t k) { return std::to_string(s.DataRange[k]); }) +
+         (s.MetricUnits ? " metres: " : " yards: ") + listed(clicks) + ".";
 }
 
 std::string StoreErrorText(const std::exception& e) {
@@ -290,6 +330,21 @@ void MainWindow::RowStates() {
     SetEnabled(Element(Id::RTxt0, k), on);
     SetEnabled(Element(Id::CTxt0, k), on);
     SetVisible(Element(Id::ErrorInd0, k), on);
+    DescribeRow(k);
+  }
+}
+
+void MainWindow::ShowModelLabel(size_t row, const std::string& label) {
+  view_.SetText(Element(Id::ErrorInd0, row), label);
+  modelLabels_[row] = label;
+  DescribeRow(row);
+}
+
+void MainWindow::DescribeRow(size_t row) {
+  const bool ticked = s_.IsTicked(static_cast<int>(row));
+  for (Id first : {Id::RTxt0, Id::CTxt0}) {
+    const Id field = Element(first, row);
+    view_.SetDescription(field, RowDescription(MainWindowLayout().Control(field).toolTip, modelLabels_[row], ticked));
   }
 }
 
@@ -314,7 +369,7 @@ void MainWindow::RangeDone(int row) {
   if (row < 0 || row >= kRows) return;
   const Id field = Element(Id::RTxt0, row);
   if (auto text = NormalisedRangeText(view_.Text(field))) view_.SetText(field, *text);
-  for (size_t k = 0; k < kRows; ++k) view_.SetText(Element(Id::ErrorInd0, k), "(?)");
+  for (size_t k = 0; k < kRows; ++k) ShowModelLabel(k, "(?)");
 }
 
 void MainWindow::PrinterCountKnown(int count) {
@@ -326,7 +381,7 @@ void MainWindow::PseudoCalc() {
   const Estimate e = vantorel::PseudoCalc(s_);
   modelUsable_ = !e.problem;
   for (size_t k = 0; k < kRows; ++k)
-    if (e.labels[k]) view_.SetText(Element(Id::ErrorInd0, k), *e.labels[k]);
+    if (e.labels[k]) ShowModelLabel(k, *e.labels[k]);
   Setup_P5();
   if (modelUsable_) {
     Update_P5();
@@ -396,7 +451,7 @@ void MainWindow::Calculate() {
   view_.SetFocus(Id::frmMain);
   ApplyEnabled();
   for (size_t k = 0; k < kRows; ++k) {
-    view_.SetText(Element(Id::ErrorInd0, k), "(?)");
+    ShowModelLabel(k, "(?)");
     SetVisible(Element(Id::ErrorInd0, k), s_.IsTicked(static_cast<int>(k)));
   }
   ShowPanel("Working");
@@ -447,6 +502,7 @@ void MainWindow::SearchEnded() {
   const FitFinish finish = FinishFit(s_);
   fitLabelsUsable_ = !finish.problem;
   fitLabels_ = finish.labels;
+  fitError_ = report.bestError;
   fitProblem_ = report.problem ? report.problem : finish.problem;
   modelUsable_ = !finish.problem;
   // "Complete" stays a moment; the window then comes back to rest.
@@ -464,7 +520,7 @@ void MainWindow::FinishCalculation() {
   if (phase_ != Phase::Complete) return;
   SetVisible(Id::Frame3, false);
   if (fitLabelsUsable_)
-    for (size_t k = 0; k < kRows; ++k) view_.SetText(Element(Id::ErrorInd0, k), fitLabels_[k]);
+    for (size_t k = 0; k < kRows; ++k) ShowModelLabel(k, fitLabels_[k]);
   Setup_P5();
   if (modelUsable_) {
     Update_P5();
@@ -484,7 +540,10 @@ void MainWindow::FinishCalculation() {
   if (!focusBeforeFit_ || *focusBeforeFit_ == Id::frmMain || !Usable(*focusBeforeFit_) ||
       !view_.SetFocus(*focusBeforeFit_))
     view_.SetFocus(Id::cbButton1);
-  if (fitProblem_) ShowError(kModelErrorTitle, *fitProblem_);
+  if (fitProblem_)
+    ShowError(kModelErrorTitle, *fitProblem_);
+  else if (fitLabelsUsable_)
+    view_.Announce(FitAnnouncement(s_, fitError_, fitLabels_));
 }
 
 void MainWindow::cbButton_Click(int index) {

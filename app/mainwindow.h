@@ -60,6 +60,15 @@ std::string Caption(const std::string& exeName, int major, int minor, int patch)
 // measured points.
 std::string GraphDescription(const State& s);
 
+// What a screen reader gives for a row's range or clicks field: the field's
+// tooltip, then the model's clicks at the row's range as its bracketed
+// label shows them ("(?)": not yet calculated), or that the row is left out.
+std::string RowDescription(const std::string& toolTip, const std::string& label, bool ticked);
+
+// What a screen reader hears once when a fit ends: the fit error and the
+// model's clicks at each ticked row's range, in row order.
+std::string FitAnnouncement(const State& s, double fitError, const std::array<std::string, kRows>& labels);
+
 // What the user is told when the store refused a save or the reset: the
 // error's number, description, detail and source.
 std::string StoreErrorText(const std::exception& e);
@@ -83,6 +92,9 @@ class MainView {
   virtual void SetToolTip(Id control, const std::string& text) = 0;
   // The description a screen reader gives for the control.
   virtual void SetDescription(Id control, const std::string& text) = 0;
+  // Said once by a screen reader, as a notification of the window, without
+  // moving the focus.
+  virtual void Announce(const std::string& text) = 0;
   // A control's enabled state; a control inside a disabled one is told it is
   // disabled too, so a view sets exactly what it is told.
   virtual void SetEnabled(Id control, bool on) = 0;
@@ -223,6 +235,9 @@ class MainWindow {
   void PollPrinterCount();
   void Update_Boxes();
   void RowStates();
+  // A row's bracketed model-clicks label, and the descriptions of its fields that tell it.
+  void ShowModelLabel(size_t row, const std::string& label);
+  void DescribeRow(size_t row);
   void LoadTicks();
   void SetTickValue(int row, int value);
   void PseudoCalc();
@@ -279,6 +294,8 @@ class MainWindow {
   // What the finished search left for the end of the "Complete" pause.
   std::optional<std::string> fitProblem_;
   std::array<std::string, kRows> fitLabels_{};
+  double fitError_ = 0;
+  std::array<std::string, kRows> modelLabels_{};  // as the rows show them
   bool fitLabelsUsable_ = false;
   std::optional<Id> focusBeforeFit_;
   std::array<bool, kIdCount> enabled_{}, visible_{};

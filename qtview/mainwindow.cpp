@@ -114,6 +114,14 @@ frmMain::frmMain(State& s, std::string exeName, platform::Store& store,
     if (logic_) logic_->Timer1_Timer();
   });
 
+  // What a screen reader is told to say: a notification, shown (though it
+  // takes no room) each time it has something to say.
+  announcement_ = new QLabel(this);
+  announcement_->setObjectName("Announcement");
+  announcement_->setGeometry(0, 0, 0, 0);
+  announcement_->hide();
+  SetAccessibleRole(announcement_, QAccessible::Notification);
+
   qApp->installEventFilter(this);
   SetErrorOwner(this);
 }
@@ -179,6 +187,13 @@ void frmMain::SetLines(Id control, const std::vector<std::string>& lines) {
 
 void frmMain::SetToolTip(Id control, const std::string& text) {
   if (QWidget* w = Control(control)) w->setToolTip(QString::fromStdString(text));
+}
+
+void frmMain::Announce(const std::string& text) {
+  announcement_->hide();
+  announcement_->setText(QString::fromStdString(text));
+  announcement_->setAccessibleName(announcement_->text());
+  announcement_->show();
 }
 
 void frmMain::SetDescription(Id control, const std::string& text) {

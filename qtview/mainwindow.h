@@ -85,6 +85,7 @@ class frmMain : public QWidget, private app::MainView {
   void SetLines(app::Id control, const std::vector<std::string>& lines) override;
   void SetToolTip(app::Id control, const std::string& text) override;
   void SetDescription(app::Id control, const std::string& text) override;
+  void Announce(const std::string& text) override;
   void SetEnabled(app::Id control, bool on) override;
   void SetVisible(app::Id control, bool on) override;
   void SetTick(app::Id control, int value) override;
@@ -126,7 +127,8 @@ class frmMain : public QWidget, private app::MainView {
   app::MainWindow::Setup setup_;
   std::unique_ptr<app::MainWindow> logic_;
   std::array<QWidget*, app::kIdCount> controls_{};
-  PictureBox* Surface = nullptr;  // the window's own drawing surface, behind every control
+  PictureBox* Surface = nullptr;    // the window's own drawing surface, behind every control
+  QLabel* announcement_ = nullptr;  // what a screen reader is told to say (Announce)
   QTimer* Timer1 = nullptr;
   std::unique_ptr<platform::PrintService> printService_;
   TitleDrag drag_;

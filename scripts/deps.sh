@@ -25,7 +25,7 @@ windows=(
 test=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
-  xvfb xauth x11-utils xdotool imagemagick dbus at-spi2-core
+  xvfb xauth x11-utils xdotool imagemagick dbus at-spi2-core python3-gi gir1.2-atspi-2.0
   cups cups-client printer-driver-cups-pdf poppler-utils
   desktop-file-utils appstream man-db lintian
 )

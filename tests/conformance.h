@@ -56,6 +56,8 @@ class Driver {
   virtual std::optional<Id> Focus() = 0;
   virtual int Tick(Id control) = 0;
   virtual std::string ToolTip(Id control) = 0;
+  // What the window last told a screen reader to say, while it is shown.
+  virtual std::string Announced() = 0;
   // The selected text of a field.
   virtual std::string Selected(Id field) = 0;
   virtual app::Phase Phase() = 0;
@@ -222,7 +224,9 @@ TYPED_TEST_P(Conformance, CalculateFitsAndGivesTheFocusBack) {
     EXPECT_FALSE(d.Enabled(Id::cbButton0) || d.Enabled(Id::RTxt0));
   }
   d.Settle();
-  EXPECT_EQ(d.Text(Id::ErrorInd5), "(43)");
+  EXPECT_EQ(std::pair(d.Text(Id::ErrorInd5), d.Announced()),
+            std::pair(std::string("(43)"), std::string("Complete: fit error 5.83; model clicks at 10, 20, 30, 40, 50 and "
+                                                         "55 yards: 52, 0, -1, 12, 32 and 43.")));
   EXPECT_EQ(d.Saved("R(0)"), "none");  // nothing saved before the window closes
   EXPECT_EQ(std::pair(d.Enabled(Id::cbButton1), d.Visible(Id::Frame3)), std::pair(true, false));
   EXPECT_EQ(d.Focus(), Id::cbButton1);  // the pressed button keeps the focus

@@ -44,7 +44,8 @@ struct FakeView : app::MainView {
   std::vector<std::pair<int, std::function<void()>>> later;
   std::vector<std::function<void()>> turns;
   std::optional<Id> focus;
-  int ended = -1, drags = 0;
+  int ended = -1, drags = 0, graphDescribed = 0;
+  std::vector<std::string> heard;  // what a screen reader was told to say
   test::Fake printers;  // one printer, never asked for: a printer is chosen already
   State chosen;
   app::PrinterChooser chooser{printers, chosen, printers};
@@ -57,7 +58,8 @@ struct FakeView : app::MainView {
   std::string Text(Id c) const override { return text.count(c) ? text.at(c) : ""; }
   void SetLines(Id c, const std::vector<std::string>& l) override { lines[c] = l; }
   void SetToolTip(Id c, const std::string& t) override { tip[c] = t; }
-  void SetDescription(Id c, const std::string& t) override { description[c] = t; }
+  void SetDescription(Id c, const std::string& t) override { description[c] = t, graphDescribed += c == Id::P0; }
+  void Announce(const std::string& t) override { heard.push_back(t); }
   void SetEnabled(Id c, bool on) override { on ? (void)disabled.erase(c) : (void)disabled.insert(c); }
   void SetVisible(Id c, bool on) override { on ? (void)hidden.erase(c) : (void)hidden.insert(c); }
   void SetTick(Id c, int value) override { ticks[c] = value; }
@@ -241,7 +243,9 @@ TEST_F(AppTest, CalculateRunsInSlicesThenShowsCompleteForAWhile) {
   w->Clicked(Id::cbButton1);
   EXPECT_EQ(w->phase(), Phase::Fitting);
   for (Id c : {Id::cbButton0, Id::cbButton1, Id::btnControl, Id::RFrm0}) EXPECT_FALSE(v.Enabled(c)) << app::Name(c);
-  EXPECT_EQ(std::tuple(v.text[Id::Working], v.timer, v.text[Id::ErrorInd0], v.focus), std::tuple("Working", true, "(?)", Id::frmMain));
+  EXPECT_EQ(std::tuple(v.text[Id::Working], v.timer, v.text[Id::ErrorInd0], v.focus, v.description[Id::RTxt0]),
+            std::tuple("Working", true, "(?)", Id::frmMain, "Range #1. Model clicks here: not yet calculated."));
+  const int described = v.graphDescribed;
   // Nothing prints, starts or presses meanwhile; the keys are taken all the same.
   EXPECT_EQ((std::pair{w->KeyDown(Id::frmMain, Key::P, app::kCtrl), w->KeyDown(std::nullopt, Key::Enter, 0)}), std::pair(true, false));  // braced: evaluated in order
   w->Clicked(Id::cbButton1);
@@ -257,7 +261,10 @@ TEST_F(AppTest, CalculateRunsInSlicesThenShowsCompleteForAWhile) {
   EXPECT_EQ(std::pair(v.later.size(), v.turns.size()), std::pair(size_t{1}, size_t{0}));
   v.later[0].second();
   EXPECT_EQ(std::tuple(w->phase(), v.Enabled(Id::cbButton1), v.hidden.count(Id::Frame3), v.focus), std::tuple(Phase::Idle, true, 1u, Id::RTxt2));
-  EXPECT_EQ(v.text[Id::ErrorInd5], "(43)");
+  // Said once, at the end; the graph described once, at the end, not at each better model.
+  EXPECT_EQ(std::tuple(v.text[Id::ErrorInd5], v.description[Id::CTxt5], v.graphDescribed - described, v.heard),
+            std::tuple("(43)", "Clicks @ Range #6. Model clicks here: 43.", 1, std::vector<std::string>{
+                "Complete: fit error 5.83; model clicks at 10, 20, 30, 40, 50 and 55 yards: 52, 0, -1, 12, 32 and 43."}));
   EXPECT_EQ(v.lines[Id::ClickList].at(3), " 10:52  (52)");
   s.PrinterChosen = true;
   EXPECT_EQ((std::pair{w->KeyDown(Id::RTxt2, Key::P, app::kCtrl), v.Pages()}), std::pair(true, 1));  // Ctrl+P at rest, with a printer; braced: evaluated in order
@@ -278,7 +285,8 @@ TEST_F(AppTest, ClosingDuringTheFitOrItsCompletePauseEndsOnceItStops) {
 
 TEST_F(AppTest, TicksRowsUnitsAndBlink) {
   for (int row : {0, 1, 2}) w->Clicked(app::Element(Id::Ticked0, row));
-  EXPECT_EQ(std::tuple(v.told, v.Enabled(Id::RTxt0), v.hidden.count(Id::ErrorInd2), v.ticks[Id::Ticked2]), std::tuple(std::vector<std::string>{}, false, 1u, 0));
+  EXPECT_EQ(std::tuple(v.told, v.Enabled(Id::RTxt0), v.hidden.count(Id::ErrorInd2), v.ticks[Id::Ticked2], v.description[Id::CTxt0]),
+            std::tuple(std::vector<std::string>{}, false, 1u, 0, "Clicks @ Range #1. Not used in the fit."));
   w->Clicked(Id::Ticked3);  // a fourth would leave two: ticked again, and said
   EXPECT_EQ(v.told, std::vector<std::string>{"More Ranges Needed|Vantorel needs at least three enabled ranges to generate a list."});
   EXPECT_EQ(std::tuple(s.Ticked[3], v.ticks[Id::Ticked3], v.Enabled(Id::CTxt3)), std::tuple(1, 1, true));

@@ -113,6 +113,10 @@ class QtDriver : public Driver {
     return box->checkState() == Qt::Checked ? 1 : box->checkState() == Qt::PartiallyChecked ? 2 : 0;
   }
   std::string ToolTip(Id control) override { return Widget(control)->toolTip().toStdString(); }
+  std::string Announced() override {
+    auto* said = w_->findChild<QLabel*>("Announcement");
+    return said->isVisible() ? said->accessibleName().toStdString() : "";
+  }
   std::string Selected(Id field) override { return qobject_cast<QLineEdit*>(Widget(field))->selectedText().toStdString(); }
   app::Phase Phase() override { return w_->phase(); }
   bool Ended() override { return w_->Ended(); }

@@ -242,7 +242,7 @@ TEST_F(WindowTest, KeyboardAndScreenReaderUse) {
   QAccessibleInterface* top = QAccessible::queryAccessibleInterface(w.get());
   QStringList parts;
   for (int i = 0; i < top->childCount(); ++i) parts << top->child(i)->object()->objectName();
-  EXPECT_EQ(parts.join(" "), "AppTitle(0) P0 ClickList Mode0 Frame5 Frame3 btnControl Copyright");
+  EXPECT_EQ(parts.join(" ").toStdString(), "AppTitle(0) P0 ClickList Mode0 Frame5 Frame3 btnControl Announcement Copyright");
   EXPECT_EQ(top->indexOfChild(QAccessible::queryAccessibleInterface(Find("btnControl"))), 6);
   ClicksField(0)->setFocus();  // no length limit in the fields
   QTest::keyClicks(ClicksField(0), QString(300, '1'));

@@ -76,6 +76,10 @@ MainFrame::MainFrame(State& s, std::string exeName, platform::Store& store,
                           Px(layout.width), Px(layout.height), nullptr, nullptr, instance, this);
   if (!hwnd_) throw std::runtime_error("Cannot make the main window");
   controls_ = MakeControls(hwnd_, layout, ControlLook::Program);
+  // What a screen reader is told to say: a static text that takes no room,
+  // shown with an alert each time it has something to say.
+  announcement_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT, 0, 0, 0, 0, hwnd_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kAnnouncementId)), instance, nullptr);
   p0_ = MakePicture(Control(Id::P0));
   p5_ = MakePicture(Control(Id::P5));
   frame3_ = MakePicture(Control(Id::Frame3));
@@ -211,6 +215,13 @@ void MainFrame::SetLines(Id control, const std::vector<std::string>& lines) {
 
 void MainFrame::SetToolTip(Id control, const std::string& text) {
   if (HWND w = Control(control)) SetToolTipText(hwnd_, w, text);
+}
+
+void MainFrame::Announce(const std::string& text) {
+  ::ShowWindow(announcement_, SW_HIDE);
+  SetWindowTextW(announcement_, W(text).c_str());
+  ::ShowWindow(announcement_, SW_SHOWNA);
+  NotifyWinEvent(EVENT_SYSTEM_ALERT, announcement_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void MainFrame::SetDescription(Id control, const std::string& text) {

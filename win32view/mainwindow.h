@@ -30,6 +30,8 @@ bool RaiseRunningWindow(const std::string& exeName);
 
 class MainFrame final : private app::MainView {
  public:
+  // The control id of the text a screen reader is told to say.
+  static constexpr int kAnnouncementId = 0x7A01;
   // The settings are loaded from and saved to store, which outlives the
   // window; the window prints through printService (never null).
   MainFrame(State& s, std::string exeName, platform::Store& store,
@@ -74,6 +76,7 @@ class MainFrame final : private app::MainView {
   void SetLines(app::Id control, const std::vector<std::string>& lines) override;
   void SetToolTip(app::Id control, const std::string& text) override;
   void SetDescription(app::Id control, const std::string& text) override;
+  void Announce(const std::string& text) override;
   void SetEnabled(app::Id control, bool on) override;
   void SetVisible(app::Id control, bool on) override;
   void SetTick(app::Id control, int value) override;
@@ -112,6 +115,7 @@ class MainFrame final : private app::MainView {
   std::unique_ptr<app::MainWindow> logic_;
   HWND hwnd_ = nullptr;
   Controls controls_{};
+  HWND announcement_ = nullptr;  // what a screen reader is told to say (Announce)
   std::unique_ptr<platform::Surface> p0_, p5_, frame3_;
   GdiTextMeasure measure_;
   std::map<UINT_PTR, std::function<void()>> later_;

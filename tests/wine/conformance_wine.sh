@@ -5,7 +5,7 @@
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) xvfb=""
 shift
-trap 'WINEPREFIX=$build/wineprefix-conformance wineserver -k 2>/dev/null || :; kill $xvfb 2>/dev/null || :; rm -rf "$work"' EXIT
+trap 'WINEPREFIX=$build/wineprefix-conformance wineserver -k 2>/dev/null || :; stop "$xvfb"; rm -rf "$work"' EXIT
 . "$(dirname "$0")/display.sh"
 wine_on_display "$build/wineprefix-conformance"
 wine "$build/test_conformance_win32.exe" "$@"

@@ -3,12 +3,11 @@
 # wine_on_display PREFIX: starts Xvfb (its process in $xvfb, its number in
 # $work/display), makes PREFIX as the other Windows tests make theirs (fonts
 # included) and exports what wine needs to put its windows on that display.
+. "$(dirname "${BASH_SOURCE[0]}")/../xvfb/server.sh"
 wine_on_display() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  [ -s "$work/display" ] || { echo "FAIL: no Xvfb" >&2; exit 1; }
+  start_xvfb 1024x768x24
   "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-run.sh" "$1" cmd /c exit >/dev/null 2>&1 || :
-  export DISPLAY=":$(cat "$work/display")" WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   wineserver -w  # the server started without a display ends first: windows need one that has it
   exec 2> >(grep -v 'XGetInputFocus returned' >&2)  # xdotool's note about a server without a window manager
 }

@@ -19,7 +19,7 @@ spool=/var/spool/cups-pdf/vantorel
 cleanup() {
   [ -z "$app" ] || kill "$app" 2>/dev/null || :
   WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || :
-  kill $xvfb 2>/dev/null || :
+  stop "$xvfb"
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -13,7 +13,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) xvfb="" app=""
 bin="$work/Schießstand β"
 here=$(cd "$(dirname "$0")/../.." && pwd)
-cleanup() { [ -z "$app" ] || kill "$app" 2>/dev/null || :; WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || :; kill $xvfb 2>/dev/null || :; rm -rf "$work"; }
+cleanup() { [ -z "$app" ] || kill "$app" 2>/dev/null || :; WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || :; stop "$xvfb"; rm -rf "$work"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; cat "$work/app.log" >&2 2>/dev/null; exit 1; }
 . "$here/tests/wine/display.sh"

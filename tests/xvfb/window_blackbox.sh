@@ -9,10 +9,10 @@
 # Usage: window_blackbox.sh FOLDER (the one with Vantorel and vantorel-fit)
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) app="" xvfb=""
-trap 'kill $app $xvfb 2>/dev/null; rm -rf "$work"' EXIT; fail() { echo "FAIL: $*" >&2; exit 1; }
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!  # a free display
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 HOME="$work"
+. "$(dirname "$0")/server.sh"
+trap 'stop "$app"; stop "$xvfb"; rm -rf "$work"' EXIT; fail() { echo "FAIL: $*" >&2; exit 1; }
+start_xvfb 1280x1024x24
+export XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 HOME="$work"
 # A runtime folder of the test's own: a copy running elsewhere (the user's, another test's) is not this one's first copy.
 export XDG_RUNTIME_DIR="$work/run" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 launch() {

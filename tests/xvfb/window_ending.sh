@@ -13,10 +13,10 @@
 # Usage: window_ending.sh FOLDER (the one with Vantorel and vantorel-fit)
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$(mktemp -d) app="" xvfb="" holder=""
-trap 'kill $app $xvfb $holder 2>/dev/null || :; rm -rf "$work"' EXIT; fail() { echo "FAIL: $case: $*" >&2; exit 1; }
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+. "$(dirname "$0")/server.sh"
+trap 'kill $app $holder 2>/dev/null || :; stop "$xvfb"; rm -rf "$work"' EXIT; fail() { echo "FAIL: $case: $*" >&2; exit 1; }
+start_xvfb 1280x1024x24
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 # A runtime folder of the test's own: a copy running elsewhere is not this one's first copy.
 export XDG_RUNTIME_DIR="$work/run" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 launch() {  # in the settings folder $work/$case, made afresh unless there
