@@ -227,7 +227,7 @@ WindowLayout MakePrinterChooser() {
   close.toolTip = "Exit Printer Selector ";
   close.foreColour = kWhite;
   close.backColour = kCloseBoxRest;  // kCloseBoxHover under the mouse
-  close.accessibleName = "Cancel";
+  close.accessibleName = "Close";    // as the main window's; the Cancel button is "Cancel"
   close.programPointer = true;
   ControlLayout list = Control(Id::List1, "List1", ControlKind::ListBox, Id::frmSelectPrinter, 90, 480, 4215, 1650);
   list.toolTip = "Double-click on Printer to select it ";

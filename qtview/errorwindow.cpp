@@ -55,6 +55,7 @@ frmError::frmError(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWi
 void frmError::Form_Load(const std::string& title, const std::string& body) {
   Beep();
   title_->setText(QString::fromStdString(title));
+  setWindowTitle(title_->text());  // for a task switcher, though the window draws its own title
   QString text = QString::fromStdString(body);
   text.replace("\r\n", "\n");
   setAccessibleName(title_->text());

@@ -1,6 +1,9 @@
 #include "qtview/modal.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <deque>
 #include <memory>
@@ -8,6 +11,8 @@
 namespace vantorel::qtview {
 
 namespace {
+// Pixels a window manager's title bar gives to its buttons and margins.
+constexpr int kTitleButtonsRoom = 160;
 bool testMode = false;
 int unanswered = 0;
 std::deque<ModalAnswer>& Queue() {
@@ -21,6 +26,12 @@ ModalAnswer& DefaultAnswer() {
 }  // namespace
 
 void OpenModal(QDialog& dialog, std::function<void(int)> closed) {
+  // A message box as narrow as its text would have its title cut by the
+  // window manager: its text gets the room of the title and the manager's buttons.
+  if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+    const int room = QFontMetrics(QApplication::font()).horizontalAdvance(box->windowTitle()) + kTitleButtonsRoom;
+    box->setStyleSheet(QString("QLabel#qt_msgbox_label { min-width: %1px; }").arg(room));
+  }
   if (testMode || !Queue().empty()) {
     dialog.setResult(QDialog::Rejected);
     if (Queue().empty() && DefaultAnswer()) {

@@ -113,23 +113,19 @@ inline std::vector<uint32_t> PixelsOf(const platform::Image& picture, Id control
   return pixels;
 }
 
-// Pictures of the window kept to compare the views: NAME-STEP.ppm in the
-// folder VANTOREL_PICTURES names.
-inline void WritePicture(const platform::Image& picture, const std::string& path) {
-  std::ofstream out(path, std::ios::binary);
-  out << "P6\n" << picture.width << ' ' << picture.height << "\n255\n";
-  for (uint32_t p : picture.pixels) out << char(p >> 16 & 0xFF) << char(p >> 8 & 0xFF) << char(p & 0xFF);
+// Pictures of the window kept to compare the views: NAME-STEP.picture in the
+// folder of the pictures, "WIDTH HEIGHT\n" and then the pixels as they are in memory.
+inline void WritePicture(const platform::Image& p, const std::string& path) {
+  std::ofstream(path, std::ios::binary) << p.width << ' ' << p.height << '\n'
+                                        << std::string(reinterpret_cast<const char*>(p.pixels.data()), p.pixels.size() * 4);
 }
 
 inline std::optional<platform::Image> ReadPicture(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::string magic;
   platform::Image p;
-  int depth = 0;
-  if (!(in >> magic >> p.width >> p.height >> depth) || magic != "P6" || depth != 255 || in.get() != '\n') return {};
-  std::vector<unsigned char> rgb(static_cast<size_t>(p.width) * static_cast<size_t>(p.height) * 3);
-  if (!in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()))) return {};
-  for (size_t k = 0; k < rgb.size(); k += 3) p.pixels.push_back(uint32_t{rgb[k]} << 16 | uint32_t{rgb[k + 1]} << 8 | rgb[k + 2]);
+  if (!(in >> p.width >> p.height) || in.get() != '\n' || p.width <= 0 || p.height <= 0 || p.width > 4096 || p.height > 4096) return {};
+  p.pixels.resize(static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
+  if (!in.read(reinterpret_cast<char*>(p.pixels.data()), static_cast<std::streamsize>(p.pixels.size() * 4))) return {};
   return p;
 }
 
@@ -313,6 +309,14 @@ TYPED_TEST_P(Conformance, TheWindowPictureShowsTheWindowAsTheOtherViewsDo) {
   EXPECT_EQ(std::pair(ColourAt(picture, Id::RTxt0), ColourAt(picture, Id::Mode0)), std::pair(0xFFFFFFu, kTeal));
   EXPECT_NE(ColourAt(picture, Id::cbButton0), kTeal);
   EXPECT_EQ(ColourAt(picture, Id::Copyright), 0xFFFFFFu);  // captions are transparent: the graph panel shows through
+  // The clicks axis's title reads upwards along the graph panel's left edge, ending at 2100 twips.
+  const auto [p0x, p0y, p0w, p0h] = PlaceOf(Id::P0);
+  int inkTop = p0h, inkBottom = -1, inkLeft = 15, inkRight = -1;
+  for (int y = 0; y < p0h; ++y)
+    for (int x = 0; x < 15; ++x)
+      if (PixelAt(picture, p0x + x, p0y + y) != 0xFFFFFF)
+        inkTop = std::min(inkTop, y), inkBottom = std::max(inkBottom, y), inkLeft = std::min(inkLeft, x), inkRight = std::max(inkRight, x);
+  EXPECT_TRUE(inkBottom - inkTop > 4 * (inkRight - inkLeft) && inkBottom <= 141 && inkBottom >= 137) << inkTop << "-" << inkBottom;
   // The 2-pixel outline on all four edges in the complement of the teal, teal inside it.
   for (auto [x, y, dx, dy] : {std::array{0, 200, 1, 0}, {300, 0, 0, 1}, {573, 200, -1, 0}, {300, 438, 0, -1}})
     EXPECT_EQ(std::tuple(PixelAt(picture, x, y), PixelAt(picture, x + dx, y + dy), PixelAt(picture, x + 2 * dx, y + 2 * dy)), std::tuple(0xFFBFBFu, 0xFFBFBFu, kTeal)) << x << "," << y;
@@ -323,10 +327,10 @@ TYPED_TEST_P(Conformance, TheWindowPictureShowsTheWindowAsTheOtherViewsDo) {
   const std::string view = ::testing::UnitTest::GetInstance()->current_test_suite()->name();
   for (const std::string step : {"start", "fitted"}) {
     if (step == "fitted") d.Click(Id::cbButton1), d.Settle(), picture = d.Picture();
-    WritePicture(picture, folder + "/" + view.substr(0, view.find('/')) + "-" + step + ".ppm");
+    WritePicture(picture, folder + "/" + view.substr(0, view.find('/')) + "-" + step + ".picture");
     if (other.empty()) continue;
-    const std::optional<platform::Image> theirs = ReadPicture(other + "-" + step + ".ppm");
-    ASSERT_TRUE(theirs) << "no picture at " << other << "-" << step << ".ppm (that view's conformance test writes it)";
+    const std::optional<platform::Image> theirs = ReadPicture(other + "-" + step + ".picture");
+    ASSERT_TRUE(theirs) << "no picture at " << other << "-" << step << ".picture (that view's conformance test writes it)";
     ASSERT_EQ(std::pair(picture.width, picture.height), std::pair(theirs->width, theirs->height));
     EXPECT_EQ(Differences(picture, *theirs), std::vector<std::string>{}) << step;
   }

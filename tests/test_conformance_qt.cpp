@@ -53,6 +53,8 @@ class QtDriver : public Driver {
         QTest::mouseClick(e->cbClose(), Qt::LeftButton);
       } else if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
         told_.push_back((box->windowTitle() + "|" + box->text().remove('\r')).toStdString());
+        box->ensurePolished();  // wide enough for its title beside a window manager's buttons
+        EXPECT_GE(box->sizeHint().width(), QFontMetrics(QApplication::font()).horizontalAdvance(box->windowTitle()) + 160);
         box->accept();
       }
     });
@@ -113,10 +115,7 @@ class QtDriver : public Driver {
     return box->checkState() == Qt::Checked ? 1 : box->checkState() == Qt::PartiallyChecked ? 2 : 0;
   }
   std::string ToolTip(Id control) override { return Widget(control)->toolTip().toStdString(); }
-  std::string Announced() override {
-    auto* said = w_->findChild<QLabel*>("Announcement");
-    return said->isVisible() ? said->accessibleName().toStdString() : "";
-  }
+  std::string Announced() override { auto* s = w_->findChild<QLabel*>("Announcement"); return s->isVisible() ? s->accessibleName().toStdString() : ""; }
   std::string Selected(Id field) override { return qobject_cast<QLineEdit*>(Widget(field))->selectedText().toStdString(); }
   app::Phase Phase() override { return w_->phase(); }
   bool Ended() override { return w_->Ended(); }

@@ -196,10 +196,7 @@ class Win32Driver : public Driver {
     SendMessageW(tips, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
     return win32view::U(text);
   }
-  std::string Announced() override {
-    HWND said = GetDlgItem(w_->Handle(), win32view::MainFrame::kAnnouncementId);
-    return IsWindowVisible(said) ? win32view::WindowText(said) : "";
-  }
+  std::string Announced() override { HWND s = GetDlgItem(w_->Handle(), win32view::MainFrame::kAnnouncementId); return IsWindowVisible(s) ? win32view::WindowText(s) : ""; }
   std::string Selected(Id field) override {
     DWORD from = 0, to = 0;
     SendMessageW(Control(field), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));

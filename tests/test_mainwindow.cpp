@@ -50,16 +50,6 @@ TEST_F(WindowTest, EveryControlLiesInsideItsParentClearOfItsSiblings) {
                        mask.pixelColor(18, 18) == Qt::white, mask.pixelColor(15, 26) == Qt::black), std::tuple(15, 15, true, true, true));
 }
 
-TEST_F(WindowTest, OutlineAndGraphArePaintedAndKept) {
-  Start();
-  const QColor outline(0xFF, 0xBF, 0xBF);  // its place: the user scenarios
-  const QImage plot = Find("P5")->grab().toImage();  // the red zero-click line crosses the plotting box
-  EXPECT_TRUE(std::ranges::any_of(std::views::iota(0, plot.height()), [&](int y) { return plot.pixel(100, y) == qRgb(255, 0, 0); }));
-  w->hide();  // covered and shown again: the drawing is still there
-  w->show();
-  EXPECT_EQ(w->grab().toImage().pixelColor(0, 200), outline);
-}
-
 // Every way of closing saves (the close box, Exit, the window system, Esc in a
 // field); the next start restores what was saved, with a saved placement and
 // a greyed tick that a click clears.

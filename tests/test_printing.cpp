@@ -3,6 +3,7 @@
 // print system.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -140,6 +141,9 @@ TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
       QStringList names;
       for (int i = 0; i < List(d)->count(); ++i) names << List(d)->item(i)->text();
       EXPECT_EQ(std::pair(names, List(d)->currentRow()), std::pair(QStringList({"Alpha", "Bravo", "Charlie"}), 1));
+      // A screen reader tells the close box from the Cancel button.
+      const auto named = [&d](const char* n) { return QAccessible::queryAccessibleInterface(d.findChild<QWidget*>(n))->text(QAccessible::Name); };
+      EXPECT_EQ(std::pair(named("btnControl"), named("cbCancel")), std::pair(QString("Close"), QString("Cancel")));
       List(d)->setFocus();
       List(d)->setCurrentRow(0);
       leave(d);

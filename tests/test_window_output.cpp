@@ -22,7 +22,7 @@ TEST_F(WindowTest, ErrorWindowLooksRightAndClosesByButtonEscOrEnter) {
   for (int how = 0; how < 3; ++how)
     qtview::QueueModalAnswer([&, how](QDialog& d) {
       auto& e = static_cast<frmError&>(d);
-      seen.push_back(e.Title()->text() + "|" + e.Body()->text());
+      seen.push_back(e.windowTitle() + "|" + e.Body()->text());  // the title a task switcher shows
       EXPECT_EQ(d.size(), QSize(286, 178));
       d.show();
       // The 1-pixel outline on the edge of all four sides, teal inside it.

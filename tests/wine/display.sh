@@ -1,8 +1,8 @@
 # Sourced by the Wine tests: an Xvfb of the test's own and a Wine prefix
 # whose windows show there.
-# wine_on_display PREFIX: starts Xvfb (its process in $xvfb, its number in
-# $work/display), makes PREFIX as the other Windows tests make theirs (fonts
-# included) and exports what wine needs to put its windows on that display.
+# wine_on_display PREFIX: starts Xvfb (tests/xvfb/server.sh), makes PREFIX
+# as the other Windows tests make theirs (fonts included) and exports what
+# wine needs to put its windows on that display.
 . "$(dirname "${BASH_SOURCE[0]}")/../xvfb/server.sh"
 wine_on_display() {
   start_xvfb 1024x768x24
