@@ -262,8 +262,10 @@ void WriteJson(std::ostream& out, const State& s, const Outcome& r) {
     for (size_t i = 0; i < kTableFilled; ++i) out << (i ? (i % 20 ? ", " : ",\n    ") : "") << s.ClickTable[i];
     out << "]";
   });
-  for (auto [name, value] : {std::pair{"min_table_clicks", s.MinTableClicks}, {"min_data_range", s.MinDataRange},
-                             {"max_data_range", s.MaxDataRange}, {"max_data_clicks", s.MaxDataClicks}}) {
+  for (auto [name, value] : {std::pair{"min_table_clicks", s.MinTableClicks},
+                             {"min_data_range", s.MinDataRange},
+                             {"max_data_range", s.MaxDataRange},
+                             {"max_data_clicks", s.MaxDataClicks}}) {
     out << ",\n  \"" << name << "\": ";
     known(r.table, [&, value = value] { out << value; });
   }
