@@ -56,6 +56,8 @@ TEST(Cli, JsonReportsAndTheCsvFile) {
   };
   for (const auto& [args, parts] : cases)
     for (const std::string& part : parts) EXPECT_NE(Fit(args).out.find(part), std::string::npos) << part;
+  store.lockedReads = 1;  // saved settings that cannot be read: the error, and nothing made up beside it
+  EXPECT_NE(Fit({"--saved", "--json"}).out.find("\"units\": null,\n  \"model\": null,\n  \"fit_error\": null"), std::string::npos);
   // --csv writes the CSV text to the file.
   const fs::path file = fs::temp_directory_path() / ("vantorel-cli-" + std::to_string(getpid()) + ".csv");
   ASSERT_EQ(Fit(With({"--csv", file.string(), "--estimate"})).status, 0);
