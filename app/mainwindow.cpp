@@ -97,12 +97,22 @@ std::string GraphDescription(const State& s) {
   return text + ".";
 }
 
+namespace {
+
+// The clicks a bracketed label shows ("(52)": "52"); nullopt for "(?)" or
+// anything else.
+std::optional<std::string> LabelClicks(const std::string& label) {
+  if (label.size() < 3 || label.front() != '(' || label.back() != ')' || label == "(?)") return std::nullopt;
+  return label.substr(1, label.size() - 2);
+}
+
+}  // namespace
+
 std::string RowDescription(const std::string& toolTip, const std::string& label, bool ticked) {
   std::string text = toolTip;
   while (!text.empty() && text.back() == ' ') text.pop_back();
   if (!ticked) return text + ". Not used in the fit.";
-  const bool known = label.size() > 2 && label.front() == '(' && label.back() == ')' && label != "(?)";
-  return text + ". Model clicks here: " + (known ? label.substr(1, label.size() - 2) : "not yet calculated") + ".";
+  return text + ". Model clicks here: " + LabelClicks(label).value_or("not yet calculated") + ".";
 }
 
 std::string FitAnnouncement(const State& s, double fitError, const std::array<std::string, kRows>& labels) {
@@ -116,10 +126,7 @@ std::string FitAnnouncement(const State& s, double fitError, const std::array<st
       text += (i == 0 ? "" : i + 1 == rows.size() ? " and " : ", ") + item(rows[i]);
     return text;
   };
-  auto clicks = [&labels](size_t k) {
-    const std::string& l = labels[k];
-    return l.size() > 2 && l.front() == '(' && l.back() == ')' ? l.substr(1, l.size() - 2) : l;
-  };
+  auto clicks = [&labels](size_t k) { return LabelClicks(labels[k]).value_or(labels[k]); };
   return "Complete: fit error " + TwoDecimals(fitError) + "; model clicks at " +
          listed([&s](size_t k) { return std::to_string(s.DataRange[k]); }) +
          (s.MetricUnits ? " metres: " : " yards: ") + listed(clicks) + ".";
