@@ -87,6 +87,8 @@ void frmSelectPrinter::Hide() {
   hiding_ = true;
   done(QDialog::Rejected);
   hide();
+  // The rows go with the window: a screen reader would still find them, shown and focused.
+  list1_->clear();
   hiding_ = false;
   // No trace of the chooser may be left on the main window (nor in its picture).
   if (parentWidget()) parentWidget()->repaint();

@@ -26,6 +26,8 @@ namespace vantorel::conformance {
 
 using app::Id;
 using app::Key;
+// What a screen reader reads for a control: its name and its description.
+using Said = std::pair<std::string, std::string>;
 
 class Driver {
  public:
@@ -58,6 +60,7 @@ class Driver {
   virtual std::string ToolTip(Id control) = 0;
   // What the window last told a screen reader to say, while it is shown.
   virtual std::string Announced() = 0;
+  virtual Said Heard(Id control) = 0;
   // The selected text of a field.
   virtual std::string Selected(Id field) = 0;
   virtual app::Phase Phase() = 0;
@@ -160,6 +163,12 @@ inline std::vector<std::string> Differences(const platform::Image& picture, cons
   return found;
 }
 
+// A control's name and the last sentence of its description.
+inline Said LastSentence(const Said& heard) {
+  const size_t at = heard.second.rfind(". ", heard.second.size() - 2);
+  return {heard.first, at == std::string::npos ? heard.second : heard.second.substr(at + 2)};
+}
+
 template <class D>
 class Conformance : public ::testing::Test {
  protected:
@@ -190,6 +199,7 @@ TYPED_TEST_P(Conformance, ARangeIsTidiedOnEnterAndWhenLeft) {
   d.Type("12.6abc");
   d.Press(Key::Tab);
   EXPECT_EQ(std::tuple(d.Text(Id::RTxt0), d.Focus(), d.Text(Id::ErrorInd0)), std::tuple("13", Id::CTxt0, "(?)"));
+  EXPECT_EQ(LastSentence(d.Heard(Id::CTxt0)), Said("Clicks 1", "Model clicks here: not yet calculated."));
   d.Click(Id::RTxt1);
   d.Press(Key::A, app::kCtrl);
   d.Type("-45");
@@ -223,6 +233,10 @@ TYPED_TEST_P(Conformance, CalculateFitsAndGivesTheFocusBack) {
   EXPECT_EQ(std::pair(d.Text(Id::ErrorInd5), d.Announced()),
             std::pair(std::string("(43)"), std::string("Complete: fit error 5.83; model clicks at 10, 20, 30, 40, 50 and "
                                                          "55 yards: 52, 0, -1, 12, 32 and 43.")));
+  EXPECT_EQ(LastSentence(d.Heard(Id::RTxt5)), Said("Range 6", "Model clicks here: 43."));
+  EXPECT_EQ(std::pair(d.Heard(Id::ClickList).first, d.Heard(Id::P0).first), Said("Range and click list", "Graph"));
+  EXPECT_EQ(d.Heard(Id::P0).second, "Graph showing Clicks v. Range (Yard): the model's clicks, 52 at 10, -1 at 21, 1 at 32, "
+                                    "18 at 43, 41 at 54; measured points, 52 at 10, 0 at 20, 0 at 30, 12 at 40, 28 at 50, 44 at 55.");
   EXPECT_EQ(d.Saved("R(0)"), "none");  // nothing saved before the window closes
   EXPECT_EQ(std::pair(d.Enabled(Id::cbButton1), d.Visible(Id::Frame3)), std::pair(true, false));
   EXPECT_EQ(d.Focus(), Id::cbButton1);  // the pressed button keeps the focus

@@ -1,5 +1,6 @@
 // The user scenarios against the Qt window on Qt's offscreen platform: every
 // click and key goes through Qt's own event delivery to the window's widgets.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -116,6 +117,10 @@ class QtDriver : public Driver {
   }
   std::string ToolTip(Id control) override { return Widget(control)->toolTip().toStdString(); }
   std::string Announced() override { auto* s = w_->findChild<QLabel*>("Announcement"); return s->isVisible() ? s->accessibleName().toStdString() : ""; }
+  Said Heard(Id control) override {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(Widget(control));
+    return {a->text(QAccessible::Name).toStdString(), a->text(QAccessible::Description).toStdString()};
+  }
   std::string Selected(Id field) override { return qobject_cast<QLineEdit*>(Widget(field))->selectedText().toStdString(); }
   app::Phase Phase() override { return w_->phase(); }
   bool Ended() override { return w_->Ended(); }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -72,17 +73,41 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// What the accessibility services give a screen reader for an object: its name and description.
+Said Read(IAccessible* object, VARIANT child) {
+  BSTR said[2] = {};
+  object->get_accName(child, &said[0]), object->get_accDescription(child, &said[1]);
+  Said heard{said[0] ? win32view::U(said[0]) : "", said[1] ? win32view::U(said[1]) : ""};
+  SysFreeString(said[0]), SysFreeString(said[1]);
+  object->Release();
+  return heard;
+}
+
+// The name of what the window last raised an alert for.
+std::string* alerted = nullptr;
+void CALLBACK HearAlert(HWINEVENTHOOK, DWORD, HWND w, LONG object, LONG child, DWORD, DWORD) {
+  IAccessible* a = nullptr;
+  VARIANT c;
+  if (alerted && SUCCEEDED(AccessibleObjectFromEvent(w, static_cast<DWORD>(object), static_cast<DWORD>(child), &a, &c)))
+    *alerted = Read(a, c).first;
+}
+
 class Win32Driver : public Driver {
  public:
   Win32Driver() {
     std::filesystem::create_directory(folder_);
     boxesTold = &told_;
     hook_ = SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
+    (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    alerted = &alert_;
+    alertHook_ = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, HearAlert, GetCurrentProcessId(),
+                                 GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT);
   }
   ~Win32Driver() override {
-    UnhookWindowsHookEx(hook_);
-    boxesTold = nullptr;
+    UnhookWindowsHookEx(hook_), UnhookWinEvent(alertHook_);
+    boxesTold = nullptr, alerted = nullptr;
     loop_.reset(), w_.reset();
+    CoUninitialize();
     std::filesystem::remove_all(folder_);
   }
   void Start() override {
@@ -196,7 +221,15 @@ class Win32Driver : public Driver {
     SendMessageW(tips, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
     return win32view::U(text);
   }
-  std::string Announced() override { HWND s = GetDlgItem(w_->Handle(), win32view::MainFrame::kAnnouncementId); return IsWindowVisible(s) ? win32view::WindowText(s) : ""; }
+  std::string Announced() override { return IsWindowVisible(GetDlgItem(w_->Handle(), win32view::MainFrame::kAnnouncementId)) ? alert_ : ""; }
+  Said Heard(Id control) override {
+    IAccessible* a = nullptr;
+    VARIANT self{};
+    self.vt = VT_I4, self.lVal = CHILDID_SELF;
+    if (FAILED(AccessibleObjectFromWindow(Control(control), static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), reinterpret_cast<void**>(&a))))
+      return {};
+    return Read(a, self);
+  }
   std::string Selected(Id field) override {
     DWORD from = 0, to = 0;
     SendMessageW(Control(field), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
@@ -224,6 +257,8 @@ class Win32Driver : public Driver {
   const std::string folder_ =
       (std::filesystem::temp_directory_path() / ("vantorel-conformance-" + std::to_string(GetCurrentProcessId()))).string();
   HHOOK hook_ = nullptr;
+  HWINEVENTHOOK alertHook_ = nullptr;
+  std::string alert_;
   TwoPrinters* printers_ = nullptr;
   std::optional<int> choose_;
   State state_;

@@ -1,13 +1,13 @@
 #include "win32view/controls.h"
 
 #include <commctrl.h>
-#include <oleacc.h>
 
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
 
 #include "platform/look.h"
+#include "win32view/readable.h"
 #include "win32view/win32.h"
 
 namespace vantorel::win32view {
@@ -220,7 +220,8 @@ Controls MakeControls(HWND window, const app::WindowLayout& layout, ControlLook 
     HWND parent = made[app::Index(c.parent)];
     if (!parent) throw std::logic_error("The layout of " + layout.name + " makes " + c.name + " before its parent");
     HWND w = MakeOfKind(c, parent, id++, look);
-    Infos()[w] = ControlInfo{&c, {}, c.backColour, 1};
+    Infos()[w] = ControlInfo{&c, {}, c.backColour, 1, false, {}};
+    MakeReadable(w);
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
     if (c.kind == app::ControlKind::CheckBox) SetTickValue(w, 1);
     // Fixed narrow margins for the click list, so that its longest line fits whatever margins the system
@@ -262,7 +263,8 @@ HWND MakeScrolling(HWND caption) {
                                    reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (!scrolling) return caption;
   SendMessageW(scrolling, WM_SETFONT, SendMessageW(caption, WM_GETFONT, 0, 0), FALSE);
-  Infos()[scrolling] = ControlInfo{info->layout, {}, info->back, 1, true};
+  Infos()[scrolling] = ControlInfo{info->layout, {}, info->back, 1, true, info->description};
+  MakeReadable(scrolling);
   Infos().erase(caption);
   DestroyWindow(caption);
   return scrolling;
@@ -425,19 +427,11 @@ void PrintOutline(HWND window, HDC dc, const Outline* outline) {
   DrawOutlineOn(window, dc, outline);
 }
 
-bool SetAccessibleDescription(HWND control, const std::string& text) {
-  // Through the accessibility services' annotations: what a screen reader reads for the control.
-  static IAccPropServices* services = [] {
-    IAccPropServices* made = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
-                                reinterpret_cast<void**>(&made))))
-      return static_cast<IAccPropServices*>(nullptr);
-    return made;
-  }();
-  if (!services) return false;
-  const std::wstring wide = W(text);
-  return SUCCEEDED(services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                                            PROPID_ACC_DESCRIPTION, wide.c_str()));
+void SetAccessibleDescription(HWND control, const std::string& text) {
+  ControlInfo* info = InfoOf(control);
+  if (!info || info->description == text) return;
+  info->description = text;
+  NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, control, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void SetCloseBoxBack(HWND box, platform::Colour c) {

@@ -29,6 +29,7 @@ struct ControlInfo {
   platform::Colour back = 0;       // the close box's colour now
   int tick = 1;                    // a tick box's value: 0, 1 or 2
   bool scrolls = false;            // a read-only text that scrolls, standing in for a caption
+  std::string description;         // what a screen reader reads about it besides its name
 };
 ControlInfo* InfoOf(HWND control);
 
@@ -75,8 +76,8 @@ void PaintOutline(HWND window, const Outline* outline);
 void PrintOutline(HWND window, HDC dc, const Outline* outline);
 
 // The description a screen reader gives for a control (its accessible
-// description); false when the system's accessibility services are missing.
-bool SetAccessibleDescription(HWND control, const std::string& text);
+// description), and the readers told that it changed.
+void SetAccessibleDescription(HWND control, const std::string& text);
 
 // The window procedure of a window owned by an object of class T, which
 // passes its this pointer to CreateWindowExW and answers in T::Handle; T
