@@ -1,5 +1,5 @@
-// The print system's printers, asked through libcups on a connection of the
-// program's own that gives up after a given wait.
+// The print system's printers, and pages sent to them, through libcups on a
+// connection of the program's own that gives up after a given wait.
 #pragma once
 
 #include <cups/cups.h>
@@ -35,6 +35,10 @@ struct Library {
   decltype(&cupsFreeDests) freeDests = nullptr;
   decltype(&cupsLastError) lastError = nullptr;
   decltype(&cupsLastErrorString) lastErrorString = nullptr;
+  decltype(&cupsCreateJob) createJob = nullptr;
+  decltype(&cupsStartDocument) startDocument = nullptr;
+  decltype(&cupsWriteRequestData) writeRequestData = nullptr;
+  decltype(&cupsFinishDocument) finishDocument = nullptr;
   std::string missing;  // why it cannot be used; empty when every function is there
 };
 // Loaded once; it stays loaded for the rest of the program.
@@ -49,5 +53,22 @@ Queues AskQueues(int waitMs);
 // AskQueues on a thread that is waited for at most waitMs, and abandoned
 // after that.
 Queues QueuesWithin(int waitMs);
+
+// How a page sent to a printer ended.
+struct Sent {
+  enum class Outcome { Printed, Unreachable, Refused, TimedOut } outcome = Outcome::TimedOut;
+  std::string server;  // where the print system was looked for
+  std::string reason;  // why it refused the job, in the print system's words
+};
+
+// Sends a PDF document to the printer dest ("name" or "name/instance") as a
+// job titled title: the job created, the document sent, the job closed, all
+// on one connection of its own that gives up once waitMs have passed
+// (whichever step the print system holds). Safe on any thread.
+Sent SendDocument(const std::string& dest, const std::string& title, const std::string& pdf, int waitMs);
+
+// SendDocument on a thread that is waited for at most waitMs, and abandoned
+// after that (it gives up on its own at the same time).
+Sent SendWithin(const std::string& dest, const std::string& title, std::string pdf, int waitMs);
 
 }  // namespace vantorel::cups

@@ -138,7 +138,18 @@ std::unique_ptr<QtPrintJob> QtPrintJob::ForPrinter(const std::string& deviceName
   p->setPrinterName(QString::fromStdString(deviceName));
   p->setDocName(QString::fromStdString(documentName));
   SetUpPage(*p);
-  return std::unique_ptr<QtPrintJob>(new QtPrintJob(std::move(p), nullptr, deviceName));
+  // The page as the printer lays it out, into a file (a name without ".pdf"
+  // keeps the printer's own settings): Qt would hand it to the print system
+  // on the window's thread and wait there for its answer.
+  auto scratch = std::make_unique<QTemporaryDir>();
+  if (scratch->isValid()) p->setOutputFileName(scratch->filePath("page"));
+  auto job = std::unique_ptr<QtPrintJob>(new QtPrintJob(std::move(p), nullptr, deviceName));
+  if (!scratch->isValid())
+    job->error_ = "Cannot create a temporary folder: " + scratch->errorString().toStdString() + ".";
+  job->scratch_ = std::move(scratch);
+  job->document_ = documentName;
+  job->waitMs_ = waitMs;
+  return job;
 }
 
 std::unique_ptr<QtPrintJob> QtPrintJob::ForPdfFile(const std::string& path, const std::string& documentName) {
@@ -156,8 +167,8 @@ std::unique_ptr<QtPrintJob> QtPrintJob::ForNumberedPdf(const std::string& folder
 }
 
 QtPrintJob::~QtPrintJob() {
-  // A document left open goes out as it stands, as a print system does with
-  // a program that ends in the middle of a page.
+  // A document left open is ended; only EndDoc sends a printer's page, so
+  // that nothing waits for the print system here.
   if (painter_ && painter_->isActive()) painter_->end();
 }
 
@@ -326,13 +337,21 @@ std::optional<std::string> QtPrintJob::EndDoc() {
     return numberedFolder_.empty() ? std::nullopt : KeepNumbered();
   }
   const std::string printer = Quoted(target_).toStdString();
-  if (!ended || printer_->printerState() == QPrinter::Error || printer_->printerState() == QPrinter::Aborted)
-    return "The print system did not accept the page for the printer " + printer + ".";
-  // Qt hands the page to the print system on this thread at the end of the
-  // document and keeps no record of the answer; libcups does, per thread.
-  if (const cups::Library& lib = cups::Cups(); lib.missing.empty() && lib.lastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
-    return "The print system did not accept the page for the printer " + printer + ": " + lib.lastErrorString();
-  return std::nullopt;
+  QFile page(scratch_->filePath("page"));
+  if (!ended || printer_->printerState() == QPrinter::Error || !page.open(QIODevice::ReadOnly))
+    return "The page for the printer " + printer + " could not be made.";
+  const QByteArray bytes = page.readAll();
+  const cups::Sent sent =
+      cups::SendWithin(target_, document_, std::string(bytes.constData(), static_cast<size_t>(bytes.size())), waitMs_);
+  switch (sent.outcome) {
+    case cups::Sent::Outcome::Printed: return std::nullopt;
+    case cups::Sent::Outcome::TimedOut: return NoAnswer() + "; nothing was printed on " + printer + ".";
+    case cups::Sent::Outcome::Unreachable:
+      return "The print system (CUPS at " + sent.server + ") cannot be reached; nothing was printed on " + printer +
+             ".";
+    case cups::Sent::Outcome::Refused: break;
+  }
+  return "The print system did not accept the page for the printer " + printer + ": " + sent.reason;
 }
 
 std::optional<std::string> QtPrintJob::KeepNumbered() {

@@ -31,7 +31,9 @@ class QtPrintJob : public platform::PrintJob {
   // A job for the print system's printer with this device name; documentName
   // is the job's title in its queue. The print system is asked first whether
   // the printer is there, waiting at most waitMs; a job that cannot print
-  // draws nothing, and its EndDoc says why.
+  // draws nothing, and its EndDoc says why. The page is made here and sent
+  // by EndDoc on a connection of its own, on a thread waited for at most
+  // waitMs (the window's thread never waits longer for the print system).
   static std::unique_ptr<QtPrintJob> ForPrinter(const std::string& deviceName, const std::string& documentName,
                                                 int waitMs = platform::kPrintSystemWaitMs);
   // A job written to a PDF file by Qt's own PDF output, without any print
@@ -104,7 +106,9 @@ class QtPrintJob : public platform::PrintJob {
   std::string target_;
   double devicePerTwip_ = 1.0;
   std::optional<std::string> error_;
-  std::unique_ptr<QTemporaryDir> scratch_;  // a numbered job's page until it is saved
+  std::unique_ptr<QTemporaryDir> scratch_;  // a numbered job's page until it is saved, a printer's until sent
+  std::string document_;                    // the job's title in the printer's queue
+  int waitMs_ = platform::kPrintSystemWaitMs;
   std::string numberedFolder_;
   std::string savedAs_;
 };

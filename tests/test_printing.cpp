@@ -20,6 +20,7 @@
 #include "model/clicktable.h"
 #include "output/printlist.h"
 #include "qtview/modal.h"
+#include "cups/queues.h"
 #include "print_system.h"
 #include "shell.h"
 #include "qtview/selectprinter.h"
@@ -102,6 +103,9 @@ TEST_F(Printing, FailuresComeBackAsMessages) {
     // A height no font can have keeps the font's own size (and is no overflow).
     EXPECT_EQ((job->PrintRotated("x", {}, 1e300, 900), job->EndDoc()), (hung ? "The print system did not answer within 3 seconds" : "The print system (CUPS at " + pdf +
               ".cups) cannot be reached") + std::string("; nothing was printed on \"VantorelPDF\"."));
+    const cups::Sent sent = cups::SendWithin("VantorelPDF", "Vantorel", "%PDF-1.4", hung ? 0 : INT32_MAX);
+    EXPECT_EQ(std::pair(sent.outcome, sent.server), hung ? std::pair(cups::Sent::Outcome::TimedOut, std::string())
+                                                         : std::pair(cups::Sent::Outcome::Unreachable, pdf + ".cups"));
   }
 }
 
@@ -191,6 +195,11 @@ TEST(PrintSystem, TheListArrivesAsAPdf) {
   // A printer the print system does not know: nothing goes to another one.
   const auto job = qtview::QtPrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
   EXPECT_EQ((job->Print("x"), job->EndDoc()), "The printer \"Vantorel No Such Printer\" is no longer installed.");
+  // The print system holds the job once the page is made: given up after the wait, and said.
+  const auto held = qtview::QtPrintJob::ForPrinter("VantorelPDF", "Vantorel");
+  held->Print("x");
+  const PrintSystemAt silent(fs::temp_directory_path() / ("vantorel-held-" + std::to_string(getpid())), true);
+  EXPECT_EQ(held->EndDoc(), "The print system did not answer within 3 seconds; nothing was printed on \"VantorelPDF\".");
   // The complete PDF, waited for at most a minute.
   const std::string pdf = Shell("for i in $(seq 300); do f=$(ls /var/spool/cups-pdf/vantorel/*" + list +
                                 "*.pdf 2>/dev/null | head -n 1) && pdfinfo \"$f\" >/dev/null 2>&1 && printf %s \"$f\" && break;"
