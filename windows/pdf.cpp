@@ -1,7 +1,6 @@
 #include "windows/pdf.h"
 
 #include <windows.h>
-#include <winspool.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/twips.h"
 #include "windows/printing.h"
+#include "windows/spooler.h"
 #include "windows/wintext.h"
 
 namespace vantorel::windows {
@@ -26,8 +26,9 @@ constexpr double kPdfMarginTwips = platform::kTwipsPerInch / 4;
 // leaves the queue, or stays in it as printed. Why it did not, for the user;
 // such a job is cancelled.
 std::optional<std::string> Finished(const std::wstring& printer, DWORD job, int waitMs) {
+  const Spooler& spooler = TheSpooler();
   HANDLE h = nullptr;
-  if (!OpenPrinterW(const_cast<wchar_t*>(printer.c_str()), &h, nullptr))
+  if (!spooler.missing.empty() || !spooler.openPrinter(const_cast<wchar_t*>(printer.c_str()), &h, nullptr))
     return "the printer could not be asked about the document (" + ErrorText(GetLastError()) + ").";
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   std::optional<std::string> problem;
@@ -35,7 +36,7 @@ std::optional<std::string> Finished(const std::wstring& printer, DWORD job, int 
   for (;;) {
     DWORD needed = 0;
     const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(uint64_t));
-    if (!GetJobW(h, job, 1, reinterpret_cast<BYTE*>(buffer.data()), size, &needed)) {
+    if (!spooler.getJob(h, job, 1, reinterpret_cast<BYTE*>(buffer.data()), size, &needed)) {
       if (GetLastError() == ERROR_INSUFFICIENT_BUFFER && needed > size && needed < (1u << 20)) {
         buffer.resize(needed / sizeof(uint64_t) + 1);
         continue;
@@ -51,12 +52,12 @@ std::optional<std::string> Finished(const std::wstring& printer, DWORD job, int 
       problem = "the printer did not finish the document within " + std::to_string(waitMs / 1000) + " seconds.";
     }
     if (problem) {
-      SetJobW(h, job, 0, nullptr, JOB_CONTROL_DELETE);
+      spooler.setJob(h, job, 0, nullptr, JOB_CONTROL_DELETE);
       break;
     }
     Sleep(100);
   }
-  ClosePrinter(h);
+  spooler.closePrinter(h);
   return problem;
 }
 

@@ -1,13 +1,12 @@
 #include "windows/printing.h"
 
-#include <winspool.h>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 
 #include "platform/detached.h"
+#include "windows/spooler.h"
 #include "windows/wintext.h"
 
 namespace vantorel::windows {
@@ -22,13 +21,18 @@ struct Listing {
 
 Listing ListPrinters() {
   Listing out;
+  const Spooler& spooler = TheSpooler();
+  if (!spooler.missing.empty()) {
+    out.failure = spooler.missing;
+    return out;
+  }
   const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
   DWORD needed = 0, count = 0;
   // The list may grow between asking its size and reading it: a few tries.
   for (int tries = 0; tries < 4; ++tries) {
     std::vector<uint64_t> buffer(needed / sizeof(uint64_t) + 1);  // aligned for the pointers inside
     const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(uint64_t));
-    if (EnumPrintersW(flags, nullptr, 4, reinterpret_cast<BYTE*>(buffer.data()), size, &needed, &count)) {
+    if (spooler.enumPrinters(flags, nullptr, 4, reinterpret_cast<BYTE*>(buffer.data()), size, &needed, &count)) {
       const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
       for (DWORD i = 0; i < count; ++i)
         if (info[i].pPrinterName) out.names.push_back(Narrow(info[i].pPrinterName, wcslen(info[i].pPrinterName)));
@@ -45,12 +49,71 @@ Listing ListPrinters() {
 }
 
 std::string DefaultPrinter() {
+  const Spooler& spooler = TheSpooler();
+  if (!spooler.missing.empty()) return {};
   DWORD size = 0;
-  GetDefaultPrinterW(nullptr, &size);
+  spooler.defaultPrinter(nullptr, &size);
   if (size == 0 || size > 32768) return {};
   std::wstring name(size, L'\0');
-  if (!GetDefaultPrinterW(name.data(), &size)) return {};
+  if (!spooler.defaultPrinter(name.data(), &size)) return {};
   return Narrow(name.c_str(), wcslen(name.c_str()));
+}
+
+// What the spooler and the printer's driver say of a printer, asked for a job.
+struct Asked {
+  bool found = false;               // the spooler has the printer
+  std::optional<PrinterCaps> caps;  // its page, when its driver could be used
+};
+
+Asked AskPrinter(const std::wstring& name) {
+  Asked a;
+  const Spooler& spooler = TheSpooler();
+  HANDLE h = nullptr;
+  if (!spooler.missing.empty() || !spooler.openPrinter(const_cast<wchar_t*>(name.c_str()), &h, nullptr)) return a;
+  spooler.closePrinter(h);
+  a.found = true;
+  HDC ic = CreateICW(L"WINSPOOL", name.c_str(), nullptr, nullptr);
+  if (!ic) return a;
+  a.caps = PrinterCaps{GetDeviceCaps(ic, LOGPIXELSX),      GetDeviceCaps(ic, LOGPIXELSY),
+                       GetDeviceCaps(ic, HORZRES),         GetDeviceCaps(ic, VERTRES),
+                       GetDeviceCaps(ic, PHYSICALOFFSETX), GetDeviceCaps(ic, PHYSICALOFFSETY),
+                       GetDeviceCaps(ic, PHYSICALWIDTH),   GetDeviceCaps(ic, PHYSICALHEIGHT)};
+  DeleteDC(ic);
+  if (a.caps->dpiX <= 0 || a.caps->dpiY <= 0) a.caps.reset();
+  return a;
+}
+
+// How a page sent to a printer ended.
+struct Sent {
+  bool made = false;  // the printer's device context could be made
+  int job = 0;        // the spooler's number for the document; 0 when it was refused
+  bool printed = false;
+};
+
+// Plays the recorded page into a document of its own on the printer; the
+// page's recording is deleted.
+Sent SendPage(const std::wstring& name, const std::wstring& title, const std::optional<std::wstring>& output,
+              HENHMETAFILE page, RECT area) {
+  Sent s;
+  if (HDC dc = CreateDCW(L"WINSPOOL", name.c_str(), nullptr, nullptr)) {
+    s.made = true;
+    DOCINFOW info{};
+    info.cbSize = sizeof(info);
+    info.lpszDocName = title.c_str();
+    info.lpszOutput = output ? output->c_str() : nullptr;
+    s.job = StartDocW(dc, &info);
+    if (s.job > 0 && StartPage(dc) > 0) {
+      PlayEnhMetaFile(dc, page, &area);
+      const bool paged = EndPage(dc) > 0;
+      s.printed = ::EndDoc(dc) > 0 && paged;
+    } else if (s.job > 0) {
+      AbortDoc(dc);
+      s.job = 0;
+    }
+    DeleteDC(dc);
+  }
+  DeleteEnhMetaFile(page);
+  return s;
 }
 
 std::string NoAnswer(int waitMs) {
@@ -63,39 +126,36 @@ std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 GdiPrintJob::GdiPrintJob(const std::string& deviceName, const std::string& documentName, const std::string& outputFile,
                          int waitMs)
-    : measure_(CreateCompatibleDC(nullptr)), device_(deviceName), document_(documentName), output_(outputFile) {
+    : measure_(CreateCompatibleDC(nullptr)),
+      device_(deviceName),
+      document_(documentName),
+      output_(outputFile),
+      waitMs_(waitMs) {
   surfaceFont_.name = "Courier New";
   surfaceFont_.size = 10;
   const std::wstring name = Wide(deviceName).value_or(std::wstring());
   if (name.empty()) {
     cannot_ = "No printer is installed.";
   } else {
-    const platform::Detached<bool> there([name] {
-      HANDLE h = nullptr;
-      if (!OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &h, nullptr)) return false;
-      ClosePrinter(h);
-      return true;
-    });
-    const std::optional<bool> found = there.Within(waitMs);
-    if (!found)
+    const platform::Detached<Asked> ask([name] { return AskPrinter(name); });
+    const std::optional<Asked> asked = ask.Within(waitMs);
+    if (!asked)
       cannot_ = NoAnswer(waitMs) + "; nothing was printed on " + Quoted(deviceName) + ".";
-    else if (!*found)
+    else if (!asked->found)
       cannot_ = "The printer " + Quoted(deviceName) + " is no longer installed.";
-    else if (printer_ = CreateDCW(L"WINSPOOL", name.c_str(), nullptr, nullptr); !printer_)
+    else if (!asked->caps)
       cannot_ = "The printer " + Quoted(deviceName) + " cannot be used.";
+    else
+      caps_ = asked->caps;
   }
-  if (printer_)
-    SetDensity(GetDeviceCaps(printer_, LOGPIXELSX), GetDeviceCaps(printer_, LOGPIXELSY));
+  if (caps_)
+    SetDensity(caps_->dpiX, caps_->dpiY);
   else
     error_ = cannot_;
 }
 
 GdiPrintJob::~GdiPrintJob() {
-  if (open_) {
-    EndPage(printer_);
-    ::EndDoc(printer_);
-  }
-  if (printer_) DeleteDC(printer_);
+  Abort();
   if (measure_) DeleteDC(measure_);
 }
 
@@ -105,31 +165,30 @@ std::string GdiPrintJob::Target() const {
 
 bool GdiPrintJob::Begin() {
   if (open_) return true;
-  if (!printer_) {
+  if (!caps_) {
     error_ = cannot_;
     return false;
   }
   if (error_) return false;
-  const std::wstring title = Wide(document_).value_or(L"Vantorel");
-  const std::optional<std::wstring> output = Wide(output_);
-  DOCINFOW info{};
-  info.cbSize = sizeof(info);
-  info.lpszDocName = title.c_str();
-  info.lpszOutput = output_.empty() || !output ? nullptr : output->c_str();
-  const int job = StartDocW(printer_, &info);
-  if (job <= 0) {
-    error_ = "The print system refused the print job for " + Target() + ".";
-    return false;
-  }
-  jobId_ = static_cast<DWORD>(job);
-  if (StartPage(printer_) <= 0) {
-    AbortDoc(printer_);
-    error_ = "The print system refused the print job for " + Target() + ".";
-    return false;
-  }
-  // Drawing starts at the area's top left.
+  // The page is recorded here and played on the printer by EndDoc. One unit
+  // drawn is one printer pixel: the frame, in hundredths of a millimetre of
+  // the reference device (the screen), is the printer's area in pixels.
   const RECT area = Area();
-  SetViewportOrgEx(printer_, area.left, area.top, nullptr);
+  HDC screen = GetDC(nullptr);
+  const int64_t mmX = screen ? GetDeviceCaps(screen, HORZSIZE) : 0, pxX = screen ? GetDeviceCaps(screen, HORZRES) : 0;
+  const int64_t mmY = screen ? GetDeviceCaps(screen, VERTSIZE) : 0, pxY = screen ? GetDeviceCaps(screen, VERTRES) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  if (mmX <= 0 || pxX <= 0 || mmY <= 0 || pxY <= 0) {
+    error_ = "The page for " + Target() + " could not be made.";
+    return false;
+  }
+  const RECT frame{0, 0, static_cast<LONG>((area.right - area.left) * mmX * 100 / pxX),
+                   static_cast<LONG>((area.bottom - area.top) * mmY * 100 / pxY)};
+  record_ = CreateEnhMetaFileW(nullptr, nullptr, &frame, nullptr);
+  if (!record_) {
+    error_ = "The page for " + Target() + " could not be made.";
+    return false;
+  }
   open_ = true;
   return true;
 }
@@ -137,24 +196,23 @@ bool GdiPrintJob::Begin() {
 void GdiPrintJob::Abort() {
   if (!open_) return;
   open_ = false;
-  AbortDoc(printer_);
+  if (HENHMETAFILE page = CloseEnhMetaFile(record_)) DeleteEnhMetaFile(page);
+  record_ = nullptr;
 }
 
 RECT GdiPrintJob::Area() const {
-  if (!printer_) return {0, 0, 0, 0};
-  const int width = GetDeviceCaps(printer_, HORZRES), height = GetDeviceCaps(printer_, VERTRES);
-  const RECT printable{0, 0, width, height};
+  if (!caps_) return {0, 0, 0, 0};
+  const PrinterCaps& c = *caps_;
+  const RECT printable{0, 0, c.width, c.height};
   if (!(margin_ > 0)) return printable;
   // In device pixels from the printable area's corner, the paper starts
   // the printable area's offset before it.
-  const int64_t offsetX = GetDeviceCaps(printer_, PHYSICALOFFSETX), offsetY = GetDeviceCaps(printer_, PHYSICALOFFSETY);
-  const int64_t paperW = GetDeviceCaps(printer_, PHYSICALWIDTH), paperH = GetDeviceCaps(printer_, PHYSICALHEIGHT);
   const int64_t marginX = platform::ClampRound(margin_ * DpiX() / platform::kTwipsPerInch, 0, 1 << 20);
   const int64_t marginY = platform::ClampRound(margin_ * DpiY() / platform::kTwipsPerInch, 0, 1 << 20);
-  const int64_t left = std::max<int64_t>(0, marginX - offsetX), top = std::max<int64_t>(0, marginY - offsetY);
-  const int64_t right = std::min<int64_t>(width, paperW - marginX - offsetX);
-  const int64_t bottom = std::min<int64_t>(height, paperH - marginY - offsetY);
-  if (paperW <= 0 || paperH <= 0 || right <= left || bottom <= top) return printable;
+  const int64_t left = std::max<int64_t>(0, marginX - c.offsetX), top = std::max<int64_t>(0, marginY - c.offsetY);
+  const int64_t right = std::min<int64_t>(c.width, int64_t{c.paperWidth} - marginX - c.offsetX);
+  const int64_t bottom = std::min<int64_t>(c.height, int64_t{c.paperHeight} - marginY - c.offsetY);
+  if (c.paperWidth <= 0 || c.paperHeight <= 0 || right <= left || bottom <= top) return printable;
   // Inside the printable area, so within its int sizes.
   return {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
 }
@@ -201,9 +259,22 @@ std::optional<std::string> GdiPrintJob::EndDoc() {
   }
   if (!open_) return std::nullopt;
   open_ = false;
-  const bool paged = EndPage(printer_) > 0;
-  const bool ended = ::EndDoc(printer_) > 0;
-  if (paged && ended) return std::nullopt;
+  HENHMETAFILE page = CloseEnhMetaFile(record_);
+  record_ = nullptr;
+  if (!page) return "The page for " + Target() + " could not be made.";
+  // The spooler gets the page on a thread of its own (under Wine, closing
+  // the document hands it to CUPS and waits for its answer).
+  const std::wstring name = Wide(device_).value_or(std::wstring()), title = Wide(document_).value_or(L"Vantorel");
+  const std::optional<std::wstring> output = output_.empty() ? std::nullopt : Wide(output_);
+  const RECT area = Area();
+  const platform::Detached<Sent> send(
+      [name, title, output, page, area] { return SendPage(name, title, output, page, area); });
+  const std::optional<Sent> sent = send.Within(waitMs_);
+  if (!sent) return NoAnswer(waitMs_) + "; the page for " + Target() + " may not be printed.";
+  jobId_ = static_cast<DWORD>(std::max(sent->job, 0));
+  if (!sent->made) return "The printer " + Quoted(device_) + " cannot be used.";
+  if (sent->job <= 0) return "The print system refused the print job for " + Target() + ".";
+  if (sent->printed) return std::nullopt;
   return output_.empty() ? "The print system did not accept the page for the printer " + Quoted(device_) + "."
                          : "The file " + Quoted(output_) + " could not be completed.";
 }
@@ -242,7 +313,8 @@ std::string SpoolerPrintService::CurrentDeviceName() const {
   if (current_) return *current_;
   // No printer was made current yet: the system's default, else the first
   // in the collection.
-  if (std::string name = DefaultPrinter(); !name.empty()) return name;
+  const platform::Detached<std::string> fallback(DefaultPrinter);
+  if (std::string name = fallback.Within(platform::kPrintSystemWaitMs).value_or(""); !name.empty()) return name;
   if (!asked_) Printers();
   return listed_.empty() ? std::string() : listed_.front();
 }

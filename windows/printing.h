@@ -1,9 +1,13 @@
-// Printing on Windows: the printers of the spooler, and jobs drawn on a
-// printer's device context by the same GDI drawing as the picture box.
+// Printing on Windows: the printers of the spooler, and jobs drawn by the
+// same GDI drawing as the picture box.
 //
-// The spooler is asked on a thread nothing waits for beyond
-// kPrintSystemWaitMs (a printer on a server that has gone can hold a call for
-// long); a job that cannot print draws nothing and its EndDoc says why.
+// Nothing that can reach the spooler runs on the window's thread: it is
+// asked on threads nothing waits for beyond kPrintSystemWaitMs (a printer on
+// a server that has gone can hold a call for long, and under Wine every
+// spooler call may wait on CUPS). A job's page is recorded as a metafile,
+// measured on the screen at the printer's density, and played on the
+// printer on such a thread by EndDoc; a job that cannot print draws nothing
+// and its EndDoc says why.
 #pragma once
 
 #include <windows.h>
@@ -18,15 +22,25 @@
 
 namespace vantorel::windows {
 
+// What a printer's driver reports of its page, in device pixels.
+struct PrinterCaps {
+  int dpiX = 0, dpiY = 0;
+  int width = 0, height = 0;     // the printable area
+  int offsetX = 0, offsetY = 0;  // where it starts on the paper
+  int paperWidth = 0, paperHeight = 0;
+};
+
 class GdiPrintJob final : public GdiDrawing<platform::PrintJob> {
  public:
   // A job on the spooler's printer deviceName, titled documentName in its
   // queue. With outputFile, the printer's driver writes the page into that
   // file instead of sending it to the printer. The spooler is asked first
-  // whether the printer is there, waiting at most waitMs.
+  // for the printer and its page, waiting at most waitMs; EndDoc waits as
+  // long at most.
   GdiPrintJob(const std::string& deviceName, const std::string& documentName, const std::string& outputFile = {},
               int waitMs = platform::kPrintSystemWaitMs);
-  // A document still open is ended and goes to the printer as it stands.
+  // A document still open is dropped: only EndDoc sends a page, so that
+  // nothing waits for the print system here.
   ~GdiPrintJob() override;
 
   // The printable area of the page in twips (0 by 0 without a printer).
@@ -48,28 +62,30 @@ class GdiPrintJob final : public GdiDrawing<platform::PrintJob> {
   // True while a document is open (something has been drawn since the last
   // EndDoc).
   bool Open() const { return open_; }
-  // The printer's device context; nullptr when the printer cannot be used.
-  HDC Dc() const { return printer_; }
-  // The spooler's number for the last document opened; 0 before the first.
+  // What the printer's driver reported; nullopt when the printer cannot be used.
+  const std::optional<PrinterCaps>& Caps() const { return caps_; }
+  // The area drawn on, in device pixels of the printable area.
+  RECT Area() const;
+  // The spooler's number for the last document sent; 0 before the first.
   DWORD JobId() const { return jobId_; }
 
  protected:
-  HDC DrawDc() override { return Begin() ? printer_ : nullptr; }
-  HDC MeasureDc() const override { return printer_ ? printer_ : measure_; }
+  HDC DrawDc() override { return Begin() ? record_ : nullptr; }
+  HDC MeasureDc() const override { return measure_; }
   SIZE DeviceArea() const override;
 
  private:
-  // Opens the document and its page when they are not open yet; false (and
-  // the reason kept for EndDoc) when they cannot be opened.
+  // Opens the document's recording when it is not open yet; false (and the
+  // reason kept for EndDoc) when it cannot be opened.
   bool Begin();
   // What the document went to, quoted, for the messages.
   std::string Target() const;
-  // The area drawn on, in device pixels of the printable area.
-  RECT Area() const;
 
-  HDC printer_ = nullptr;
-  HDC measure_ = nullptr;  // text is measured here when there is no printer
+  std::optional<PrinterCaps> caps_;
+  HDC record_ = nullptr;   // the page's recording while the document is open
+  HDC measure_ = nullptr;  // text is measured here
   std::string device_, document_, output_;
+  int waitMs_;
   std::string cannot_;  // why the printer cannot be used at all
   bool open_ = false;
   DWORD jobId_ = 0;

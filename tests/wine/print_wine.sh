@@ -9,6 +9,8 @@
 #    saves as PDF files: Print List, with the printer confirmed in the
 #    chooser, and then Ctrl+P each reach CUPS as a new PDF, the list with its
 #    text and the window as a picture.
+# 3. The same queue behind tests/print/ipp_hold.py, which holds every job:
+#    the page is given up after the print wait, and said.
 # Exit status 77 (skipped) after the first part when no CUPS scheduler runs
 # or there is no queue VantorelPDF.
 # Usage: print_wine.sh BUILD_DIR (the Windows build, with Vantorel.exe)
@@ -18,6 +20,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 spool=/var/spool/cups-pdf/vantorel
 cleanup() {
   [ -z "$app" ] || kill "$app" 2>/dev/null || :
+  [ -z "${proxy:-}" ] || kill "$proxy" 2>/dev/null || :
   WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || :
   stop "$xvfb"
   rm -rf "$work"
@@ -45,6 +48,8 @@ no_pdf() {  # vantorel-fit.exe --pdf: its message, status 1, no file
 }
 
 # 1. No print system.
+# Nothing that asks the print system loads with the program (Wine's spooler asks CUPS as it loads).
+! x86_64-w64-mingw32-objdump -p "$build/Vantorel.exe" | grep -qi 'DLL Name: winspool' || fail "Vantorel.exe loads the spooler at start"
 spooler=$(cd "$build" && timeout 60 wine test_gdi_windows.exe --gtest_filter='GdiPrinting.*' 2>&1) ||
   fail "the spooler without a print system: $spooler"
 grep -q 'no printer: the page is not printed to a file' <<<"$spooler" || fail "printers were found: $spooler"
@@ -100,4 +105,10 @@ xdotool key --window "$wid" ctrl+p
 picture=$(printed a_picture) || fail "the window's picture did not reach CUPS as a PDF"
 no_pdf
 xdotool key --window "$wid" Escape; ended "Esc"
-echo "printing under Wine: nothing without a printer; the list ($(basename "$list")) and the window ($(basename "$picture")) through CUPS"
+
+# 3. A print system that lists its printers and holds every job: given up after the print wait, and said.
+/usr/bin/python3 "$here/tests/print/ipp_hold.py" "$work/hold" & proxy=$!
+until [ -S "$work/hold" ]; do sleep 0.1; done
+held=$(cd "$build" && CUPS_SERVER=$work/hold VANTOREL_JOBS_HELD=1 wine test_gdi_windows.exe --gtest_filter='GdiPrinting.AHeld*' 2>&1) &&
+  grep -q '^\[       OK \] GdiPrinting.AHeld' <<<"$held" || fail "a held job: $held"
+echo "printing under Wine: nothing without a printer; the list ($(basename "$list")) and the window ($(basename "$picture")) through CUPS; a held job given up"
