@@ -83,6 +83,10 @@ std::string Caption(const std::string& exeName, int major, int minor, int patch)
   return exeName + " V" + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
 }
 
+std::string NoWindowMessage(const std::string& exeName, const std::string& why) {
+  return exeName + " needs a graphical display (" + why + "); vantorel-fit works without one.";
+}
+
 std::string GraphDescription(const State& s) {
   const bool metric = s.MetricUnits;
   const ModelParams p = s.Params();

@@ -55,6 +55,12 @@ Enabled EnabledIn(Phase phase, bool metric, std::optional<int> printerCount);
 // The main window's caption: "Vantorel V1.0.0".
 std::string Caption(const std::string& exeName, int major, int minor, int patch);
 
+// What a program says, on standard error and where it can in a message box,
+// when it cannot make its window (no display, or the window system refused
+// it), before it ends with status 1: "Vantorel needs a graphical display
+// (DISPLAY is not set); vantorel-fit works without one."
+std::string NoWindowMessage(const std::string& exeName, const std::string& why);
+
 // The text a screen reader gives for the graph: its title, the model's
 // clicks at up to five ranges from MinDataRange to MaxDataRange, and the
 // measured points.

@@ -196,6 +196,9 @@ if(VANTOREL_TESTS)
                                                             VANTOREL_COMPARE_WITH="Z:${CMAKE_SOURCE_DIR}/build/pictures/Qt")
   add_test(NAME Windows.ConformanceUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/conformance_wine.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(Windows.ConformanceUnderWine PROPERTIES TIMEOUT 300)
+  # No display (wine-run.sh runs Wine without one): one line says so, and the status is 1, as on Linux.
+  add_test(NAME Windows.NoDisplay COMMAND bash -c "out=$(bash \"$@\" 2>&1); s=$?; echo \"$out\"; [ $s = 1 ] && [ \"$out\" = 'Vantorel needs a graphical display (the main window could not be made); vantorel-fit works without one.' ]"
+           _ ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR}/wineprefix $<TARGET_FILE:Vantorel>)
   # Vantorel.exe in a real window under Wine on an Xvfb of its own, driven with xdotool.
   add_test(NAME Windows.WindowUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/window_wine.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(Windows.WindowUnderWine PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)

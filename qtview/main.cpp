@@ -16,13 +16,15 @@
 #include "posix/instance.h"
 #include "qtview/window.h"
 #include "qtview/mainwindow.h"
+#include "app/mainwindow.h"
 #include "settings/settings.h"
 
 int main(int argc, char** argv) {
   // Without a display Qt would abort; one line says what is missing instead.
-  if (std::string why; !vantorel::qtview::DisplayAvailable(why)) {
-    std::fprintf(stderr, "%s needs a graphical display (%s); vantorel-fit works without one.\n",
-                 vantorel::platform::ExecutableName().c_str(), why.c_str());
+  // The check's connection stays open until Qt has its own (see below).
+  std::shared_ptr<void> display;
+  if (std::string why; !vantorel::qtview::DisplayAvailable(why, display)) {
+    std::fprintf(stderr, "%s\n", vantorel::app::NoWindowMessage(vantorel::platform::ExecutableName(), why).c_str());
     return 1;
   }
   // A second copy (with a display) under the same name brings the first one's window to the front and ends.
@@ -35,7 +37,10 @@ int main(int argc, char** argv) {
   }
   // The font configuration is read beside the connection to the window system.
   vantorel::qtview::FontConfigLoader fonts;
-  QApplication app(argc, argv);
+  const std::unique_ptr<QApplication> app = vantorel::qtview::StartApplication(argc, argv, exeName);
+  // Qt is connected: the check's connection can go without the X server
+  // finding itself without clients (and resetting) in between.
+  display.reset();
   // The icon is drawn while the font configuration is still being read.
   QApplication::setWindowIcon(vantorel::qtview::ProgramIcon());
   fonts.Wait();
@@ -59,7 +64,7 @@ int main(int argc, char** argv) {
     window.close();
   });
 #ifndef QT_NO_SESSIONMANAGER
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.close(); });
+  QObject::connect(app.get(), &QGuiApplication::commitDataRequest, &window, [&window] { window.close(); });
 #endif
   // A knock from a second copy: this window comes to the front.
   std::unique_ptr<QSocketNotifier> knocks;

@@ -17,12 +17,16 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
+#include <vector>
 
 #include <algorithm>
 #include <cmath>
 
+#include "app/mainwindow.h"
 #include "qtview/icon.h"
 #include "platform/twips.h"
 
@@ -65,7 +69,7 @@ QCursor MakeProgramCursor() {
 
 }  // namespace
 
-bool DisplayAvailable(std::string& why) {
+bool DisplayAvailable(std::string& why, std::shared_ptr<void>& held) {
   const char* chosen = std::getenv("QT_QPA_PLATFORM");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if ((chosen && *chosen && std::string_view(chosen).rfind("xcb", 0) != 0) || (wayland && *wayland)) return true;
@@ -74,11 +78,62 @@ bool DisplayAvailable(std::string& why) {
     why = "DISPLAY is not set";
     return false;
   }
-  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-  const bool ok = !xcb_connection_has_error(c);
-  xcb_disconnect(c);
-  if (!ok) why = "the X server at DISPLAY=" + std::string(display) + " cannot be reached";
-  return ok;
+  held.reset(xcb_connect(nullptr, nullptr), [](void* c) { xcb_disconnect(static_cast<xcb_connection_t*>(c)); });
+  if (!xcb_connection_has_error(static_cast<xcb_connection_t*>(held.get()))) return true;
+  held.reset();
+  why = "the X server at DISPLAY=" + std::string(display) + " cannot be reached";
+  return false;
+}
+
+namespace {
+
+// Qt's messages while the QApplication is made, held until it is.
+struct HeldMessage {
+  QtMsgType type;
+  std::string category, file, function;
+  int line;
+  QString text;
+};
+std::mutex startMutex;
+std::vector<HeldMessage> startMessages;
+std::string startingExe;
+
+void WhileStarting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  const std::lock_guard<std::mutex> lock(startMutex);
+  const auto str = [](const char* s) { return std::string(s ? s : ""); };
+  if (type != QtFatalMsg) {
+    startMessages.push_back(
+        {type, str(context.category), str(context.file), str(context.function), context.line, text});
+    return;
+  }
+  QString why = text;
+  for (const HeldMessage& m : startMessages)
+    if (m.category.rfind("qt.qpa", 0) == 0) {
+      why = m.text;
+      break;
+    }
+  std::fprintf(stderr, "%s\n",
+               app::NoWindowMessage(startingExe, why.section(u'\n', 0, 0).trimmed().toStdString()).c_str());
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
+}  // namespace
+
+std::unique_ptr<QApplication> StartApplication(int& argc, char** argv, const std::string& exeName) {
+  startingExe = exeName;
+  const QtMessageHandler previous = qInstallMessageHandler(WhileStarting);
+  auto application = std::make_unique<QApplication>(argc, argv);
+  qInstallMessageHandler(previous);
+  std::vector<HeldMessage> held;
+  {
+    const std::lock_guard<std::mutex> lock(startMutex);
+    held.swap(startMessages);
+  }
+  for (const HeldMessage& m : held)
+    qt_message_output(m.type, QMessageLogContext(m.file.c_str(), m.line, m.function.c_str(), m.category.c_str()),
+                      m.text);
+  return application;
 }
 
 const QCursor& ProgramCursor() {

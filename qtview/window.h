@@ -2,8 +2,10 @@
 // frameless window by a handle, the beep, the screen's size, the clipboard.
 #pragma once
 
+#include <memory>
 #include <string>
 
+class QApplication;
 class QCursor;
 class QIcon;
 class QImage;
@@ -15,8 +17,18 @@ namespace vantorel::qtview {
 // the program with an abort when it cannot open its display). A platform
 // chosen with QT_QPA_PLATFORM other than xcb, or a Wayland display, is left
 // to Qt; otherwise the X server named by DISPLAY must accept a connection.
-// When not, why says so in words ("DISPLAY is not set").
-bool DisplayAvailable(std::string& why);
+// When not, why says so in words ("DISPLAY is not set"). When it can, held
+// keeps the connection the check made, to be let go once Qt has its own: an
+// X server that resets when its last client leaves (Xvfb's and xinit's
+// default) would otherwise reset between the two and turn Qt away.
+bool DisplayAvailable(std::string& why, std::shared_ptr<void>& held);
+
+// Makes the program's QApplication. When Qt cannot start on the window
+// system (its fatal message while starting), says so in one line
+// (app::NoWindowMessage, with Qt's first word about its platform) and ends
+// the program with status 1 rather than Qt's abort; Qt's other messages
+// while starting go out as usual once it has started.
+std::unique_ptr<QApplication> StartApplication(int& argc, char** argv, const std::string& exeName);
 
 // The program's own 32 by 32 two-colour pointer, drawn by the program.
 const QCursor& ProgramCursor();

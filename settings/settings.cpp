@@ -26,15 +26,14 @@ cRegistry SettingsValue(platform::Store& store, const std::string& settingsPath,
 }
 
 // The stored text as the user is shown it: quoted, and cut after 24
-// characters when longer (each byte that is not UTF-8 counts as one, and is
-// shown as U+FFFD).
+// characters when longer. Each byte that is not UTF-8 counts as one and is
+// shown as U+FFFD, so the message is text every window can show.
 std::string Quoted(const std::string& text) {
   constexpr size_t kShown = 24;
   const std::vector<char32_t> chars = DecodeUtf8(std::string_view(text).substr(0, 4 * (kShown + 1)));
-  if (chars.size() <= kShown) return "\"" + text + "\"";
-  std::string cut;
-  for (size_t k = 0; k < kShown; ++k) AppendUtf8(cut, chars[k]);
-  return "\"" + cut + "\u2026\"";
+  std::string shown;
+  for (size_t k = 0; k < chars.size() && k < kShown; ++k) AppendUtf8(shown, chars[k]);
+  return "\"" + shown + (chars.size() > kShown ? "\u2026\"" : "\"");
 }
 
 // Collects the stored values that cannot be used, one line each.

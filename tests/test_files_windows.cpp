@@ -54,6 +54,8 @@ TEST(WindowsFiles, NumberedFilesInAFolderWithANonAsciiNameNeverOverwrite) {
   EXPECT_FALSE(platform::NameTaken(folder + "\\missing\\VTL_0001.CSV"));
   const platform::WriteResult bad = platform::WriteNewFile(folder + "\\bad \xff name", "x");
   EXPECT_NE(bad.status, platform::WriteStatus::Ok);
+  const platform::WriteResult invalid = platform::WriteNewFile(folder + "\\a<b.csv", "x");  // the system's reason, not "already exists"
+  EXPECT_EQ(std::pair(invalid.status, invalid.message.rfind("Cannot create " + folder + "\\a<b.csv: ", 0)), std::pair(platform::WriteStatus::Failed, size_t{0})) << invalid.message;
   EXPECT_EQ(platform::MakePrivateFolders(kept), kept + " is not a folder.");
   fs::remove_all(root);
 }

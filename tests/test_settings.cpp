@@ -92,11 +92,11 @@ TEST_F(Settings, TextsThatAreNotUsableNumbersFallBackToTheirDefaults) {
   // characters (each byte that is not UTF-8 one character).
   ASSERT_EQ(store.WriteValue(HKLM, kPath, "R(1)", 4, "\x21\0\0\0"s), st::WriteResult::Ok);
   SaveRegSetting(store, kPath, "oBC", "0.0" + std::string(300, '3') + "x");
-  SaveRegSetting(store, kPath, "R(2)", "ten");
+  SaveRegSetting(store, kPath, "R(2)", "t\xFF\xFEn");
   SaveRegSetting(store, kPath, "oMV", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAF\xFF" + std::string(21, 'v'));
   State s = Loaded(&problems);
   EXPECT_EQ(s.DataRange[1], 33);
-  EXPECT_EQ(problems, "The saved range of data point 3 \"ten\" cannot be used; the default 30 was used.\r\nThe saved "
+  EXPECT_EQ(problems, "The saved range of data point 3 \"t\uFFFD\uFFFDn\" cannot be used; the default 30 was used.\r\nThe saved "
                       "muzzle velocity \"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAF\xEF\xBF\xBD" + std::string(20, 'v') + "\u2026\" cannot be "
                       "used; the default 790 was used.\r\nThe saved ballistic coefficient \"0.0" + std::string(21, '3') +
                       "\u2026\" cannot be used; the default 0.033 was used.");

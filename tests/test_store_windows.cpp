@@ -160,3 +160,12 @@ TEST_F(WindowsStore, AKeyThatCannotBeReadIsUnreadableNotMissing) {
   EXPECT_EQ(r.kind, LoadResult::Kind::Unreadable);
   EXPECT_TRUE(r.notice.starts_with("The saved settings could not be read from HKEY_CURRENT_USER\\Software\\Morvale Services\\VantorelDenied (Access")) << r.notice;
 }
+
+// Values that are no text (REG_BINARY FF FE, a text with a lone surrogate)
+// are each named and quoted with U+FFFD, beside the other unusable ones.
+TEST_F(WindowsStore, ValuesThatAreNoTextAreQuotedWithReplacementCharacters) {
+  const std::wstring key = kMine + L"VantorelRoundTrip";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"R(0)", REG_BINARY, "\xFF\xFE", 2) | RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"C(0)", REG_SZ, L"5\xD800", 6) | RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"C(1)", REG_SZ, L"x", 4), ERROR_SUCCESS);
+  State s = At("VantorelRoundTrip");
+  EXPECT_EQ(LoadData(*store, s).problems, "The saved range of data point 1 \"\uFFFD\uFFFD\" cannot be used; the default 10 was used.\r\nThe saved clicks of data point 1 \"5\uFFFD\" cannot be used; the default 52 was used.\r\nThe saved clicks of data point 2 \"x\" cannot be used; the default 0 was used.");
+}

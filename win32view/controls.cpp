@@ -125,7 +125,7 @@ HWND Create(const wchar_t* cls, const std::string& text, DWORD style, DWORD exSt
   HWND w = CreateWindowExW(exStyle, cls, W(text).c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, Px(c.left), Px(c.top),
                            Px(c.width), Px(c.height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
-  if (!w) throw std::runtime_error("Cannot make the control " + c.name);
+  if (!w) throw WindowFailure("the control " + c.name + " could not be made");
   return w;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/mainwindow.h"
 #include "platform/files.h"
 #include "windows/printing.h"
 #include "platform/store.h"
@@ -32,9 +33,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   static vantorel::State state;
   state.SettingsPath = vantorel::BuildSettingsPath(exeName);
   const std::unique_ptr<vantorel::platform::Store> store = vantorel::platform::OpenProgramStore();
-  vantorel::win32view::MainFrame window(state, exeName, *store,
-                                        std::make_unique<vantorel::windows::SpoolerPrintService>());
-  window.Form_Load();
-  if (window.Ended()) return window.ExitStatus();
-  return vantorel::win32view::MessageLoop(window).Run();
+  try {
+    vantorel::win32view::MainFrame window(state, exeName, *store,
+                                          std::make_unique<vantorel::windows::SpoolerPrintService>());
+    window.Form_Load();
+    if (window.Ended()) return window.ExitStatus();
+    return vantorel::win32view::MessageLoop(window).Run();
+  } catch (const vantorel::win32view::WindowFailure& e) {
+    // No window (no display under Wine, a desktop that refuses windows): one
+    // message, on standard error for a console or a log and in the system's
+    // message box, which is all a user who started the program from Explorer
+    // sees; the box fails at once when it cannot show either.
+    const std::string text = vantorel::app::NoWindowMessage(exeName, e.what());
+    vantorel::platform::WriteStandard(true, text + "\n");
+    MessageBoxW(nullptr, vantorel::win32view::W(text).c_str(), vantorel::win32view::W(exeName).c_str(),
+                MB_OK | MB_ICONERROR);
+    return 1;
+  }
 }

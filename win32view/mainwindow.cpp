@@ -74,7 +74,7 @@ MainFrame::MainFrame(State& s, std::string exeName, platform::Store& store,
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_APPWINDOW, kMainClass, W(layout.caption).c_str(),
                           WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
                           Px(layout.width), Px(layout.height), nullptr, nullptr, instance, this);
-  if (!hwnd_) throw std::runtime_error("Cannot make the main window");
+  if (!hwnd_) throw WindowFailure("the main window could not be made");
   controls_ = MakeControls(hwnd_, layout, ControlLook::Program);
   // What a screen reader is told to say: a static text that takes no room,
   // shown with an alert each time it has something to say.

@@ -12,6 +12,14 @@ std::wstring W(std::string_view utf8) { return windows::Wide(std::string(utf8)).
 
 std::string U(std::wstring_view utf16) { return windows::Narrow(utf16.data(), utf16.size()); }
 
+namespace {
+std::string WithReason(const std::string& what, DWORD error) {
+  return error ? what + ": " + windows::ErrorText(error) : what;
+}
+}  // namespace
+
+WindowFailure::WindowFailure(const std::string& what) : std::runtime_error(WithReason(what, GetLastError())) {}
+
 HFONT FontFor(const platform::FontSpec& f) {
   static std::map<std::tuple<std::string, double, bool, bool, bool, bool>, HFONT> fonts;
   const auto key = std::tuple(f.name, f.size, f.bold, f.italic, f.underline, f.strikethru);

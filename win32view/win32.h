@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,12 @@ inline app::Rect Twips(const RECT& r) {
 
 // A window's text as UTF-8.
 std::string WindowText(HWND w);
+
+// A window the system would not make: what it was, with the system's
+// reason (GetLastError when thrown) when it gave one.
+class WindowFailure : public std::runtime_error {
+ public:
+  explicit WindowFailure(const std::string& what);
+};
 
 }  // namespace vantorel::win32view

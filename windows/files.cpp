@@ -50,6 +50,15 @@ std::string ErrorText(DWORD err) {
   return out.empty() ? "error " + std::to_string(err) : out;
 }
 
+DWORD NewFileState(const std::string& path) {
+  const auto wide = Wide(path);
+  if (!wide) return ERROR_NO_UNICODE_TRANSLATION;
+  // A link or junction is not followed: its own attributes answer.
+  if (GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES) return ERROR_FILE_EXISTS;
+  const DWORD err = GetLastError();
+  return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : err;
+}
+
 }  // namespace vantorel::windows
 
 namespace vantorel::platform {
@@ -103,25 +112,23 @@ struct Handle {
 
 }  // namespace
 
-bool NameTaken(const std::string& path) {
-  const auto wide = Wide(path);
-  if (!wide) return true;  // a name the system cannot even be asked about is not free
-  // A link or junction is not followed: its own attributes answer.
-  if (GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  const DWORD err = GetLastError();
-  return err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND;
-}
+// A name the system cannot even be asked about, or refuses, is not free either.
+bool NameTaken(const std::string& path) { return windows::NewFileState(path) != ERROR_SUCCESS; }
 
 WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   WriteResult res;
-  if (NameTaken(path)) {
-    res.status = WriteStatus::Exists;
-    res.message = "The file " + path + " already exists.";
-    return res;
-  }
   const auto wide = Wide(path);
   if (!wide) {
     res.message = "Cannot create " + path + ": the name is not valid UTF-8.";
+    return res;
+  }
+  // Only a name that is there is "already exists"; one the system refuses
+  // (such as "a<b.csv") gets the system's reason.
+  if (const DWORD state = windows::NewFileState(path); state != ERROR_SUCCESS) {
+    const bool exists = state == ERROR_FILE_EXISTS;
+    res.status = exists ? WriteStatus::Exists : WriteStatus::Failed;
+    res.message = exists ? "The file " + path + " already exists."
+                         : "Cannot create " + path + ": " + ErrorText(state) + ".";
     return res;
   }
   // The temporary file is made with CREATE_NEW (exclusive: never an existing

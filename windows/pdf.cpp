@@ -73,8 +73,9 @@ uint64_t FileSize(const std::wstring& path) {
 std::optional<std::string> WriteNewPdfOn(const std::string& printer, const std::string& path,
                                          const std::string& documentName, const platform::DrawDocument& draw,
                                          int waitMs) {
-  if (platform::NameTaken(path)) return "The file " + path + " already exists.";
   const std::string cannot = "Cannot make " + path + ": ";
+  if (const DWORD state = NewFileState(path); state != ERROR_SUCCESS)
+    return state == ERROR_FILE_EXISTS ? "The file " + path + " already exists." : cannot + ErrorText(state) + ".";
   const SpoolerListing listing = SpoolerPrinters(waitMs);
   if (listing.unanswered) return cannot + *listing.unanswered;
   if (std::ranges::find(listing.names, printer) == listing.names.end())

@@ -19,4 +19,9 @@ std::string Narrow(const wchar_t* text, size_t length);
 // The system's message for an error code, without the line end it comes with.
 std::string ErrorText(DWORD err);
 
+// Whether a new file can take the name path: ERROR_SUCCESS when nothing
+// stands there, ERROR_FILE_EXISTS when something does, otherwise the
+// system's error for the name (ERROR_INVALID_NAME for "a<b.csv").
+DWORD NewFileState(const std::string& path);
+
 }  // namespace vantorel::windows
