@@ -45,6 +45,8 @@ bench:
 	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOREL_TESTS=OFF -DVANTOREL_BENCH=ON >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
+	@echo "== Every byte of a saved store changed in turn: vantorel-fit --saved never reports other values"
+	@python3 scripts/flipstore.py build-bench
 	@# vantorel-fit on Linux and under Wine: the same report for the fixed cases and 1,000 seeded data sets.
 	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null && cmake --build build -j $(JOBS) --target vantorel-fit
 	@$(MAKE) --no-print-directory windows

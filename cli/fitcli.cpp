@@ -13,6 +13,7 @@
 #include "entry/validation.h"
 #include "model/clicktable.h"
 #include "model/numtext.h"
+#include "model/utf8.h"
 #include "output/clicklist.h"
 #include "output/csvexport.h"
 #include "output/printlist.h"
@@ -201,9 +202,23 @@ Options Parse(const std::vector<std::string>& args) {
   return o;
 }
 
+// A JSON string is UTF-8: a byte that starts no valid sequence (an
+// argument or a stored text in another encoding, a damaged store) gives
+// U+FFFD.
 std::string JsonString(const std::string& s) {
   std::string out = "\"";
-  for (unsigned char c : s) {
+  for (size_t at = 0, len = 1; at < s.size(); at += len) {
+    char32_t cp = 0;
+    if (!DecodeUtf8At(s, at, cp, len)) {
+      out += "\uFFFD";
+      len = 1;
+      continue;
+    }
+    if (len > 1) {
+      out.append(s, at, len);
+      continue;
+    }
+    const auto c = static_cast<unsigned char>(cp);
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -322,8 +337,13 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     {
       platform::store::AccessScope readOnly(store, platform::store::Access::ReadOnly);
       const LoadResult loaded = LoadData(store, s);
+      std::string changed;
+      for (const std::string& w : loaded.changed) changed += (changed.empty() ? "" : ", ") + w;
       if (loaded.kind == LoadResult::Kind::Unreadable)
         unread = "the saved settings could not be read from " + loaded.filePath + " (" + loaded.reason + ")";
+      else if (!changed.empty())
+        unread = "the saved settings in " + loaded.filePath + " are not what the program last saved (" + changed +
+                 "): the last save was cut off, or they were changed or damaged outside the program";
       else if (!loaded.problems.empty())
         unread = "the saved settings in " + loaded.filePath +
                  " hold values that cannot be used: " + LinesAsOne(loaded.problems);

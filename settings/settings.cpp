@@ -194,7 +194,42 @@ std::string RecoveredWords(const std::map<std::string, std::string>& texts) {
          " saved settings were recovered; these have their defaults: " + words + ".";
 }
 
+// The saved settings whose texts check (a save's CheckText) does not
+// confirm, in words: a text that is missing or differs, and a setting the
+// check does not list (a damaged check).
+std::vector<std::string> Unconfirmed(const std::map<std::string, std::string>& texts, const std::string& check) {
+  std::map<std::string, std::string> listed;  // folded name -> "=hash"
+  for (size_t at = 0; at <= check.size();) {
+    const size_t end = std::min(check.find(';', at), check.size());
+    const std::string entry = check.substr(at, end - at);
+    const size_t eq = std::min(entry.find('='), entry.size());
+    listed.emplace(platform::store::FoldName(entry.substr(0, eq)), entry.substr(eq));
+    at = end + 1;
+  }
+  std::vector<std::string> changed;
+  for (const auto& [name, unused] : SavedTexts(DefaultState(), ".")) {
+    const std::string folded = platform::store::FoldName(name);
+    const auto text = texts.find(folded);
+    const auto hash = listed.find(folded);
+    if (text == texts.end() || hash == listed.end() || CheckText({{name, text->second}}) != name + hash->second)
+      changed.push_back(SettingWords(name));
+  }
+  return changed;
+}
+
 }  // namespace
+
+std::string CheckText(const std::vector<std::pair<std::string, std::string>>& texts) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string check;
+  for (const auto& [name, text] : texts) {
+    uint32_t h = 2166136261u;  // FNV-1a
+    for (const unsigned char c : text) h = (h ^ c) * 16777619u;
+    check += (check.empty() ? "" : ";") + name + "=";
+    for (int shift = 28; shift >= 0; shift -= 4) check += kHex[(h >> shift) & 15u];
+  }
+  return check;
+}
 
 LoadResult LoadData(platform::Store& from, State& s, int waitMs, std::string_view decimalPoint) {
   namespace store = platform::store;
@@ -230,6 +265,15 @@ LoadResult LoadData(platform::Store& from, State& s, int waitMs, std::string_vie
   } else if (r.kind == LoadResult::Kind::Unreadable) {
     r.notice = NotReadMessage(r);
   }
+  const auto check = r.texts.find(store::FoldName(kCheckName));
+  if (check != r.texts.end()) r.changed = Unconfirmed(r.texts, check->second);
+  if (!r.changed.empty()) {
+    std::string words;
+    for (const std::string& w : r.changed) words += (words.empty() ? "" : ", ") + w;
+    r.notice += (r.notice.empty() ? "" : " ") +
+                std::string("These saved settings are not what the program last saved: ") + words +
+                ". The last save was cut off, or the settings were changed or damaged outside the program.";
+  }
   return r;
 }
 
@@ -252,8 +296,10 @@ std::string NotSavedMessage(const LoadResult& r) {
 
 void SaveData(platform::Store& to, const State& s, std::string_view decimalPoint) {
   namespace store = platform::store;
-  const auto texts = SavedTexts(s, decimalPoint);
-  // Nothing to change: nothing is written.
+  auto texts = SavedTexts(s, decimalPoint);
+  texts.emplace_back(kCheckName, CheckText(texts));
+  // Nothing to change: nothing is written. A store without a check (an
+  // older or hand-made one) needs none for that.
   const store::KeyValues now = to.ReadKey(store::kLocalMachine, s.SettingsPath, store::kLockWaitMs);
   if (now.status == store::KeyStatus::Read) {
     std::map<std::string, std::pair<int32_t, std::string>> stored;
@@ -261,7 +307,8 @@ void SaveData(platform::Store& to, const State& s, std::string_view decimalPoint
       stored.emplace(store::FoldName(name), std::pair{value.type, value.data});
     const bool same = std::all_of(texts.begin(), texts.end(), [&](const auto& t) {
       const auto it = stored.find(store::FoldName(t.first));
-      return it != stored.end() && it->second.first == cRegistry::REG_SZ && it->second.second == t.second + '\0';
+      if (it == stored.end()) return t.first == kCheckName;
+      return it->second.first == cRegistry::REG_SZ && it->second.second == t.second + '\0';
     });
     if (same) return;
   }

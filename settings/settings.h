@@ -18,6 +18,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/state.h"
 #include "settings/registry.h"
@@ -62,6 +64,11 @@ struct LoadResult {
   std::string problems;
   // Every text of the key, by case-folded name (for the window's place).
   std::map<std::string, std::string> texts;
+  // The saved settings whose texts differ from the check the last save kept
+  // beside them, in words ("range 1", "clicks per minute of angle"); empty
+  // when they agree or the key holds no check (an older or hand-made store).
+  // The notice names them too.
+  std::vector<std::string> changed;
   bool MaySave() const { return kind != Kind::Unreadable; }
   // A text of the key as GetRegSetting gives it: the default when missing or empty.
   std::string Text(const std::string& name, const std::string& defaultText) const;
@@ -80,16 +87,25 @@ std::string NotSavedMessage(const LoadResult& r);
 // What the user is told at start when the store could not be read.
 std::string NotReadMessage(const LoadResult& r);
 // Writes every value, in order: R(i), C(i), Tick(i) for i = 0 to 5, oMV,
-// oBC, oSH, oZR, oCPM, Metric, in one transaction: the store holds all of
-// them or, after a failure, none (the error names the first value that
-// could not be written, and its detail the file and the reason). When the
-// store already holds exactly these texts nothing is written, so a save
-// with nothing to change works on a store that cannot be written. Numbers
-// that are not kept as texts are written with decimalPoint.
+// oBC, oSH, oZR, oCPM, Metric, and last kCheckName (a check of each of
+// them, CheckText), in one transaction: the store holds all of them or,
+// after a failure, none (the error names the first value that could not be
+// written, and its detail the file and the reason). When the store already
+// holds exactly these texts, and a check that agrees with them or none,
+// nothing is written, so a save with nothing to change works on a store
+// that cannot be written. Numbers that are not kept as texts are written
+// with decimalPoint.
 void SaveData(platform::Store& to, const State& s, std::string_view decimalPoint = ".");
 // Forgets all settings: "Dummy" = "99" (so that the key exists), then the
 // key is deleted. Throws RegistryError.
 void ResetSettings(platform::Store& store, const std::string& settingsPath);
+
+// The value a save writes last: "R(0)=89abcdef;C(0)=...;...;Metric=...",
+// each saved setting's name with the FNV-1a hash (32 bits, 8 lower-case hex
+// digits) of the text written, in the order written. One changed byte in a
+// text always changes its hash.
+inline constexpr const char* kCheckName = "Check";
+std::string CheckText(const std::vector<std::pair<std::string, std::string>>& texts);
 
 // Number texts of the settings: the general form (up to 15 significant
 // digits, trailing zeros dropped, decimalPoint as the decimal separator, no

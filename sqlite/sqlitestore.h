@@ -16,8 +16,10 @@
 // file and its journal or log in the temporary folder, as SQLite would read
 // it after the rollback or recovery; the store itself is not changed.
 //
-// A file that is damaged (fails SQLite's quick check or reports corruption)
-// or that is not this program's store (not SQLite, another application id):
+// A file that is damaged (fails SQLite's integrity check, reports
+// corruption, or holds rows that disagree: a folded name that is not its
+// name's, a name twice in a key, a key that hangs from no root, a value of
+// no key) or that is not this program's store (not SQLite, another application id):
 // with write access, whatever keys and values can still be read are
 // copied into a fresh store, and the old file (with any journal or log) is
 // renamed aside with a ".corrupt-YYYYMMDD-HHMMSS" suffix; nothing is deleted.

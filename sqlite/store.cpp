@@ -97,6 +97,15 @@ class detail::Engine {
   std::optional<Recovery> recovery;     // a damaged file met by the operation in progress
   std::optional<Salvage> salvaged;      // what was read of it, when no fresh store could take its place
   bool inTransaction = false, transactionOpen = false, transactionFailed = false;
+  // The store file (and its folder, when made too) this process made for a
+  // write that has not succeeded yet; a failed write takes them away again.
+  struct Made {
+    std::string path;
+    dev_t dev;
+    ino_t ino;
+    bool folder;
+  };
+  std::optional<Made> made;
 
   void Fail(int code) {
     locked = IsPrimary(code, SQLITE_BUSY) || IsPrimary(code, SQLITE_LOCKED);
@@ -117,6 +126,8 @@ class detail::Engine {
     failure.clear();
     locked = false;
     const bool mayCreate = forWrite && access == Access::ReadWrite;
+    struct stat folderSt {};
+    const bool hadFolder = stat(StoreFolder().c_str(), &folderSt) == 0;
     const auto folder = ResolvedFolder(mayCreate);
     if (!folder) {
       const int err = errno;
@@ -137,10 +148,12 @@ class detail::Engine {
         const int err = errno;
         conn.Close();
         if (err == ENOENT && !forWrite) return Found::Missing;
-        if (err != ENOENT || !mayCreate || !CreateStoreFile(path) || lstat(path.c_str(), &st) != 0) {
+        bool madeNow = false;
+        if (err != ENOENT || !mayCreate || !CreateStoreFile(path, madeNow) || lstat(path.c_str(), &st) != 0) {
           failure = SystemReason(errno);
           return Found::Unavailable;
         }
+        if (madeNow) made = Made{path, st.st_dev, st.st_ino, !hadFolder};
       }
       if (!S_ISREG(st.st_mode)) {
         conn.Close();
@@ -382,6 +395,38 @@ class detail::Engine {
     if (conn.db && !sqlite3_get_autocommit(conn.db)) sqlite3_exec(conn.db, "ROLLBACK", nullptr, nullptr, nullptr);
   }
 
+  // A write failed: the store file made for it goes again when it holds no
+  // key or value (it is empty, or has only its tables), with the folder
+  // made for it when that is left empty. The write lock is held meanwhile
+  // (where it can be had at all: a full disk may refuse even that), so no
+  // other copy of the program is writing into it as it goes.
+  void DropMadeFile() {
+    if (!made) return;
+    const Made m = *std::exchange(made, std::nullopt);
+    bool unused = false;
+    if (conn.db && conn.path == m.path && SameFile(m.path, m.dev, m.ino)) {
+      RollbackIfOpen();
+      bool free = true, locked = false;
+      try {
+        conn.Exec("BEGIN IMMEDIATE");
+        locked = true;
+        Statement q(conn,
+                    "SELECT (SELECT count(*) FROM registry_values) + "
+                    "(SELECT count(*) FROM registry_keys WHERE id > 4)");
+        unused = q.Step() && q.ColumnInt(0) == 0;
+      } catch (const SqlError& e) {
+        free = !IsPrimary(e.code, SQLITE_BUSY) && !IsPrimary(e.code, SQLITE_LOCKED);
+      }
+      struct stat st {};
+      unused = free && (unused || (!locked && lstat(m.path.c_str(), &st) == 0 && st.st_size == 0));
+      if (unused && SameFile(m.path, m.dev, m.ino)) unlink(m.path.c_str());
+      RollbackIfOpen();
+    }
+    conn.Close();
+    conn.path.clear();
+    if (unused && m.folder) rmdir(platform::Folder(m.path).c_str());
+  }
+
   // Lays out the tables of an empty store, or stamps a hand-made one.
   void EnsureTables() {
     if (conn.hasTables && conn.stamped) return;
@@ -461,6 +506,14 @@ class detail::Engine {
     const Found f = Acquire(create);
     if (f != Found::Ready) return f;
     if (!create && !conn.hasTables) return Found::Missing;
+    // SQLite would follow a link where its journal goes, and write there.
+    struct stat journal {};
+    if (lstat((conn.path + "-journal").c_str(), &journal) == 0 && S_ISLNK(journal.st_mode)) {
+      failure = "a symbolic link stands where its journal goes (" + conn.path +
+                "-journal), and the program does not "
+                "follow it";
+      return Found::Unavailable;
+    }
     // A store that cannot be written cannot have its keys opened for writing.
     if (sqlite3_db_readonly(conn.db, "main") == 1) {
       failure = ::access(conn.path.c_str(), W_OK) != 0 ? SystemReason(errno) : "it cannot be written";
@@ -525,6 +578,16 @@ class detail::Engine {
         return Failed(e.code, step);
       }
     }
+    const WriteResult r = WriteOnce(create, body);
+    if (r == WriteResult::Ok)
+      made.reset();
+    else
+      DropMadeFile();
+    return r;
+  }
+
+  template <class F>
+  WriteResult WriteOnce(bool create, F& body) {
     for (int attempt = 0; attempt < 2; ++attempt) {
       const Found f = Begin(create);
       if (f == Found::Again) continue;
@@ -751,6 +814,7 @@ bool SqliteStore::CommitTransaction() {
   s.transactionOpen = false;
   try {
     s.conn.Exec("COMMIT");
+    s.made.reset();
     return true;
   } catch (const SqlError& e) {
     s.Fail(e.code);
@@ -763,6 +827,7 @@ bool SqliteStore::CommitTransaction() {
 void SqliteStore::EndTransaction() {
   Engine& s = *engine_;
   if (s.transactionOpen) s.RollbackIfOpen();
+  s.DropMadeFile();  // nothing when the transaction was kept
   s.inTransaction = s.transactionOpen = s.transactionFailed = false;
   s.mutex.unlock();
 }

@@ -2,6 +2,8 @@
 // file holds, and the layout of its tables.
 #include <climits>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <utility>
 #include <fcntl.h>
 #include <unistd.h>
@@ -189,14 +191,74 @@ Statement& Statement::Check(int rc) {
   return *this;
 }
 
+namespace {
+
+// What makes the rows of the two tables disagree, in words: a folded name
+// that is not the name's (a read finds a value by its name, a write by its
+// folded name, so the two would find different rows), a name found twice
+// in one key, a key that hangs from no root, a value of no key.
+std::optional<std::string> Disagreement(Connection& c) {
+  const auto quoted = [](const char* what, const std::string& name, const char* wrong) {
+    return std::string("its ") + what + " \"" + name.substr(0, 64) + "\" " + wrong;
+  };
+  std::unordered_map<int64_t, int64_t> parents;  // key row -> parent row
+  std::set<std::pair<int64_t, std::string>> seen;
+  Statement keys(c,
+                 "SELECT id, CASE WHEN typeof(parent) = 'integer' THEN parent ELSE -1 END, name, fold, "
+                 "typeof(fold) = 'blob' FROM registry_keys NOT INDEXED");
+  while (keys.Step()) {
+    const std::string name = keys.ColumnBytes(2), fold = platform::store::FoldName(name);
+    if (keys.ColumnInt(4) == 0 || keys.ColumnBytes(3) != fold)
+      return quoted("key", name, "and the folded name kept with it disagree");
+    if (!seen.emplace(keys.ColumnInt(1), fold).second) return quoted("key", name, "is there twice");
+    parents[keys.ColumnInt(0)] = keys.ColumnInt(1);
+  }
+  for (const auto& [id, parent] : parents) {
+    int64_t at = id;  // up to a root: rows 1 to 4, which have parent 0
+    for (size_t steps = 0; at > 4 && steps <= parents.size(); ++steps) {
+      const auto up = parents.find(at);
+      at = up == parents.end() ? 0 : up->second;
+    }
+    if (at < 1 || at > 4) return std::string("one of its keys hangs from no root");
+  }
+  seen.clear();
+  Statement values(c,
+                   "SELECT CASE WHEN typeof(key) = 'integer' THEN key ELSE -1 END, name, fold, "
+                   "typeof(fold) = 'blob' FROM registry_values NOT INDEXED");
+  while (values.Step()) {
+    const int64_t key = values.ColumnInt(0);
+    const std::string name = values.ColumnBytes(1), fold = platform::store::FoldName(name);
+    if (values.ColumnInt(3) == 0 || values.ColumnBytes(2) != fold)
+      return quoted("value", name, "and the folded name kept with it disagree");
+    if (!seen.emplace(key, fold).second) return quoted("value", name, "is there twice");
+    if ((key < 1 || key > 4) && !parents.count(key)) return quoted("value", name, "belongs to no key");
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 Contents Inspect(Connection& c, bool fullCheck, std::string* why) {
   auto damaged = [&](std::string words) {
     if (why) *why = std::move(words);
     return Contents::Damaged;
   };
+  // The checks and the rows they compare come from one snapshot: another
+  // copy of the program may commit between two statements.
+  struct Snapshot {
+    Connection& c;
+    const bool own;
+    explicit Snapshot(Connection& conn) : c(conn), own(sqlite3_get_autocommit(conn.db) != 0) {
+      if (own) c.Exec("BEGIN");
+    }
+    ~Snapshot() {
+      if (own && !sqlite3_get_autocommit(c.db)) sqlite3_exec(c.db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+  } snapshot(c);
   if (fullCheck) {
     try {
-      Statement check(c, "PRAGMA quick_check(1)");
+      // The full check: the quick check does not compare the indexes with their tables.
+      Statement check(c, "PRAGMA integrity_check(1)");
       const std::string found = check.Step() ? check.ColumnBytes(0) : "no answer";
       if (found != "ok") return damaged("it failed SQLite's integrity check: " + found);
     } catch (const SqlError& e) {
@@ -222,6 +284,8 @@ Contents Inspect(Connection& c, bool fullCheck, std::string* why) {
                    "'registry_values')");
   const bool both = tables.Step() && tables.ColumnInt(0) == 2;
   c.stamped = id == kApplicationId;
+  if (both && fullCheck)
+    if (auto wrong = Disagreement(c)) return damaged(std::move(*wrong));
   if (both) return Contents::Store;
   if (id == kApplicationId) return damaged("its tables are missing");
   Statement any(c, "SELECT count(*) FROM sqlite_schema");
@@ -287,12 +351,17 @@ Salvage SalvageRows(Connection& c) {
       },
       rows.keys);
   SalvageTable(
-      c, "SELECT rowid, key, name, type, data FROM registry_values NOT INDEXED ORDER BY rowid",
-      "SELECT rowid, key, name, type, data FROM registry_values NOT INDEXED WHERE rowid = ?1",
+      c,
+      "SELECT rowid, key, name, type, data, fold, typeof(fold) = 'blob' FROM registry_values NOT INDEXED ORDER BY "
+      "rowid",
+      "SELECT rowid, key, name, type, data, fold, typeof(fold) = 'blob' FROM registry_values NOT INDEXED WHERE rowid = "
+      "?1",
       [](Statement& q) -> std::optional<ValueRow> {
         const int64_t type = q.ColumnInt(3);
         if (!q.ColumnIsInteger(3) || type < INT32_MIN || type > INT32_MAX) return std::nullopt;
-        return ValueRow{q.ColumnInt(1), q.ColumnBytes(2), static_cast<int32_t>(type), q.ColumnBytes(4)};
+        const std::string name = q.ColumnBytes(2);
+        const bool agrees = q.ColumnInt(6) != 0 && q.ColumnBytes(5) == platform::store::FoldName(name);
+        return ValueRow{q.ColumnInt(1), name, static_cast<int32_t>(type), q.ColumnBytes(4), agrees};
       },
       rows.values);
   return rows;
@@ -319,9 +388,22 @@ void FillStore(Connection& c, const Salvage& rows) {
       grew = true;
     }
   }
-  for (const ValueRow& v : rows.values) {
+  // A name found twice in a key: the row whose folded name agrees with it,
+  // else the later one.
+  std::map<std::pair<int64_t, std::string>, size_t> chosen;
+  for (size_t i = 0; i < rows.values.size(); ++i) {
+    const ValueRow& v = rows.values[i];
     const auto key = placed.find(v.key);
     if (key == placed.end()) continue;
+    const auto [it, first] = chosen.try_emplace({key->second, platform::store::FoldName(v.name)}, i);
+    if (!first && (v.foldAgrees || !rows.values[it->second].foldAgrees)) it->second = i;
+  }
+  std::vector<bool> keep(rows.values.size());
+  for (const auto& [where, i] : chosen) keep[i] = true;
+  for (size_t i = 0; i < rows.values.size(); ++i) {
+    if (!keep[i]) continue;
+    const ValueRow& v = rows.values[i];
+    const auto key = placed.find(v.key);
     Statement ins(c,
                   "INSERT INTO registry_values (key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5) "
                   "ON CONFLICT (key, fold) DO NOTHING");

@@ -42,8 +42,9 @@ std::optional<std::string> ResolvedFolder(bool create) {
   return resolved;
 }
 
-bool CreateStoreFile(const std::string& path) {
+bool CreateStoreFile(const std::string& path, bool& made) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  made = fd >= 0;
   if (fd < 0) return errno == EEXIST;
   fchmod(fd, 0600);
   const bool ok = fsync(fd) == 0;

@@ -30,8 +30,9 @@ std::optional<std::string> ResolvedFolder(bool create);
 
 // Creates an empty store file of mode 0600 (an empty file is an empty
 // database); an existing file is left alone. The one place the store makes
-// a file of its own (SQLite's journal is the other).
-bool CreateStoreFile(const std::string& path);
+// a file of its own (SQLite's journal is the other). made tells whether
+// this call made it.
+bool CreateStoreFile(const std::string& path, bool& made);
 
 bool SameFile(const std::string& path, dev_t dev, ino_t ino);
 
@@ -188,6 +189,7 @@ struct ValueRow {
   std::string name;
   int32_t type;
   std::string data;
+  bool foldAgrees = true;  // the folded name kept with it is the name's
 };
 struct Salvage {
   std::vector<KeyRow> keys;  // the four roots not included

@@ -12,6 +12,7 @@
 #include "model/clicktable.h"
 #include "output/csvexport.h"
 #include "platform/pdf.h"
+#include "settings/settings.h"
 
 using namespace vantorel;
 namespace fs = std::filesystem;
@@ -66,6 +67,19 @@ TEST(Cli, JsonReportsAndTheCsvFile) {
   std::ifstream in(file, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), CsvText(s));
   fs::remove(file);
+}
+
+// Saved settings changed outside the program fail, naming them. JSON is
+// UTF-8 whatever bytes it reports.
+TEST(Cli, SavedSettingsChangedOutsideTheProgramAndJsonOfAnyBytes) {
+  State s = DefaultState();
+  s.SettingsPath = BuildSettingsPath("Vantorel");
+  SaveData(store, s);
+  SaveRegSetting(store, s.SettingsPath, "C(0)", "51");
+  const CliRun r = Fit({"--saved", "--estimate"});
+  EXPECT_EQ(std::pair(r.status, r.err.find("are not what the program last saved (clicks 1): ") != std::string::npos), std::pair(kExitFailure, true)) << r.err;
+  DeleteRegSettings(store, s.SettingsPath);
+  EXPECT_EQ(Fit(With({"--json"}, "4\xff\xc3")).out, "{\n  \"usage_error\": \"row 4\uFFFD\uFFFD is not RANGE:CLICKS\"\n}\n");
 }
 
 TEST(Cli, CommandLineConventions) {

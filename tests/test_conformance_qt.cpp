@@ -128,6 +128,7 @@ class QtDriver : public Driver {
   std::string Saved(const char* name) override { return rig_.Saved(name); }
   void Restart(const std::vector<std::pair<const char*, const char*>>& saved) override {
     for (auto [name, value] : saved) SaveRegSetting(rig_.store, BuildSettingsPath("Vantorel"), name, value);
+    rig_.store.DeleteValue(platform::store::kLocalMachine, BuildSettingsPath("Vantorel"), "Check");  // edited by hand, check and all
     Show();
   }
   void ChooseNext(int row) override {

@@ -244,6 +244,7 @@ class Win32Driver : public Driver {
   void Restart(const std::vector<std::pair<const char*, const char*>>& saved) override {
     loop_.reset(), w_.reset();
     for (auto [name, value] : saved) SaveRegSetting(store_, BuildSettingsPath("Vantorel"), name, value);
+    store_.DeleteValue(platform::store::kLocalMachine, BuildSettingsPath("Vantorel"), "Check");  // edited by hand, check and all
     Start();
     Step(20);
   }

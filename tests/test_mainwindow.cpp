@@ -73,6 +73,7 @@ TEST_F(WindowTest, EveryWayOfClosingSavesAndTheNextStartRestores) {
   EXPECT_EQ(std::tuple(w->Ended(), w->ExitStatus(), w->isVisible()), std::tuple(true, 0, false));
   for (auto [name, value] : {std::pair{"ADKTop", "1500"}, {"adkleft", "-750"}, {"Tick(2)", "2"}})
     SaveRegSetting(store, BuildSettingsPath("Vantorel"), name, value);
+  store.DeleteValue(platform::store::kLocalMachine, BuildSettingsPath("Vantorel"), "Check");  // edited by hand, check and all
   Start();
   EXPECT_EQ(RangeField(0)->text().toStdString() + w->state().ModelBC.text(), "120,031");
   EXPECT_FALSE(RangeField(4)->isEnabled() || Find("ErrorInd(4)")->isVisible() || Button(kMetric)->isEnabled());

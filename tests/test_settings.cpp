@@ -59,13 +59,33 @@ TEST_F(Settings, DefaultsAndWhatASaveWritesAndALoadRestores) {
   SaveData(store, b);
   std::string names;
   for (const std::string& name : store.ValueNames(HKLM, kPath).value_or(std::vector<std::string>{})) names += name + "=" + Saved(name) + ";";
-  EXPECT_EQ(names, Joined(b) + ";") << "in order, with 15 significant digits";
+  EXPECT_TRUE(names.starts_with(Joined(b) + ";Check=R(0)=")) << "in order, with 15 significant digits, then the check: " << names;
   EXPECT_EQ(Saved("oMV") + " " + Saved("oBC"), "812.123456789012 0.034");
   State back = Loaded();
   EXPECT_EQ(std::pair(Joined(back), back.ModelMV.number()), std::pair(Joined(b), 812.123456789012)) << Joined(back);
   back.ModelSH = Variant::Text(" 1.50 ", 1.5);  // a loaded parameter is written back as exactly its text
   SaveData(store, back);
   EXPECT_EQ(Saved("oSH"), " 1.50 ");
+}
+
+// The check a save keeps beside the values names each one changed outside
+// the program until a save writes the values (and it) again; a key with no
+// check loads without complaint, and a save with nothing to change adds none.
+TEST_F(Settings, TheCheckNamesTheValuesChangedSinceTheLastSave) {
+  SaveData(store, StateB());
+  SaveRegSetting(store, kPath, "R(2)", "37");
+  store.DeleteValue(HKLM, kPath, "oCPM");
+  State s = StateA();
+  const LoadResult r = LoadData(store, s);
+  EXPECT_EQ(r.changed, (std::vector<std::string>{"range 3", "clicks per minute of angle"}));
+  EXPECT_EQ(r.notice, "These saved settings are not what the program last saved: range 3, clicks per minute of angle. The last save "
+                      "was cut off, or the settings were changed or damaged outside the program.");
+  SaveRegSetting(store, kPath, "oCPM", "4");  // the values as loaded: only the check is stale
+  SaveData(store, s);
+  EXPECT_EQ(LoadData(store, s).notice, "");
+  store.DeleteValue(HKLM, kPath, "Check");
+  SaveData(store, s);
+  EXPECT_EQ(std::pair(LoadData(store, s).notice, Saved("Check")), std::pair(""s, "<none>"s));
 }
 
 // What a stored text loads as: a text that is no usable number gives the
