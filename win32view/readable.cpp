@@ -29,6 +29,8 @@ class Readable final : public IAccessible {
   Readable(HWND control, IAccessible* standard) : control_(control), standard_(standard) {}
   Readable(const Readable&) = delete;
   Readable& operator=(const Readable&) = delete;
+  // Only Release deletes it.
+  virtual ~Readable() { standard_->Release(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -115,7 +117,6 @@ class Readable final : public IAccessible {
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT c, BSTR v) override { return standard_->put_accValue(c, v); }
 
  private:
-  ~Readable() { standard_->Release(); }
   const app::ControlLayout* Layout(const VARIANT& child) const {
     const ControlInfo* info = IsSelf(child) ? InfoOf(control_) : nullptr;
     return info ? info->layout : nullptr;
