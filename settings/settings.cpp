@@ -269,10 +269,11 @@ LoadResult LoadData(platform::Store& from, State& s, int waitMs, std::string_vie
   if (check != r.texts.end()) r.changed = Unconfirmed(r.texts, check->second);
   if (!r.changed.empty()) {
     std::string words;
-    for (const std::string& w : r.changed) words += (words.empty() ? "" : ", ") + w;
-    r.notice += (r.notice.empty() ? "" : " ") +
-                std::string("These saved settings are not what the program last saved: ") + words +
-                ". The last save was cut off, or the settings were changed or damaged outside the program.";
+    for (const std::string& w : r.changed) words.append(words.empty() ? "" : ", ").append(w);
+    if (!r.notice.empty()) r.notice += ' ';
+    r.notice.append("These saved settings are not what the program last saved: ")
+        .append(words)
+        .append(". The last save was cut off, or the settings were changed or damaged outside the program.");
   }
   return r;
 }
