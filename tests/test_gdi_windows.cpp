@@ -61,7 +61,7 @@ TEST(GdiPrinting, PrintedListGoesToAFileThroughTheSpooler) {
   // The page written into a file by the printer's driver, not sent to the printer.
   const std::filesystem::path out = std::filesystem::temp_directory_path() / "vantorel-printed-list.prn";
   std::filesystem::remove(out);
-  windows::GdiPrintJob job(service.CurrentDeviceName(), "Vantorel", out.string());
+  windows::GdiPrintJob job(service.CurrentDeviceName(), "Vantorel", out.string(), 600000);
   EXPECT_EQ(std::pair(Print_List(s, job, "Vantorel"), job.Open()), std::pair(std::optional<std::string>(), false));
   std::ifstream in(out, std::ios::binary);
   const std::string page(std::istreambuf_iterator<char>(in), {});
@@ -99,27 +99,27 @@ TEST(GdiPrinting, PdfThroughAPrinterIsANewFileOrNothing) {
     return Print_List(s, page, "Vantorel");
   };
   // No such printer: said by name, nothing drawn, no file.
-  EXPECT_EQ(windows::WriteNewPdfOn("Vantorel Test PDF", pdf, "Vantorel", list),
+  EXPECT_EQ(windows::WriteNewPdfOn("Vantorel Test PDF", pdf, "Vantorel", list, 600000),
             "Cannot make " + pdf + ": PDF files are made by the printer \"Vantorel Test PDF\", and it is not installed.");
   EXPECT_EQ(std::pair(drawn, fs::is_empty(folder)), std::pair(0, true));
-  const std::vector<std::string> printers = windows::SpoolerPrinters().names;
+  const std::vector<std::string> printers = windows::SpoolerPrinters(600000).names;
   if (std::ranges::find(printers, "VantorelPDF") == printers.end())
     GTEST_SKIP() << "no printer VantorelPDF (scripts/cups-setup.sh makes it)";
 
   // The page as the printer's driver writes it, a quarter inch of paper kept on each side.
-  EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), std::nullopt);
+  EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list, 600000), std::nullopt);
   EXPECT_EQ(std::pair(across > 0, across <= paper - 720), std::pair(true, true)) << across << " of " << paper;
   EXPECT_EQ(std::pair(origin.x, origin.y), std::pair(std::max(0L, quarter.x), std::max(0L, quarter.y)));
   ASSERT_TRUE(fs::exists(pdf));
   const auto size = fs::file_size(pdf);
   EXPECT_GT(size, 1000u);
   // Never over an existing file, and a failed document leaves nothing behind.
-  EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list), "The file " + pdf + " already exists.");
+  EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", pdf, "Vantorel", list, 600000), "The file " + pdf + " already exists.");
   const std::string other = (folder / "other.pdf").string();
   EXPECT_EQ(windows::WriteNewPdfOn("VantorelPDF", other, "Vantorel", [](platform::PrinterSurface& page) {
               page.Print("half a page");
               return std::optional<std::string>("The page went wrong.");
-            }),
+            }, 600000),
             "Cannot make " + other + ": The page went wrong.");
   EXPECT_EQ(std::pair(fs::file_size(pdf), std::distance(fs::directory_iterator(folder), {})), std::pair(size, decltype(std::distance(fs::directory_iterator(), {}))(1)));
   fs::remove_all(folder);

@@ -7,6 +7,7 @@
 
 #include "registry_cases.h"
 #include "saved_states.h"
+#include "windows/store.h"
 
 // After the registry class, whose members windows.h's macros would replace.
 #include <windows.h>
@@ -168,4 +169,31 @@ TEST_F(WindowsStore, ValuesThatAreNoTextAreQuotedWithReplacementCharacters) {
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"R(0)", REG_BINARY, "\xFF\xFE", 2) | RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"C(0)", REG_SZ, L"5\xD800", 6) | RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"C(1)", REG_SZ, L"x", 4), ERROR_SUCCESS);
   State s = At("VantorelRoundTrip");
   EXPECT_EQ(LoadData(*store, s).problems, "The saved range of data point 1 \"\uFFFD\uFFFD\" cannot be used; the default 10 was used.\r\nThe saved clicks of data point 1 \"5\uFFFD\" cannot be used; the default 52 was used.\r\nThe saved clicks of data point 2 \"x\" cannot be used; the default 0 was used.");
+}
+
+// A save cut off after any of its writes (the saving copy ended there, as a kill would) leaves one
+// session's settings or the other's, or names the values the cut-off save changed: never a silent mix.
+TEST_F(WindowsStore, ASaveCutOffAnywhereIsWholeOrSaid) {
+  State a = At("VantorelCut"), b = StateB(), back = StateB();
+  b.SettingsPath = back.SettingsPath = a.SettingsPath;
+  if (const char* at = std::getenv("VANTOREL_CUT_AT")) {  // the saving copy
+    windows::OnCommitWrite([n = std::stoul(at)](size_t written) { if (written == n) TerminateProcess(GetCurrentProcess(), 9); });
+    return SaveData(*store, b);
+  }
+  int said = 0;
+  for (unsigned cut = 1; cut <= 26; ++cut) {
+    SaveData(*store, a);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH), SetEnvironmentVariableW(L"VANTOREL_CUT_AT", std::to_wstring(cut).c_str());
+    std::wstring line = L"\""s + self + L"\" --gtest_filter=WindowsStore.ASaveCutOffAnywhereIsWholeOrSaid";
+    STARTUPINFOW si{sizeof si, {}, {}, {}, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}};
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, INFINITE), CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+    const LoadResult r = LoadData(*store, back);
+    said += !r.changed.empty();
+    EXPECT_TRUE(Joined(back) == Joined(a) || Joined(back) == Joined(b) || !r.changed.empty()) << cut << ": " << Joined(back);
+  }
+  SetEnvironmentVariableW(L"VANTOREL_CUT_AT", nullptr), Remove(HKEY_CURRENT_USER, kMine + L"VantorelCut");
+  EXPECT_EQ(said, 24);  // every cut inside the save is said; the last two cuts come after it
 }

@@ -26,10 +26,14 @@
 // are deleted, keys made are removed). Reads and deletes inside a
 // Transaction see the registry as it was before it. The limit: a power
 // cut or a killed process in the middle of a Commit leaves the writes
-// applied so far, as the registry writes each value on its own.
+// applied so far, as the registry writes each value on its own; the
+// settings' check, written last, then names the values the cut-off save
+// had changed (settings/settings.h).
 //
 // The registry has no lock another program could hold, so no read waits
 // and ReadKey never reports one.
+#include "windows/store.h"
+
 #include "platform/store.h"
 
 #include <algorithm>
@@ -47,6 +51,11 @@ namespace {
 using namespace regkey;
 namespace store = platform::store;
 using store::WriteResult;
+
+std::function<void(size_t)>& CommitProbe() {
+  static std::function<void(size_t)> probe;
+  return probe;
+}
 
 constexpr REGSAM kRead = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
 constexpr REGSAM kWrite = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS;
@@ -501,8 +510,12 @@ class RegistryStore final : public platform::Store {
         order.push_back(&it->second);
       }
     }
+    size_t written = 0;
     for (const Op& op : ops) {
-      if (Apply(op, true) == WriteResult::Ok) continue;
+      if (Apply(op, true) == WriteResult::Ok) {
+        if (CommitProbe()) CommitProbe()(++written);
+        continue;
+      }
       LONG e = ERROR_SUCCESS;
       for (auto s = order.rbegin(); s != order.rend(); ++s)
         if (const LONG r = Restore(**s); r != ERROR_SUCCESS && e == ERROR_SUCCESS) e = r;
@@ -524,6 +537,8 @@ class RegistryStore final : public platform::Store {
 };
 
 }  // namespace
+
+void OnCommitWrite(std::function<void(size_t written)> probe) { CommitProbe() = std::move(probe); }
 
 }  // namespace vantorel::windows
 
