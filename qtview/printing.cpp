@@ -93,7 +93,7 @@ QImage ToQImage(const platform::Image& image) {
   return out;
 }
 
-QtPrintJob::QtPrintJob(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPdfWriter> pdf, std::string target)
+QtPrintJob::QtPrintJob(std::shared_ptr<QPrinter> printer, std::unique_ptr<QPdfWriter> pdf, std::string target)
     : printer_(std::move(printer)), pdf_(std::move(pdf)), target_(std::move(target)) {
   const int dpi = Device()->logicalDpiY();
   devicePerTwip_ = dpi > 0 ? static_cast<double>(dpi) / platform::kTwipsPerInch : 1.0;
@@ -110,10 +110,37 @@ std::unique_ptr<QtPrintJob> QtPrintJob::ForPrinter(const std::string& deviceName
                                                    int waitMs) {
   const std::string printer = Quoted(deviceName).toStdString();
   std::optional<std::string> cannot;
+  // The page as the printer lays it out goes into a file (a name without
+  // ".pdf" keeps the printer's own settings): Qt would hand it to the print
+  // system on the window's thread and wait there for its answer. The
+  // printer itself is made where the print system is asked, off the
+  // window's thread: Qt asks for its default printer and its settings.
+  auto scratch = std::make_unique<QTemporaryDir>();
+  const QString page = scratch->isValid() ? scratch->filePath("page") : QString();
+  struct Prepared {
+    cups::Queues queues;
+    std::shared_ptr<QPrinter> printer;
+  };
+  const platform::Detached<Prepared> prepare([deviceName, documentName, page, waitMs] {
+    Prepared p{cups::AskQueues(waitMs), nullptr};
+    const auto& names = p.queues.names;
+    if (p.queues.outcome != cups::Queues::Outcome::Listed ||
+        std::find(names.begin(), names.end(), deviceName) == names.end())
+      return p;
+    p.printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    p.printer->setPrinterName(QString::fromStdString(deviceName));
+    p.printer->setDocName(QString::fromStdString(documentName));
+    SetUpPage(*p.printer);
+    if (!page.isEmpty()) p.printer->setOutputFileName(page);
+    return p;
+  });
+  const std::optional<Prepared> prepared = deviceName.empty() ? std::nullopt : prepare.Within(waitMs);
   if (deviceName.empty()) {
     cannot = "No printer is installed.";
+  } else if (!prepared) {
+    cannot = NoAnswer() + "; nothing was printed on " + printer + ".";
   } else {
-    const cups::Queues q = cups::QueuesWithin(waitMs);
+    const cups::Queues& q = prepared->queues;
     switch (q.outcome) {
       case cups::Queues::Outcome::TimedOut: cannot = NoAnswer() + "; nothing was printed on " + printer + "."; break;
       case cups::Queues::Outcome::Unreachable:
@@ -124,8 +151,7 @@ std::unique_ptr<QtPrintJob> QtPrintJob::ForPrinter(const std::string& deviceName
         cannot = "The print system could not be asked for the printer " + printer + ": " + q.reason;
         break;
       case cups::Queues::Outcome::Listed:
-        if (std::find(q.names.begin(), q.names.end(), deviceName) == q.names.end())
-          cannot = "The printer " + printer + " is no longer installed.";
+        if (!prepared->printer) cannot = "The printer " + printer + " is no longer installed.";
         break;
     }
   }
@@ -134,16 +160,7 @@ std::unique_ptr<QtPrintJob> QtPrintJob::ForPrinter(const std::string& deviceName
     job->error_ = cannot;
     return job;
   }
-  auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  p->setPrinterName(QString::fromStdString(deviceName));
-  p->setDocName(QString::fromStdString(documentName));
-  SetUpPage(*p);
-  // The page as the printer lays it out, into a file (a name without ".pdf"
-  // keeps the printer's own settings): Qt would hand it to the print system
-  // on the window's thread and wait there for its answer.
-  auto scratch = std::make_unique<QTemporaryDir>();
-  if (scratch->isValid()) p->setOutputFileName(scratch->filePath("page"));
-  auto job = std::unique_ptr<QtPrintJob>(new QtPrintJob(std::move(p), nullptr, deviceName));
+  auto job = std::unique_ptr<QtPrintJob>(new QtPrintJob(prepared->printer, nullptr, deviceName));
   if (!scratch->isValid())
     job->error_ = "Cannot create a temporary folder: " + scratch->errorString().toStdString() + ".";
   job->scratch_ = std::move(scratch);

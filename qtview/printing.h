@@ -90,7 +90,7 @@ class QtPrintJob : public platform::PrintJob {
   std::string SavedAs() const override { return savedAs_; }
 
  private:
-  QtPrintJob(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPdfWriter> pdf, std::string target);
+  QtPrintJob(std::shared_ptr<QPrinter> printer, std::unique_ptr<QPdfWriter> pdf, std::string target);
   // Opens the document when it is not open yet; false (and the reason kept
   // for EndDoc) when it cannot be opened.
   bool Begin();
@@ -100,7 +100,7 @@ class QtPrintJob : public platform::PrintJob {
   // The numbered job's page, saved; what went wrong, or nullopt.
   std::optional<std::string> KeepNumbered();
 
-  std::unique_ptr<QPrinter> printer_;  // a print system's printer
+  std::shared_ptr<QPrinter> printer_;  // a print system's printer
   std::unique_ptr<QPdfWriter> pdf_;    // else a PDF file (also the page a job that cannot print measures on)
   std::unique_ptr<QPainter> painter_;
   std::string target_;
