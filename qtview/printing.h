@@ -82,6 +82,9 @@ class QtPrintJob : public platform::PrintJob {
   void DrawPicture(const platform::Image& picture, double x, double y, double w, double h) override;
 
   std::optional<std::string> EndDoc() override;
+  // How long EndDoc waits for the print system to take the page (the wait
+  // the job was made with, unless set here).
+  void SendWithin(int ms) { waitMs_ = ms; }
 
   // True while a document is open (something has been drawn since the last
   // EndDoc).

@@ -196,8 +196,8 @@ TEST(PrintSystem, TheListArrivesAsAPdf) {
   const auto job = qtview::QtPrintJob::ForPrinter("Vantorel No Such Printer", "Vantorel");
   EXPECT_EQ((job->Print("x"), job->EndDoc()), "The printer \"Vantorel No Such Printer\" is no longer installed.");
   // The print system holds the job once the page is made: given up after the wait, and said.
-  const auto held = qtview::QtPrintJob::ForPrinter("VantorelPDF", "Vantorel");
-  held->Print("x");
+  const auto held = qtview::QtPrintJob::ForPrinter("VantorelPDF", "Vantorel", 600000);
+  held->Print("x"), held->SendWithin(3000);
   const PrintSystemAt silent(fs::temp_directory_path() / ("vantorel-held-" + std::to_string(getpid())), true);
   EXPECT_EQ(held->EndDoc(), "The print system did not answer within 3 seconds; nothing was printed on \"VantorelPDF\".");
   // The complete PDF, waited for at most a minute.

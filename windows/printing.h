@@ -58,6 +58,9 @@ class GdiPrintJob final : public GdiDrawing<platform::PrintJob> {
   std::optional<std::string> EndDoc() override;
   // Drops the open document: nothing of it is printed.
   void Abort();
+  // How long EndDoc waits for the spooler to take the page (the wait the job
+  // was made with, unless set here).
+  void SendWithin(int ms) { waitMs_ = ms; }
 
   // True while a document is open (something has been drawn since the last
   // EndDoc).
