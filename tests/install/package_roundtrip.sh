@@ -5,7 +5,7 @@
 # and remove the package.
 # Needs root; exits 77 (skipped) otherwise. Waits for another apt or dpkg
 # run to finish rather than failing on its lock.
-# Usage: package_roundtrip.sh BUILD_DIR
+# Usage: package_roundtrip.sh BUILD_DIR [BUILD_TYPE]
 set -euo pipefail
 build=$(cd "$1" && pwd)
 if [ "$(id -u)" -ne 0 ]; then echo "SKIP: installing a package needs root"; exit 77; fi
@@ -27,6 +27,8 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >"$work/cpack.lo
 deb=$(ls "$work"/pkg/vantorel_*.deb)
 # Debian's own checks of a package: nothing to report, down to the pedantic notes.
 report=$(lintian --pedantic -I -E --tag-display-limit 0 "$deb" 2>&1 | grep -v 'running with root privileges' || :)
+# Checked functions need an optimised build: a Debug build's package lacks them (and is not shipped).
+[ "${2:-}" != Debug ] || report=$(grep -v hardening-no-fortify-functions <<<"$report" || :)
 [ -z "$report" ] || fail "lintian: $report"
 installed=yes
 DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=90 install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
