@@ -131,6 +131,8 @@ TEST_F(Printing, ChooserWindowOkCancelAndTheirKeys) {
          QTest::mouseClick(List(d)->viewport(), Qt::LeftButton, {}, at);  // the first click of the two
          QTest::mouseDClick(List(d)->viewport(), Qt::LeftButton, {}, at);
        }, true},
+      {"OK with nothing selected (said), then Cancel", [](QDialog& d) {
+         qtview::QueueModalAnswer([](QDialog& box) { box.reject(); }), List(d)->clearSelection(), Press(d, "cbOK"), Press(d, "cbCancel"); }, false},
       {"Cancel", [](QDialog& d) { Press(d, "cbCancel"); }, false},
       {"Esc in the list", [](QDialog& d) { QTest::keyClick(List(d), Qt::Key_Escape); }, false},
       {"closed by the window system", [](QDialog& d) { d.close(); }, false},
