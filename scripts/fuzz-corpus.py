@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the fuzz targets' seed inputs into fuzz/corpus/<target>/: real
+"""Writes the fuzz targets' starting inputs into fuzz/corpus/<target>/: real
 settings texts, numbers as every locale writes them, and damaged stores, so
 that each fuzz run starts from real inputs. Run again after changing an
 input format; the files are kept in the repository."""

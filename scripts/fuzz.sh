@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) and runs them side by side, each for the given
-# number of seconds (default 60), from the seed inputs in fuzz/corpus. Any
+# number of seconds (default 60), from the starting inputs in fuzz/corpus. Any
 # crash or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +17,7 @@ mkdir -p build-fuzz/artifacts
 targets=(fuzz_numbers fuzz_stored_values fuzz_store_file)
 pids=()
 for target in "${targets[@]}"; do
-  # Each run starts from the seed inputs kept in fuzz/corpus (scripts/fuzz-corpus.py writes them) and
+  # Each run starts from the inputs kept in fuzz/corpus (scripts/fuzz-corpus.py writes them) and
   # what earlier runs found; new finds go to build-fuzz/corpus, never into the repository.
   mkdir -p build-fuzz/corpus/"$target"
   build-fuzz/"$target" build-fuzz/corpus/"$target" fuzz/corpus/"$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
