@@ -1,13 +1,12 @@
 #include "model/numtext.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
 
+#include "model/decimal.h"
 #include "model/utf8.h"
 
 namespace vantorel {
@@ -45,13 +44,6 @@ double RoundHalfEven(double x) {
 
 namespace {
 
-// Exact decimal digits of a non-negative whole double.
-std::string WholeDigits(double whole) {
-  std::array<char, 400> buf{};
-  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), whole, std::chars_format::fixed, 0);
-  return std::string(buf.data(), res.ptr);
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
@@ -77,7 +69,7 @@ std::string FormatNumber(double x, std::string_view pattern) {
     negative = r < 0;
   } else {
     negative = r < 0;  // -0.0 is not below zero, so a value rounding to zero has no sign
-    body = WholeDigits(std::fabs(r));
+    body = WholeDecimal(std::fabs(r));
     if (body.size() < zeros) body.insert(0, zeros - body.size(), '0');
   }
   std::string out;
@@ -113,12 +105,12 @@ double LeadingNumber(std::string_view text) {
     while (j < s.size() && IsDigit(s[j])) ++j, ++expDigits;
     if (expDigits > 0) end = j;
   }
-  // from_chars reads a '.' decimal point whatever the user's locale. A value
-  // too large for a double becomes +/- infinity, one too small zero.
+  // A '.' decimal point whatever the user's locale. A value too large for a
+  // double becomes +/- infinity, one too small zero.
   const bool negative = s[0] == '-';
   const size_t start = s[0] == '+' ? 1 : 0;
   double v = 0;
-  const auto res = std::from_chars(s.data() + start, s.data() + end, v);
+  const auto res = ReadDecimal(s.data() + start, s.data() + end, v);
   if (res.ec != std::errc::result_out_of_range) return v;
   // Out of range: the decimal exponent of the first significant digit tells
   // which way (saturated, so a thousand-digit exponent cannot overflow).
@@ -158,9 +150,7 @@ std::string GeneralText(double x, char decimalSeparator) {
   if (std::isnan(x)) return "NaN";
   if (std::isinf(x)) return x < 0 ? "-Infinity" : "Infinity";
   if (x == 0) return "0";
-  std::array<char, 64> buf{};
-  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::general, 15);
-  std::string out(buf.data(), res.ptr);
+  std::string out = GeneralDecimal(x, 15);
   for (char& c : out) {
     if (c == '.') c = decimalSeparator;
     if (c == 'e') c = 'E';
@@ -170,9 +160,7 @@ std::string GeneralText(double x, char decimalSeparator) {
 
 std::string ShortestText(double x) {
   if (!std::isfinite(x)) return std::isnan(x) ? "NaN" : (x < 0 ? "-Infinity" : "Infinity");
-  std::array<char, 64> buf{};
-  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x);
-  return std::string(buf.data(), res.ptr);
+  return ShortestDecimal(x);
 }
 
 namespace {
@@ -247,7 +235,7 @@ std::optional<double> ReadAnyLocaleNumber(std::string_view text) {
   const char* e = b + plain.size();
   if (b != e && *b == '+') ++b;
   double v = 0;
-  const auto res = std::from_chars(b, e, v);
+  const auto res = ReadDecimal(b, e, v);
   if (res.ec != std::errc() || res.ptr != e || !std::isfinite(v)) return std::nullopt;
   return v;
 }
