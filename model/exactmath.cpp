@@ -1,9 +1,9 @@
 #include "model/exactmath.h"
 
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "model/numtext.h"
 
@@ -152,7 +152,12 @@ double AtanUnitQuick(double a) {
 }
 
 // 2^k for k in -1022..1023, made from its bits.
-double Pow2(int k) { return std::bit_cast<double>(static_cast<uint64_t>(k + 1023) << 52); }
+double Pow2(int k) {
+  const uint64_t bits = static_cast<uint64_t>(k + 1023) << 52;
+  double x = 0;
+  std::memcpy(&x, &bits, sizeof x);
+  return x;
+}
 
 // e^r for |r| <= 0.35 by the series on r / 1024, then squared ten times:
 // slow, for the table below and the rare cases ExpQuick cannot decide.
