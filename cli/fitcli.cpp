@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "entry/rows.h"
 #include "entry/validation.h"
 #include "model/clicktable.h"
+#include "model/decimal.h"
 #include "model/numtext.h"
 #include "model/utf8.h"
 #include "output/clicklist.h"
@@ -77,7 +77,7 @@ std::optional<double> StrictNumber(const std::string& text) {
   const char* b = text.data();
   const char* e = b + text.size();
   if (b != e && *b == '+') ++b;
-  auto res = std::from_chars(b, e, v);
+  const auto res = ReadDecimal(b, e, v);
   if (res.ec != std::errc() || res.ptr != e || !std::isfinite(v)) return std::nullopt;
   return v;
 }
