@@ -1,9 +1,8 @@
 #include "model/trajectory.h"
 
-#include <array>
 #include <cmath>
-#include <cstdio>
 
+#include "model/decimal.h"
 #include "model/exactmath.h"
 
 namespace vantorel {
@@ -29,9 +28,7 @@ double ModelClicks(double range, double height, double cpm, bool metric) {
 std::string ShortNumber(double x) {
   // Six significant digits at most: the messages that quote a model value
   // must fit the error window whatever the value is.
-  std::array<char, 32> buf{};
-  std::snprintf(buf.data(), buf.size(), "%.6g", x);
-  return buf.data();
+  return GeneralDecimal(x, 6);
 }
 
 std::optional<std::string> ModelProblem(const ModelParams& p, bool metric) {
