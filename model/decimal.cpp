@@ -44,6 +44,18 @@ class BigNum {
     Trim();
   }
 
+  // *this /= divisor (not zero); returns the remainder.
+  uint32_t Divide(uint32_t divisor) {
+    uint64_t rest = 0;
+    for (size_t i = limbs_.size(); i-- > 0;) {
+      const uint64_t t = (rest << 32) | limbs_[i];
+      limbs_[i] = static_cast<uint32_t>(t / divisor);
+      rest = t % divisor;
+    }
+    Trim();
+    return static_cast<uint32_t>(rest);
+  }
+
   void ShiftLeft(size_t bits) {
     if (limbs_.empty() || bits == 0) return;
     const size_t whole = bits / 32;
@@ -355,13 +367,16 @@ std::string WholeDecimal(double x) {
   bool negative = false;
   Split(x, mant, exp, negative);
   if (!std::isfinite(x)) return NonFinite(x, negative);
-  std::string out = negative ? "-" : "";
-  int k = 0;
-  if (mant != 0) {
-    DigitSource source = Digits(mant, exp, k);
-    for (int i = 0; i < k; ++i) out += static_cast<char>('0' + source.Next());
-  }
-  return k > 0 ? out : out + "0";
+  BigNum whole(exp >= 0 ? mant : exp > -64 ? mant >> -exp : 0);
+  if (exp > 0) whole.ShiftLeft(static_cast<size_t>(exp));
+  std::string digits;  // nine at a time, last ones first
+  do {
+    uint32_t part = whole.Divide(1000000000);
+    for (int i = 0; i < 9; ++i, part /= 10) digits += static_cast<char>('0' + part % 10);
+  } while (!whole.IsZero());
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  if (negative) digits += '-';
+  return std::string(digits.rbegin(), digits.rend());
 }
 
 std::string GeneralDecimal(double x, int precision) {
