@@ -1,10 +1,15 @@
 // The model, the click table, the estimate and the number texts they use.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 
 #include "model/clicktable.h"
+#include "model/decimal.h"
 #include "model/exactmath.h"
 #include "model/numtext.h"
 #include "model/trajectory.h"
@@ -117,4 +122,69 @@ TEST(NumberText, PatternsLeadingNumbersRoundingAndGeneralText) {
       {-2.5, "-2.5"}, {0.00001, "1E-05"}, {1e15, "1E+15"}, {123456789012345, "123456789012345"}, {0, "0"}};
   for (const auto& [x, text] : general) EXPECT_EQ(GeneralText(x), text) << x;
   EXPECT_EQ(GeneralText(0.033, ',') + " " + ShortestText(0.1 + 0.2), "0,033 0.30000000000000004");
+}
+
+// The model's own decimal conversions give what this system's C++ library
+// gives (exact here), so that every other library's build gives it too.
+namespace {
+std::string StdText(double x, int precision) {  // precision 0: shortest, -1: whole
+  std::array<char, 1200> b{};
+  const auto r = precision > 0  ? std::to_chars(b.data(), b.data() + b.size(), x, std::chars_format::general, precision)
+                 : precision < 0 ? std::to_chars(b.data(), b.data() + b.size(), x, std::chars_format::fixed, 0)
+                                 : std::to_chars(b.data(), b.data() + b.size(), x);
+  return std::string(b.data(), r.ptr);
+}
+testing::AssertionResult SameRead(const std::string& s) {
+  double mine = -7, theirs = -7;  // an error leaves them
+  const auto a = ReadDecimal(s.data(), s.data() + s.size(), mine);
+  const auto b = std::from_chars(s.data(), s.data() + s.size(), theirs);
+  if (a.ptr == b.ptr && a.ec == b.ec && std::memcmp(&mine, &theirs, sizeof mine) == 0) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << s.substr(0, 80) << " read as " << mine << " to " << a.ptr - s.data();
+}
+testing::AssertionResult SameText(double x) {
+  const std::pair<std::string, int> texts[] = {{ShortestDecimal(x), 0}, {GeneralDecimal(x, 15), 15}, {GeneralDecimal(x, 6), 6},
+                                               {x == std::trunc(x) ? WholeDecimal(x) : StdText(x, -1), -1}};
+  for (const auto& [t, p] : texts)
+    if (t != StdText(x, p)) return testing::AssertionFailure() << StdText(x, 0) << " written as " << t << " (" << p << ")";
+  return SameRead(texts[0].first);
+}
+}  // namespace
+
+TEST(Decimal, HardCasesAsTheLibrary) {
+  const std::string z(1000, '0');
+  const std::string reads[] = {"0.49999999999999994", "9007199254740993", "9007199254740993" + z + "1", "9007199254740993." + z, "2.2250738585072011e-308",
+                               "2.2250738585072014e-308", "1.7976931348623157e308", "1.7976931348623158e+308", "1.7976931348623159e308", "4.9e-324", "5e-324",
+                               "2.4703282292062327e-324", "2.4703282292062328e-324", "2e-324", "1e-400", "-1e-400", "1e309", "-0", "0e999999", "0." + z + "1e1000",
+                               "1" + z + "e-1000", "." + z + "5e-324", "1e-99999999999999999999", "1e", "1e+", "-.5e", "5.", ".e1", "-", "+1", "0x10", "1E-5x",
+                               std::string(3000, '7') + ".5e-3000", "100000000000000.5", "100000000000001.5"};
+  for (const std::string& s : reads) EXPECT_TRUE(SameRead(s));
+  for (double x : {0.0, -0.0, 1e22, 1e23, 5e-324, 2.2250738585072014e-308, 2.2250738585072009e-308, 1.7976931348623157e308, 9007199254740992.0,
+                   0.49999999999999994, 100000000000000.5, 100000000000001.5, 123456789012345680000.0, 1e-5, 1e-4, 1e15, 1e16, 0.1, 1.0 / 3})
+    EXPECT_TRUE(SameText(x) && SameText(-x)) << x;
+  for (int e = -1074; e <= 1023; ++e)  // powers of two and their neighbours
+    for (double x : {std::ldexp(1.0, e), std::nextafter(std::ldexp(1.0, e), 0.0), std::nextafter(std::ldexp(1.0, e), kInf)}) ASSERT_TRUE(SameText(x));
+  for (int e = -330; e <= 308; ++e) ASSERT_TRUE(SameRead("1e" + std::to_string(e)) && SameRead("5e" + std::to_string(e)) && SameText(std::pow(10.0, e))) << e;
+}
+
+TEST(Decimal, RandomValuesAsTheLibrary) {
+  std::mt19937_64 gen(20240611);
+  for (int i = 0; i < 60000; ++i) {
+    uint64_t bits = gen();
+    double x = 0;
+    std::memcpy(&x, &bits, sizeof x);
+    if (!std::isfinite(x)) continue;
+    ASSERT_TRUE(SameText(x) && SameRead(StdText(x, 17)));
+    // Halfway between x and its neighbour, exact in a long double of 64 bits, and just either side.
+    if (std::numeric_limits<long double>::digits >= 64) {
+      const long double half = (static_cast<long double>(x) + std::nextafter(x, 0.0)) / 2;
+      std::array<char, 1200> b{};
+      std::string t(b.data(), std::to_chars(b.data(), b.data() + b.size(), half, std::chars_format::scientific, 800).ptr);
+      const size_t e = t.find('e'), last = t.find_last_not_of('0', e - 1);
+      for (const std::string& s : {t.substr(0, last + 1) + t.substr(e), t.substr(0, last + 1) + "01" + t.substr(e), t.substr(0, 25) + t.substr(e)})
+        ASSERT_TRUE(SameRead(s));
+    }
+    std::string d = std::to_string(gen() % 100000000000000000) + "e" + std::to_string(static_cast<int>(gen() % 80) - 40);
+    d.insert(gen() % (d.find('e') + 1), ".");
+    ASSERT_TRUE(SameRead(d) && SameRead("-" + d) && SameText(std::ldexp(static_cast<double>(gen() % 1000000), static_cast<int>(gen() % 40) - 30)));
+  }
 }
