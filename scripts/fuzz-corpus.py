@@ -44,3 +44,14 @@ for cut in (100, 1024, 4096, 8191):
 for offset in (0, 16, 18, 28, 56, 100, 1024 + 8, 2048 + 100, 4096 + 8, 8192 - 40):
     put("fuzz_store_file", f"flip-{offset}", b"\0\0" + struct.pack(">HB", offset, 1) + b"\xff")
 put("fuzz_store_file", "journal-header", b"\0\0" + struct.pack(">HB", 18, 2) + b"\x02\x02")
+
+# fuzz_decimal: decimal texts (their last byte also picks a precision), the hard ones to round among them; the
+# first eight bytes are also a double's bits.
+decimals = ["0", "-0", "1", "0.1", "0.0185", "805.5", "1e22", "1e23", "9007199254740993", "0.49999999999999994",
+            "2.2250738585072011e-308", "2.2250738585072014e-308", "1.7976931348623157e308", "1.7976931348623159e308",
+            "4.9e-324", "2.4703282292062327e-324", "2.4703282292062328e-324", "1e-400", "1e400", "100000000000000.5",
+            "1e", "1e+", ".5", "5.", "-.5e-3", "0x10", "+1", "9" * 800 + "e-700", "0." + "0" * 400 + "1e400",
+            "1" + "0" * 30 + "1e-30", "\x00\x00\x00\x00\x00\x00\xf0\x3f", "\x01\x00\x00\x00\x00\x00\x00\x00",
+            f"{5 ** 1075}e-1075", str(2 ** 1024 - 2 ** 970)]  # exactly halfway: to zero, and to infinity
+for k, text in enumerate(decimals):
+    put("fuzz_decimal", f"decimal-{k:02d}", text.encode("latin-1"))

@@ -14,7 +14,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/artifacts
 # The targets run side by side, each for the whole time; then each is reported.
-targets=(fuzz_numbers fuzz_stored_values fuzz_store_file)
+targets=(fuzz_numbers fuzz_stored_values fuzz_store_file fuzz_decimal)
 pids=()
 for target in "${targets[@]}"; do
   # Each run starts from the inputs kept in fuzz/corpus (scripts/fuzz-corpus.py writes them) and
