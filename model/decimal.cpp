@@ -349,10 +349,38 @@ std::string RoundedDigits(uint64_t mant, int exp, size_t count, int& k) {
   return digits;
 }
 
-std::string ExponentText(int e) {
-  std::string t = std::to_string(e < 0 ? -e : e);
-  if (t.size() < 2) t.insert(0, 1, '0');
-  return (e < 0 ? "e-" : "e+") + t;
+// The digits d1 d2 ... of 0.d1d2... x 10^k in plain form ("120", "1.2",
+// "0.0012").
+std::string PlainForm(const std::string& digits, int k) {
+  const size_t n = digits.size();
+  std::string out;
+  if (k <= 0) {
+    out = "0.";
+    out.append(static_cast<size_t>(-k), '0');
+    out += digits;
+  } else if (static_cast<size_t>(k) >= n) {
+    out = digits;
+    out.append(static_cast<size_t>(k) - n, '0');
+  } else {
+    out.assign(digits, 0, static_cast<size_t>(k));
+    out += '.';
+    out.append(digits, static_cast<size_t>(k));
+  }
+  return out;
+}
+
+// The same in exponent form, at least two exponent digits ("1.2e+02", "5e-324").
+std::string ExponentForm(const std::string& digits, int k) {
+  std::string out(1, digits[0]);
+  if (digits.size() > 1) {
+    out += '.';
+    out.append(digits, 1);
+  }
+  const int e = k - 1;
+  out += e < 0 ? "e-" : "e+";
+  const std::string t = std::to_string(e < 0 ? -e : e);
+  if (t.size() < 2) out += '0';
+  return out += t;
 }
 
 std::string NonFinite(double x, bool negative) {
@@ -391,16 +419,8 @@ std::string GeneralDecimal(double x, int precision) {
   int k = 0;
   std::string digits = RoundedDigits(mant, exp, static_cast<size_t>(p), k);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  const int n = static_cast<int>(digits.size());
   const int e10 = k - 1;
-  if (e10 < -4 || e10 >= p) {
-    out += digits[0];
-    if (n > 1) out += '.' + digits.substr(1);
-    return out + ExponentText(e10);
-  }
-  if (k <= 0) return out + "0." + std::string(static_cast<size_t>(-k), '0') + digits;
-  if (k >= n) return out + digits + std::string(static_cast<size_t>(k - n), '0');
-  return out + digits.substr(0, static_cast<size_t>(k)) + '.' + digits.substr(static_cast<size_t>(k));
+  return out + (e10 < -4 || e10 >= p ? ExponentForm(digits, k) : PlainForm(digits, k));
 }
 
 std::string ShortestDecimal(double x) {
@@ -452,12 +472,10 @@ std::string ShortestDecimal(double x) {
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
   // Plain or exponent form, whichever is shorter.
   const int n = static_cast<int>(digits.size());
-  const std::string scientific = digits.substr(0, 1) + (n > 1 ? "." + digits.substr(1) : "") + ExponentText(k - 1);
+  const std::string scientific = ExponentForm(digits, k);
   const int plainLength = k >= n ? k : (k > 0 ? n + 1 : n + 2 - k);
   if (static_cast<int>(scientific.size()) < plainLength) return sign + scientific;
-  if (k >= n) return WholeDecimal(x);
-  if (k > 0) return sign + digits.substr(0, static_cast<size_t>(k)) + '.' + digits.substr(static_cast<size_t>(k));
-  return sign + "0." + std::string(static_cast<size_t>(-k), '0') + digits;
+  return k >= n ? WholeDecimal(x) : sign + PlainForm(digits, k);
 }
 
 }  // namespace vantorel
