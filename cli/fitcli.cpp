@@ -21,6 +21,7 @@
 #include "platform/pdf.h"
 #include "platform/store.h"
 #include "settings/settings.h"
+#include "settings/settingsfile.h"
 
 namespace vantorel {
 
@@ -33,6 +34,7 @@ constexpr const char* kUsage =
     "usage: vantorel-fit [--metric] [--model MV,BC,SH,ZR,CPM] [--estimate] [--json]\n"
     "                    [--csv FILE] [--pdf FILE] [--] ROW ROW ROW ROW ROW ROW\n"
     "       vantorel-fit --saved [--estimate] [--json] [--csv FILE] [--pdf FILE]\n"
+    "       vantorel-fit --export-settings FILE | --import-settings FILE\n"
     "       vantorel-fit --help | --version\n"
     "  ROW is RANGE:CLICKS, or RANGE:CLICKS:off for a row that is not ticked\n"
     "  --metric     the numbers are metres, centimetres and m/s\n"
@@ -43,6 +45,10 @@ constexpr const char* kUsage =
     "  --csv FILE   also write the CSV export to FILE (never over a file)\n"
     "  --pdf FILE   also write the printed list to FILE as PDF (never over a file)\n"
     "  --           everything after it is a row\n"
+    "  --export-settings FILE  write the saved rows, ticks, model and units to a\n"
+    "               settings file (never over a file), to open on another machine\n"
+    "  --import-settings FILE  save the settings of a settings file as Vantorel's\n"
+    "               own (close Vantorel first); a damaged or foreign file changes nothing\n"
     "exit status: 0 done, 1 failed, 2 data points refused, 64 usage error\n";
 
 constexpr const char* kUsageHint = "Try 'vantorel-fit --help' for more information.\n";
@@ -52,7 +58,7 @@ std::string VersionText() {
          std::to_string(VANTOREL_VERSION_PATCH);
 }
 
-enum class Action { Fit, Help, Version };
+enum class Action { Fit, Help, Version, Export, Import };
 
 struct Options {
   Action action = Action::Fit;
@@ -62,6 +68,7 @@ struct Options {
   bool saved = false;
   bool modelGiven = false;
   std::optional<std::string> csvFile, pdfFile;
+  std::string settingsFile;  // --export-settings, --import-settings
   ModelParams model = kDefaultModel;
   RowTexts ranges, clicks;
   std::array<int16_t, kRows> ticks{};
@@ -148,7 +155,8 @@ Options Parse(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) throw UsageError{name + " needs a value"};
       return args[++i];
     };
-    const bool takesValue = name == "--csv" || name == "--pdf" || name == "--model";
+    const bool settings = name == "--export-settings" || name == "--import-settings";
+    const bool takesValue = name == "--csv" || name == "--pdf" || name == "--model" || settings;
     if (inlineValue && !takesValue) throw UsageError{"option " + name + " takes no value"};
     if (name == "--") {
       onlyRows = true;
@@ -166,6 +174,12 @@ Options Parse(const std::vector<std::string>& args) {
       o.json = true;
     } else if (name == "--saved") {
       o.saved = true;
+    } else if (settings) {
+      if (args.size() != (inlineValue ? 1u : 2u)) throw UsageError{name + " takes a file and nothing else"};
+      o.action = name == "--export-settings" ? Action::Export : Action::Import;
+      o.settingsFile = value();
+      if (o.settingsFile.empty()) throw UsageError{"a file name is empty"};
+      return o;
     } else if (name == "--csv" || name == "--pdf") {
       auto& file = name == "--csv" ? o.csvFile : o.pdfFile;
       if (file) throw UsageError{name + " is given twice"};
@@ -306,6 +320,60 @@ int Finish(std::ostream& out, std::ostream& err, int status) {
   return status;
 }
 
+// --export-settings and --import-settings: the saved settings to a settings
+// file, or a settings file's into the store. The store is read first, with
+// read access only; what cannot be read is never written over, and a refused
+// file changes nothing.
+int SettingsFile(bool import, const std::string& file, std::ostream& out, std::ostream& err, platform::Store& store) {
+  State s;
+  s.SettingsPath = BuildSettingsPath(kProgramName);
+  LoadResult loaded;
+  {
+    platform::store::AccessScope readOnly(store, platform::store::Access::ReadOnly);
+    loaded = LoadData(store, s);
+  }
+  const char* nothing = import ? "nothing was imported" : "nothing was exported";
+  if (loaded.kind == LoadResult::Kind::Unreadable) {
+    err << "vantorel-fit: the saved settings could not be read from " << loaded.filePath << " (" << loaded.reason
+        << "); " << nothing << ".\n";
+    return kExitFailure;
+  }
+  if (!import) {
+    if (!loaded.problems.empty() || !loaded.changed.empty()) {
+      err << "vantorel-fit: the saved settings in " << loaded.filePath << " are not whole ("
+          << (loaded.problems.empty() ? loaded.notice : LinesAsOne(loaded.problems)) << "); " << nothing << ".\n";
+      return kExitFailure;
+    }
+    const platform::WriteResult written = platform::WriteNewFile(file, SettingsFileText(s, VersionText()));
+    if (written.status != platform::WriteStatus::Ok) {
+      err << "vantorel-fit: " << file << ": " << written.message << "\n";
+      return kExitFailure;
+    }
+    out << "The saved settings are in " << file << ".\n";
+    return 0;
+  }
+  const platform::ReadResult read = platform::ReadSmallFile(file, kSettingsFileMax);
+  if (!read.ok) {
+    err << "vantorel-fit: " << file << " could not be read (" << read.message << "); " << nothing << ".\n";
+    return kExitFailure;
+  }
+  const SettingsFileRead taken = ReadSettingsFile(read.bytes);
+  if (taken.refusal) {
+    err << "vantorel-fit: " << file << ": " << *taken.refusal << " Nothing was imported.\n";
+    return kExitFailure;
+  }
+  TakeSettings(s, taken.values);
+  try {
+    SaveData(store, s);
+  } catch (const RegistryError& e) {
+    err << "vantorel-fit: the settings were not saved in " << loaded.filePath << ": " << e.description() << " "
+        << e.detail() << "\n";
+    return kExitFailure;
+  }
+  out << "The settings of " << file << " are saved in " << loaded.filePath << ".\n";
+  return 0;
+}
+
 int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, platform::Store& store) {
   Options o;
   try {
@@ -325,6 +393,9 @@ int RunFitCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     out << "vantorel-fit " << VersionText() << "\n";
     return Finish(out, err, 0);
   }
+
+  if (o.action == Action::Export || o.action == Action::Import)
+    return Finish(out, err, SettingsFile(o.action == Action::Import, o.settingsFile, out, err, store));
 
   State s;
   std::optional<std::string> unread;  // why the saved settings cannot be reported

@@ -24,6 +24,15 @@ struct WriteResult {
   std::string message;  // what went wrong, for the user
 };
 
+struct ReadResult {
+  bool ok = false;
+  std::string bytes;    // the file's whole content
+  std::string message;  // why it could not be read, for the user
+};
+// The whole content of a file of at most maxBytes (a longer one, or a
+// folder, is refused: "it is larger than ... bytes").
+ReadResult ReadSmallFile(const std::string& path, size_t maxBytes);
+
 // Creates a new file at path holding exactly bytes. The data is first written
 // to a hidden temporary file in the same folder and synced; the finished file
 // is then given its name only if no file of that name exists at that moment

@@ -46,6 +46,41 @@ bool NameTaken(const std::string& path) {
   return errno != ENOENT;  // anything but "no such file" is treated as taken
 }
 
+ReadResult ReadSmallFile(const std::string& path, size_t maxBytes) {
+  ReadResult r;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    r.message = ErrorText(errno);
+    return r;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uintmax_t>(st.st_size) > maxBytes) {
+    r.message = S_ISDIR(st.st_mode) ? "it is a folder" : "it is larger than " + std::to_string(maxBytes) + " bytes";
+    ::close(fd);
+    return r;
+  }
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      r.message = ErrorText(errno);
+      ::close(fd);
+      return r;
+    }
+    if (n == 0) break;
+    r.bytes.append(buf, static_cast<size_t>(n));
+    if (r.bytes.size() > maxBytes) {
+      r.message = "it is larger than " + std::to_string(maxBytes) + " bytes";
+      ::close(fd);
+      return r;
+    }
+  }
+  ::close(fd);
+  r.ok = true;
+  return r;
+}
+
 WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   WriteResult res;
   if (NameTaken(path)) {

@@ -143,9 +143,6 @@ std::string LoadDataFrom(State& s, const SettingReader& get, std::string_view de
   return load.Message();
 }
 
-namespace {
-
-// The settings the program saves, by value name, in the order a save writes them.
 std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s, std::string_view point) {
   std::vector<std::pair<std::string, std::string>> texts;
   for (int i = 0; i < kRows; ++i) {
@@ -162,6 +159,8 @@ std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s, std:
   texts.emplace_back("Metric", s.MetricUnits ? "1" : "0");
   return texts;
 }
+
+namespace {
 
 // A saved setting in words: "range 1", "clicks 1", "tick 1", "muzzle velocity".
 std::string SettingWords(const std::string& name) {

@@ -105,6 +105,9 @@ void ResetSettings(platform::Store& store, const std::string& settingsPath);
 // digits) of the text written, in the order written. One changed byte in a
 // text always changes its hash.
 inline constexpr const char* kCheckName = "Check";
+// The settings a save writes, by value name, in the order it writes them
+// (R(0), C(0), Tick(0), ... Metric), numbers with decimalPoint.
+std::vector<std::pair<std::string, std::string>> SavedTexts(const State& s, std::string_view decimalPoint = ".");
 std::string CheckText(const std::vector<std::pair<std::string, std::string>>& texts);
 
 // Number texts of the settings: the general form (up to 15 significant

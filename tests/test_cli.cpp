@@ -181,3 +181,52 @@ TEST(Cli, PdfFilesWholeOrNotAtAll) {
   EXPECT_EQ(Shell("pdfinfo '" + pdf + "' | grep '^Title:'"), "Title:           Größe\n");
   fs::remove(pdf);
 }
+
+// A settings file carries the saved settings to another store whole; a file
+// that is not one, or damaged, changes nothing; an existing file is never
+// written over.
+TEST(Cli, SettingsFilesCarryTheSavedSettingsAndRefuseDamage) {
+  State s = DefaultState();
+  s.SettingsPath = BuildSettingsPath("Vantorel");
+  s.DataRange[0] = 12, s.Ticked[3] = 0, s.MetricUnits = true;
+  SaveData(store, s);
+  const fs::path dir = fs::temp_directory_path() / ("vantorel-settings-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string file = (dir / "rifle.txt").string();
+  ASSERT_EQ(Fit({"--export-settings", file}).status, 0);
+  EXPECT_EQ(Fit({"--export-settings", file}).status, kExitFailure);  // not over the file it made
+  std::ifstream in(file, std::ios::binary);
+  const std::string text(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(text.substr(0, 66), "Vantorel settings file 1\r\nProgram: Vantorel 1.0.0\r\nUnits: metres\r\n");
+  DeleteRegSettings(store, s.SettingsPath);
+  const std::pair<std::string, std::string> refused[] = {
+      {"Vantorel settings 1\r\n", "not a Vantorel settings file"},
+      {std::regex_replace(text, std::regex("file 1"), "file 2"), "in a form this version cannot read"},
+      {std::regex_replace(text, std::regex("R\\(0\\)=12"), "R(0)=13"), "do not agree with its check"},
+      {std::regex_replace(text, std::regex("Check=.*\r\n"), "R(0)=13\r\n"), "R(0) is given twice"},
+      {std::regex_replace(text, std::regex("oBC=[^\r]*\r\n"), ""), "oBC is missing"},
+      {std::regex_replace(text, std::regex("Check=.*\r\n"), "oBC=x\r\n"), "oBC is given twice"},
+      {std::regex_replace(std::regex_replace(text, std::regex("Check=.*\r\n"), ""), std::regex("oBC=[^\r]*"), "oBC=x"),
+       "ballistic coefficient \"x\" cannot be used"},
+      {std::regex_replace(std::regex_replace(text, std::regex("Check=.*\r\n"), ""), std::regex("metres"), "yards"),
+       "units do not agree"},
+      {text + "Extra=1\r\n", "Extra is not one of Vantorel's settings"}};
+  for (const auto& [bad, why] : refused) {
+    fs::remove(file);
+    std::ofstream(file, std::ios::binary) << bad;
+    const CliRun r = Fit({"--import-settings", file});
+    EXPECT_EQ(std::pair(r.status, r.err.find(why) != std::string::npos), std::pair(kExitFailure, true)) << r.err;
+    EXPECT_EQ(GetRegSetting(store, s.SettingsPath, "R(0)", "none"), "none");
+  }
+  // By hand, without its check: taken.
+  fs::remove(file);
+  std::ofstream(file, std::ios::binary) << std::regex_replace(text, std::regex("Check=.*\r\n"), "");
+  ASSERT_EQ(Fit({"--import-settings", file}).status, 0);
+  State back;
+  back.SettingsPath = s.SettingsPath;
+  LoadData(store, back);
+  EXPECT_EQ(std::tuple(back.DataRange, back.Ticked, back.MetricUnits, GetRegSetting(store, s.SettingsPath, "oBC", "")),
+            std::tuple(s.DataRange, s.Ticked, true, "0.033"));
+  DeleteRegSettings(store, s.SettingsPath);
+  fs::remove_all(dir);
+}

@@ -115,6 +115,38 @@ struct Handle {
 // A name the system cannot even be asked about, or refuses, is not free either.
 bool NameTaken(const std::string& path) { return windows::NewFileState(path) != ERROR_SUCCESS; }
 
+ReadResult ReadSmallFile(const std::string& path, size_t maxBytes) {
+  ReadResult r;
+  const auto wide = Wide(path);
+  if (!wide) {
+    r.message = "the name is not valid UTF-8";
+    return r;
+  }
+  const HANDLE h =
+      CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    r.message = windows::ErrorText(GetLastError());
+    return r;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(h, &size) || size.QuadPart < 0 || static_cast<uint64_t>(size.QuadPart) > maxBytes) {
+    r.message = "it is larger than " + std::to_string(maxBytes) + " bytes";
+    CloseHandle(h);
+    return r;
+  }
+  r.bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  const bool read = r.bytes.empty() || ReadFile(h, r.bytes.data(), static_cast<DWORD>(r.bytes.size()), &got, nullptr);
+  if (!read || got != r.bytes.size()) {
+    r.message = read ? "it changed while it was read" : windows::ErrorText(GetLastError());
+    CloseHandle(h);
+    return r;
+  }
+  CloseHandle(h);
+  r.ok = true;
+  return r;
+}
+
 WriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   WriteResult res;
   const auto wide = Wide(path);
