@@ -10,6 +10,13 @@
 #include <optional>
 #include <stdexcept>
 
+namespace vantorel {
+
+// Indexes of the command buttons cbButton(0) to cbButton(5).
+enum Command { kExit = 0, kCalculate = 1, kSaveCsv = 2, kImperial = 3, kMetric = 4, kPrintList = 5 };
+
+}  // namespace vantorel
+
 namespace vantorel::app {
 
 enum class Id : uint8_t {

@@ -94,6 +94,9 @@ Rect AutoSized(const ControlLayout& c, double textWidth);
 Rect LaidOut(const ControlLayout& c);
 
 const WindowLayout& MainWindowLayout();
+// The same window held upright on a phone: every control of MainWindowLayout,
+// with the same ids and words, in one column 360 pixels wide.
+const WindowLayout& MainWindowPortraitLayout();
 const WindowLayout& ErrorWindowLayout();
 const WindowLayout& PrinterChooserLayout();
 // The layout of the window id belongs to.

@@ -1,6 +1,7 @@
 // The three windows, control by control.
 #include "app/layout.h"
 
+#include <stdexcept>
 #include <string>
 #include <tuple>
 
@@ -254,7 +255,70 @@ WindowLayout MakePrinterChooser() {
   return w;
 }
 
+// The main window held upright on a phone, 360 pixels wide: the same
+// controls with the same names, captions, tips and tab order, arranged in a
+// column: the title and close box, the six rows, the commands, the graph
+// across the whole width, the list, and the copyright line at the foot.
+// Fields, ticks, buttons and the close box are at least 44 pixels each way,
+// and no text is smaller than 12 pixels (9 points).
+WindowLayout MakeMainWindowPortrait() {
+  WindowLayout m = MakeMainWindow();
+  m.name = "frmMainPortrait";
+  auto at = [&m](Id id, double l, double t, double w, double h) -> ControlLayout& {
+    for (ControlLayout& c : m.controls)
+      if (c.id == id) {
+        c.left = l * 15, c.top = t * 15, c.width = w * 15, c.height = h * 15;
+        return c;
+      }
+    throw std::out_of_range("no such control");
+  };
+  constexpr double kWidth = 360, kRowHeight = 54, kRowsTop = 48;
+  at(Id::AppTitle0, 10, 8, 290, 32);
+  at(Id::AppTitle1, 8, 6, 290, 32);
+  at(Id::btnControl, kWidth - 50, 2, 44, 44);
+  at(Id::Mode0, 0, kRowsTop, kWidth, 6 * kRowHeight);
+  for (int i = 0; i < 6; ++i) {
+    at(Element(Id::RFrm0, i), 4, kRowHeight * i, kWidth - 8, kRowHeight - 4);
+    at(Element(Id::Range0, i), 4, 15, 46, 20).font.size = 9.75;
+    at(Element(Id::RTxt0, i), 50, 3, 64, 44).font.size = 12;
+    at(Element(Id::Clicks0, i), 118, 15, 46, 20).font.size = 9.75;
+    at(Element(Id::CTxt0, i), 164, 3, 64, 44).font.size = 12;
+    at(Element(Id::ErrorInd0, i), 232, 15, 58, 20).font.size = 9.75;
+    at(Element(Id::Ticked0, i), 296, 3, 48, 44).font.size = 9.75;
+  }
+  constexpr double kCommandsTop = kRowsTop + 6 * kRowHeight + 4;
+  at(Id::Frame5, 0, kCommandsTop, kWidth, 104);
+  const double half = (kWidth - 12) / 2, third = (kWidth - 16) / 3;
+  at(Element(Id::cbButton0, kCalculate), 4, 0, half, 48);
+  at(Element(Id::cbButton0, kImperial), 8 + half, 0, half / 2 - 2, 48);
+  at(Element(Id::cbButton0, kMetric), 10 + half * 1.5, 0, half / 2 - 2, 48);
+  at(Element(Id::cbButton0, kPrintList), 4, 54, third, 48);
+  at(Element(Id::cbButton0, kSaveCsv), 8 + third, 54, third, 48);
+  at(Element(Id::cbButton0, kExit), 12 + 2 * third, 54, third, 48);
+  for (int i = 0; i < 6; ++i)
+    for (ControlLayout& c : m.controls)
+      if (c.id == Element(Id::cbButton0, i)) c.font.size = 9.75;
+  constexpr double kGraphTop = kCommandsTop + 108, kGraphHeight = 250;
+  at(Id::P0, 0, kGraphTop, kWidth, kGraphHeight);
+  // The plotting box keeps the desktop's margins for the axes' numbers and titles.
+  at(Id::P5, 46, 30, kWidth - 86, kGraphHeight - 63);
+  constexpr double kListTop = kGraphTop + kGraphHeight + 4;
+  at(Id::ClickList, 4, kListTop, kWidth - 8, 300).font.size = 10;
+  ControlLayout& copyright = at(Id::Copyright, 4, kListTop + 304, kWidth - 8, 18);
+  copyright.font.size = 9;
+  copyright.transparent = true;
+  at(Id::Frame3, kWidth, 0, 211, 117);
+  m.width = kWidth * 15;
+  m.height = (kListTop + 326) * 15;
+  return m;
+}
+
 }  // namespace
+
+const WindowLayout& MainWindowPortraitLayout() {
+  static const WindowLayout layout = MakeMainWindowPortrait();
+  return layout;
+}
 
 const WindowLayout& MainWindowLayout() {
   static const WindowLayout layout = MakeMainWindow();

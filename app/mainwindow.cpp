@@ -16,6 +16,7 @@
 #include "output/clicklist.h"
 #include "output/csvexport.h"
 #include "settings/registry.h"
+#include "settings/settingsfile.h"
 
 namespace vantorel::app {
 
@@ -157,7 +158,7 @@ MainWindow::Setup MainWindow::ProgramSetup(std::string exeName) {
 MainWindow::MainWindow(State& s, platform::Store& store, MainView& view, Setup setup)
     : s_(s), store_(store), view_(view), setup_(std::move(setup)) {
   for (size_t k = 0; k < kRows; ++k) s_.Ticked[k] = 1;  // the boxes are ticked until the load sets them
-  for (const ControlLayout& c : MainWindowLayout().controls) {
+  for (const ControlLayout& c : Layout().controls) {
     visible_[Index(c.id)] = c.visible;
     enabled_[Index(c.id)] = true;
   }
@@ -171,7 +172,7 @@ void MainWindow::SetEnabled(Id control, bool on) {
   // What lies inside the control follows it: each view is told the state
   // every control now has, whether or not its window system passes a
   // container's state on to what it holds.
-  const WindowLayout& layout = MainWindowLayout();
+  const WindowLayout& layout = Layout();
   for (const ControlLayout& c : layout.controls) {
     if (c.id != control && !layout.Inside(c.id, control)) continue;
     bool enabled = true;
@@ -186,7 +187,7 @@ void MainWindow::SetVisible(Id control, bool on) {
 }
 
 bool MainWindow::Usable(Id control) const {
-  const WindowLayout& layout = MainWindowLayout();
+  const WindowLayout& layout = Layout();
   for (const ControlLayout* c = layout.Find(control); c; c = layout.Find(c->parent))
     if (!enabled_[Index(c->id)] || !visible_[Index(c->id)]) return false;
   return true;
@@ -241,9 +242,9 @@ void MainWindow::Form_Load() {
 
 void MainWindow::SetCopyright(const std::string& text) {
   view_.SetText(Id::Copyright, text);
-  const ControlLayout& layout = MainWindowLayout().Control(Id::Copyright);
+  const ControlLayout& layout = Layout().Control(Id::Copyright);
   platform::FontSpec small = layout.font;
-  small.size = CopyrightPoints(view_.Measure(), text);
+  small.size = CopyrightPoints(view_.Measure(), text, Layout());
   view_.SetFont(Id::Copyright, small);
   view_.Move(Id::Copyright, AutoSized(layout, platform::PixelsToTwips(view_.Measure().Width(small, text))));
 }
@@ -274,7 +275,7 @@ void MainWindow::PlaceFromSettings(const LoadResult& from) {
   };
   const double top = position("ADKTop", area.top + (area.height - kDesignHeight) / 2);
   const double left = position("ADKLeft", area.left + (area.width - kDesignWidth) / 2);
-  const WindowLayout& layout = MainWindowLayout();
+  const WindowLayout& layout = Layout();
   Rect r{left, top, layout.width, layout.height};
   if (area.width > 0 && area.height > 0) r = KeepInside(r, area);  // the title and the close box always show
   view_.Place(r.left, r.top);
@@ -355,7 +356,7 @@ void MainWindow::DescribeRow(size_t row) {
   const bool ticked = s_.IsTicked(static_cast<int>(row));
   for (Id first : {Id::RTxt0, Id::CTxt0}) {
     const Id field = Element(first, row);
-    view_.SetDescription(field, RowDescription(MainWindowLayout().Control(field).toolTip, modelLabels_[row], ticked));
+    view_.SetDescription(field, RowDescription(Layout().Control(field).toolTip, modelLabels_[row], ticked));
   }
 }
 
@@ -403,8 +404,8 @@ void MainWindow::PseudoCalc() {
 }
 
 void MainWindow::Setup_P5() {
-  const platform::BoxGeometry p5{690, 450, 5460, 2595};  // in P0, border included
-  vantorel::Setup_P5(s_, view_.P0(), view_.P5(), p5, 3540, graph_);
+  const ControlLayout &p0 = Layout().Control(Id::P0), &p5 = Layout().Control(Id::P5);
+  vantorel::Setup_P5(s_, view_.P0(), view_.P5(), {p5.left, p5.top, p5.width, p5.height}, p0.height, graph_);
 }
 
 void MainWindow::Update_P5() { vantorel::Update_P5(s_, view_.P5(), graph_, 255); }
@@ -426,7 +427,7 @@ void MainWindow::ShowPanel(const char* text) {
   view_.SetText(Id::Working, text);
   SetVisible(Id::Working, true);
   // In the middle of the window, over everything.
-  const WindowLayout& layout = MainWindowLayout();
+  const WindowLayout& layout = Layout();
   const ControlLayout& panel = layout.Control(Id::Frame3);
   view_.Move(Id::Frame3,
              Rect{(layout.width - panel.width) / 2, (layout.height - panel.height) / 2, panel.width, panel.height});
@@ -457,6 +458,7 @@ void MainWindow::Calculate() {
     ShowError(refused->title, refused->body);
     return;
   }
+  if (setup_.saveOnFit) SaveQuietly([](const std::string&) {});
   BeginFit(s_);
   phase_ = Phase::Fitting;
   view_.SetFocus(Id::frmMain);
@@ -541,6 +543,7 @@ void MainWindow::FinishCalculation() {
   phase_ = Phase::Idle;
   ApplyEnabled();
   view_.DrawOutline();
+  if (setup_.saveOnFit && afterFit_ == AfterFit::Nothing) SaveQuietly([](const std::string&) {});
   if (afterFit_ != AfterFit::Nothing) {  // closed or reset while "Complete" showed
     if (afterFit_ == AfterFit::Reset)
       Reset();
@@ -631,7 +634,7 @@ bool MainWindow::KeyDown(std::optional<Id> focus, Key key, int shift) {
 }
 
 void MainWindow::Tab(std::optional<Id> from, bool back) {
-  const std::vector<const ControlLayout*> stops = MainWindowLayout().TabOrder();
+  const std::vector<const ControlLayout*> stops = Layout().TabOrder();
   const int n = static_cast<int>(stops.size());
   int at = back ? n : -1;
   for (int i = 0; i < n; ++i)
@@ -736,7 +739,45 @@ void MainWindow::SaveAtExit(const std::function<void(const std::string&)>& repor
   const bool waiting = phase_ == Phase::WaitingForStore;
   if (fit_) fit_->Stop();
   phase_ = Phase::Ended;
-  if (waiting || !loaded_.MaySave()) return;  // what could not be read is not written over
+  if (!waiting) SaveQuietly(report);
+}
+
+void MainWindow::SaveNow(const std::function<void(const std::string&)>& report) {
+  if (Ended() || phase_ == Phase::Loading || phase_ == Phase::WaitingForStore) return;
+  if (fit_) {
+    fit_->Stop();
+    SearchEnded();
+  }
+  SaveQuietly(report);
+}
+
+void MainWindow::SaveFailed(const std::string& why) {
+  if (Ended()) return;
+  ShowBox(BoxKind::Critical, setup_.exeName,
+          "The settings were not saved in " + store_.Location() + ":\n" + why +
+              "\n\nThey are still in this window, and are saved again when you leave it.",
+          {});
+}
+
+std::string MainWindow::SettingsFile() const {
+  return SettingsFileText(s_, std::to_string(setup_.major) + "." + std::to_string(setup_.minor) + "." +
+                                  std::to_string(setup_.patch));
+}
+
+void MainWindow::OpenSettingsFile(std::string_view text) {
+  if (phase_ != Phase::Idle || Modal()) return;
+  const SettingsFileRead read = ReadSettingsFile(text);
+  if (read.refusal) return ShowError("Settings File", *read.refusal + " Nothing was changed.");
+  TakeSettings(s_, read.values);
+  LoadTicks();
+  Do_Units_Stuff();
+  ApplyEnabled();
+  PseudoCalc();
+  SaveQuietly([](const std::string&) {});
+}
+
+void MainWindow::SaveQuietly(const std::function<void(const std::string&)>& report) {
+  if (!loaded_.MaySave()) return;  // what could not be read is not written over
   try {
     SaveData(store_, s_, setup_.decimalPoint);
   } catch (const RegistryError& e) {

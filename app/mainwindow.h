@@ -31,9 +31,6 @@
 
 namespace vantorel {
 
-// Indexes of the command buttons cbButton(0) to cbButton(5).
-enum Command { kExit = 0, kCalculate = 1, kSaveCsv = 2, kImperial = 3, kMetric = 4, kPrintList = 5 };
-
 namespace app {
 
 // The window's life: loading until the settings are in (or waiting for a
@@ -182,6 +179,13 @@ class MainWindow {
     // also ends at every better model, so that the graph shows it at once.
     int sliceMs = 10;
     Clock now = [] { return std::chrono::steady_clock::now(); };
+    // The arrangement the view built: MainWindowLayout(), or another with
+    // the same controls (MainWindowPortraitLayout()).
+    const WindowLayout* layout = &MainWindowLayout();
+    // Where a program can end without a word (a browser's page killed), the
+    // settings are also saved whenever a fit starts and ends, not only as
+    // the window closes.
+    bool saveOnFit = false;
   };
   // The running program's: its executable's name, its export folder and its version.
   static Setup ProgramSetup(std::string exeName);
@@ -212,6 +216,22 @@ class MainWindow {
   // The program ends without the window: saves as closing would, failures
   // on stderr only (through report).
   void SaveAtExit(const std::function<void(const std::string&)>& report);
+  // The program may end without a word while it shows (a browser's page
+  // hidden or left): the settings are saved now, as SaveAtExit saves them,
+  // a fit stopping first with the best model it found, and the window goes
+  // on.
+  void SaveNow(const std::function<void(const std::string&)>& report);
+  // "Save settings file": the rows, ticks, model and units as a settings
+  // file's text (settings/settingsfile.h).
+  std::string SettingsFile() const;
+  // "Open settings file": at rest, the rows, ticks, model and units of a
+  // settings file take the place of the window's, which shows and saves
+  // them; a file that is not one, or is damaged, is refused with why and
+  // nothing changes.
+  void OpenSettingsFile(std::string_view text);
+  // A store that keeps a save after the commit (a browser's) refused it:
+  // the user is told why, once the window is free to say it.
+  void SaveFailed(const std::string& why);
 
   // The handlers the events end in.
   void cbButton_Click(int index);
@@ -261,6 +281,8 @@ class MainWindow {
   void Print_Window();
   void Reset();
   void Form_QueryUnload();
+  // Saves the settings, failures told through report only.
+  void SaveQuietly(const std::function<void(const std::string&)>& report);
   void End(int status);
   void ShowStoreError(const std::exception& e, std::function<void()> then);
   void ShowPanel(const char* text);
@@ -268,6 +290,7 @@ class MainWindow {
   void Tab(std::optional<Id> from, bool back);
   void SetCloseBox(platform::Colour c);
   bool Modal() const { return modals_ > 0; }
+  const WindowLayout& Layout() const { return *setup_.layout; }
   // What the behaviour has made of each control: enabled, visible; a
   // control takes input when it and every control around it are both.
   void SetEnabled(Id control, bool on);

@@ -10,14 +10,14 @@ namespace vantorel::app {
 
 using platform::TwipsToPixels;
 
-double CopyrightPoints(const platform::TextMeasure& m, std::string_view notice) {
-  const WindowLayout& l = MainWindowLayout();
+double CopyrightPoints(const platform::TextMeasure& m, std::string_view notice, const WindowLayout& l) {
   const ControlLayout &line = l.Control(Id::Copyright), &p0 = l.Control(Id::P0), &p5 = l.Control(Id::P5);
   // The graph's title is centred over the inner panel, in the panel's font.
   const int titleHalf = std::max(m.Width(p0.font, GraphTitle(false)), m.Width(p0.font, GraphTitle(true))) / 2;
   const int titleEnd = TwipsToPixels(p0.left) + TwipsToPixels(p5.left) + TwipsToPixels(p5.width) / 2 + titleHalf;
   const int lineEnd = TwipsToPixels(line.left) + TwipsToPixels(line.width) - 1;
-  const int room = lineEnd - (titleEnd + 6);
+  const bool clear = line.top >= p0.top + p0.height || line.top + line.height <= p0.top;
+  const int room = clear ? TwipsToPixels(line.width) - 1 : lineEnd - (titleEnd + 6);
   platform::FontSpec font = line.font;
   for (; font.size > 5; font.size -= 0.25)
     if (m.Width(font, notice) <= room) break;

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "app/layout.h"
 #include "platform/surface.h"
 #include "platform/textmeasure.h"
 
@@ -12,8 +13,11 @@ namespace vantorel::app {
 
 // The copyright line's size in points: its laid-out size, or a quarter point
 // smaller at a time down to 5, until its text ends clear of the graph's title
-// (either unit's wording) where the two lines meet.
-double CopyrightPoints(const platform::TextMeasure& m, std::string_view notice);
+// (either unit's wording) where the two lines meet; in an arrangement where
+// the line lies clear of the graph (above or below it), until it fits its
+// own width.
+double CopyrightPoints(const platform::TextMeasure& m, std::string_view notice,
+                       const WindowLayout& layout = MainWindowLayout());
 
 // Where the error window's body, its Close button and its bottom go.
 struct ErrorBodyFit {

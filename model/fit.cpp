@@ -12,7 +12,6 @@ namespace vantorel {
 
 namespace {
 
-constexpr double kStartError = 100000000.0;
 constexpr double kGoodEnough = 0.5;
 // No sensible loop of the search has more than a few dozen values; a loop
 // that would exceed this (a step too small to move its counter, or bounds

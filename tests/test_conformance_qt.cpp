@@ -131,12 +131,13 @@ class QtDriver : public Driver {
     rig_.store.DeleteValue(platform::store::kLocalMachine, BuildSettingsPath("Vantorel"), "Check");  // edited by hand, check and all
     Show();
   }
-  void ChooseNext(int row) override {
+  std::string ChooseNext(int row) override {
     qtview::QueueModalAnswer([row](QDialog& chooser) {
       auto* list = chooser.findChild<QListWidget*>("List1");
       for (int k = 0; k < row; ++k) QTest::keyClick(list, Qt::Key_Down);
       QTest::keyClick(list, Qt::Key_Return);
     });
+    return row == 1 ? "Bravo" : "Alpha";
   }
   std::string Printed() override {
     return std::to_string(rig_.printers->JobsStarted()) + " " + rig_.printers->CurrentDeviceName();

@@ -248,7 +248,10 @@ class Win32Driver : public Driver {
     Start();
     Step(20);
   }
-  void ChooseNext(int row) override { choose_ = row; }
+  std::string ChooseNext(int row) override {
+    choose_ = row;
+    return row == 1 ? "Bravo" : "Alpha";
+  }
   std::string Printed() override {
     return std::to_string(std::ranges::count(printers_->log, std::string("job"))) + " " + printers_->CurrentDeviceName();
   }
