@@ -19,7 +19,7 @@ target_link_options(Vantorel PRIVATE -municode)
 # a small program that the build machine's own compiler builds and that runs
 # there (the cross tree's programs would need Wine).
 find_program(VANTOREL_HOST_CXX NAMES c++ g++ REQUIRED DOC "The build machine's C++ compiler, for make_ico")
-set(make_ico_sources data/make_ico.cpp platform/icon.cpp model/numtext.cpp model/utf8.cpp model/casefold.cpp)
+set(make_ico_sources data/make_ico.cpp platform/icon.cpp model/numtext.cpp model/decimal.cpp model/utf8.cpp model/casefold.cpp)
 list(TRANSFORM make_ico_sources PREPEND ${CMAKE_SOURCE_DIR}/)
 file(GLOB make_ico_headers ${CMAKE_SOURCE_DIR}/platform/*.h ${CMAKE_SOURCE_DIR}/model/*.h)
 set(make_ico ${CMAKE_BINARY_DIR}/host/make_ico)

@@ -267,7 +267,7 @@ void Split(double x, uint64_t& mant, int& exp, bool& negative) {
 // num / den with 0 <= num < den, giving one decimal digit at a time.
 class DigitSource {
  public:
-  DigitSource(BigNum num, BigNum den) : num_(std::move(num)), times_{den, den, den, den} {
+  DigitSource(BigNum num, const BigNum& den) : num_(std::move(num)), times_{den, den, den, den} {
     for (int b = 1; b < 4; ++b) times_[b].ShiftLeft(static_cast<size_t>(b));
   }
   // The next digit; num becomes 10 num mod den.
