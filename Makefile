@@ -12,7 +12,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: all build run package windows test test-normal test-asan bench fuzz clean
+.PHONY: all build run package windows web serve test test-normal test-asan bench fuzz clean
 
 all: build
 
@@ -35,6 +35,19 @@ windows:
 	@cmake --build build-windows -j $(JOBS)
 	@cd build-windows && cpack >/dev/null && v=$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' CMakeCache.txt) && \
 	  mv -f Vantorel-$$v.zip Vantorel-$$v-win64.zip
+
+# The browser's site, built with Debian's emscripten into build-web/site/,
+# and a local server for it (any static web server can host the folder).
+# emscripten's tools find their Node.js modules through NODE_PATH.
+EMENV := NODE_PATH=/usr/share/nodejs EM_CACHE=$(CURDIR)/build-web/emcache
+web:
+	@bash scripts/deps.sh web
+	@mkdir -p build-web/emcache && [ -e build-web/emcache/sysroot ] || cp -r /usr/share/emscripten/cache/. build-web/emcache/
+	@$(EMENV) emcmake cmake -S . -B build-web $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOREL_WERROR=ON >/dev/null
+	@$(EMENV) cmake --build build-web -j $(JOBS)
+
+serve: web
+	python3 -m http.server 8000 --bind 127.0.0.1 --directory build-web/site
 
 test:
 	@bash scripts/deps.sh test
@@ -61,4 +74,4 @@ fuzz:
 	@bash scripts/fuzz.sh 60
 
 clean:
-	rm -rf build build-asan build-tsan build-bench build-fuzz build-windows
+	rm -rf build build-asan build-tsan build-bench build-fuzz build-windows build-web

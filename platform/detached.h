@@ -31,6 +31,16 @@ template <class T>
 class Detached {
  public:
   explicit Detached(std::function<T()> work) : shared_(std::make_shared<Shared>()) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    // A web page has no threads: the work (which there never waits on
+    // anything) is done at once.
+    try {
+      shared_->answer = work();
+    } catch (...) {
+    }
+    shared_->done = true;
+    return;
+#endif
     if (DetachedThreads().fetch_add(1) >= kMaxDetached) {
       DetachedThreads().fetch_sub(1);
       shared_->done = true;

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a task needs, when one is missing. Quick
 # when everything is already present.
-# Usage: deps.sh run|package|windows|test
+# Usage: deps.sh run|package|windows|web|test
 #   run      building and running the programs
 #   package  that, and making the Debian package (make package)
 #   windows  cross-building the Windows programs, packing them
 #            (NSIS) and running their tests under Wine (make windows); g++
 #            builds the icon drawer that runs during the build
+#   web      building the browser's site with emscripten (make web) and
+#            testing it in Chromium driven over its DevTools protocol
 #   test     all of these, and every test tool (make test, make bench, make fuzz,
 #            scripts/style.sh)
 set -euo pipefail
@@ -22,6 +24,9 @@ package=(
 windows=(
   cmake ninja-build make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 python3 fonts-wine fonts-liberation2 nsis
 )
+web=(
+  cmake ninja-build make g++ emscripten nodejs imagemagick chromium python3-websocket
+)
 test=(
   sqlite3 libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
@@ -30,12 +35,17 @@ test=(
   desktop-file-utils appstream man-db lintian
 )
 
+# npm comes with the nodejs of some sources (NodeSource's), and is Debian's
+# own package otherwise.
+command -v npm >/dev/null 2>&1 || web+=(npm)
+
 case "${1:-test}" in
   run) packages=("${run[@]}") ;;
   package) packages=("${run[@]}" "${package[@]}") ;;
   windows) packages=("${windows[@]}") ;;
-  test) packages=("${run[@]}" "${package[@]}" "${windows[@]}" "${test[@]}") ;;
-  *) echo "usage: deps.sh run|package|windows|test" >&2; exit 64 ;;
+  web) packages=("${web[@]}") ;;
+  test) packages=("${run[@]}" "${package[@]}" "${windows[@]}" "${web[@]}" "${test[@]}") ;;
+  *) echo "usage: deps.sh run|package|windows|web|test" >&2; exit 64 ;;
 esac
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the whole suite twice, warnings failing the build: a normal
-# build, followed by the layout and clang-tidy check, then a build with
+# Builds and runs the whole suite twice, warnings failing the build: the
+# browser's site, then a normal build (its tests load the site in Chromium)
+# and the WebAssembly fit's figures against it, followed by the layout and clang-tidy check, then a build with
 # AddressSanitizer, UndefinedBehaviorSanitizer and the standard library's checks that fails on any report;
 # then runs each fuzz target for 30 seconds; then cross-builds the standard
 # C++ part for Windows, runs its tests under Wine and checks that the Linux
@@ -40,7 +41,17 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 # set-up that fails fails the run.
 bash scripts/cups-setup.sh
 
+# The browser's site, which the normal build's browser tests load in Chromium.
+echo "== build-web"
+make --no-print-directory web JOBS="$jobs"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_TESTS=ON -DVANTOREL_WERROR=ON
+# The fit in WebAssembly (Node.js) against the Linux build: the same figures,
+# raw doubles included, for the fixed cases and 1,000 seeded data sets.
+if python3 scripts/crosscheck.py --batch 1000 build/fit_report "node build-web/fit_report.js"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
 # The layout and clang-tidy's checks, over the normal build's compile
 # commands: one test.
 echo "== style"
