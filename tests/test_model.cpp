@@ -163,7 +163,7 @@ TEST(Decimal, HardCasesAsTheLibrary) {
     EXPECT_TRUE(SameText(x) && SameText(-x)) << x;
   for (int e = -1074; e <= 1023; ++e)  // powers of two and their neighbours
     for (double x : {std::ldexp(1.0, e), std::nextafter(std::ldexp(1.0, e), 0.0), std::nextafter(std::ldexp(1.0, e), kInf)}) ASSERT_TRUE(SameText(x));
-  for (int e = -330; e <= 308; ++e) ASSERT_TRUE(SameRead("1e" + std::to_string(e)) && SameRead("5e" + std::to_string(e)) && SameText(std::pow(10.0, e))) << e;
+  for (int e = -330; e <= 308; ++e) ASSERT_TRUE(SameRead(std::string("1e") + std::to_string(e)) && SameRead(std::string("5e") + std::to_string(e)) && SameText(std::pow(10.0, e))) << e;
 }
 
 TEST(Decimal, RandomValuesAsTheLibrary) {
@@ -184,7 +184,7 @@ TEST(Decimal, RandomValuesAsTheLibrary) {
         ASSERT_TRUE(SameRead(s));
     }
     std::string d = std::to_string(gen() % 100000000000000000) + "e" + std::to_string(static_cast<int>(gen() % 80) - 40);
-    d.insert(gen() % (d.find('e') + 1), ".");
+    d.insert(d.begin() + static_cast<std::ptrdiff_t>(gen() % (d.find('e') + 1)), '.');
     ASSERT_TRUE(SameRead(d) && SameRead("-" + d) && SameText(std::ldexp(static_cast<double>(gen() % 1000000), static_cast<int>(gen() % 40) - 30)));
   }
 }

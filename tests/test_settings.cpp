@@ -102,7 +102,7 @@ TEST_F(Settings, TextsThatAreNotUsableNumbersFallBackToTheirDefaults) {
   std::string problems;
   for (const auto& [name, text, expected, told] : cases) {
     SaveRegSetting(store, kPath, name, text);
-    const std::string loaded = ";" + Joined(Loaded(&problems)) + ";";
+    const std::string loaded = std::string(";") + Joined(Loaded(&problems)) + ";";
     EXPECT_TRUE(Has(loaded, ";"s + name + "=" + expected + ";")) << name << " = '" << text << "': " << loaded;
     EXPECT_EQ(Has(problems, " \"" + std::string(text) + "\" "), told) << name << " = '" << text << "': " << problems;
     DeleteRegSettings(store, kPath);
