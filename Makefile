@@ -65,6 +65,9 @@ bench:
 	@$(MAKE) --no-print-directory windows
 	@echo "== Calculate in the Win32 window under Wine"
 	@bash bench/calculate_wine.sh build-windows
+	@echo "== The browser's site: its size, its first view, Calculate in the page"
+	@$(MAKE) --no-print-directory web
+	@/usr/bin/python3 scripts/webbench.py build-web/site build-web/fit_report.js
 	@echo "== vantorel-fit, Linux against Windows"
 	@python3 scripts/crosscheck.py 1000 "build/vantorel-fit --json" \
 	   "bash scripts/wine-run.sh build-windows/wineprefix build-windows/vantorel-fit.exe --json"

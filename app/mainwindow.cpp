@@ -483,18 +483,24 @@ void MainWindow::RunSlice() {
     return SearchEnded();
   }
   // Slices run back to back until this turn's time is up, and the window
-  // system then gets its turn: a slice ends at every better model, which is
-  // drawn at once, so a turn that costs a lot (Win32 under Wine, a browser)
-  // is paid once per sliceMs however many better models come.
+  // system then gets its turn: a slice ends at every better model, and the
+  // best of them is drawn once as the turn ends, so a turn that costs a lot
+  // (Win32 under Wine, a browser) and the drawing are paid once per sliceMs
+  // however many better models come.
   const auto turnEnds = setup_.now() + std::chrono::milliseconds(setup_.sliceMs);
+  bool improved = false;
   for (;;) {
     Deadline budget(setup_.now, turnEnds);
     const FitJob::Slice slice = fit_->Run(budget);
-    if (slice == FitJob::Slice::Done) return SearchEnded();
-    if (slice != FitJob::Slice::Improved) break;
-    Setup_P5();
-    Update_P5();
-    if (setup_.now() >= turnEnds) break;
+    if (slice == FitJob::Slice::Improved) improved = true;
+    if (slice == FitJob::Slice::Done || slice != FitJob::Slice::Improved || setup_.now() >= turnEnds) {
+      if (improved) {
+        Setup_P5();
+        Update_P5();
+      }
+      if (slice == FitJob::Slice::Done) return SearchEnded();
+      break;
+    }
   }
   view_.Turn([this] { RunSlice(); });
 }

@@ -175,8 +175,8 @@ class MainWindow {
     int completePauseMs = 500;       // how long "Complete" shows
     int lockWaitMs = 15000;          // how long a locked store is tried
     std::string decimalPoint = ".";  // the user's locale's, for the numbers saved
-    // How long the search runs between two turns of the event loop; a slice
-    // also ends at every better model, so that the graph shows it at once.
+    // How long the search runs between two turns of the event loop; the
+    // graph shows the best model found so far as each turn ends.
     int sliceMs = 10;
     Clock now = [] { return std::chrono::steady_clock::now(); };
     // The arrangement the view built: MainWindowLayout(), or another with

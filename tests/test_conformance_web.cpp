@@ -212,6 +212,7 @@ class BrowserDriver : public Driver {
     for (size_t i = 0; i + 6 <= hex.size(); i += 6) p.pixels.push_back(0xFF000000u | std::stoul(hex.substr(i, 6), nullptr, 16));
     return p;
   }
+  bool SavesOnFit() const override { return true; }
   const app::WindowLayout& Layout() const override {
     return kPortrait ? app::MainWindowPortraitLayout() : app::MainWindowLayout();
   }

@@ -40,6 +40,11 @@ void vtjs_download(const char* name, const char* bytes, size_t length);
 int vtjs_downloaded(const char* name);
 
 void vtjs_canvas_size(int canvas, int width, int height);
+// A canvas whose pixels are kept in the program's memory (width by height,
+// bytes red, green, blue, alpha): the page copies them to it once a frame
+// after vtjs_dirty, and clears *dirty once it has.
+void vtjs_buffer(int canvas, uint32_t* pixels, int width, int height, uint8_t* dirty);
+void vtjs_dirty(int canvas);
 void vtjs_fill(int canvas, int left, int top, int width, int height, uint32_t colour);
 // Text with its cell's top left at (x, y) device pixels, turned angle
 // degrees counter-clockwise about that point.

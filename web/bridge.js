@@ -47,6 +47,8 @@ mergeInto(LibraryManager.library, {
 
   // Drawing surfaces: a canvas by number (the graph's two, a printed page).
   vtjs_canvas_size: function (canvas, width, height) { Module.vt.canvasSize(canvas, width, height); },
+  vtjs_buffer: function (canvas, pixels, width, height, dirty) { Module.vt.buffer(canvas, pixels, width, height, dirty); },
+  vtjs_dirty: function (canvas) { Module.vt.dirty(canvas); },
   vtjs_fill: function (canvas, left, top, width, height, colour) {
     Module.vt.fill(canvas, left, top, width, height, colour >>> 0);
   },

@@ -4,6 +4,8 @@
 // 96 dots per inch (1 on the screen; more for a printed page).
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,10 +21,15 @@ std::vector<std::string> TextLines(std::string_view text);
 // The font's size in CSS pixels at this scale.
 inline double FontPixels(const platform::FontSpec& f, double scale) { return f.size * 96.0 / 72.0 * scale; }
 
+// buffered: the pixels are kept here and the page copies them to the canvas
+// once a frame (a fit redraws the graph at every better model, tens of
+// thousands of runs of pixels); otherwise each run is filled on the canvas
+// at once (a printed page: few runs on a large canvas).
 template <class Base>
 class CanvasSurface : public platform::PixelSurface<Base> {
  public:
-  CanvasSurface(int canvas, double scale) : canvas_(canvas), scale_(scale) {}
+  CanvasSurface(int canvas, double scale, bool buffered = false)
+      : canvas_(canvas), scale_(scale), buffered_(buffered) {}
 
   // The drawing area's size in device pixels, before the canvas is made.
   void SetArea(int width, int height) { width_ = width, height_ = height; }
@@ -30,6 +37,10 @@ class CanvasSurface : public platform::PixelSurface<Base> {
   void Resize(int width, int height) {
     SetArea(width, height);
     vtjs_canvas_size(canvas_, width, height);
+    if (buffered_) {
+      pixels_.assign(static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0)), 0);
+      vtjs_buffer(canvas_, pixels_.data(), width, height, &dirty_);
+    }
     Cls();
   }
   void SetBackColor(platform::Colour c) {
@@ -40,7 +51,7 @@ class CanvasSurface : public platform::PixelSurface<Base> {
   double ScaleWidth() const override { return platform::PixelsToTwips(width_ / scale_); }
   double ScaleHeight() const override { return platform::PixelsToTwips(height_ / scale_); }
   void Cls() override {
-    vtjs_fill(canvas_, 0, 0, width_, height_, back_);
+    FillPixels({0, 0, width_, height_}, back_);
     this->curX_ = this->curY_ = 0;
   }
   double TextWidth(std::string_view text) const override {
@@ -82,7 +93,20 @@ class CanvasSurface : public platform::PixelSurface<Base> {
   bool BeginDrawing() override { return width_ > 0 && height_ > 0; }
   void EndDrawing() override {}
   void FillPixels(const platform::PixelRect& r, platform::Colour c) override {
-    vtjs_fill(canvas_, r.left, r.top, r.width, r.height, c);
+    if (!buffered_) return vtjs_fill(canvas_, r.left, r.top, r.width, r.height, c);
+    // Bytes red, green, blue, alpha: &H00BBGGRR opaque, read as a little-endian word.
+    const uint32_t rgba = 0xFF000000u | (c & 0xFFFFFFu);
+    const int left = std::max(r.left, 0), right = std::min(r.left + r.width, width_);
+    const int top = std::max(r.top, 0), bottom = std::min(r.top + r.height, height_);
+    if (left >= right || top >= bottom) return;
+    for (int y = top; y < bottom; ++y) {
+      uint32_t* row = pixels_.data() + static_cast<size_t>(y) * static_cast<size_t>(width_);
+      std::fill(row + left, row + right, rgba);
+    }
+    if (!dirty_) {
+      dirty_ = 1;
+      vtjs_dirty(canvas_);
+    }
   }
   int Canvas() const { return canvas_; }
   double Scale() const { return scale_; }
@@ -106,6 +130,9 @@ class CanvasSurface : public platform::PixelSurface<Base> {
 
   int canvas_;
   double scale_;
+  bool buffered_;
+  std::vector<uint32_t> pixels_;  // when buffered
+  uint8_t dirty_ = 0;             // pixels changed since the page last copied them (the page clears it)
   int width_ = 0, height_ = 0;
   platform::Colour back_ = 0x00FFFFFF;
 };

@@ -33,7 +33,7 @@ enum Canvas { kP0Canvas = 1, kP5Canvas = 2, kPageCanvas = 3 };
 
 class PictureCanvas final : public CanvasSurface<platform::Surface> {
  public:
-  explicit PictureCanvas(int canvas) : CanvasSurface(canvas, 1) {}
+  explicit PictureCanvas(int canvas) : CanvasSurface(canvas, 1, true) {}
 };
 
 class WebMainView final : public app::MainView {
