@@ -275,7 +275,7 @@ WindowLayout MakeMainWindowPortrait() {
   constexpr double kWidth = 360, kRowHeight = 54, kRowsTop = 48;
   at(Id::AppTitle0, 10, 8, 290, 32);
   at(Id::AppTitle1, 8, 6, 290, 32);
-  at(Id::btnControl, kWidth - 50, 2, 44, 44);
+  at(Id::btnControl, kWidth - 50, 2, 44, 44).font.size = 18;
   at(Id::Mode0, 0, kRowsTop, kWidth, 6 * kRowHeight);
   for (int i = 0; i < 6; ++i) {
     at(Element(Id::RFrm0, i), 4, kRowHeight * i, kWidth - 8, kRowHeight - 4);
@@ -299,9 +299,9 @@ WindowLayout MakeMainWindowPortrait() {
     for (ControlLayout& c : m.controls)
       if (c.id == Element(Id::cbButton0, i)) c.font.size = 9.75;
   constexpr double kGraphTop = kCommandsTop + 108, kGraphHeight = 250;
-  at(Id::P0, 0, kGraphTop, kWidth, kGraphHeight);
+  at(Id::P0, 0, kGraphTop, kWidth, kGraphHeight).font.size = 9;
   // The plotting box keeps the desktop's margins for the axes' numbers and titles.
-  at(Id::P5, 46, 30, kWidth - 86, kGraphHeight - 63);
+  at(Id::P5, 46, 30, kWidth - 86, kGraphHeight - 63).font.size = 9;
   constexpr double kListTop = kGraphTop + kGraphHeight + 4;
   at(Id::ClickList, 4, kListTop, kWidth - 8, 300).font.size = 10;
   ControlLayout& copyright = at(Id::Copyright, 4, kListTop + 304, kWidth - 8, 18);

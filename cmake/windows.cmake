@@ -203,6 +203,8 @@ if(VANTOREL_TESTS)
   add_test(NAME Windows.WindowUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/window_wine.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(Windows.WindowUnderWine PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
   # Printing from it and from vantorel-fit.exe: with no print system, and to the CUPS queue VantorelPDF.
+  # vantorel-fit.exe's settings files: exported, refused when foreign, imported into the registry.
+  add_test(NAME Windows.SettingsFileUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/settings_wine.sh ${CMAKE_BINARY_DIR})
   add_test(NAME Windows.PrintingUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/print_wine.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(Windows.PrintingUnderWine PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
   # The installer and the ZIP file that cpack made from this build: installed, run and uninstalled in a fresh prefix.

@@ -333,7 +333,7 @@ DigitSource Digits(uint64_t mant, int exp, int& k) {
     den.ShiftLeft(static_cast<size_t>(-exp));
   }
   k = ScaleToDigits(num, den, BitLength(mant) - 1 + exp);
-  return DigitSource(std::move(num), std::move(den));
+  return DigitSource(std::move(num), den);
 }
 
 // The first count significant digits of mant x 2^exp (nonzero), rounded half
@@ -448,7 +448,7 @@ std::string ShortestDecimal(double x) {
   if (const int c = Compare(Sum(num, up), den); c > 0 || (c == 0 && ends)) den.MulAdd(10), ++k;
   // Digits of x until the digits so far, or those with the last one raised,
   // are inside the interval; then the nearer of the two (the even one on a tie).
-  DigitSource source(std::move(num), std::move(den));
+  DigitSource source(std::move(num), den);
   std::string digits;
   for (;;) {
     const int d = source.Next();

@@ -98,6 +98,7 @@ SettingsFileRead ReadSettingsFile(std::string_view text) {
     }
   }
   std::vector<std::pair<std::string, std::string>> checked;
+  checked.reserve(expected.size());
   for (const auto& [name, text] : expected) checked.emplace_back(name, values[name]);
   // A file made or edited by hand may leave the check out.
   if (values.contains(kCheckName) && values[kCheckName] != CheckText(checked)) {

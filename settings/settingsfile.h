@@ -11,7 +11,7 @@
 //   ...                      (the 24 values a save writes, by their names and
 //   oCPM=8                    in its order, numbers with a "." decimal point)
 //   Metric=0
-//   Check=R(0)=0c0ad9b1;...  (the check a save writes beside them)
+//   Check=R(0)=1beb2a44;...  (the check a save writes beside them)
 //
 // UTF-8, lines ending in CR LF (LF alone is read too). The first line names
 // the format; "Units" says in words what Metric says (yards or metres). A

@@ -2,7 +2,8 @@
 keeps across a reload and a page killed mid-fit, its CSV download against
 vantorel-fit's, offline use, a full quota, a store from a later version, and
 an accessibility check.
-usage: page_test.py SITE VANTOREL_FIT AXE_FOLDER"""
+usage: page_test.py SITE VANTOREL_FIT AXE_FOLDER [unittest options, -k PATTERN]"""
+import base64
 import os
 import subprocess
 import sys
@@ -26,6 +27,18 @@ TREE = """(async () => {
   for (const k of tree.keys) for (const v of k.values) values[v.name] = new TextDecoder().decode(v.data).replace(/\\0$/, '');
   return {format: tree.format, values};
 })()"""
+
+
+def Ink(png, margin, axis):
+    """Where the runs of rows (axis 0) or columns (1) holding dark pixels begin, in a page picture
+    without its margin, over the area a Letter and an A4 page share."""
+    pgm = subprocess.run(["convert", png, "-crop", f"2330x3150+{margin}+{margin}", "+repage", "-colorspace",
+                          "gray", "-depth", "8", "pgm:-"], capture_output=True, check=True).stdout
+    head, size, _, pixels = pgm.split(b"\n", 3)
+    w, h = map(int, size.split())
+    lines = [pixels[y * w:(y + 1) * w] for y in range(h)] if axis == 0 else [pixels[x::w] for x in range(w)]
+    dark = [min(line) < 128 for line in lines] + [False]
+    return [i for i in range(len(dark) - 1) if dark[i] and (i == 0 or not dark[i - 1])]
 
 
 class Page(unittest.TestCase):
@@ -110,6 +123,13 @@ class Page(unittest.TestCase):
         self.page.until("document.body && document.body.dataset.ready === '1'")
         self.assertEqual(self.page.eval("vantorel.view.text(vantorel.view.byName['CTxt(5)'])"), "47")
 
+    def test_a_page_hidden_saves_as_closing_would(self):
+        self.press("Ticked(3)")
+        self.assertIsNone(self.saved())
+        self.page.eval("""Object.defineProperty(document, 'visibilityState', {value: 'hidden', configurable: true});
+            document.dispatchEvent(new Event('visibilitychange'))""")
+        self.assertEqual(self.saved()["values"]["Tick(3)"], "0")
+
     def test_it_opens_and_fits_offline_after_the_first_visit(self):
         self.page.until("navigator.serviceWorker.ready.then(() => true)")
         self.load()
@@ -161,6 +181,26 @@ class Page(unittest.TestCase):
         self.told()
         self.assertEqual(self.saved(), {"format": 2, "values": {}})
 
+    def test_the_printed_list_lies_on_the_page_as_vantorel_fits_pdf_of_it(self):
+        self.page.eval("window.print = () => { window.printedPages = (window.printedPages || 0) + 1; }")
+        self.press("cbButton(1)")
+        self.rest()
+        self.press("cbButton(5)")
+        self.page.until("window.printedPages === 1")
+        web = os.path.join(self.downloads, "web.png")
+        with open(web, "wb") as f:
+            f.write(base64.b64decode(self.page.eval("document.getElementById('printed').src").split(",")[1]))
+        pdf = os.path.join(self.downloads, "list.pdf")
+        subprocess.run([FIT, "--pdf", pdf, *ROWS], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["pdftoppm", "-r", "300", "-png", "-singlefile", pdf, pdf[:-4]], check=True)
+        # The same lines of text and the same columns, at the page's 300 dots per inch; the faces'
+        # line spacings differ by well under 1 %. The PDF page has its quarter-inch margins.
+        for axis in (0, 1):
+            ours, theirs = Ink(web, 0, axis), Ink(pdf[:-4] + ".png", 75, axis)
+            self.assertEqual(len(ours), len(theirs), axis)
+            for a, b in zip(ours, theirs):
+                self.assertLessEqual(abs(a - b), 3 + b // 100, (axis, ours, theirs))
+
     def test_a_settings_file_saved_here_opens_here_and_a_foreign_one_changes_nothing(self):
         self.page.eval("document.getElementById('save-settings').click()")
         saved = os.path.join(self.downloads, "Vantorel settings.txt")
@@ -180,6 +220,28 @@ class Page(unittest.TestCase):
             self.assertEqual(self.told(), said)
         self.assertEqual(self.saved()["values"]["R(2)"], "30")
 
+    def test_upright_on_a_phone_every_target_takes_a_thumb_and_nothing_is_small_or_sideways(self):
+        for width in (360, 390, 430):
+            self.page.send("Emulation.setDeviceMetricsOverride", width=width, height=844, deviceScaleFactor=3,
+                           mobile=True)
+            self.load()
+            found = self.page.eval("""(() => {
+              const v = vantorel.view, scale = v.main().element.getBoundingClientRect().width / v.main().element.offsetWidth;
+              const out = [];
+              if (document.documentElement.scrollWidth > document.documentElement.clientWidth) out.push('scrolls sideways');
+              for (const c of v.main().layout.controls) {
+                const e = v.controls[c.id].element;
+                if (e.closest('[hidden]')) continue;
+                const r = e.getBoundingClientRect();
+                if (['field', 'tick', 'button', 'close'].includes(c.kind) && (r.width < 44 || r.height < 44))
+                  out.push(c.name + ' ' + Math.round(r.width) + 'x' + Math.round(r.height));
+                if (!['frame', 'picture'].includes(c.kind) && e.textContent.trim() && parseFloat(getComputedStyle(e).fontSize) * scale < 12) out.push(c.name + ' text');
+              }
+              for (const b of document.querySelectorAll('#bar button'))
+                if (b.getBoundingClientRect().height < 44) out.push(b.id);
+              return out; })()""")
+            self.assertEqual(found, [], width)
+
     def test_no_serious_or_critical_accessibility_violation_in_either_arrangement(self):
         with open(os.path.join(AXE, "axe.min.js")) as f:
             axe = f.read()
@@ -195,4 +257,4 @@ class Page(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1])
+    unittest.main(argv=sys.argv[:1] + sys.argv[4:])
