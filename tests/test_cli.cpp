@@ -201,6 +201,7 @@ TEST(Cli, SettingsFilesCarryTheSavedSettingsAndRefuseDamage) {
   DeleteRegSettings(store, s.SettingsPath);
   const std::pair<std::string, std::string> refused[] = {
       {"Vantorel settings 1\r\n", "not a Vantorel settings file"},
+      {"Vantorel settings file 2\r\n", "in a form this version cannot read"},
       {std::regex_replace(text, std::regex("file 1"), "file 2"), "in a form this version cannot read"},
       {std::regex_replace(text, std::regex("R\\(0\\)=12"), "R(0)=13"), "do not agree with its check"},
       {std::regex_replace(text, std::regex("Check=.*\r\n"), "R(0)=13\r\n"), "R(0) is given twice"},
