@@ -210,7 +210,7 @@ if(VANTOREL_TESTS)
   # vantorel-fit.exe's settings files: exported, refused when foreign, imported into the registry.
   add_test(NAME Windows.SettingsFileUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/settings_wine.sh ${CMAKE_BINARY_DIR})
   add_test(NAME Windows.PrintingUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/print_wine.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(Windows.PrintingUnderWine PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
+  set_tests_properties(Windows.PrintingUnderWine PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
   # The installer and the ZIP file that cpack made from this build: installed, run and uninstalled in a fresh prefix.
   add_test(NAME Windows.InstallerUnderWine COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/installer_wine.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(Windows.InstallerUnderWine PROPERTIES TIMEOUT 180)

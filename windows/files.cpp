@@ -122,7 +122,7 @@ ReadResult ReadSmallFile(const std::string& path, size_t maxBytes) {
     r.message = "the name is not valid UTF-8";
     return r;
   }
-  const HANDLE h =
+  HANDLE h =
       CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     r.message = windows::ErrorText(GetLastError());

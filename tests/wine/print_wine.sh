@@ -50,7 +50,7 @@ no_pdf() {  # vantorel-fit.exe --pdf: its message, status 1, no file
 # 1. No print system.
 # Nothing that asks the print system loads with the program (Wine's spooler asks CUPS as it loads).
 ! x86_64-w64-mingw32-objdump -p "$build/Vantorel.exe" | grep -qi 'DLL Name: winspool' || fail "Vantorel.exe loads the spooler at start"
-spooler=$(cd "$build" && timeout 60 wine test_gdi_windows.exe --gtest_filter='GdiPrinting.*' 2>&1) ||
+spooler=$(cd "$build" && timeout 240 wine test_gdi_windows.exe --gtest_filter='GdiPrinting.*' 2>&1) ||
   fail "the spooler without a print system: $spooler"
 grep -q 'no printer: the page is not printed to a file' <<<"$spooler" || fail "printers were found: $spooler"
 launch "$build"
